@@ -1,0 +1,397 @@
+// The TWAIN protocol as Tolvix's modules speak it: the types, constants and entry
+// points shared by Xrtwif.dll, our source manager and the virtual scanner. Only
+// what these modules use is declared. Include windows.h first: the entry points
+// are WINAPI (stdcall on 32-bit Windows), as every source manager expects.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+typedef int8_t TW_INT8;
+typedef int16_t TW_INT16;
+typedef int32_t TW_INT32;
+typedef uint8_t TW_UINT8;
+typedef uint16_t TW_UINT16;
+typedef uint32_t TW_UINT32;
+typedef uint16_t TW_BOOL;
+typedef void* TW_MEMREF;
+typedef HANDLE TW_HANDLE;
+typedef uintptr_t TW_UINTPTR;
+typedef char TW_STR32[34];
+typedef char TW_STR255[256];
+
+// Every structure crosses module boundaries packed to two bytes.
+#pragma pack(push, 2)
+
+struct TW_FIX32 {
+    TW_INT16 Whole;
+    TW_UINT16 Frac;
+};
+
+struct TW_FRAME {
+    TW_FIX32 Left;
+    TW_FIX32 Top;
+    TW_FIX32 Right;
+    TW_FIX32 Bottom;
+};
+
+struct TW_VERSION {
+    TW_UINT16 MajorNum;
+    TW_UINT16 MinorNum;
+    TW_UINT16 Language;
+    TW_UINT16 Country;
+    TW_STR32 Info;
+};
+
+struct TW_IDENTITY {
+    TW_UINT32 Id;
+    TW_VERSION Version;
+    TW_UINT16 ProtocolMajor;
+    TW_UINT16 ProtocolMinor;
+    TW_UINT32 SupportedGroups;
+    TW_STR32 Manufacturer;
+    TW_STR32 ProductFamily;
+    TW_STR32 ProductName;
+};
+
+struct TW_CAPABILITY {
+    TW_UINT16 Cap;
+    TW_UINT16 ConType;
+    TW_HANDLE hContainer;
+};
+
+struct TW_ONEVALUE {
+    TW_UINT16 ItemType;
+    TW_UINT32 Item;
+};
+
+struct TW_ENUMERATION {
+    TW_UINT16 ItemType;
+    TW_UINT32 NumItems;
+    TW_UINT32 CurrentIndex;
+    TW_UINT32 DefaultIndex;
+    TW_UINT8 ItemList[1];
+};
+
+struct TW_RANGE {
+    TW_UINT16 ItemType;
+    TW_UINT32 MinValue;
+    TW_UINT32 MaxValue;
+    TW_UINT32 StepSize;
+    TW_UINT32 DefaultValue;
+    TW_UINT32 CurrentValue;
+};
+
+struct TW_ARRAY {
+    TW_UINT16 ItemType;
+    TW_UINT32 NumItems;
+    TW_UINT8 ItemList[1];
+};
+
+struct TW_EVENT {
+    TW_MEMREF pEvent;
+    TW_UINT16 TWMessage;
+};
+
+struct TW_USERINTERFACE {
+    TW_BOOL ShowUI;
+    TW_BOOL ModalUI;
+    TW_HANDLE hParent;
+};
+
+struct TW_PENDINGXFERS {
+    TW_UINT16 Count;
+    TW_UINT32 EOJ;
+};
+
+struct TW_STATUS {
+    TW_UINT16 ConditionCode;
+    TW_UINT16 Data;
+};
+
+struct TW_IMAGEINFO {
+    TW_FIX32 XResolution;
+    TW_FIX32 YResolution;
+    TW_INT32 ImageWidth;
+    TW_INT32 ImageLength;
+    TW_INT16 SamplesPerPixel;
+    TW_INT16 BitsPerSample[8];
+    TW_INT16 BitsPerPixel;
+    TW_BOOL Planar;
+    TW_INT16 PixelType;
+    TW_UINT16 Compression;
+};
+
+struct TW_IMAGELAYOUT {
+    TW_FRAME Frame;
+    TW_UINT32 DocumentNumber;
+    TW_UINT32 PageNumber;
+    TW_UINT32 FrameNumber;
+};
+
+struct TW_CALLBACK {
+    TW_MEMREF CallBackProc;
+    TW_UINT32 RefCon;
+    TW_INT16 Message;
+};
+
+struct TW_CALLBACK2 {
+    TW_MEMREF CallBackProc;
+    TW_UINTPTR RefCon;
+    TW_INT16 Message;
+};
+
+typedef TW_UINT16(WINAPI* DSMENTRYPROC)(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_UINT32 DG,
+                                         TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData);
+typedef TW_UINT16(WINAPI* DSENTRYPROC)(TW_IDENTITY* pOrigin, TW_UINT32 DG, TW_UINT16 DAT,
+                                        TW_UINT16 MSG, TW_MEMREF pData);
+// What the manager calls on the application when a source has something to say.
+typedef TW_UINT16(WINAPI* TWAINCALLBACKPROC)(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest,
+                                              TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                                              TW_MEMREF pData);
+typedef TW_HANDLE(WINAPI* DSM_MEMALLOCATE)(TW_UINT32 size);
+typedef void(WINAPI* DSM_MEMFREE)(TW_HANDLE handle);
+typedef TW_MEMREF(WINAPI* DSM_MEMLOCK)(TW_HANDLE handle);
+typedef void(WINAPI* DSM_MEMUNLOCK)(TW_HANDLE handle);
+
+struct TW_ENTRYPOINT {
+    TW_UINT32 Size;
+    DSMENTRYPROC DSM_Entry;
+    DSM_MEMALLOCATE DSM_MemAllocate;
+    DSM_MEMFREE DSM_MemFree;
+    DSM_MEMLOCK DSM_MemLock;
+    DSM_MEMUNLOCK DSM_MemUnlock;
+};
+
+#pragma pack(pop)
+
+#ifdef _WIN64
+static_assert(sizeof(TW_IDENTITY) == 156, "TW_IDENTITY layout");
+static_assert(sizeof(TW_EVENT) == 10, "TW_EVENT layout");
+static_assert(sizeof(TW_ENTRYPOINT) == 44, "TW_ENTRYPOINT layout");
+static_assert(sizeof(TW_CAPABILITY) == 12, "TW_CAPABILITY layout");
+static_assert(sizeof(TW_USERINTERFACE) == 12, "TW_USERINTERFACE layout");
+#else
+static_assert(sizeof(TW_IDENTITY) == 156, "TW_IDENTITY layout");
+static_assert(sizeof(TW_EVENT) == 6, "TW_EVENT layout");
+static_assert(sizeof(TW_ENTRYPOINT) == 24, "TW_ENTRYPOINT layout");
+static_assert(sizeof(TW_CAPABILITY) == 8, "TW_CAPABILITY layout");
+#endif
+static_assert(sizeof(TW_ONEVALUE) == 6, "TW_ONEVALUE layout");
+static_assert(sizeof(TW_ENUMERATION) == 16, "TW_ENUMERATION layout");
+static_assert(sizeof(TW_RANGE) == 22, "TW_RANGE layout");
+static_assert(sizeof(TW_IMAGEINFO) == 42, "TW_IMAGEINFO layout");
+static_assert(sizeof(TW_IMAGELAYOUT) == 28, "TW_IMAGELAYOUT layout");
+static_assert(sizeof(TW_PENDINGXFERS) == 6, "TW_PENDINGXFERS layout");
+
+// Protocol version we implement.
+enum : TW_UINT16 { TWON_PROTOCOLMAJOR = 2, TWON_PROTOCOLMINOR = 3 };
+
+// Data groups, and the flags in SupportedGroups that announce TWAIN 2 behaviour.
+enum : TW_UINT32 {
+    DG_CONTROL = 0x0001,
+    DG_IMAGE = 0x0002,
+    DF_DSM2 = 0x10000000,
+    DF_APP2 = 0x20000000,
+    DF_DS2 = 0x40000000,
+};
+
+// Data argument types.
+enum : TW_UINT16 {
+    DAT_NULL = 0x0000,
+    DAT_CAPABILITY = 0x0001,
+    DAT_EVENT = 0x0002,
+    DAT_IDENTITY = 0x0003,
+    DAT_PARENT = 0x0004,
+    DAT_PENDINGXFERS = 0x0005,
+    DAT_SETUPMEMXFER = 0x0006,
+    DAT_SETUPFILEXFER = 0x0007,
+    DAT_STATUS = 0x0008,
+    DAT_USERINTERFACE = 0x0009,
+    DAT_XFERGROUP = 0x000a,
+    DAT_CALLBACK = 0x0010,
+    DAT_CALLBACK2 = 0x0012,
+    DAT_IMAGEINFO = 0x0101,
+    DAT_IMAGELAYOUT = 0x0102,
+    DAT_IMAGEMEMXFER = 0x0103,
+    DAT_IMAGENATIVEXFER = 0x0104,
+    DAT_IMAGEFILEXFER = 0x0105,
+    DAT_ENTRYPOINT = 0x0403,
+};
+
+// Messages.
+enum : TW_UINT16 {
+    MSG_NULL = 0x0000,
+    MSG_GET = 0x0001,
+    MSG_GETCURRENT = 0x0002,
+    MSG_GETDEFAULT = 0x0003,
+    MSG_GETFIRST = 0x0004,
+    MSG_GETNEXT = 0x0005,
+    MSG_SET = 0x0006,
+    MSG_RESET = 0x0007,
+    MSG_QUERYSUPPORT = 0x0008,
+    MSG_XFERREADY = 0x0101,
+    MSG_CLOSEDSREQ = 0x0102,
+    MSG_CLOSEDSOK = 0x0103,
+    MSG_DEVICEEVENT = 0x0104,
+    MSG_OPENDSM = 0x0301,
+    MSG_CLOSEDSM = 0x0302,
+    MSG_OPENDS = 0x0401,
+    MSG_CLOSEDS = 0x0402,
+    MSG_USERSELECT = 0x0403,
+    MSG_DISABLEDS = 0x0501,
+    MSG_ENABLEDS = 0x0502,
+    MSG_ENABLEDSUIONLY = 0x0503,
+    MSG_PROCESSEVENT = 0x0601,
+    MSG_ENDXFER = 0x0701,
+    MSG_STOPFEEDER = 0x0702,
+    MSG_REGISTER_CALLBACK = 0x0902,
+};
+
+// Return codes.
+enum : TW_UINT16 {
+    TWRC_SUCCESS = 0,
+    TWRC_FAILURE = 1,
+    TWRC_CHECKSTATUS = 2,
+    TWRC_CANCEL = 3,
+    TWRC_DSEVENT = 4,
+    TWRC_NOTDSEVENT = 5,
+    TWRC_XFERDONE = 6,
+    TWRC_ENDOFLIST = 7,
+};
+
+// Condition codes.
+enum : TW_UINT16 {
+    TWCC_SUCCESS = 0,
+    TWCC_BUMMER = 1,
+    TWCC_LOWMEMORY = 2,
+    TWCC_NODS = 3,
+    TWCC_MAXCONNECTIONS = 4,
+    TWCC_OPERATIONERROR = 5,
+    TWCC_BADCAP = 6,
+    TWCC_BADPROTOCOL = 9,
+    TWCC_BADVALUE = 10,
+    TWCC_SEQERROR = 11,
+    TWCC_BADDEST = 12,
+    TWCC_CAPUNSUPPORTED = 13,
+    TWCC_CAPBADOPERATION = 14,
+    TWCC_CAPSEQERROR = 15,
+    TWCC_DENIED = 16,
+    TWCC_PAPERJAM = 20,
+    TWCC_PAPERDOUBLEFEED = 21,
+    TWCC_CHECKDEVICEONLINE = 23,
+    TWCC_NOMEDIA = 29,
+};
+
+// Container types.
+enum : TW_UINT16 {
+    TWON_ARRAY = 3,
+    TWON_ENUMERATION = 4,
+    TWON_ONEVALUE = 5,
+    TWON_RANGE = 6,
+};
+const TW_UINT32 TWON_DONTCARE32 = 0xffffffff;
+
+// Item types.
+enum : TW_UINT16 {
+    TWTY_INT8 = 0,
+    TWTY_INT16 = 1,
+    TWTY_INT32 = 2,
+    TWTY_UINT8 = 3,
+    TWTY_UINT16 = 4,
+    TWTY_UINT32 = 5,
+    TWTY_BOOL = 6,
+    TWTY_FIX32 = 7,
+    TWTY_FRAME = 8,
+};
+
+// Capabilities.
+enum : TW_UINT16 {
+    CAP_XFERCOUNT = 0x0001,
+    ICAP_COMPRESSION = 0x0100,
+    ICAP_PIXELTYPE = 0x0101,
+    ICAP_UNITS = 0x0102,
+    ICAP_XFERMECH = 0x0103,
+    CAP_FEEDERENABLED = 0x1002,
+    CAP_FEEDERLOADED = 0x1003,
+    CAP_SUPPORTEDCAPS = 0x1005,
+    CAP_AUTOFEED = 0x1007,
+    CAP_INDICATORS = 0x100b,
+    CAP_PAPERDETECTABLE = 0x100d,
+    CAP_UICONTROLLABLE = 0x100e,
+    CAP_DEVICEONLINE = 0x100f,
+    ICAP_ORIENTATION = 0x1110,
+    ICAP_PHYSICALWIDTH = 0x1111,
+    ICAP_PHYSICALHEIGHT = 0x1112,
+    ICAP_XRESOLUTION = 0x1118,
+    ICAP_YRESOLUTION = 0x1119,
+    ICAP_BITORDER = 0x111c,
+    ICAP_PIXELFLAVOR = 0x111f,
+    ICAP_PLANARCHUNKY = 0x1120,
+    ICAP_SUPPORTEDSIZES = 0x1122,
+    ICAP_BITDEPTH = 0x112b,
+};
+
+// Values of ICAP_PIXELTYPE, ICAP_UNITS, ICAP_XFERMECH, ICAP_COMPRESSION,
+// ICAP_ORIENTATION, ICAP_BITORDER, ICAP_PIXELFLAVOR, ICAP_PLANARCHUNKY.
+enum : TW_UINT16 {
+    TWPT_BW = 0,
+    TWPT_GRAY = 1,
+    TWPT_RGB = 2,
+    TWUN_INCHES = 0,
+    TWSX_NATIVE = 0,
+    TWCP_NONE = 0,
+    TWOR_ROT0 = 0,
+    TWOR_ROT90 = 1,
+    TWOR_ROT180 = 2,
+    TWOR_ROT270 = 3,
+    TWOR_PORTRAIT = TWOR_ROT0,
+    TWOR_LANDSCAPE = TWOR_ROT270,
+    TWBO_MSBFIRST = 1,
+    TWPF_CHOCOLATE = 0,
+    TWPC_CHUNKY = 0,
+};
+
+// Values of ICAP_SUPPORTEDSIZES.
+enum : TW_UINT16 {
+    TWSS_NONE = 0,
+    TWSS_A4 = 1,
+    TWSS_JISB5 = 2,
+    TWSS_USLETTER = 3,
+    TWSS_USLEGAL = 4,
+    TWSS_A5 = 5,
+    TWSS_ISOB4 = 6,
+    TWSS_ISOB6 = 7,
+    TWSS_USEXECUTIVE = 10,
+    TWSS_MAXSIZE = 54,
+};
+
+enum : TW_UINT16 { TWLG_USA = 13, TWCY_USA = 1 };
+
+inline TW_FIX32 TwFix32(double value)
+{
+    TW_INT32 v = (TW_INT32)(value * 65536.0 + (value < 0 ? -0.5 : 0.5));
+    TW_FIX32 f;
+    f.Whole = (TW_INT16)(v >> 16);
+    f.Frac = (TW_UINT16)(v & 0xffff);
+    return f;
+}
+
+inline double TwFix32ToDouble(TW_FIX32 f)
+{
+    return (double)f.Whole + (double)f.Frac / 65536.0;
+}
+
+// A TW_FIX32 travels inside a TW_UINT32 item of a container.
+inline TW_UINT32 TwFix32Bits(TW_FIX32 f)
+{
+    return (TW_UINT32)(TW_UINT16)f.Whole | ((TW_UINT32)f.Frac << 16);
+}
+
+inline TW_FIX32 TwBitsFix32(TW_UINT32 bits)
+{
+    TW_FIX32 f;
+    f.Whole = (TW_INT16)(bits & 0xffff);
+    f.Frac = (TW_UINT16)(bits >> 16);
+    return f;
+}
