@@ -1,0 +1,13 @@
+# Tolvix.exe: the subsystem folders of the program and its resource script.
+set(TOLVIX_PROGRAM_DIRS app scan settings store view controls)
+set(TOLVIX_PROGRAM_SOURCES)
+foreach(dir IN LISTS TOLVIX_PROGRAM_DIRS)
+  file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  list(APPEND TOLVIX_PROGRAM_SOURCES ${found})
+endforeach()
+
+add_executable(Tolvix WIN32 ${TOLVIX_PROGRAM_SOURCES} ${CMAKE_SOURCE_DIR}/res/Tolvix.rc)
+target_include_directories(Tolvix PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res)
+target_compile_options(Tolvix PRIVATE ${TOLVIX_WARNINGS})
+target_link_libraries(Tolvix PRIVATE framework xrtwif comctl32 comdlg32 gdi32 user32 advapi32 winspool)
+set_target_properties(Tolvix PROPERTIES OUTPUT_NAME Tolvix)

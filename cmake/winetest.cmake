@@ -1,0 +1,27 @@
+# Tests that run Win32 programs under Wine. They share one prefix inside the build
+# folder, prepared once by a fixture; they never touch a user's own prefix.
+set(TOLVIX_TEST_PREFIX ${CMAKE_BINARY_DIR}/wine/test-prefix)
+
+if(NOT TEST wine_prefix)
+  add_test(NAME wine_prefix
+           COMMAND ${CMAKE_SOURCE_DIR}/tools/prefix.sh ${TOLVIX_TEST_PREFIX} ${CMAKE_BINARY_DIR}/bin)
+  set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+  add_test(NAME wine_shutdown COMMAND env WINEPREFIX=${TOLVIX_TEST_PREFIX} wineserver -k)
+  set_tests_properties(wine_shutdown PROPERTIES FIXTURES_CLEANUP wine)
+endif()
+
+# tolvix_add_wine_test(NAME name TARGET exe [ARGS ...] [TIMEOUT s] [ENV VAR=value ...])
+# Runs the built program under Wine with TOLVIX_BIN pointing at the built program
+# folder (seen inside Wine as the same Unix path through drive Z:).
+function(tolvix_add_wine_test)
+  cmake_parse_arguments(T "" "NAME;TARGET;TIMEOUT" "ARGS;ENV" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_test(NAME ${T_NAME}
+           COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-run.sh $<TARGET_FILE:${T_TARGET}> ${T_ARGS})
+  set_tests_properties(${T_NAME} PROPERTIES
+    FIXTURES_REQUIRED wine
+    TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "WINEPREFIX=${TOLVIX_TEST_PREFIX};TOLVIX_BIN=${CMAKE_BINARY_DIR}/bin;TOLVIX_SOURCE=${CMAKE_SOURCE_DIR};${T_ENV}")
+endfunction()

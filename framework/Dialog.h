@@ -1,0 +1,56 @@
+// Dialogs from templates of the resource script, run modally by our own message
+// loop so that PreTranslateMessage sees every message first.
+#pragma once
+
+#include "framework/Wnd.h"
+
+class CDialog;
+
+// Binds controls to dialog items and moves values between them and members.
+class CDataExchange {
+public:
+    CDataExchange(CDialog* pDlg, BOOL bSaveAndValidate) : m_pDlgWnd(pDlg), m_bSaveAndValidate(bSaveAndValidate) {}
+    CDialog* m_pDlgWnd;
+    BOOL m_bSaveAndValidate;
+};
+
+// Subclasses the dialog item once, on the first exchange.
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
+void DDX_Text(CDataExchange* pDX, int nIDC, std::string& value);
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT nIDTemplate, CWnd* pParent = nullptr);
+    ~CDialog() override;
+
+    INT_PTR DoModal();
+    void EndDialog(int nResult);
+    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    virtual void DoDataExchange(CDataExchange*) {}
+    // WM_CREATE of the dialog window; -1 refuses creation.
+    virtual int OnCreate(LPCREATESTRUCTA) { return 0; }
+    // Commands and notifications of controls: return TRUE when handled.
+    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+
+    UINT m_nIDTemplate;
+    CWnd* m_pParentWnd;
+    BOOL m_bModalEnded = FALSE;
+    int m_nModalResult = -1;
+
+private:
+    static INT_PTR CALLBACK DlgProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK CreateHook(int nCode, WPARAM wParam, LPARAM lParam);
+};
+
+// Message box with a string-table text, captioned with the program's title.
+int AfxMessageBox(UINT nIDPrompt, UINT nType = MB_OK);
+int AfxMessageBox(const char* pszText, UINT nType = MB_OK);

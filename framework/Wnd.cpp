@@ -1,0 +1,112 @@
+#include "framework/Wnd.h"
+
+CWnd::~CWnd()
+{
+    if (m_pfnSuper && m_hWnd && ::IsWindow(m_hWnd))
+        UnsubclassWindow();
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd)
+{
+    if (!hWnd)
+        return nullptr;
+    // Only windows whose procedure is our thunk carry an object pointer.
+    if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hWnd, GWLP_WNDPROC)) != &CWnd::Thunk)
+        return nullptr;
+    return reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd)
+{
+    if (!hWnd || m_hWnd)
+        return FALSE;
+    m_hWnd = hWnd;
+    ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_pfnSuper = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::Thunk)));
+    return TRUE;
+}
+
+BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent)
+{
+    return SubclassWindow(::GetDlgItem(pParent->m_hWnd, nID));
+}
+
+HWND CWnd::UnsubclassWindow()
+{
+    HWND hWnd = m_hWnd;
+    if (hWnd && m_pfnSuper) {
+        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
+    }
+    m_pfnSuper = nullptr;
+    m_hWnd = nullptr;
+    return hWnd;
+}
+
+HWND CWnd::Detach()
+{
+    HWND hWnd = m_hWnd;
+    m_hWnd = nullptr;
+    return hWnd;
+}
+
+BOOL CWnd::DestroyWindow()
+{
+    if (!m_hWnd)
+        return FALSE;
+    return ::DestroyWindow(m_hWnd);
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*)
+{
+    return FALSE;
+}
+
+std::string CWnd::GetDlgItemText(int nID) const
+{
+    HWND hItem = GetDlgItem(nID);
+    int n = ::GetWindowTextLengthA(hItem);
+    std::string s(n > 0 ? n + 1 : 1, '\0');
+    n = ::GetWindowTextA(hItem, &s[0], (int)s.size());
+    s.resize(n > 0 ? n : 0);
+    return s;
+}
+
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return Default(msg, wParam, lParam);
+}
+
+LRESULT CWnd::Default(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (m_pfnSuper)
+        return ::CallWindowProcA(m_pfnSuper, m_hWnd, msg, wParam, lParam);
+    return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK CWnd::Thunk(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    CWnd* pWnd = reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+    if (!pWnd)
+        return ::DefWindowProcA(hWnd, msg, wParam, lParam);
+    LRESULT lr = pWnd->WindowProc(msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) {
+        // The window is gone: restore its class procedure and let the object go.
+        WNDPROC pfnSuper = pWnd->m_pfnSuper;
+        if (pfnSuper)
+            ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnSuper));
+        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
+        pWnd->m_pfnSuper = nullptr;
+        pWnd->m_hWnd = nullptr;
+        pWnd->PostNcDestroy();
+    }
+    return lr;
+}
+
+std::string LoadStr(UINT nID)
+{
+    char buf[1024];
+    int n = ::LoadStringA(::GetModuleHandleA(nullptr), nID, buf, sizeof buf);
+    return std::string(buf, n > 0 ? n : 0);
+}

@@ -1,0 +1,402 @@
+#include "settings/OptionControls.h"
+
+#include "app/UtilityDlg.h"
+#include "res/resource.h"
+#include "settings/ScanSettings.h"
+#include "store/PageStore.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+const char kDeviceRegistryPath[] = "Vexel\\PagewellQX\\1.0\\Devices\\QX710/720";
+const char kDevicesKeyName[] = "Pagewell QX Devices";
+const char kDeviceKeyName[] = "VexelPagewellQX";
+
+namespace {
+
+const int kMaxPages = 30000;
+
+struct ListItem {
+    UINT idText;
+    int nValue;
+};
+
+const ListItem kModes[] = {{133, 0}, {134, 1}, {135, 2}};
+// Not in index order: the third item is 400 dpi with value 1.
+const ListItem kResolutions[] = {{103, 0}, {105, 2}, {104, 1}};
+const int kPageSizes[] = {PAGESIZE_A4, PAGESIZE_LETTER, PAGESIZE_B5, PAGESIZE_TRIMMING, PAGESIZE_MAXIMUM};
+const ListItem kScanRanges[] = {{306, 0}, {307, 1}, {308, 2}, {309, 3}, {310, 4}};
+
+void AddItem(const CComboBox& cb, UINT idText, int nValue)
+{
+    int i = cb.AddString(LoadStr(idText).c_str());
+    if (i >= 0)
+        cb.SetItemData(i, nValue);
+}
+
+// Selects the item whose value equals nValue; -1 when none does.
+int SelectByValue(const CComboBox& cb, int nValue)
+{
+    for (int i = 0, n = cb.GetCount(); i < n; ++i) {
+        if ((int)cb.GetItemData(i) == nValue) {
+            cb.SetCurSel(i);
+            return i;
+        }
+    }
+    cb.SetCurSel(-1);
+    return -1;
+}
+
+int SelectedValue(const CComboBox& cb, int nDefault)
+{
+    int i = cb.GetCurSel();
+    return i < 0 ? nDefault : (int)cb.GetItemData(i);
+}
+
+void EnablePagesToScan(CUtilityDlg* pDlg, BOOL bEnable)
+{
+    for (int id : {IDC_PAGES_LABEL, IDC_PAGES_TO_SCAN, IDC_PAGES_SPIN})
+        pDlg->EnableDlgItem(id, bEnable);
+}
+
+void OnModeSelEndOk(CUtilityDlg* pDlg)
+{
+    g_pSettings->SetMode(pDlg->m_cbMode.GetCurSel());
+}
+
+void OnResolutionSelEndOk(CUtilityDlg* pDlg)
+{
+    g_pSettings->SetResolution(SelectedValue(pDlg->m_cbResolution, -1));
+}
+
+void OnPageSizeSelEndOk(CUtilityDlg* pDlg)
+{
+    if (pDlg->m_cbPageSize.GetCurSel() >= 0)
+        g_pSettings->m_nPageSize = SelectedValue(pDlg->m_cbPageSize, g_pSettings->m_nPageSize);
+}
+
+void OnScanRangeSelEndOk(CUtilityDlg* pDlg)
+{
+    int i = pDlg->m_cbScanRange.GetCurSel();
+    EnablePagesToScan(pDlg, FALSE);
+    if (i == 4)
+        EnablePagesToScan(pDlg, TRUE);
+    g_pSettings->SetScanRange(i);
+}
+
+void ShowCount(CUtilityDlg* pDlg, int n)
+{
+    char sz[16];
+    FormatCount(sz, sizeof sz, n);
+    pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, sz);
+}
+
+void OnPagesKillFocus(CUtilityDlg* pDlg)
+{
+    int nPrev = LOWORD(pDlg->m_spinPages.SendMessage(UDM_GETPOS));
+    std::string text = pDlg->GetDlgItemText(IDC_PAGES_TO_SCAN);
+    int nNew = atoi(text.c_str());
+    if (nNew >= 1 && nNew <= kMaxPages) {
+        ShowCount(pDlg, nNew);
+        pDlg->m_spinPages.SetPos(nNew);
+        g_pSettings->m_nPagesToScan = nNew;
+    } else {
+        ShowCount(pDlg, nPrev);
+        ::Beep(37, 0);
+        g_pSettings->m_nPagesToScan = nPrev;
+    }
+}
+
+LRESULT OnPagesDeltaPos(CUtilityDlg* pDlg, NMUPDOWN* pUD)
+{
+    int nBase = LOWORD(pDlg->m_spinPages.SendMessage(UDM_GETPOS));
+    int nTyped = atoi(pDlg->GetDlgItemText(IDC_PAGES_TO_SCAN).c_str());
+    if (nTyped != nBase && nTyped >= 1 && nTyped <= kMaxPages) {
+        nBase = nTyped;
+        pDlg->m_spinPages.SetPos(nBase);
+    }
+    int nStepped;
+    // The format follows the base, so stepping down from 1000 shows 0999.
+    char sz[16];
+    if (pUD->iDelta >= 0) {
+        nStepped = nBase < kMaxPages ? nBase + 1 : kMaxPages;
+        if (nBase < kMaxPages) {
+            FormatCount(sz, sizeof sz, nBase);
+            int nDigits = (int)strlen(sz);
+            snprintf(sz, sizeof sz, "%0*d", nDigits, nStepped);
+            pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, sz);
+        }
+    } else {
+        nStepped = nBase > 1 ? nBase - 1 : 1;
+        if (nBase <= 1) {
+            pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, "001");
+        } else {
+            FormatCount(sz, sizeof sz, nBase);
+            int nDigits = (int)strlen(sz);
+            snprintf(sz, sizeof sz, "%0*d", nDigits, nStepped);
+            pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, sz);
+        }
+    }
+    ::InvalidateRect(pDlg->GetDlgItem(IDC_PAGES_TO_SCAN), nullptr, TRUE);
+    ::UpdateWindow(pDlg->GetDlgItem(IDC_PAGES_TO_SCAN));
+    pDlg->m_spinPages.SetPos(nBase);
+    g_pSettings->m_nPagesToScan = nStepped;
+    return 0;
+}
+
+} // namespace
+
+void FormatCount(char* pszOut, size_t cb, int n)
+{
+    if (n <= 999)
+        snprintf(pszOut, cb, "%03d", n);
+    else if (n <= 9999)
+        snprintf(pszOut, cb, "%04d", n);
+    else
+        snprintf(pszOut, cb, "%05d", n);
+}
+
+void FillModeList(CUtilityDlg* pDlg)
+{
+    for (const ListItem& it : kModes)
+        AddItem(pDlg->m_cbMode, it.idText, it.nValue);
+    SelectByValue(pDlg->m_cbMode, g_pSettings->m_nMode);
+}
+
+void FillResolutionList(CUtilityDlg* pDlg)
+{
+    for (const ListItem& it : kResolutions)
+        AddItem(pDlg->m_cbResolution, it.idText, it.nValue);
+    SelectByValue(pDlg->m_cbResolution, g_pSettings->m_nResolution);
+    OnResolutionSelEndOk(pDlg);
+}
+
+void FillPageSizeList(CUtilityDlg* pDlg)
+{
+    for (int code : kPageSizes)
+        AddItem(pDlg->m_cbPageSize, PageSizeTextId(code), code);
+    if (SelectByValue(pDlg->m_cbPageSize, g_pSettings->m_nPageSize) < 0)
+        pDlg->m_cbPageSize.SetCurSel(0);
+}
+
+void FillScanRangeList(CUtilityDlg* pDlg)
+{
+    for (const ListItem& it : kScanRanges)
+        AddItem(pDlg->m_cbScanRange, it.idText, it.nValue);
+    SelectByValue(pDlg->m_cbScanRange, g_pSettings->m_nScanRange);
+}
+
+void SetupPagesToScan(CUtilityDlg* pDlg)
+{
+    pDlg->m_spinPages.SetRange32(1, kMaxPages);
+    pDlg->m_editPagesToScan.LimitText(5);
+    pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, "001");
+    pDlg->m_spinPages.SetPos(1);
+    g_pSettings->m_nPagesToScan = 1;
+}
+
+void SetupOrientation(CUtilityDlg* pDlg)
+{
+    BOOL bLandscape = g_pSettings->m_nOrientation != 0;
+    pDlg->m_rbLandscape.SetCheck(bLandscape ? BST_CHECKED : BST_UNCHECKED);
+    pDlg->m_rbPortrait.SetCheck(bLandscape ? BST_UNCHECKED : BST_CHECKED);
+}
+
+void SetupToolTips(CUtilityDlg* pDlg)
+{
+    if (!pDlg->m_tooltip.Create(pDlg))
+        return;
+    for (int id : {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED, IDC_WIDTH_UNITS, IDC_HEIGHT_UNITS, IDC_SHOW_PAGE,
+                   IDC_GO, IDC_ACTUAL_SIZE, IDC_RESTORE_DEFAULTS, IDC_LANDSCAPE, IDC_PORTRAIT})
+        pDlg->m_tooltip.AddTool(pDlg->GetDlgItem(id));
+    pDlg->m_tooltip.Activate(TRUE);
+}
+
+int QueryDeviceModel(HKEY hRoot, const char* pszPath, const char* pszDevices, const char* pszDevice)
+{
+    HKEY keys[4] = {};
+    const char* names[4] = {"Software", pszPath, pszDevices, pszDevice};
+    int nOpened = 0;
+    int nResult = 0;
+    HKEY hParent = hRoot;
+    for (; nOpened < 4; ++nOpened) {
+        if (::RegOpenKeyExA(hParent, names[nOpened], 0, KEY_READ, &keys[nOpened]) != ERROR_SUCCESS)
+            break;
+        hParent = keys[nOpened];
+    }
+    if (nOpened < 4) {
+        nResult = 4;
+    } else {
+        for (DWORD i = 0;; ++i) {
+            char szName[261];
+            DWORD cchName = sizeof szName;
+            if (::RegEnumValueA(keys[3], i, szName, &cchName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            DWORD cbData = 0;
+            if (::RegQueryValueExA(keys[3], szName, nullptr, nullptr, nullptr, &cbData) != ERROR_SUCCESS)
+                continue;
+            std::string data(cbData + 1, '\0');
+            if (::RegQueryValueExA(keys[3], szName, nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]), &cbData) !=
+                ERROR_SUCCESS)
+                continue;
+            if (strcmp(szName, "ProductId") != 0)
+                continue;
+            const char* psz = data.c_str();
+            if (strstr(psz, "QX720"))
+                nResult = strstr(psz, "QX720KTR") ? 1 : 2;
+            else if (strstr(psz, "QX710")) {
+                if (!strstr(psz, "QX710KTR"))
+                    nResult = 3;
+            } else
+                nResult = 0;
+        }
+    }
+    for (int i = 0; i < nOpened; ++i)
+        ::RegCloseKey(keys[i]);
+    return nResult;
+}
+
+void ApplyDeviceModel(CUtilityDlg* pDlg, int nModel)
+{
+    if (nModel == 1 || nModel == 2) {
+        for (int id : {IDC_SCREEN_LABEL, IDC_PORTRAIT, IDC_LANDSCAPE, IDC_PORTRAIT_PICTURE, IDC_LANDSCAPE_PICTURE})
+            pDlg->ShowDlgItem(id, SW_SHOW);
+        pDlg->m_bHasOrientation = TRUE;
+    }
+    if (nModel == 2 || nModel == 3) {
+        pDlg->m_cbScanRange.ResetContent();
+        AddItem(pDlg->m_cbScanRange, 306, 0);
+        pDlg->m_cbScanRange.SetCurSel(0);
+        OnScanRangeSelEndOk(pDlg);
+    }
+}
+
+void OnRestoreDefaults(CUtilityDlg* pDlg)
+{
+    pDlg->m_cbResolution.SetCurSel(2);
+    OnResolutionSelEndOk(pDlg);
+    pDlg->m_cbPageSize.SetCurSel(g_pSettings->m_bUSLocale ? 1 : 0);
+    OnPageSizeSelEndOk(pDlg);
+    pDlg->m_cbMode.SetCurSel(0);
+    OnModeSelEndOk(pDlg);
+    pDlg->m_cbScanRange.SetCurSel(0);
+    OnScanRangeSelEndOk(pDlg);
+    pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, "001");
+    pDlg->m_spinPages.SetPos(1);
+    g_pSettings->m_nPagesToScan = 1;
+    g_pSettings->SetOrientation(0);
+    pDlg->m_rbPortrait.SetCheck(BST_CHECKED);
+    pDlg->m_rbLandscape.SetCheck(BST_UNCHECKED);
+    ::SetFocus(pDlg->GetDlgItem(IDC_RESTORE_DEFAULTS));
+}
+
+void OnClear(CUtilityDlg* pDlg)
+{
+    if (pDlg->m_pThumbnails)
+        g_pPageStore->DeleteAllPages(g_pSettings->m_szWorkFolder, "Doc", g_pSettings->m_nPageCount);
+    g_pSettings->ResetPageCount();
+    g_pSettings->ResetCurrentPage();
+    pDlg->FreeThumbnails();
+    pDlg->m_nShowPage = 1;
+    ::RedrawWindow(pDlg->GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    pDlg->EnterNoPagesState();
+    ::SetFocus(pDlg->GetDlgItem(IDC_MODE));
+    pDlg->SendMessage(DM_SETDEFID, IDC_RESTORE_DEFAULTS);
+}
+
+BOOL OnOptionCommand(CUtilityDlg* pDlg, int nID, int nCode)
+{
+    if (!g_pSettings)
+        return FALSE;
+    switch (nID) {
+    case ID_CMD_CLEAR:
+        OnClear(pDlg);
+        return TRUE;
+    case IDC_MODE:
+        if (nCode == CBN_SELENDOK)
+            OnModeSelEndOk(pDlg);
+        return TRUE;
+    case IDC_RESOLUTION:
+        if (nCode == CBN_SELENDOK)
+            OnResolutionSelEndOk(pDlg);
+        return TRUE;
+    case IDC_PAGE_SIZE:
+        if (nCode == CBN_SELENDOK || nCode == CBN_SELCHANGE)
+            OnPageSizeSelEndOk(pDlg);
+        return TRUE;
+    case IDC_SCAN_RANGE:
+        if (nCode == CBN_SELENDOK)
+            OnScanRangeSelEndOk(pDlg);
+        return TRUE;
+    case IDC_PAGES_TO_SCAN:
+        if (nCode == EN_KILLFOCUS)
+            OnPagesKillFocus(pDlg);
+        return TRUE;
+    case IDC_PORTRAIT:
+        if (nCode == BN_CLICKED)
+            g_pSettings->SetOrientation(0);
+        return TRUE;
+    case IDC_LANDSCAPE:
+        if (nCode == BN_CLICKED)
+            g_pSettings->SetOrientation(1);
+        return TRUE;
+    case IDC_RESTORE_DEFAULTS:
+        if (nCode == BN_CLICKED)
+            OnRestoreDefaults(pDlg);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL OnOptionNotify(CUtilityDlg* pDlg, int nID, NMHDR* pNMHDR, LRESULT* pResult)
+{
+    if (nID == IDC_PAGES_SPIN && pNMHDR->code == UDN_DELTAPOS && g_pSettings) {
+        *pResult = OnPagesDeltaPos(pDlg, reinterpret_cast<NMUPDOWN*>(pNMHDR));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL ToolTipNeedText(NMHDR* pNMHDR, LRESULT* pResult)
+{
+    UINT_PTR id = pNMHDR->idFrom;
+    BOOL bByHandle = FALSE;
+    if (pNMHDR->code == TTN_NEEDTEXTA)
+        bByHandle = (reinterpret_cast<NMTTDISPINFOA*>(pNMHDR)->uFlags & TTF_IDISHWND) != 0;
+    else
+        bByHandle = (reinterpret_cast<NMTTDISPINFOW*>(pNMHDR)->uFlags & TTF_IDISHWND) != 0;
+
+    if (!bByHandle && id >= ID_CMD_CLEAR && id <= ID_CMD_HELP) {
+        UINT idText = (UINT)id;
+        if (id == ID_CMD_SCAN && g_pSettings && g_pSettings->IsAutoSave())
+            idText = IDS_TIP_SCAN_AND_SAVE;
+        std::string text = LoadStr(idText).substr(0, 79);
+        if (pNMHDR->code == TTN_NEEDTEXTA) {
+            auto* p = reinterpret_cast<NMTTDISPINFOA*>(pNMHDR);
+            lstrcpynA(p->szText, text.c_str(), sizeof p->szText);
+        } else {
+            auto* p = reinterpret_cast<NMTTDISPINFOW*>(pNMHDR);
+            ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, p->szText, 80);
+        }
+        *pResult = 0;
+        return TRUE;
+    }
+    if (bByHandle) {
+        int nCtrl = ::GetDlgCtrlID(reinterpret_cast<HWND>(id));
+        if (nCtrl != 0) {
+            if (pNMHDR->code == TTN_NEEDTEXTA) {
+                auto* p = reinterpret_cast<NMTTDISPINFOA*>(pNMHDR);
+                p->lpszText = MAKEINTRESOURCEA(nCtrl);
+                p->hinst = ::GetModuleHandleA(nullptr);
+            } else {
+                auto* p = reinterpret_cast<NMTTDISPINFOW*>(pNMHDR);
+                p->lpszText = MAKEINTRESOURCEW(nCtrl);
+                p->hinst = ::GetModuleHandleA(nullptr);
+            }
+            *pResult = 0;
+            return TRUE;
+        }
+    }
+    return FALSE;
+}

@@ -1,0 +1,332 @@
+#include "settings/ScanSettings.h"
+
+#include "framework/Dialog.h"
+#include "res/resource.h"
+
+#include <io.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+CScanSettings* g_pSettings = nullptr;
+
+namespace {
+
+const char kSettingsFile[] = "__utilInf.bin";
+const char kDefaultSaveFolder[] = "MyDocuments";
+
+// The settings file: a fixed 392-byte little-endian record.
+enum : int {
+    kRecordSize = 392,
+    kOffFolder = 0,
+    kOffStem = 256,
+    kOffNumberFrom = 324,
+    kOffResolution = 328,
+    kOffFileType = 332,
+    kOffCompression = 336,
+    kOffPageSize = 340,
+    kOffUnits = 344,
+    kOffAutoSave = 348,
+    kOffOrientation = 352,
+    kOffScanRange = 356,
+    kOffMode = 360,
+    kOffShowSaveDialog = 364,
+    kOffFrameLeft = 368,
+    kOffFrameTop = 372,
+    kOffFrameRight = 376,
+    kOffFrameBottom = 380,
+    kOffFolderValid = 384,
+    kOffUSLocale = 388,
+};
+
+// Read and written through this one buffer, so that the bytes the program does
+// not own (reserved field, bytes behind the stem, folder flag) survive a run.
+unsigned char s_record[kRecordSize];
+
+int GetInt(int off)
+{
+    return (int)((unsigned)s_record[off] | (unsigned)s_record[off + 1] << 8 |
+                 (unsigned)s_record[off + 2] << 16 | (unsigned)s_record[off + 3] << 24);
+}
+
+void PutInt(int off, int v)
+{
+    for (int i = 0; i < 4; ++i)
+        s_record[off + i] = (unsigned char)((unsigned)v >> (8 * i));
+}
+
+} // namespace
+
+UINT PageSizeTextId(int nPageSize)
+{
+    switch (nPageSize) {
+    case PAGESIZE_TRIMMING: return 116;
+    case PAGESIZE_A4: return 106;
+    case PAGESIZE_B5: return 107;
+    case PAGESIZE_LETTER: return 108;
+    case PAGESIZE_LEGAL: return 109;
+    case PAGESIZE_A5: return 110;
+    case PAGESIZE_B4: return 111;
+    case PAGESIZE_B6: return 112;
+    case PAGESIZE_EXECUTIVE: return 113;
+    case PAGESIZE_MAXIMUM: return 136;
+    }
+    return 0;
+}
+
+CScanSettings::CScanSettings()
+{
+    memset(m_szSaveFolder, 0, sizeof m_szSaveFolder);
+    memset(m_szFileName, 0, sizeof m_szFileName);
+    memset(m_szWorkFolder, 0, sizeof m_szWorkFolder);
+    m_bDriverUI = FALSE;
+    m_nPagesToScan = 1;
+
+    char szCountry[20] = {};
+    ::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_ICOUNTRY, szCountry, sizeof szCountry);
+    char* pEnd = nullptr;
+    long nCountry = strtol(szCountry, &pEnd, 10);
+    m_bUSLocale = (pEnd != szCountry && *pEnd == '\0' && nCountry == 1);
+
+    m_nPageCount = 1;
+
+    memset(m_szProgramFolder, 0, sizeof m_szProgramFolder);
+    ::GetModuleFileNameA(nullptr, m_szProgramFolder, sizeof m_szProgramFolder);
+    m_szProgramFolder[sizeof m_szProgramFolder - 1] = '\0';
+    for (int i = (int)sizeof m_szProgramFolder - 1; i >= 0 && m_szProgramFolder[i] != '\\'; --i)
+        m_szProgramFolder[i] = '\0';
+
+    snprintf(m_szSaveFolder, sizeof m_szSaveFolder, "%s%s", m_szProgramFolder, kDefaultSaveFolder);
+    snprintf(m_szSettingsPath, sizeof m_szSettingsPath, "%s%s", m_szProgramFolder, kSettingsFile);
+
+    SetDefaults();
+    LoadFile();
+}
+
+CScanSettings::~CScanSettings()
+{
+    SaveFile();
+}
+
+void CScanSettings::SetDefaults()
+{
+    strcpy(m_szFileName, "Doc");
+    m_nCurrentPage = 1;
+    m_nResolution = 1;
+    m_bAutoSave = FALSE;
+    m_nOrientation = 0;
+    m_bShowSaveDialog = TRUE;
+    m_nMode = 0;
+    m_nFileType = 1;
+    m_nCompression = 0;
+    m_nScanRange = 0;
+    m_nPageSize = m_bUSLocale ? PAGESIZE_LETTER : PAGESIZE_A4;
+    m_nUnits = 0;
+    m_nFrameLeft = 0;
+    m_nFrameTop = 0;
+    m_nFrameRight = 1640;
+    m_nFrameBottom = 2260;
+    m_nNumberFrom = 1;
+}
+
+void CScanSettings::LoadFile()
+{
+    DWORD cbRead = 0;
+    HANDLE hFile = ::CreateFileA(m_szSettingsPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile != INVALID_HANDLE_VALUE) {
+        if (!::ReadFile(hFile, s_record, kRecordSize, &cbRead, nullptr))
+            cbRead = 0;
+        ::CloseHandle(hFile);
+    }
+    if (cbRead != kRecordSize) {
+        PutInt(kOffFolderValid, 0);
+        return;
+    }
+
+    if (GetInt(kOffFolderValid) == 0) {
+        // Only the second run creates the default folder; the stored one is ignored.
+        char szDefault[256];
+        snprintf(szDefault, sizeof szDefault, "%s%s", m_szProgramFolder, kDefaultSaveFolder);
+        ::CreateDirectoryA(szDefault, nullptr);
+        PutInt(kOffFolderValid, 1);
+    } else {
+        memcpy(m_szSaveFolder, s_record + kOffFolder, sizeof m_szSaveFolder);
+        m_szSaveFolder[sizeof m_szSaveFolder - 1] = '\0';
+    }
+
+    memset(m_szFileName, 0, sizeof m_szFileName);
+    const char* pStem = reinterpret_cast<const char*>(s_record + kOffStem);
+    size_t nStem = strnlen(pStem, sizeof m_szFileName - 1);
+    memcpy(m_szFileName, pStem, nStem);
+
+    m_nNumberFrom = GetInt(kOffNumberFrom);
+    m_nResolution = GetInt(kOffResolution);
+    m_nFileType = GetInt(kOffFileType);
+    m_nCompression = GetInt(kOffCompression);
+    m_nPageSize = GetInt(kOffPageSize);
+    m_nUnits = GetInt(kOffUnits);
+    m_bAutoSave = GetInt(kOffAutoSave);
+    m_nOrientation = GetInt(kOffOrientation);
+    m_nScanRange = GetInt(kOffScanRange);
+    m_nMode = GetInt(kOffMode);
+    m_bShowSaveDialog = GetInt(kOffShowSaveDialog);
+    m_nFrameLeft = GetInt(kOffFrameLeft);
+    m_nFrameTop = GetInt(kOffFrameTop);
+    m_nFrameRight = GetInt(kOffFrameRight);
+    m_nFrameBottom = GetInt(kOffFrameBottom);
+}
+
+void CScanSettings::SaveFile() const
+{
+    HANDLE hFile = ::CreateFileA(m_szSettingsPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return;
+
+    memcpy(s_record + kOffFolder, m_szSaveFolder, sizeof m_szSaveFolder);
+    memcpy(s_record + kOffStem, m_szFileName, strnlen(m_szFileName, sizeof m_szFileName - 1) + 1);
+    PutInt(kOffNumberFrom, m_nNumberFrom);
+    PutInt(kOffResolution, m_nResolution);
+    PutInt(kOffFileType, m_nFileType);
+    PutInt(kOffCompression, m_nCompression);
+    PutInt(kOffPageSize, m_nPageSize);
+    PutInt(kOffUnits, m_nUnits);
+    PutInt(kOffAutoSave, m_bAutoSave);
+    PutInt(kOffOrientation, m_nOrientation);
+    PutInt(kOffScanRange, m_nScanRange);
+    PutInt(kOffMode, m_nMode);
+    PutInt(kOffShowSaveDialog, m_bShowSaveDialog);
+    PutInt(kOffFrameLeft, m_nFrameLeft);
+    PutInt(kOffFrameTop, m_nFrameTop);
+    PutInt(kOffFrameRight, m_nFrameRight);
+    PutInt(kOffFrameBottom, m_nFrameBottom);
+    PutInt(kOffUSLocale, m_bUSLocale);
+
+    DWORD cbWritten = 0;
+    ::WriteFile(hFile, s_record, kRecordSize, &cbWritten, nullptr);
+    ::CloseHandle(hFile);
+}
+
+BOOL CScanSettings::SetSaveFolder(const char* psz)
+{
+    if (!psz || strlen(psz) >= sizeof m_szSaveFolder)
+        return FALSE;
+    memset(m_szSaveFolder, 0, sizeof m_szSaveFolder);
+    strcpy(m_szSaveFolder, psz);
+    return TRUE;
+}
+
+BOOL CScanSettings::GetSaveFolder(char* pszOut) const
+{
+    if (!pszOut)
+        return FALSE;
+    strcpy(pszOut, m_szSaveFolder);
+    return TRUE;
+}
+
+BOOL CScanSettings::SetFileName(const char* psz)
+{
+    if (!psz || strlen(psz) > 50)
+        return FALSE;
+    memset(m_szFileName, 0, sizeof m_szFileName);
+    strcpy(m_szFileName, psz);
+    return TRUE;
+}
+
+void CScanSettings::GetFileName(char* pszOut) const
+{
+    if (pszOut)
+        strcpy(pszOut, m_szFileName);
+}
+
+BOOL CScanSettings::GetWorkFolder(char* pszOut) const
+{
+    if (!pszOut)
+        return FALSE;
+    strcpy(pszOut, m_szWorkFolder);
+    return TRUE;
+}
+
+void CScanSettings::NextPage()
+{
+    if (m_nCurrentPage < m_nPageCount)
+        ++m_nCurrentPage;
+}
+
+void CScanSettings::PrevPage()
+{
+    if (m_nCurrentPage > 1)
+        --m_nCurrentPage;
+}
+
+void CScanSettings::SetCurrentPage(int n)
+{
+    m_nCurrentPage = (n >= 1 && n <= m_nPageCount) ? n : m_nPageCount;
+}
+
+void CScanSettings::SetPageCount(int n)
+{
+    if (n >= 1)
+        m_nPageCount = n;
+}
+
+void CScanSettings::SetResolution(int n)
+{
+    if (n >= 0 && n <= 2)
+        m_nResolution = n;
+}
+
+float CScanSettings::GetResolutionDpi() const
+{
+    switch (m_nResolution) {
+    case 1: return 400.0f;
+    case 2: return 300.0f;
+    }
+    return 200.0f;
+}
+
+void CScanSettings::SetMode(int n)
+{
+    if (n >= 0 && n <= 2)
+        m_nMode = n;
+}
+
+void CScanSettings::SetScanRange(int n)
+{
+    if (n >= 0 && n <= 4)
+        m_nScanRange = n;
+}
+
+BOOL CScanSettings::PrepareWorkFolder()
+{
+    memset(m_szWorkFolder, 0, sizeof m_szWorkFolder);
+    char szCurrent[256] = {};
+    char szWindows[256] = {};
+    ::GetCurrentDirectoryA(sizeof szCurrent, szCurrent);
+    ::GetWindowsDirectoryA(szWindows, sizeof szWindows);
+
+    if (::GetTempPathA(sizeof m_szWorkFolder, m_szWorkFolder) == 0) {
+        AfxMessageBox(IDS_ERR_WORK_FOLDER, MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    // A temp path inside the program's or the system's folder is replaced by a
+    // folder of our own there, so page files never mix with other programs' files.
+    if ((szCurrent[0] && strstr(m_szWorkFolder, szCurrent)) ||
+        (szWindows[0] && strstr(m_szWorkFolder, szWindows))) {
+        snprintf(m_szWorkFolder, sizeof m_szWorkFolder, "%s\\temp\\", szWindows);
+        if (_access(m_szWorkFolder, 0) != 0 && !::CreateDirectoryA(m_szWorkFolder, nullptr)) {
+            AfxMessageBox(IDS_ERR_WORK_FOLDER, MB_ICONEXCLAMATION);
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+BOOL CScanSettings::BuildPageFileName(char* pszOut, int n) const
+{
+    if (!pszOut || n < 0)
+        return FALSE;
+    snprintf(pszOut, 256, "%s%s%d.bmp", m_szWorkFolder, "Doc", n);
+    return TRUE;
+}

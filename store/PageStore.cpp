@@ -1,0 +1,270 @@
+#include "store/PageStore.h"
+
+#include <io.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+
+CPageStore* g_pPageStore = nullptr;
+
+namespace {
+
+const WORD kBmpMagic = 0x4D42;  // "BM"
+
+#pragma pack(push, 2)
+struct BmpFileHeader {
+    WORD bfType;
+    DWORD bfSize;
+    WORD bfReserved1;
+    WORD bfReserved2;
+    DWORD bfOffBits;
+};
+#pragma pack(pop)
+static_assert(sizeof(BmpFileHeader) == 14, "BMP file header layout");
+
+BOOL ReadAt(HANDLE hFile, LONG offset, void* pBuf, DWORD cb)
+{
+    if (::SetFilePointer(hFile, offset, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return FALSE;
+    DWORD cbRead = 0;
+    return ::ReadFile(hFile, pBuf, cb, &cbRead, nullptr) && cbRead == cb;
+}
+
+// Number of 1 bits in a byte.
+int Ones(BYTE b)
+{
+    return __builtin_popcount(b);
+}
+
+} // namespace
+
+DWORD DibPaletteBytes(const BITMAPINFOHEADER* pbi)
+{
+    switch (pbi->biBitCount) {
+    case 1: return 8;
+    case 8: return 1024;
+    }
+    return 0;
+}
+
+CPageStore::CPageStore() : m_hPageFiles(1, nullptr) {}
+
+CPageStore::~CPageStore()
+{
+    for (HANDLE h : m_hPageFiles)
+        if (h && h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(h);
+}
+
+void CPageStore::GrowPageTable()
+{
+    m_cbPageTable = (int)(m_hPageFiles.size() * sizeof(HANDLE));
+    m_hPageFiles.push_back(nullptr);
+}
+
+HANDLE CPageStore::PageHandle(int index) const
+{
+    if (index < 0 || index >= (int)m_hPageFiles.size())
+        return nullptr;
+    return m_hPageFiles[index];
+}
+
+BOOL CPageStore::WritePage(HGLOBAL hDib, const char* pszPath, int index)
+{
+    if (!hDib || !pszPath || index < 0)
+        return FALSE;
+    const BITMAPINFOHEADER* pbi = static_cast<const BITMAPINFOHEADER*>(::GlobalLock(hDib));
+    if (!pbi)
+        return FALSE;
+    DWORD cbPalette = DibPaletteBytes(pbi);
+    DWORD cbDib = 40 + cbPalette + pbi->biSizeImage;
+
+    if (index >= (int)m_hPageFiles.size())
+        m_hPageFiles.resize(index + 1, nullptr);
+    HANDLE hFile = ::CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_hPageFiles[index] = hFile;
+    if (hFile == INVALID_HANDLE_VALUE) {
+        ::GlobalUnlock(hDib);
+        return FALSE;
+    }
+
+    BmpFileHeader fh = {kBmpMagic, 14 + cbDib, 0, 0, 54 + cbPalette};
+    DWORD cbWritten = 0;
+    BOOL bOk = ::WriteFile(hFile, &fh, sizeof fh, &cbWritten, nullptr) && cbWritten == sizeof fh;
+    if (bOk)
+        bOk = ::WriteFile(hFile, pbi, cbDib, &cbWritten, nullptr) && cbWritten == cbDib;
+    ::GlobalUnlock(hDib);
+    if (!bOk) {
+        // No partial page file is left behind.
+        ::CloseHandle(hFile);
+        m_hPageFiles[index] = nullptr;
+        ::DeleteFileA(pszPath);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HLOCAL CPageStore::CopyDib(HGLOBAL hDib)
+{
+    if (!hDib)
+        return nullptr;
+    const BITMAPINFOHEADER* pbi = static_cast<const BITMAPINFOHEADER*>(::GlobalLock(hDib));
+    if (!pbi)
+        return nullptr;
+    DWORD cb = 40 + DibPaletteBytes(pbi) + pbi->biSizeImage;
+    HLOCAL hCopy = ::LocalAlloc(LMEM_ZEROINIT, cb);
+    if (hCopy) {
+        void* p = ::LocalLock(hCopy);
+        memcpy(p, pbi, cb);
+        ::LocalUnlock(hCopy);
+    }
+    ::GlobalUnlock(hDib);
+    return hCopy;
+}
+
+HLOCAL CPageStore::ReadPage(const char* pszPath, int index)
+{
+    if (!pszPath)
+        return nullptr;
+    HANDLE hFile = PageHandle(index);
+    if (!hFile || hFile == INVALID_HANDLE_VALUE)
+        return nullptr;
+    BmpFileHeader fh;
+    if (!ReadAt(hFile, 0, &fh, sizeof fh) || fh.bfType != kBmpMagic || fh.bfSize < sizeof fh)
+        return nullptr;
+    DWORD cb = fh.bfSize - (DWORD)sizeof fh;
+    HLOCAL hDib = ::LocalAlloc(LMEM_ZEROINIT, cb);
+    if (!hDib)
+        return nullptr;
+    void* p = ::LocalLock(hDib);
+    DWORD cbRead = 0;
+    BOOL bOk = ::ReadFile(hFile, p, cb, &cbRead, nullptr) && cbRead == cb;
+    ::LocalUnlock(hDib);
+    if (!bOk) {
+        ::LocalFree(hDib);
+        return nullptr;
+    }
+    return hDib;
+}
+
+HLOCAL CPageStore::ReadPageReduced(const char* pszPath, int index)
+{
+    if (!pszPath)
+        return nullptr;
+    _chmod(pszPath, _S_IREAD | _S_IWRITE);
+    HANDLE hFile = PageHandle(index);
+    if (!hFile || hFile == INVALID_HANDLE_VALUE)
+        return nullptr;
+    BmpFileHeader fh;
+    BITMAPINFOHEADER bi;
+    if (!ReadAt(hFile, 0, &fh, sizeof fh) || fh.bfType != kBmpMagic)
+        return nullptr;
+    DWORD cbRead = 0;
+    if (!::ReadFile(hFile, &bi, sizeof bi, &cbRead, nullptr) || cbRead != sizeof bi)
+        return nullptr;
+    if (bi.biWidth <= 64 || bi.biHeight <= 64)
+        return ReadPage(pszPath, index);
+
+    const LONG cbSrcRow = ((bi.biWidth + 7) / 8 + 3) & ~3;
+    const LONG w = bi.biWidth / 16;
+    const LONG h = bi.biHeight / 16;
+    const LONG cbDstRow = ((w + 7) / 8 + 3) & ~3;
+    std::vector<BYTE> row;
+    HLOCAL hDst = nullptr;
+    try {
+        row.resize(cbSrcRow);
+    } catch (...) {
+        return nullptr;
+    }
+    hDst = ::LocalAlloc(LMEM_ZEROINIT, 48 + (SIZE_T)h * cbDstRow);
+    if (!hDst)
+        return nullptr;
+    BYTE* pDst = static_cast<BYTE*>(::LocalLock(hDst));
+    BITMAPINFOHEADER* pbi = reinterpret_cast<BITMAPINFOHEADER*>(pDst);
+    pbi->biSize = 40;
+    pbi->biWidth = w;
+    pbi->biHeight = h;
+    pbi->biPlanes = 1;
+    pbi->biBitCount = 1;
+    pbi->biCompression = BI_RGB;
+    pbi->biSizeImage = (DWORD)(h * cbDstRow);
+    pbi->biXPelsPerMeter = bi.biXPelsPerMeter;
+    pbi->biYPelsPerMeter = bi.biYPelsPerMeter;
+    RGBQUAD* pColors = reinterpret_cast<RGBQUAD*>(pDst + 40);
+    pColors[1] = RGBQUAD{255, 255, 255, 0};
+    BYTE* pBits = pDst + 48;
+
+    LONGLONG offset = fh.bfOffBits;
+    for (LONG r = 0; r < h; ++r) {
+        if (!ReadAt(hFile, (LONG)offset, row.data(), (DWORD)cbSrcRow)) {
+            ::LocalUnlock(hDst);
+            ::LocalFree(hDst);
+            return nullptr;
+        }
+        BYTE* pOut = pBits + (SIZE_T)r * cbDstRow;
+        BYTE acc = 0;
+        LONG x = 0;
+        for (; x < w && 2 * (x + 1) <= cbSrcRow; ++x) {
+            int ones = Ones(row[2 * x]) + Ones(row[2 * x + 1]);
+            acc = (BYTE)(acc << 1 | (ones > 8));
+            if ((x & 7) == 7) {
+                pOut[x >> 3] = acc;
+                acc = 0;
+            }
+        }
+        if (x & 7)
+            pOut[x >> 3] = (BYTE)(acc << (8 - (x & 7)));
+        offset += 16LL * cbSrcRow;
+        if (offset >= (LONGLONG)bi.biSizeImage)
+            break;
+    }
+    ::LocalUnlock(hDst);
+    return hDst;
+}
+
+BOOL CPageStore::BuildPathName(char* pszOut, const char* pszFolder, const char* pszPrefix, int n)
+{
+    if (!pszOut || !pszFolder)
+        return FALSE;
+    size_t len = strnlen(pszFolder, 256);
+    char last = len > 0 ? pszFolder[len - 1] : pszFolder[0];
+    snprintf(pszOut, 256, last == '\\' ? "%s%s%d.bmp" : "%s\\%s%d.bmp", pszFolder,
+             pszPrefix ? pszPrefix : "", n);
+    return TRUE;
+}
+
+BOOL CPageStore::DeleteAllPages(const char* pszFolder, const char* pszPrefix, int count)
+{
+    char szName[256];
+    for (int n = 1; n <= count; ++n) {
+        BuildPathName(szName, pszFolder, pszPrefix, n);
+        if (_access(szName, 0) != 0)
+            continue;
+        if (n - 1 < (int)m_hPageFiles.size() && m_hPageFiles[n - 1]) {
+            _chmod(szName, _S_IREAD | _S_IWRITE);
+            if (m_hPageFiles[n - 1] != INVALID_HANDLE_VALUE)
+                ::CloseHandle(m_hPageFiles[n - 1]);
+            m_hPageFiles[n - 1] = nullptr;
+        }
+        m_cbPageTable = 0;
+        ::DeleteFileA(szName);
+    }
+    // Handles of pages whose files vanished are still ours to close.
+    for (HANDLE& h : m_hPageFiles) {
+        if (h && h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(h);
+        h = nullptr;
+    }
+    m_hPageFiles.assign(1, nullptr);
+    return TRUE;
+}
+
+BOOL CPageStore::IsFileOpenable(const char* pszPath)
+{
+    HANDLE h = ::CreateFileA(pszPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return FALSE;
+    ::CloseHandle(h);
+    return TRUE;
+}
