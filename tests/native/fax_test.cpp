@@ -12,7 +12,7 @@
 namespace {
 
 using support::Quote;
-using support::Run;
+using support::RunTool;
 using testpages::Page;
 
 std::vector<uint8_t> TiffOf(const codec::ImageView& v, codec::TiffCompression c) {
@@ -39,7 +39,7 @@ void CheckAgainstLibtiff(const codec::ImageView& v, const std::string& what) {
     SCOPED_TRACE(flag);
     std::string ours = std::string("ours-") + flag + ".tif", theirs = std::string("theirs-") + flag + ".tif";
     support::WriteFile(dir / ours, TiffOf(v, c));
-    auto r = Run("tiffcp -c " + std::string(flag) + " -r " + std::to_string(v.height) + " " +
+    auto r = RunTool("tiffcp -c " + std::string(flag) + " -r " + std::to_string(v.height) + " " +
                  Quote(dir / "plain.tif") + " " + Quote(dir / theirs));
     ASSERT_EQ(r.status, 0) << r.output;
     support::TiffDir mine, lib;
@@ -49,9 +49,9 @@ void CheckAgainstLibtiff(const codec::ImageView& v, const std::string& what) {
     EXPECT_EQ(mine.compression, static_cast<uint16_t>(c));
     EXPECT_TRUE(mine.rawStrip == lib.rawStrip) << "strip sizes " << mine.rawStrip.size() << " vs " << lib.rawStrip.size();
 
-    r = Run("tiffinfo -D " + Quote(dir / ours) + " >/dev/null");
+    r = RunTool("tiffinfo -D " + Quote(dir / ours) + " >/dev/null");
     EXPECT_EQ(r.status, 0) << r.output;
-    r = Run("tiffcp -c none " + Quote(dir / ours) + " " + Quote(dir / "back.tif"));
+    r = RunTool("tiffcp -c none " + Quote(dir / ours) + " " + Quote(dir / "back.tif"));
     ASSERT_EQ(r.status, 0) << r.output;
     support::TiffDir back;
     ASSERT_TRUE(support::ReadTiff(dir / "back.tif", 0, &back));

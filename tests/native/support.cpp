@@ -10,7 +10,7 @@
 
 namespace support {
 
-ToolResult Run(const std::string& command) {
+ToolResult RunTool(const std::string& command) {
   ToolResult r;
   FILE* f = popen((command + " 2>&1").c_str(), "r");
   if (!f) return r;
@@ -123,7 +123,8 @@ void Quiet(const char*, const char*, va_list) {}
 
 bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out) {
   TIFFSetWarningHandler(Quiet);
-  TIFF* t = TIFFOpen(p.c_str(), "r");
+  // "c": strips as stored, not cut into pieces for reading.
+  TIFF* t = TIFFOpen(p.c_str(), "rc");
   if (!t) return false;
   bool ok = TIFFSetDirectory(t, static_cast<tdir_t>(directory)) == 1;
   if (ok) {

@@ -16,7 +16,7 @@ struct ToolResult {
   std::string output;  // stdout and stderr together
 };
 
-ToolResult Run(const std::string& command);
+ToolResult RunTool(const std::string& command);
 std::string Quote(const std::filesystem::path& p);
 
 // A fresh folder removed again at the end of the test.
