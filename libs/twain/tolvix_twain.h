@@ -279,6 +279,7 @@ constexpr TW_UINT16 TWON_ARRAY = 3;
 constexpr TW_UINT16 TWON_ENUMERATION = 4;
 constexpr TW_UINT16 TWON_ONEVALUE = 5;
 constexpr TW_UINT16 TWON_RANGE = 6;
+constexpr TW_UINT16 TWON_DONTCARE16 = 0xffff;
 constexpr TW_UINT32 TWON_DONTCARE32 = 0xffffffff;
 
 // Item types.
