@@ -338,7 +338,7 @@ TW_UINT16 Source::CapabilityOp(TW_UINT16 msg, TW_CAPABILITY* cap)
         if (!c->settable)
             return Fail(TWCC_CAPBADOPERATION);
         if (m_state != 4)
-            return Fail(TWCC_CAPSEQERROR);
+            return SeqError();
         if (msg == MSG_RESET) {
             c->current = c->def;
             cap->ConType = TWON_ONEVALUE;
