@@ -1,0 +1,128 @@
+// TIFF32.dll: writes one page into a TIFF file per call. The format work is
+// in codec/; this file is the Win32 file handling around it.
+#include "libs/tiff32/tiff32.h"
+
+#include <cstring>
+
+#include "codec/dib.h"
+#include "codec/tiff.h"
+
+namespace {
+
+class Win32TiffFile : public codec::TiffFile {
+ public:
+  explicit Win32TiffFile(HANDLE h) : m_h(h) {}
+
+  uint64_t Size() override {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(m_h, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+  }
+
+  bool ReadAt(uint64_t offset, void* data, size_t size) override {
+    if (!Seek(offset)) return false;
+    DWORD got = 0;
+    return ReadFile(m_h, data, static_cast<DWORD>(size), &got, nullptr) && got == size;
+  }
+
+  bool WriteAt(uint64_t offset, const void* data, size_t size) override {
+    if (!Seek(offset)) return false;
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+      DWORD put = 0;
+      if (!WriteFile(m_h, p, chunk, &put, nullptr) || put != chunk) return false;
+      p += chunk;
+      size -= chunk;
+    }
+    return true;
+  }
+
+  bool Truncate(uint64_t size) { return Seek(size) && SetEndOfFile(m_h); }
+
+ private:
+  bool Seek(uint64_t offset) {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(m_h, to, nullptr, FILE_BEGIN) != 0;
+  }
+
+  HANDLE m_h;
+};
+
+// The tail of the file the last call wrote, so that the next page of a
+// multi-page export is added without walking the directory chain again. It
+// is used only for the same file; AppendTiffPage itself checks that the file
+// has not grown or changed its last link since.
+struct KnownFile {
+  bool valid = false;
+  DWORD volume = 0, indexHigh = 0, indexLow = 0;
+  codec::TiffTail tail;
+};
+KnownFile g_lastFile;
+
+bool Identify(HANDLE h, KnownFile* out) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(h, &info)) return false;
+  out->volume = info.dwVolumeSerialNumber;
+  out->indexHigh = info.nFileIndexHigh;
+  out->indexLow = info.nFileIndexLow;
+  return true;
+}
+
+bool SameFile(const KnownFile& a, const KnownFile& b) {
+  return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+bool CompressionFromCode(int code, codec::TiffCompression* out) {
+  switch (code) {
+    case TIFF32_NONE: *out = codec::TiffCompression::None; return true;
+    case TIFF32_CCITT_G3: *out = codec::TiffCompression::G3; return true;
+    case TIFF32_CCITT_G4: *out = codec::TiffCompression::G4; return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+extern "C" int WINAPI Tiff32WritePage(const char* fileName, HLOCAL page, int compression, int /*reserved*/) {
+  codec::TiffCompression c;
+  if (fileName == nullptr || page == nullptr || !CompressionFromCode(compression, &c)) return 0;
+
+  const void* dib = LocalLock(page);
+  if (dib == nullptr) return 0;
+  codec::ImageView image;
+  codec::DibError parsed = codec::ParseDib(static_cast<const uint8_t*>(dib), LocalSize(page), &image);
+  if (parsed != codec::DibError::None) {
+    LocalUnlock(page);
+    return 0;
+  }
+
+  HANDLE h = CreateFileA(fileName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    LocalUnlock(page);
+    return 0;
+  }
+  const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+  Win32TiffFile file(h);
+  const uint64_t before = file.Size();
+
+  KnownFile now;
+  codec::TiffTail tail;
+  if (!created && g_lastFile.valid && Identify(h, &now) && SameFile(now, g_lastFile)) tail = g_lastFile.tail;
+  g_lastFile.valid = false;
+
+  bool ok = codec::AppendTiffPage(file, image, c, &tail);
+  LocalUnlock(page);
+  if (ok) {
+    if (Identify(h, &g_lastFile)) {
+      g_lastFile.tail = tail;
+      g_lastFile.valid = true;
+    }
+  } else if (!created) {
+    file.Truncate(before);
+  }
+  CloseHandle(h);
+  if (!ok && created) DeleteFileA(fileName);
+  return ok ? 1 : 0;
+}
