@@ -240,7 +240,7 @@ void RenderPage(uint8_t* bits, int width, int height, int dpi, int page, uint32_
     // Body text: paragraphs of words, ragged right.
     int lineHeight = 10 * scale;
     int bodyEnd = height - margin - 14 * lineHeight;
-    int paragraphs = 2 + (int)(Next(rnd) % 3);
+    int paragraphs = 4 + (int)(Next(rnd) % 4);
     for (int p = 0; p < paragraphs && y < bodyEnd; ++p) {
         int lines = 3 + (int)(Next(rnd) % 5);
         for (int l = 0; l < lines && y < bodyEnd; ++l) {
