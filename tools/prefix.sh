@@ -25,6 +25,8 @@ if [ ${#ds[@]} -gt 0 ]; then
   cp "${ds[@]}" "$win/twain_64/Tolvix/"
 fi
 key='HKLM\Software\Vexel\PagewellQX\1.0\Devices\QX710/720\Pagewell QX Devices\VexelPagewellQX'
+# A crash must end the process, not wait on a dialog nobody will answer.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 for view in 64 32; do
   wine reg add "$key" /v ProductId /t REG_SZ /d "$product" /f /reg:$view >/dev/null 2>&1
 done

@@ -1,0 +1,405 @@
+#include "Harness.h"
+
+#include <shellapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace harness {
+
+const char kMainCaption[] = "Pagewell Utility for QX710/720";
+
+namespace {
+int g_nPassed = 0;
+int g_nFailed = 0;
+const char* g_pszCase = "";
+
+std::string EnvPath(const char* name)
+{
+    const char* v = getenv(name);
+    if (!v || !*v) {
+        fprintf(stderr, "%s is not set\n", name);
+        exit(2);
+    }
+    std::string s(v);
+    // A Unix path reaches Windows programs through drive Z:.
+    if (s[0] == '/') {
+        s = "Z:" + s;
+        for (char& c : s)
+            if (c == '/')
+                c = '\\';
+    }
+    return s;
+}
+
+void PumpMessages()
+{
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+} // namespace
+
+std::string Where(const char* file, int line)
+{
+    const char* base = strrchr(file, '/');
+    return std::string(base ? base + 1 : file) + ":" + std::to_string(line);
+}
+
+std::string ToText(long long v)
+{
+    return std::to_string(v);
+}
+
+std::string ToText(const std::string& s)
+{
+    return "\"" + s + "\"";
+}
+
+void Check(bool ok, const char* what, const std::string& detail)
+{
+    if (ok) {
+        ++g_nPassed;
+        return;
+    }
+    ++g_nFailed;
+    printf("FAILED [%s] %s %s\n", g_pszCase, what, detail.c_str());
+    fflush(stdout);
+}
+
+int RunCases(int argc, char** argv, const std::vector<Case>& cases)
+{
+    int nCasesFailed = 0, nCasesPassed = 0;
+    for (const Case& c : cases) {
+        bool wanted = argc < 2;
+        for (int i = 1; i < argc; ++i)
+            wanted = wanted || strcmp(argv[i], c.name) == 0;
+        if (!wanted)
+            continue;
+        g_pszCase = c.name;
+        int before = g_nFailed;
+        printf("case %s\n", c.name);
+        fflush(stdout);
+        c.run();
+        bool ok = g_nFailed == before;
+        (ok ? nCasesPassed : nCasesFailed)++;
+        printf("%s %s\n", ok ? "ok" : "FAILED", c.name);
+        fflush(stdout);
+    }
+    printf("checks: %d passed, %d failed\n", g_nPassed, g_nFailed);
+    printf("%d passed, %d failed\n", nCasesPassed, nCasesFailed);
+    return nCasesFailed == 0 && nCasesPassed > 0 ? 0 : 1;
+}
+
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs)
+{
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        if (cond())
+            return true;
+        if (::GetTickCount() - start > timeoutMs)
+            return cond();
+        PumpMessages();
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+std::string BinFolder()
+{
+    return EnvPath("TOLVIX_BIN");
+}
+
+std::string SourceFolder()
+{
+    return EnvPath("TOLVIX_SOURCE");
+}
+
+std::string NewTempFolder(const char* tag)
+{
+    char szTemp[MAX_PATH];
+    ::GetTempPathA(sizeof szTemp, szTemp);
+    static int s_n = 0;
+    for (;;) {
+        std::string path = std::string(szTemp) + "tolvix-" + tag + "-" + std::to_string(::GetCurrentProcessId()) +
+                           "-" + std::to_string(++s_n);
+        if (::CreateDirectoryA(path.c_str(), nullptr))
+            return path;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+            fprintf(stderr, "cannot create %s\n", path.c_str());
+            exit(2);
+        }
+    }
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<unsigned char>& out)
+{
+    out.clear();
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD size = ::GetFileSize(h, nullptr);
+    out.resize(size);
+    DWORD got = 0;
+    bool ok = size == 0 || (::ReadFile(h, out.data(), size, &got, nullptr) && got == size);
+    ::CloseHandle(h);
+    return ok;
+}
+
+bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& data)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD put = 0;
+    bool ok = data.empty() || (::WriteFile(h, data.data(), (DWORD)data.size(), &put, nullptr) && put == data.size());
+    ::CloseHandle(h);
+    return ok;
+}
+
+bool FileExists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = ::FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = path + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else {
+                ::SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileA(full.c_str());
+            }
+        } while (::FindNextFileA(h, &fd));
+        ::FindClose(h);
+    }
+    return ::RemoveDirectoryA(path.c_str()) != 0;
+}
+
+// ---- Program ------------------------------------------------------------------
+
+Program::Program(const char* tag) : m_folder(NewTempFolder(tag))
+{
+    std::string bin = BinFolder();
+    for (const char* pattern : {"*.exe", "*.dll"}) {
+        WIN32_FIND_DATAA fd;
+        HANDLE h = ::FindFirstFileA((bin + "\\" + pattern).c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            std::string name = fd.cFileName;
+            // Only the program and the libraries it ships with; not our test drivers.
+            if (name.rfind("test_", 0) == 0 || name == "TWAINDSM.dll")
+                continue;
+            ::CopyFileA((bin + "\\" + name).c_str(), (m_folder + "\\" + name).c_str(), FALSE);
+        } while (::FindNextFileA(h, &fd));
+        ::FindClose(h);
+    }
+}
+
+Program::~Program()
+{
+    if (Running())
+        Kill();
+    if (m_pi.hProcess)
+        ::CloseHandle(m_pi.hProcess);
+    if (m_pi.hThread)
+        ::CloseHandle(m_pi.hThread);
+    RemoveTree(m_folder);
+}
+
+bool Program::Start(const std::vector<std::string>& extraEnv)
+{
+    if (m_pi.hProcess) {
+        ::CloseHandle(m_pi.hProcess);
+        ::CloseHandle(m_pi.hThread);
+        m_pi = {};
+    }
+    std::string env;
+    if (!extraEnv.empty()) {
+        char* block = ::GetEnvironmentStringsA();
+        for (const char* p = block; *p; p += strlen(p) + 1) {
+            std::string entry(p);
+            bool replaced = false;
+            for (const std::string& e : extraEnv)
+                replaced = replaced || _strnicmp(entry.c_str(), e.c_str(), e.find('=') + 1) == 0;
+            if (!replaced)
+                env += entry + '\0';
+        }
+        ::FreeEnvironmentStringsA(block);
+        for (const std::string& e : extraEnv)
+            env += e + '\0';
+        env += '\0';
+    }
+    std::string exe = m_folder + "\\Tolvix.exe";
+    std::string cmd = "\"" + exe + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    return ::CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0,
+                            env.empty() ? nullptr : &env[0], m_folder.c_str(), &si, &m_pi) != 0;
+}
+
+std::vector<HWND> ProcessWindows(DWORD pid, const char* caption)
+{
+    struct Ctx {
+        DWORD pid;
+        const char* caption;
+        std::vector<HWND> found;
+    } ctx = {pid, caption, {}};
+    ::EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            Ctx* c = reinterpret_cast<Ctx*>(lp);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(h, &owner);
+            if (owner != c->pid || !::IsWindowVisible(h))
+                return TRUE;
+            if (c->caption && WindowText(h) != c->caption)
+                return TRUE;
+            c->found.push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+std::string WindowText(HWND hWnd)
+{
+    char buf[1024] = {};
+    ::GetWindowTextA(hWnd, buf, sizeof buf);
+    return buf;
+}
+
+std::string DialogText(HWND hDlg)
+{
+    std::string all;
+    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        char cls[64] = {};
+        ::GetClassNameA(h, cls, sizeof cls);
+        if (_stricmp(cls, "Static") == 0)
+            all += WindowText(h) + "\n";
+    }
+    return all;
+}
+
+HWND Program::WaitMainWindow(DWORD timeoutMs)
+{
+    HWND hWnd = nullptr;
+    WaitFor([&] {
+        auto v = ProcessWindows(m_pi.dwProcessId, kMainCaption);
+        hWnd = v.empty() ? nullptr : v[0];
+        return hWnd != nullptr || !Running();
+    }, timeoutMs);
+    return hWnd;
+}
+
+HWND Program::WaitDialogWithText(const std::string& text, DWORD timeoutMs)
+{
+    HWND hDlg = nullptr;
+    WaitFor([&] {
+        for (HWND h : ProcessWindows(m_pi.dwProcessId)) {
+            if (DialogText(h).find(text) != std::string::npos) {
+                hDlg = h;
+                return true;
+            }
+        }
+        return !Running();
+    }, timeoutMs);
+    return hDlg;
+}
+
+bool Program::Running() const
+{
+    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool Program::WaitExit(DWORD timeoutMs)
+{
+    return WaitFor([&] { return !Running(); }, timeoutMs);
+}
+
+DWORD Program::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    if (m_pi.hProcess)
+        ::GetExitCodeProcess(m_pi.hProcess, &code);
+    return code;
+}
+
+void Program::Kill()
+{
+    if (m_pi.hProcess) {
+        ::TerminateProcess(m_pi.hProcess, 99);
+        ::WaitForSingleObject(m_pi.hProcess, 10000);
+    }
+}
+
+bool Program::CloseNormally(DWORD timeoutMs)
+{
+    auto v = ProcessWindows(m_pi.dwProcessId, kMainCaption);
+    if (v.empty())
+        return false;
+    ::PostMessageA(v[0], WM_SYSCOMMAND, SC_CLOSE, 0);
+    return WaitExit(timeoutMs);
+}
+
+void ClickButton(HWND hDlg, int id)
+{
+    ::PostMessageA(::GetDlgItem(hDlg, id), BM_CLICK, 0, 0);
+}
+
+// ---- input --------------------------------------------------------------------
+
+void Key(WORD vk, bool down)
+{
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = (WORD)::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
+    in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    ::SendInput(1, &in, sizeof in);
+}
+
+void Tap(WORD vk)
+{
+    Key(vk, true);
+    Key(vk, false);
+}
+
+void Chord(WORD modifier, WORD vk)
+{
+    Key(modifier, true);
+    Tap(vk);
+    Key(modifier, false);
+}
+
+void TypeText(const char* text)
+{
+    for (const char* p = text; *p; ++p) {
+        SHORT v = ::VkKeyScanA(*p);
+        bool shift = (v >> 8) & 1;
+        if (shift)
+            Key(VK_SHIFT, true);
+        Tap((WORD)(v & 0xFF));
+        if (shift)
+            Key(VK_SHIFT, false);
+    }
+}
+
+bool MakeForeground(HWND hWnd)
+{
+    return WaitFor([&] {
+        ::SetForegroundWindow(hWnd);
+        return ::GetForegroundWindow() == hWnd;
+    }, 5000);
+}
+
+} // namespace harness

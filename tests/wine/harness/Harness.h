@@ -1,0 +1,105 @@
+// Test harness for driving the real Tolvix.exe under Wine: program folders of
+// their own, processes, windows found by caption, waits with deadlines, checks.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace harness {
+
+// ---- checks -------------------------------------------------------------------
+void Check(bool ok, const char* what, const std::string& detail = std::string());
+#define CHECK(cond) ::harness::Check((cond), #cond, ::harness::Where(__FILE__, __LINE__))
+#define CHECK_EQ(a, b) ::harness::CheckEq((a), (b), #a " == " #b, ::harness::Where(__FILE__, __LINE__))
+std::string Where(const char* file, int line);
+std::string ToText(long long v);
+std::string ToText(const std::string& s);
+inline std::string ToText(int v) { return ToText((long long)v); }
+inline std::string ToText(unsigned v) { return ToText((long long)v); }
+inline std::string ToText(unsigned long v) { return ToText((long long)v); }
+inline std::string ToText(long v) { return ToText((long long)v); }
+inline std::string ToText(unsigned long long v) { return ToText((long long)v); }
+inline std::string ToText(bool v) { return v ? "true" : "false"; }
+inline std::string ToText(const char* s) { return ToText(std::string(s)); }
+template <typename A, typename B>
+void CheckEq(const A& a, const B& b, const char* what, const std::string& where)
+{
+    bool ok = (a == b);
+    std::string detail = where;
+    if (!ok)
+        detail += " (got " + ToText(a) + ", expected " + ToText(b) + ")";
+    Check(ok, what, detail);
+}
+
+// Runs the named cases (all when argv names none) and prints the summary line.
+struct Case {
+    const char* name;
+    std::function<void()> run;
+};
+int RunCases(int argc, char** argv, const std::vector<Case>& cases);
+
+// ---- waiting ------------------------------------------------------------------
+// Polls cond until it holds or the deadline passes, pumping this thread's messages.
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 20000);
+
+// ---- files --------------------------------------------------------------------
+std::string BinFolder();      // the built program folder (TOLVIX_BIN), as a Windows path
+std::string SourceFolder();   // the source tree (TOLVIX_SOURCE), as a Windows path
+std::string NewTempFolder(const char* tag);
+bool ReadFileBytes(const std::string& path, std::vector<unsigned char>& out);
+bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& data);
+bool FileExists(const std::string& path);
+bool RemoveTree(const std::string& path);
+
+// ---- the program --------------------------------------------------------------
+extern const char kMainCaption[];
+
+class Program {
+public:
+    // Copies Tolvix.exe and its DLLs into a fresh folder of its own.
+    explicit Program(const char* tag);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    const std::string& Folder() const { return m_folder; }
+    std::string SettingsPath() const { return m_folder + "\\__utilInf.bin"; }
+
+    // Starts a copy; extraEnv holds "NAME=value" entries added to the environment.
+    bool Start(const std::vector<std::string>& extraEnv = {});
+    // The process's top-level window with the main caption, waited for.
+    HWND WaitMainWindow(DWORD timeoutMs = 30000);
+    // A dialog of this process whose static text contains the given text.
+    HWND WaitDialogWithText(const std::string& text, DWORD timeoutMs = 20000);
+    bool WaitExit(DWORD timeoutMs = 20000);
+    bool Running() const;
+    DWORD ExitCode() const;
+    DWORD Pid() const { return m_pi.dwProcessId; }
+    void Kill();
+    // Ends the program through its window's close command and waits for the exit.
+    bool CloseNormally(DWORD timeoutMs = 20000);
+
+private:
+    std::string m_folder;
+    PROCESS_INFORMATION m_pi = {};
+};
+
+// Top-level, visible windows of a process, optionally filtered by exact caption.
+std::vector<HWND> ProcessWindows(DWORD pid, const char* caption = nullptr);
+std::string WindowText(HWND hWnd);
+// Text of all static children of a dialog, joined with newlines.
+std::string DialogText(HWND hDlg);
+// Presses a dialog's button as the user would: by BM_CLICK on the button id.
+void ClickButton(HWND hDlg, int id);
+
+// Real keyboard input through SendInput to the foreground window.
+void Key(WORD vk, bool down);
+void Tap(WORD vk);
+void Chord(WORD modifier, WORD vk);
+void TypeText(const char* text);
+bool MakeForeground(HWND hWnd);
+
+} // namespace harness
