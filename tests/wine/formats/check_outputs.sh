@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Checks the files test_formats wrote with independent readers: libtiff's
+# tiffinfo and tiffcp, qpdf, poppler's pdfimages, ImageMagick's compare.
+# Usage: check_outputs.sh WORK_FOLDER   (expect.txt has Windows line ends)
+set -uo pipefail
+work=$1
+cd "$work" || exit 2
+[ -s expect.txt ] || { echo "no expect.txt in $work"; exit 2; }
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# Pixels equal, counted by ImageMagick: 0 differing pixels.
+same_pixels() {
+  local diff
+  diff=$(compare -metric AE "$1" "$2" null: 2>&1) || true
+  [ "$diff" = "0" ] || { fail "$3: $diff pixels differ"; return 1; }
+}
+
+declare -A checked
+while read -r kind file index bmp code; do
+  case $kind in
+    tiff)
+      if [ -z "${checked[$file]-}" ]; then
+        checked[$file]=1
+        tiffinfo -D "$file" >/dev/null 2>"$tmp/err" || fail "tiffinfo -D $file"
+        [ ! -s "$tmp/err" ] || fail "tiffinfo $file: $(cat "$tmp/err")"
+      fi
+      rm -f "$tmp/plain.tif"
+      tiffcp -c none "$file,$index" "$tmp/plain.tif" || { fail "tiffcp $file,$index"; continue; }
+      same_pixels "$tmp/plain.tif" "$bmp" "$file page $index ($bmp, code $code)"
+      ;;
+    pages)
+      n=$(tiffinfo "$file" 2>/dev/null | grep -c '^TIFF Directory')
+      [ "$n" = "$index" ] || fail "$file has $n pages, not $index"
+      ;;
+    pdf)
+      if [ -z "${checked[$file]-}" ]; then
+        checked[$file]=1
+        qpdf --check "$file" >"$tmp/qpdf" 2>&1 || fail "qpdf --check $file: $(cat "$tmp/qpdf")"
+        pdfimages -list "$file" | tail -n +3 >"$tmp/list.$file"
+      fi
+      page=$((index + 1))
+      enc=$(awk -v p="$page" '$1 == p { print $9 }' "$tmp/list.$file")
+      bpc=$(awk -v p="$page" '$1 == p { print $8 }' "$tmp/list.$file")
+      want=image
+      if [ "$bpc" = 1 ] && { [ "$code" = 3 ] || [ "$code" = 4 ]; }; then want=ccitt; fi
+      [ "$enc" = "$want" ] || fail "$file page $page: encoding '$enc', not $want"
+      rm -f "$tmp"/img-*
+      pdfimages -f "$page" -l "$page" "$file" "$tmp/img" || { fail "pdfimages $file $page"; continue; }
+      same_pixels "$(ls "$tmp"/img-000.*)" "$bmp" "$file page $page ($bmp)"
+      ;;
+  esac
+done < <(tr -d '\r' <expect.txt)
+
+[ -f held.pdf ] || fail "held.pdf was removed"
+for f in partial.pdf refused.tif; do [ ! -e "$f" ] || fail "$f should not exist"; done
+echo "$failures failure(s)"
+[ "$failures" -eq 0 ]
