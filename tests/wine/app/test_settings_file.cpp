@@ -255,11 +255,8 @@ void LocaleDefault()
     Program prog("locale");
     RunResult r = RunOnce(prog, nullptr, [&] {
         HWND hWnd = prog.WaitMainWindow();
-        char text[32] = {};
-        HWND hList = ::GetDlgItem(hWnd, 1006);
-        int sel = (int)::SendMessageA(hList, CB_GETCURSEL, 0, 0);
-        ::SendMessageA(hList, CB_GETLBTEXT, sel, reinterpret_cast<LPARAM>(text));
-        CHECK_EQ(std::string(text), std::string(atoi(expect) == 3 ? "Letter" : "A4"));
+        // A drop-down list's text is its selected item.
+        CHECK_EQ(ControlText(::GetDlgItem(hWnd, 1006)), std::string(atoi(expect) == 3 ? "Letter" : "A4"));
     });
     if (r.file.size() != kSize)
         return;

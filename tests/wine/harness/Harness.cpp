@@ -278,6 +278,13 @@ std::string WindowText(HWND hWnd)
     return buf;
 }
 
+std::string ControlText(HWND hCtrl)
+{
+    char buf[1024] = {};
+    ::SendMessageA(hCtrl, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
 std::string DialogText(HWND hDlg)
 {
     std::string all;

@@ -90,6 +90,8 @@ private:
 // Top-level, visible windows of a process, optionally filtered by exact caption.
 std::vector<HWND> ProcessWindows(DWORD pid, const char* caption = nullptr);
 std::string WindowText(HWND hWnd);
+// A control's text asked of the control itself (works across processes).
+std::string ControlText(HWND hCtrl);
 // Text of all static children of a dialog, joined with newlines.
 std::string DialogText(HWND hDlg);
 // Presses a dialog's button as the user would: by BM_CLICK on the button id.
