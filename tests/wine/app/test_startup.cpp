@@ -133,11 +133,15 @@ std::vector<unsigned char> OwnMessageBoxIcon(UINT type)
         UINT type;
         const char* text;
     } arg = {type, type == MB_ICONSTOP ? "reference stop" : "reference exclamation"};
-    HANDLE hThread = ::CreateThread(nullptr, 0, [](void* p) -> DWORD {
-        Arg* a = static_cast<Arg*>(p);
-        ::MessageBoxA(nullptr, a->text, "reference", a->type);
-        return 0;
-    }, &arg, 0, nullptr);
+    struct Thread {
+        static DWORD WINAPI Proc(void* p)
+        {
+            Arg* a = static_cast<Arg*>(p);
+            ::MessageBoxA(nullptr, a->text, "reference", a->type);
+            return 0;
+        }
+    };
+    HANDLE hThread = ::CreateThread(nullptr, 0, &Thread::Proc, &arg, 0, nullptr);
     HWND hBox = nullptr;
     WaitFor([&] {
         for (HWND h : ProcessWindows(::GetCurrentProcessId()))

@@ -255,8 +255,9 @@ std::vector<HWND> ProcessWindows(DWORD pid, const char* caption)
         const char* caption;
         std::vector<HWND> found;
     } ctx = {pid, caption, {}};
-    ::EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
+    struct Enum {
+        static BOOL CALLBACK Proc(HWND h, LPARAM lp)
+        {
             Ctx* c = reinterpret_cast<Ctx*>(lp);
             DWORD owner = 0;
             ::GetWindowThreadProcessId(h, &owner);
@@ -266,8 +267,9 @@ std::vector<HWND> ProcessWindows(DWORD pid, const char* caption)
                 return TRUE;
             c->found.push_back(h);
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
+        }
+    };
+    ::EnumWindows(&Enum::Proc, reinterpret_cast<LPARAM>(&ctx));
     return ctx.found;
 }
 
