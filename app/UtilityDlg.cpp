@@ -5,6 +5,7 @@
 #include "framework/Gdi.h"
 #include "libs/xrtwif/tw_Interface.h"
 #include "res/resource.h"
+#include "scan/ScanSession.h"
 #include "settings/OptionControls.h"
 #include "settings/ScanSettings.h"
 #include "store/PageStore.h"
@@ -384,6 +385,12 @@ BOOL CUtilityDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     switch (nID) {
     case ID_CMD_HELP:
         OpenHelp(hMain, HELP_FINDER, 0);
+        return TRUE;
+    case ID_CMD_SCAN:
+        OnScanCommand(this, FALSE);
+        return TRUE;
+    case ID_CMD_SHOW_DRIVER:
+        OnScanCommand(this, TRUE);
         return TRUE;
     case ID_HELP_FINDER_CMD:
         if (IsActualSizeOpen())

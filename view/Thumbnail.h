@@ -1,5 +1,5 @@
 // One thumbnail of the screen shown: the reduced page as a bitmap selected into
-// a memory device context. Owns both.
+// a memory device context, with the page's palette. Owns all three.
 #pragma once
 
 #include <windows.h>
@@ -11,10 +11,14 @@ struct ThumbnailEntry {
         if (hMemDC) {
             if (hOldBitmap)
                 ::SelectObject(hMemDC, hOldBitmap);
+            if (hOldPalette)
+                ::SelectPalette(hMemDC, hOldPalette, FALSE);
             ::DeleteDC(hMemDC);
         }
         if (hBitmap)
             ::DeleteObject(hBitmap);
+        if (hPalette)
+            ::DeleteObject(hPalette);
     }
     ThumbnailEntry(const ThumbnailEntry&) = delete;
     ThumbnailEntry& operator=(const ThumbnailEntry&) = delete;
@@ -22,6 +26,8 @@ struct ThumbnailEntry {
     HDC hMemDC = nullptr;
     HBITMAP hBitmap = nullptr;
     HGDIOBJ hOldBitmap = nullptr;
+    HPALETTE hPalette = nullptr;
+    HPALETTE hOldPalette = nullptr;
     int nWidth = 0;
     int nHeight = 0;
 };
