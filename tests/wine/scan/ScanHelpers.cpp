@@ -1,0 +1,399 @@
+#include "ScanHelpers.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <stdio.h>
+#include <string.h>
+
+using namespace harness;
+
+namespace scantest {
+
+namespace {
+const char kScannerKey[] = "Software\\Tolvix\\VirtualScanner";
+
+void PutInt(Bytes& b, int off, int v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[off + i] = (unsigned char)((unsigned)v >> (8 * i));
+}
+
+uint32_t U32(const Bytes& b, size_t off)
+{
+    return b[off] | b[off + 1] << 8 | b[off + 2] << 16 | (uint32_t)b[off + 3] << 24;
+}
+
+uint16_t U16(const Bytes& b, size_t off)
+{
+    return (uint16_t)(b[off] | b[off + 1] << 8);
+}
+
+// Moves the pointer to a screen point and presses the left button count times.
+void MouseClicks(int sx, int sy, int count)
+{
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+    std::vector<INPUT> in;
+    INPUT move = {};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = (LONG)(((long long)sx * 65535 + cx / 2) / (cx - 1));
+    move.mi.dy = (LONG)(((long long)sy * 65535 + cy / 2) / (cy - 1));
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in.push_back(move);
+    for (int i = 0; i < count; ++i) {
+        INPUT b = {};
+        b.type = INPUT_MOUSE;
+        b.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        in.push_back(b);
+        b.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        in.push_back(b);
+    }
+    ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
+}
+} // namespace
+
+ScannerControls::ScannerControls(std::initializer_list<std::pair<const char*, DWORD>> values)
+{
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey);
+    HKEY hKey = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kScannerKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) !=
+        ERROR_SUCCESS) {
+        CHECK(!"scanner controls can be written");
+        return;
+    }
+    for (const auto& v : values)
+        ::RegSetValueExA(hKey, v.first, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v.second), sizeof(DWORD));
+    ::RegCloseKey(hKey);
+}
+
+ScannerControls::~ScannerControls()
+{
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey);
+}
+
+std::string WorkFolder()
+{
+    char sz[MAX_PATH] = {};
+    ::GetTempPathA(sizeof sz, sz);
+    return sz;
+}
+
+std::string PagePath(int n)
+{
+    return WorkFolder() + "Doc" + std::to_string(n) + ".bmp";
+}
+
+std::vector<int> PageFilesPresent()
+{
+    std::vector<int> found;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = ::FindFirstFileA((WorkFolder() + "Doc*.bmp").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        int n = 0;
+        char tail[8] = {};
+        if (sscanf(fd.cFileName, "Doc%d%7s", &n, tail) == 2 && _stricmp(tail, ".bmp") == 0 && n > 0 &&
+            std::string(fd.cFileName) == "Doc" + std::to_string(n) + ".bmp")
+            found.push_back(n);
+    } while (::FindNextFileA(h, &fd));
+    ::FindClose(h);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+bool RemovePageFiles()
+{
+    bool ok = true;
+    for (int n : PageFilesPresent()) {
+        std::string p = PagePath(n);
+        ::SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ok = ::DeleteFileA(p.c_str()) && ok;
+    }
+    return ok;
+}
+
+bool IsHeldWithoutSharing(const std::string& path)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(h);
+        return false;
+    }
+    return ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+void A4PageSize(int divisor, int* width, int* height)
+{
+    // A4 is 8.268 by 11.693 inches.
+    *width = (8268 * 400 + 500) / 1000 / divisor;
+    *height = (11693 * 400 + 500) / 1000 / divisor;
+}
+
+void CheckPageFile(const std::string& path, int width, int height)
+{
+    Bytes b;
+    CHECK(ReadFileBytes(path, b));
+    const size_t stride = ((size_t)width + 31) / 32 * 4;
+    const size_t bits = stride * height;
+    CHECK_EQ(b.size(), 62 + bits);
+    if (b.size() != 62 + bits)
+        return;
+    CHECK_EQ(U16(b, 0), 0x4D42);
+    CHECK_EQ(U32(b, 2), (uint32_t)b.size());
+    CHECK_EQ(U32(b, 6), 0u);
+    CHECK_EQ(U32(b, 10), 62u);
+    CHECK_EQ(U32(b, 14), 40u);
+    CHECK_EQ((int)U32(b, 18), width);
+    CHECK_EQ((int)U32(b, 22), height);
+    CHECK_EQ(U16(b, 26), 1);
+    CHECK_EQ(U16(b, 28), 1);
+    CHECK_EQ(U32(b, 30), 0u);
+    CHECK_EQ(U32(b, 34), (uint32_t)bits);
+    CHECK_EQ(U32(b, 54), 0u);          // black
+    CHECK_EQ(U32(b, 58), 0x00FFFFFFu); // white
+    // Paper with print on it: mostly white, some black.
+    size_t zeros = 0;
+    for (size_t i = 62; i < b.size(); ++i)
+        zeros += 8 - __builtin_popcount(b[i]);
+    CHECK(zeros > 0);
+    CHECK(zeros < (size_t)width * height / 2);
+
+    // The system's own BMP reader gives back the same rows.
+    HBITMAP hbm = static_cast<HBITMAP>(
+        ::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    CHECK(hbm != nullptr);
+    if (!hbm)
+        return;
+    DIBSECTION ds = {};
+    CHECK(::GetObjectA(hbm, sizeof ds, &ds) == sizeof ds);
+    CHECK_EQ((int)ds.dsBm.bmWidth, width);
+    CHECK_EQ((int)ds.dsBm.bmHeight, height);
+    CHECK_EQ((int)ds.dsBm.bmBitsPixel, 1);
+    if (ds.dsBm.bmBits && ds.dsBm.bmHeight == height) {
+        // Compared pixel by pixel: the loader may clear the bits that pad a row.
+        const unsigned char* p = static_cast<const unsigned char*>(ds.dsBm.bmBits);
+        const unsigned char* q = b.data() + 62;
+        size_t wrong = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const size_t i = (size_t)y * stride + x / 8;
+                const int bit = 0x80 >> (x % 8);
+                wrong += (p[i] & bit) != (q[i] & bit);
+            }
+        CHECK_EQ(wrong, (size_t)0);
+    }
+    ::DeleteObject(hbm);
+}
+
+Bytes SettingsRecord(int scanRange)
+{
+    Bytes b(392, 0);
+    memcpy(&b[256], "Doc", 3);
+    const int values[] = {1, 1, 1, 0, 1, 0, 0, 0, scanRange, 0, 1, 0, 0, 1640, 2260};
+    for (int i = 0; i < 15; ++i)
+        PutInt(b, 324 + 4 * i, values[i]);
+    return b;
+}
+
+Pixels CaptureClient(HWND hWnd)
+{
+    Pixels p;
+    RECT rc;
+    ::GetClientRect(hWnd, &rc);
+    POINT origin = {0, 0};
+    ::ClientToScreen(hWnd, &origin);
+    p.width = rc.right;
+    p.height = rc.bottom;
+    if (p.width <= 0 || p.height <= 0)
+        return p;
+    p.px.resize((size_t)p.width * p.height);
+    HDC hScreen = ::GetDC(nullptr);
+    HDC hMem = ::CreateCompatibleDC(hScreen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = p.width;
+    bi.bmiHeader.biHeight = -p.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* pBits = nullptr;
+    HBITMAP hbm = ::CreateDIBSection(hScreen, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    HGDIOBJ hOld = ::SelectObject(hMem, hbm);
+    ::BitBlt(hMem, 0, 0, p.width, p.height, hScreen, origin.x, origin.y, SRCCOPY);
+    ::GdiFlush();
+    const uint32_t* src = static_cast<const uint32_t*>(pBits);
+    for (size_t i = 0; i < p.px.size(); ++i)
+        p.px[i] = src[i] & 0x00FFFFFF;
+    ::SelectObject(hMem, hOld);
+    ::DeleteObject(hbm);
+    ::DeleteDC(hMem);
+    ::ReleaseDC(nullptr, hScreen);
+    return p;
+}
+
+Pixels SettledCapture(HWND hWnd)
+{
+    Pixels last, now;
+    WaitFor([&] {
+        last = now;
+        now = CaptureClient(hWnd);
+        return !last.px.empty() && last.px == now.px;
+    }, 5000);
+    return now;
+}
+
+bool SaveBmp(const Pixels& p, const std::string& path)
+{
+    const size_t stride = ((size_t)p.width * 3 + 3) & ~(size_t)3;
+    Bytes b(54 + stride * p.height, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    PutInt(b, 2, (int)b.size());
+    PutInt(b, 10, 54);
+    PutInt(b, 14, 40);
+    PutInt(b, 18, p.width);
+    PutInt(b, 22, p.height);
+    b[26] = 1;
+    b[28] = 24;
+    for (int y = 0; y < p.height; ++y) {
+        unsigned char* row = &b[54 + stride * (p.height - 1 - y)];
+        for (int x = 0; x < p.width; ++x) {
+            uint32_t c = p.At(x, y);
+            row[3 * x] = (unsigned char)c;
+            row[3 * x + 1] = (unsigned char)(c >> 8);
+            row[3 * x + 2] = (unsigned char)(c >> 16);
+        }
+    }
+    return WriteFileBytes(path, b);
+}
+
+// ---- Session ------------------------------------------------------------------
+
+Session::Session(const char* tag, int scanRange) : m_prog(tag)
+{
+    WriteFileBytes(m_prog.SettingsPath(), SettingsRecord(scanRange));
+}
+
+bool Session::Start()
+{
+    if (!m_prog.Start())
+        return false;
+    m_hMain = m_prog.WaitMainWindow();
+    return m_hMain != nullptr;
+}
+
+HWND Session::Display() const
+{
+    return ::FindWindowExA(m_hMain, nullptr, "TolvixPicView", nullptr);
+}
+
+void Session::PressScan()
+{
+    MakeForeground(m_hMain);
+    Chord(VK_MENU, 'S');
+}
+
+void Session::PressShowDriver()
+{
+    MakeForeground(m_hMain);
+    Chord(VK_MENU, 'D');
+}
+
+bool Session::WaitPagesShown(int nPages, DWORD timeoutMs)
+{
+    const std::string total = "/ " + std::to_string(nPages);
+    return WaitFor([&] {
+        return ::IsWindowEnabled(m_hMain) && Text(kPageTotal) == total && ToolEnabled(kCmdScan);
+    }, timeoutMs);
+}
+
+bool Session::WaitUnlocked(DWORD timeoutMs)
+{
+    return WaitFor([&] { return ::IsWindowEnabled(m_hMain) != FALSE || !m_prog.Running(); }, timeoutMs);
+}
+
+std::string Session::Text(int id) const
+{
+    // Asked of the control itself: an edit's text is not its window caption.
+    char sz[256] = {};
+    DWORD_PTR got = 0;
+    ::SendMessageTimeoutA(::GetDlgItem(m_hMain, id), WM_GETTEXT, sizeof sz, reinterpret_cast<LPARAM>(sz),
+                          SMTO_ABORTIFHUNG, 5000, &got);
+    return sz;
+}
+
+bool Session::ToolEnabled(int idCommand) const
+{
+    HWND hTb = ::GetDlgItem(m_hMain, kToolbar);
+    return (::SendMessageA(hTb, TB_GETSTATE, idCommand, 0) & TBSTATE_ENABLED) != 0;
+}
+
+bool Session::ItemEnabled(int id) const
+{
+    return ::IsWindowEnabled(::GetDlgItem(m_hMain, id)) != FALSE;
+}
+
+bool Session::ScrollBarShown() const
+{
+    return (::GetWindowLongA(Display(), GWL_STYLE) & WS_VSCROLL) != 0;
+}
+
+void Session::Click(int x, int y)
+{
+    POINT pt = {x, y};
+    ::ClientToScreen(Display(), &pt);
+    MakeForeground(m_hMain);
+    MouseClicks(pt.x, pt.y, 1);
+}
+
+void Session::DoubleClick(int x, int y)
+{
+    POINT pt = {x, y};
+    ::ClientToScreen(Display(), &pt);
+    MakeForeground(m_hMain);
+    MouseClicks(pt.x, pt.y, 2);
+}
+
+void Session::KeyOnMain(WORD vk)
+{
+    MakeForeground(m_hMain);
+    Tap(vk);
+}
+
+void Session::TypePagesToScan(const char* text)
+{
+    HWND hEdit = ::GetDlgItem(m_hMain, kPagesToScan);
+    RECT rc;
+    ::GetWindowRect(hEdit, &rc);
+    MakeForeground(m_hMain);
+    MouseClicks((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2, 1);
+    WaitFor([&] {
+        GUITHREADINFO gti = {};
+        gti.cbSize = sizeof gti;
+        return ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hMain, nullptr), &gti) && gti.hwndFocus == hEdit;
+    }, 5000);
+    Tap(VK_HOME);
+    Key(VK_SHIFT, true);
+    Tap(VK_END);
+    Key(VK_SHIFT, false);
+    TypeText(text);
+    Tap(VK_TAB);
+}
+
+bool Session::CloseAndConfirm()
+{
+    ::PostMessageA(m_hMain, WM_SYSCOMMAND, SC_CLOSE, 0);
+    HWND hBox = nullptr;
+    WaitFor([&] {
+        for (HWND h : ProcessWindows(m_prog.Pid()))
+            if (h != m_hMain && WindowText(h) != kMainCaption)
+                hBox = h;
+        return hBox != nullptr || !m_prog.Running();
+    }, 10000);
+    if (hBox)
+        ClickButton(hBox, IDOK);
+    return m_prog.WaitExit();
+}
+
+} // namespace scantest

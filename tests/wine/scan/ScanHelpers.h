@@ -1,0 +1,117 @@
+// Helpers for the drivers that scan through the real Tolvix.exe: the virtual
+// scanner's test controls, the page files in the work folder, the main window's
+// controls and what the screen shows.
+#pragma once
+
+#include "../harness/Harness.h"
+
+#include <stdint.h>
+
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace scantest {
+
+typedef std::vector<unsigned char> Bytes;
+
+// Control ids of the main window the drivers read.
+enum {
+    kShowPageEdit = 1005,
+    kPageTotal = 1022,
+    kActualSize = 1023,
+    kPagesToScan = 1110,
+    kToolbar = 132,
+    kCmdClear = 2000,
+    kCmdScan = 2001,
+    kCmdSave = 2002,
+    kCmdPreferences = 2003,
+    kCmdShowDriver = 2004,
+};
+
+// Scan ranges as the settings file stores them.
+enum { kRangeCurrentPage = 0, kRangeBatch = 1, kRangeSpecify = 4 };
+
+// The virtual scanner's test controls for as long as the object lives.
+class ScannerControls {
+public:
+    ScannerControls(std::initializer_list<std::pair<const char*, DWORD>> values);
+    ~ScannerControls();
+    ScannerControls(const ScannerControls&) = delete;
+    ScannerControls& operator=(const ScannerControls&) = delete;
+};
+
+// The program's work folder: the temp path, which it shares with the driver.
+std::string WorkFolder();
+std::string PagePath(int n);
+// Removes every page file left in the work folder; false if one stays.
+bool RemovePageFiles();
+// Numbers of the page files present, ascending.
+std::vector<int> PageFilesPresent();
+// True when another process cannot open the file at all (held without sharing).
+bool IsHeldWithoutSharing(const std::string& path);
+
+// Pixel size of an A4 page at 400 dpi from the virtual scanner.
+void A4PageSize(int divisor, int* width, int* height);
+
+// Checks that a page file is a BMP of a 1-bit scanned page of the given size,
+// readable by the system's own BMP loader.
+void CheckPageFile(const std::string& path, int width, int height);
+
+// A settings file: defaults (400 dpi, A4, no automatic saving) and a scan range.
+Bytes SettingsRecord(int scanRange);
+
+// The screen's pixels over a window's client area, as 0x00RRGGBB.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> px;
+    uint32_t At(int x, int y) const { return px[(size_t)y * width + x]; }
+};
+Pixels CaptureClient(HWND hWnd);
+// Writes the capture as a 24-bit BMP file (for looking at a failure).
+bool SaveBmp(const Pixels& p, const std::string& path);
+
+// A Tolvix.exe of its own folder with a settings file, driven as a user would.
+class Session {
+public:
+    explicit Session(const char* tag, int scanRange = kRangeBatch);
+    bool Start();
+
+    HWND Main() const { return m_hMain; }
+    HWND Display() const;
+    harness::Program& Prog() { return m_prog; }
+
+    // Alt+S and Alt+D with the main window in front.
+    void PressScan();
+    void PressShowDriver();
+    // The scan is over with this page count on show and the window usable again.
+    bool WaitPagesShown(int nPages, DWORD timeoutMs = 60000);
+    // The window is enabled again after a scan (whatever it shows).
+    bool WaitUnlocked(DWORD timeoutMs = 60000);
+
+    std::string Text(int id) const;
+    bool ToolEnabled(int idCommand) const;
+    bool ItemEnabled(int id) const;
+    bool ScrollBarShown() const;
+
+    // Mouse input on the display area, in its client coordinates.
+    void Click(int x, int y);
+    void DoubleClick(int x, int y);
+    void KeyOnMain(WORD vk);
+    // Types a count into Pages to Scan and leaves the field.
+    void TypePagesToScan(const char* text);
+
+    // Ends the program, answering the clear confirmation if it comes.
+    bool CloseAndConfirm();
+
+private:
+    harness::Program m_prog;
+    HWND m_hMain = nullptr;
+};
+
+// Waits until two captures agree (painting has settled) and returns the last.
+Pixels SettledCapture(HWND hWnd);
+
+} // namespace scantest

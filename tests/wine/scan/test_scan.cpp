@@ -1,0 +1,337 @@
+// Scans through the real Tolvix.exe, our source manager and the virtual scanner,
+// pressed as a user presses them: what the window shows and which page files the
+// work folder holds, for every way a scan can end.
+#include "ScanHelpers.h"
+
+#include <commctrl.h>
+
+using namespace harness;
+using namespace scantest;
+
+namespace {
+
+const char kSourceCaption[] = "Tolvix Virtual Scanner";
+
+void ExpectPagesHeld(int nPages)
+{
+    std::vector<int> expected;
+    for (int n = 1; n <= nPages; ++n)
+        expected.push_back(n);
+    CHECK(PageFilesPresent() == expected);
+    for (int n = 1; n <= nPages; ++n)
+        if (!IsHeldWithoutSharing(PagePath(n))) {
+            CHECK_EQ(PagePath(n), std::string("held without sharing"));
+            break;
+        }
+}
+
+// Pages present: the page controls live, the options locked until Clear.
+void ExpectPagesPresentState(Session& s, int nPages)
+{
+    CHECK_EQ(s.Text(kPageTotal), "/ " + std::to_string(nPages));
+    CHECK_EQ(s.Text(kShowPageEdit), std::string("1"));
+    CHECK(s.ItemEnabled(kShowPageEdit));
+    CHECK(s.ItemEnabled(kActualSize));
+    CHECK(s.ToolEnabled(kCmdClear));
+    CHECK(s.ToolEnabled(kCmdSave));
+    CHECK(s.ToolEnabled(kCmdScan));
+    CHECK(s.ToolEnabled(kCmdShowDriver));
+    CHECK(!s.ToolEnabled(kCmdPreferences));
+    CHECK(::IsWindowEnabled(s.Main()));
+    CHECK_EQ(s.ScrollBarShown(), nPages > 4);
+}
+
+void ExpectNoPagesState(Session& s)
+{
+    CHECK_EQ(s.Text(kPageTotal), std::string("/ 0"));
+    CHECK_EQ(s.Text(kShowPageEdit), std::string("0"));
+    CHECK(!s.ItemEnabled(kShowPageEdit));
+    CHECK(!s.ToolEnabled(kCmdClear));
+    CHECK(!s.ToolEnabled(kCmdSave));
+    CHECK(s.ToolEnabled(kCmdScan));
+    CHECK(s.ToolEnabled(kCmdShowDriver));
+    CHECK(s.ToolEnabled(kCmdPreferences));
+    CHECK(::IsWindowEnabled(s.Main()));
+    CHECK(!s.ScrollBarShown());
+}
+
+// Ends the program without its clean-up, so that the page files stay behind
+// unheld and can be read back.
+void KillAndCheckFiles(Session& s, int nPages, int divisor)
+{
+    s.Prog().Kill();
+    int w, h;
+    A4PageSize(divisor, &w, &h);
+    for (int n = 1; n <= nPages; ++n)
+        CheckPageFile(PagePath(n), w, h);
+    // Every page is a page of its own.
+    Bytes first, other;
+    ReadFileBytes(PagePath(1), first);
+    if (nPages > 1) {
+        ReadFileBytes(PagePath(nPages), other);
+        CHECK(first != other);
+    }
+    CHECK(RemovePageFiles());
+}
+
+void CurrentPage()
+{
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
+    Session s("current", kRangeCurrentPage);
+    CHECK(s.Start());
+    ExpectNoPagesState(s);
+    s.PressScan();
+    CHECK(s.WaitPagesShown(1));
+    ExpectPagesPresentState(s, 1);
+    ExpectPagesHeld(1);
+    // Closing asks before the unsaved page goes, then deletes its file.
+    CHECK(s.CloseAndConfirm());
+    CHECK(PageFilesPresent().empty());
+}
+
+void SpecifySeven()
+{
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
+    Session s("specify", kRangeSpecify);
+    CHECK(s.Start());
+    s.TypePagesToScan("7");
+    CHECK(WaitFor([&] { return s.Text(kPagesToScan) == "007"; }, 5000));
+    s.PressScan();
+    CHECK(s.WaitPagesShown(7));
+    ExpectPagesPresentState(s, 7);
+    ExpectPagesHeld(7);
+    KillAndCheckFiles(s, 7, 4);
+}
+
+void BatchNine()
+{
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 9}});
+    Session s("batch", kRangeBatch);
+    CHECK(s.Start());
+    // Through the toolbar button this time.
+    HWND hTb = ::GetDlgItem(s.Main(), kToolbar);
+    // The buttons sit side by side from the left: Clear, then Scan.
+    DWORD size = (DWORD)::SendMessageA(hTb, TB_GETBUTTONSIZE, 0, 0);
+    RECT rc = {};
+    ::GetClientRect(hTb, &rc);
+    MakeForeground(s.Main());
+    POINT pt = {LOWORD(size) * 3 / 2, rc.bottom / 2};
+    ::ClientToScreen(hTb, &pt);
+    ::SetCursorPos(pt.x, pt.y);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, in, sizeof(INPUT));
+    CHECK(s.WaitPagesShown(9, 120000));
+    ExpectPagesPresentState(s, 9);
+    ExpectPagesHeld(9);
+    KillAndCheckFiles(s, 9, 1);
+}
+
+// A batch on screen: Scan asks first; Cancel keeps it, OK replaces it.
+void RescanAsksFirst()
+{
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 30}, {"PageDivisor", 4}});
+    Session s("rescan", kRangeSpecify);
+    CHECK(s.Start());
+    s.TypePagesToScan("6");
+    s.PressScan();
+    CHECK(s.WaitPagesShown(6));
+
+    s.PressScan();
+    HWND hAsk = s.Prog().WaitDialogWithText("Scanned images will be cleared");
+    CHECK(hAsk != nullptr);
+    ClickButton(hAsk, IDCANCEL);
+    CHECK(WaitFor([&] { return !::IsWindow(hAsk); }));
+    CHECK(WaitFor([&] { return ::IsWindowEnabled(s.Main()) != FALSE; }));
+    ExpectPagesPresentState(s, 6);
+    ExpectPagesHeld(6);
+
+    s.TypePagesToScan("3");  // not possible: the options stay locked
+    CHECK(!s.ItemEnabled(kPagesToScan));
+    s.PressScan();
+    hAsk = s.Prog().WaitDialogWithText("Scanned images will be cleared");
+    CHECK(hAsk != nullptr);
+    ClickButton(hAsk, IDOK);
+    // The same count again: pages 1..6 are new files of the second batch.
+    CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 10000) || s.WaitPagesShown(6, 0));
+    CHECK(s.WaitPagesShown(6));
+    ExpectPagesPresentState(s, 6);
+    ExpectPagesHeld(6);
+    KillAndCheckFiles(s, 6, 4);
+}
+
+void ShowDriverCancel()
+{
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
+    Session s("driver", kRangeBatch);
+    CHECK(s.Start());
+    s.PressShowDriver();
+    std::vector<HWND> found;
+    CHECK(WaitFor([&] {
+        found = ProcessWindows(s.Prog().Pid(), kSourceCaption);
+        return !found.empty();
+    }));
+    CHECK(!::IsWindowEnabled(s.Main()));
+    for (int id : {kCmdClear, kCmdScan, kCmdSave, kCmdPreferences, kCmdShowDriver})
+        CHECK(!s.ToolEnabled(id));
+    if (!found.empty()) {
+        CHECK(DialogText(found[0]).find("Sheets in the feeder: 9") != std::string::npos);
+        ClickButton(found[0], IDCANCEL);
+    }
+    CHECK(s.WaitUnlocked());
+    CHECK(WaitFor([&] { return ProcessWindows(s.Prog().Pid(), kSourceCaption).empty(); }));
+    ExpectNoPagesState(s);
+    CHECK(PageFilesPresent().empty());
+    CHECK(s.Prog().CloseNormally());
+}
+
+void ShowDriverScan()
+{
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 5}, {"PageDivisor", 4}});
+    Session s("driverscan", kRangeBatch);
+    CHECK(s.Start());
+    s.PressShowDriver();
+    std::vector<HWND> found;
+    CHECK(WaitFor([&] {
+        found = ProcessWindows(s.Prog().Pid(), kSourceCaption);
+        return !found.empty();
+    }));
+    if (!found.empty())
+        ClickButton(found[0], IDOK);
+    CHECK(s.WaitPagesShown(5));
+    ExpectPagesPresentState(s, 5);
+    ExpectPagesHeld(5);
+    KillAndCheckFiles(s, 5, 4);
+}
+
+// A page file the program cannot create: the scan stops, the pages already
+// stored are deleted, message 4002 is shown and the program ends. The preview
+// drawn before the failure is still on the screen then, with Scan; Show Driver
+// draws none.
+void UnwritablePage(bool bDriver)
+{
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 8}});
+    HANDLE hBlock = ::CreateFileA(PagePath(3).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    CHECK(hBlock != INVALID_HANDLE_VALUE);
+    Session s(bDriver ? "faildriver" : "failscan", kRangeBatch);
+    CHECK(s.Start());
+    Pixels before = SettledCapture(s.Display());
+    if (bDriver) {
+        s.PressShowDriver();
+        std::vector<HWND> found;
+        CHECK(WaitFor([&] {
+            found = ProcessWindows(s.Prog().Pid(), kSourceCaption);
+            return !found.empty();
+        }));
+        if (!found.empty())
+            ClickButton(found[0], IDOK);
+    } else {
+        s.PressScan();
+    }
+    HWND hBox = s.Prog().WaitDialogWithText("Running out of memory.");
+    CHECK(hBox != nullptr);
+    CHECK(s.Prog().Running());
+    CHECK_EQ(WindowText(hBox), std::string("Pagewell Utility"));
+    CHECK(DialogText(hBox).find("Failed to scan images.The scanner utility will be closed.") != std::string::npos);
+    // Pages 1 and 2 were stored and are gone again; page 3 is still ours.
+    CHECK(PageFilesPresent() == std::vector<int>{3});
+
+    Pixels shown = CaptureClient(s.Display());
+    RECT rcBox;
+    ::GetWindowRect(hBox, &rcBox);
+    size_t dark = 0, white = 0, seen = 0;
+    for (int y = 0; y < shown.height; ++y)
+        for (int x = 0; x < shown.width; ++x) {
+            POINT pt = {x, y};
+            ::ClientToScreen(s.Display(), &pt);
+            if (::PtInRect(&rcBox, pt))
+                continue;
+            ++seen;
+            uint32_t c = shown.At(x, y);
+            dark += c == 0;
+            white += c == 0xFFFFFF;
+        }
+    CHECK(seen > 1000);
+    CHECK(dark + white == seen);
+    if (bDriver) {
+        CHECK_EQ(dark, (size_t)0);
+        CHECK(shown.px == before.px || dark == 0);
+    } else {
+        CHECK(dark > 50);
+    }
+
+    ClickButton(hBox, IDOK);
+    CHECK(s.Prog().WaitExit());
+    CHECK(PageFilesPresent() == std::vector<int>{3});
+    ::CloseHandle(hBlock);
+    CHECK(RemovePageFiles());
+}
+
+// A transfer that fails ends the scan abnormally: no message, no pages kept,
+// the window usable again but still in its scanning state (only closing is left).
+void AbnormalEnd(const char* control, DWORD value)
+{
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}, {control, value}});
+    Session s("abnormal", kRangeBatch);
+    CHECK(s.Start());
+    s.PressScan();
+    CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 10000) || PageFilesPresent().empty());
+    CHECK(s.WaitUnlocked());
+    CHECK_EQ(ProcessWindows(s.Prog().Pid()).size(), (size_t)1);
+    CHECK(PageFilesPresent().empty());
+    CHECK_EQ(s.Text(kPageTotal), std::string("/ 0"));
+    CHECK(!s.ItemEnabled(kShowPageEdit));
+    for (int id : {kCmdClear, kCmdScan, kCmdSave, kCmdPreferences, kCmdShowDriver})
+        CHECK(!s.ToolEnabled(id));
+    Pixels shown = SettledCapture(s.Display());
+    size_t nonWhite = 0;
+    for (uint32_t c : shown.px)
+        nonWhite += c != 0xFFFFFF;
+    CHECK_EQ(nonWhite, (size_t)0);
+    CHECK(s.Prog().CloseNormally());
+    CHECK(PageFilesPresent().empty());
+}
+
+// The user cancels at the scanner after four pages: those four are the batch.
+void CancelInTheMiddle()
+{
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}, {"CancelAfter", 4}});
+    Session s("cancel", kRangeBatch);
+    CHECK(s.Start());
+    s.PressScan();
+    CHECK(s.WaitPagesShown(4));
+    ExpectPagesPresentState(s, 4);
+    ExpectPagesHeld(4);
+    KillAndCheckFiles(s, 4, 4);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return RunCases(argc, argv, {
+        {"current_page", CurrentPage},
+        {"specify_7", SpecifySeven},
+        {"batch_9", BatchNine},
+        {"rescan_asks_first", RescanAsksFirst},
+        {"show_driver_cancel", ShowDriverCancel},
+        {"show_driver_scan", ShowDriverScan},
+        {"unwritable_page_scan", [] { UnwritablePage(false); }},
+        {"unwritable_page_driver", [] { UnwritablePage(true); }},
+        {"jam_after_3", [] { AbnormalEnd("JamAfter", 3); }},
+        {"failed_transfer", [] { AbnormalEnd("FailAt", 2); }},
+        {"cancel_after_4", CancelInTheMiddle},
+    });
+}
