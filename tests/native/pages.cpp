@@ -52,7 +52,8 @@ Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed) {
   // A glyph is a random 5 x 7 cell scaled to the type size, like a coarse font.
   std::vector<uint64_t> font(64);
   for (auto& g : font) g = rng() | (uint64_t{rng()} << 32);
-  const uint32_t margin = static_cast<uint32_t>(dpi);  // one inch
+  // One inch, or less on pages too small for that.
+  const uint32_t margin = std::min({static_cast<uint32_t>(dpi), width / 8, height / 8});
   const uint32_t unit = static_cast<uint32_t>(std::max(1, dpi / 75));  // one cell of a 10 pt glyph
   auto glyph = [&](uint32_t x, uint32_t y, uint32_t u, uint64_t shape) {
     for (uint32_t r = 0; r < 7; ++r)
