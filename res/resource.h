@@ -6,6 +6,7 @@
 #define IDD_UTILITY_DIALOG      102
 #define IDD_SCAN_AREA           141
 #define IDD_CLEAR_CONFIRM       179
+#define IDD_OVERWRITE           183
 
 // Icons and bitmaps
 #define IDR_MAINFRAME           132   // program icon and toolbar strip
@@ -112,6 +113,9 @@
 #define IDC_WARNING_ICON_MARK   1098
 #define IDC_ABOUT_PICTURE       1147
 #define IDC_VERSION             1137
+
+// Overwrite check (the icon mark is 1098 here too)
+#define IDC_OVERWRITE_FILE      1089
 
 // Scan Area dialog
 #define IDC_AREA_HEIGHT         1033

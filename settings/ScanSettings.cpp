@@ -330,3 +330,26 @@ BOOL CScanSettings::BuildPageFileName(char* pszOut, int n) const
     snprintf(pszOut, 256, "%s%s%d.bmp", m_szWorkFolder, "Doc", n);
     return TRUE;
 }
+
+BOOL CScanSettings::BuildOutputFileName(char* pszOut, int n)
+{
+    if (!pszOut || n < 0)
+        return FALSE;
+    size_t len = strnlen(m_szSaveFolder, sizeof m_szSaveFolder);
+    if (len > 0 && m_szSaveFolder[len - 1] == '\\')
+        m_szSaveFolder[len - 1] = '\0';
+
+    const char* pszFormat;
+    switch (m_nFileType) {
+    case 0: pszFormat = n < 1000 ? "%s\\%s%03d.bmp" : "%s\\%s%04d.bmp"; break;
+    case 3: pszFormat = n < 1000 ? "%s\\%s%03d.pdf" : "%s\\%s%04d.pdf"; break;
+    default: pszFormat = n < 1000 ? "%s\\%s%03d.tif" : "%s\\%s%04d.tif"; break;
+    }
+    // A name that does not fit is refused rather than cut to another file's name.
+    char szName[256];
+    int cch = snprintf(szName, sizeof szName, pszFormat, m_szSaveFolder, m_szFileName, n);
+    if (cch < 0 || cch >= (int)sizeof szName)
+        return FALSE;
+    memcpy(pszOut, szName, cch + 1);
+    return TRUE;
+}

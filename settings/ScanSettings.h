@@ -57,6 +57,9 @@ public:
     // Work folder and naming of page and output files.
     BOOL PrepareWorkFolder();
     BOOL BuildPageFileName(char* pszOut, int n) const;
+    // The name of output file n of the current file type; drops one trailing
+    // backslash from m_szSaveFolder first.
+    BOOL BuildOutputFileName(char* pszOut, int n);
 
     char m_szSaveFolder[256];
     char m_szFileName[64];

@@ -6,6 +6,23 @@
 
 #include <vector>
 
+class CScanSettings;
+
+// Failures of ExportPages; each maps to one message (see ExportResultMessage).
+enum : int {
+    EXPORT_NO_FOLDER = -83,
+    EXPORT_PAGE_MISSING = -82,
+    EXPORT_PDF_FAILED = -81,
+    EXPORT_PDF_IN_USE = -80,
+    EXPORT_NO_SETTINGS = (int)0x80002001,
+    EXPORT_NO_MEMORY = (int)0x80002002,
+    EXPORT_COPY_FAILED = (int)0x80002003,
+    EXPORT_WRITE_FAILED = (int)0x80002004,
+};
+
+// The string-table id of the message for an ExportPages result below 1.
+UINT ExportResultMessage(int result);
+
 class CPageStore {
 public:
     CPageStore();
@@ -24,6 +41,15 @@ public:
     BOOL BuildPathName(char* pszOut, const char* pszFolder, const char* pszPrefix, int n);
     BOOL DeleteAllPages(const char* pszFolder, const char* pszPrefix, int count);
     BOOL IsFileOpenable(const char* pszPath);
+
+    // Checks of a save location and a file name stem; they use no fields.
+    BOOL TestFolderWritable(const char* pszFolder);
+    BOOL TestFileName(const char* pszFolder, const char* pszStem);
+    BOOL IsValidFileStem(const char* pszStem);
+
+    // Writes pages 1..count as the output files the settings ask for. Returns
+    // the number the next save starts with, or a result below 1 (EXPORT_*).
+    int ExportPages(CScanSettings* pSettings, int count);
 
     // Grows the handle table by one element for the next arriving page.
     void GrowPageTable();

@@ -1,0 +1,381 @@
+// The export engine: pages held as page files become numbered BMP files, TIFF
+// files, one multi-page TIFF file or one PDF file in the save location. TIFF
+// and PDF files are written by TIFF32.dll and PDFLIB.dll, reached as a vendor's
+// libraries would be: loaded by name, the TIFF function by its ordinal.
+#include "store/PageStore.h"
+
+#include "libs/pdflib/pdflib.h"
+#include "libs/tiff32/tiff32.h"
+#include "res/resource.h"
+#include "settings/ScanSettings.h"
+
+#include <io.h>
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+const int kLastNumber = 9999;
+const int kNameSize = 256;
+const int kListEntrySize = 255;
+
+#pragma pack(push, 2)
+struct BmpFileHeader {
+    WORD bfType;
+    DWORD bfSize;
+    WORD bfReserved1;
+    WORD bfReserved2;
+    DWORD bfOffBits;
+};
+#pragma pack(pop)
+
+int NextNumber(int n)
+{
+    return n + 1 > kLastNumber ? 1 : n + 1;
+}
+
+int TiffCompressionCode(int nCompression)
+{
+    switch (nCompression) {
+    case 1: return TIFF32_CCITT_G3;
+    case 2: return TIFF32_CCITT_G4;
+    }
+    return TIFF32_NONE;
+}
+
+int PdfCompressionCode(int nCompression)
+{
+    switch (nCompression) {
+    case 1: return PDFLIB_PACKBITS;
+    case 2: return PDFLIB_CCITT_G3;
+    case 3: return PDFLIB_CCITT_G4;
+    }
+    return PDFLIB_NONE;
+}
+
+int PdfResult(int nLibResult)
+{
+    switch (nLibResult) {
+    case PDFLIB_CANNOT_WRITE: return EXPORT_PDF_IN_USE;
+    case PDFLIB_CANNOT_READ_BMP: return EXPORT_PAGE_MISSING;
+    case PDFLIB_NO_FOLDER: return EXPORT_NO_FOLDER;
+    }
+    return EXPORT_PDF_FAILED;
+}
+
+BOOL FolderExists(const char* pszFolder)
+{
+    return _access(pszFolder, 0) == 0;
+}
+
+// The page file without its file header, in zero-filled local memory; the
+// file is open only while it is read.
+HLOCAL ReadPageFile(const char* pszPath)
+{
+    HANDLE hFile = ::CreateFileA(pszPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return nullptr;
+    HLOCAL hPage = nullptr;
+    BmpFileHeader fh;
+    DWORD cbRead = 0;
+    if (::ReadFile(hFile, &fh, sizeof fh, &cbRead, nullptr) && cbRead == sizeof fh && fh.bfType == 0x4D42 &&
+        fh.bfSize > sizeof fh) {
+        DWORD cb = fh.bfSize - (DWORD)sizeof fh;
+        hPage = ::LocalAlloc(LMEM_ZEROINIT, cb);
+        if (hPage) {
+            void* p = ::LocalLock(hPage);
+            BOOL bOk = ::ReadFile(hFile, p, cb, &cbRead, nullptr) && cbRead == cb;
+            ::LocalUnlock(hPage);
+            if (!bOk) {
+                ::LocalFree(hPage);
+                hPage = nullptr;
+            }
+        }
+    }
+    ::CloseHandle(hFile);
+    return hPage;
+}
+
+// The two libraries, loaded for one export.
+class CLibrary {
+public:
+    explicit CLibrary(const char* pszName) : m_h(::LoadLibraryA(pszName)) {}
+    ~CLibrary() { if (m_h) ::FreeLibrary(m_h); }
+    CLibrary(const CLibrary&) = delete;
+    CLibrary& operator=(const CLibrary&) = delete;
+    FARPROC Proc(const char* pszName) const { return m_h ? ::GetProcAddress(m_h, pszName) : nullptr; }
+
+private:
+    HMODULE m_h;
+};
+
+template <typename Fn>
+Fn ProcAs(FARPROC p)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(p));
+}
+
+// One export: the settings, the name buffers and the page file name base.
+class CExport {
+public:
+    CExport(CPageStore* pStore, CScanSettings* pSettings, char* pszOut, char* pszPage, int count)
+        : m_pStore(pStore), m_pSettings(pSettings), m_pszOut(pszOut), m_pszPage(pszPage), m_nCount(count)
+    {
+        snprintf(m_szPageBase, sizeof m_szPageBase, "%sDoc", pSettings->m_szWorkFolder);
+    }
+
+    int Run();
+
+private:
+    int Tiff();
+    int MultiPageTiff();
+    int Pdf();
+    int Bmp();
+
+    void PageName(int n) { snprintf(m_pszPage, kNameSize, "%s%d.bmp", m_szPageBase, n); }
+    BOOL OutputName(int k) { return m_pSettings->BuildOutputFileName(m_pszOut, k); }
+    // Removes the output file k when nobody else holds it.
+    void ReplaceOutput(int k);
+    // Deletes the output files numbered from the first of this export through
+    // k; only those that exist when bOnlyExisting is set.
+    void DeleteOutputsThrough(int k, BOOL bOnlyExisting);
+    // Page n through TIFF32 into the temporary file; 1 on success, else the result.
+    int AddTiffPage(PFN_TIFF32_WRITEPAGE pfnWritePage, int n, int nCode);
+    void RemoveStaleTemp();
+
+    CPageStore* m_pStore;
+    CScanSettings* m_pSettings;
+    char* m_pszOut;
+    char* m_pszPage;
+    int m_nCount;
+    char m_szPageBase[kNameSize];
+    char m_szTemp[kNameSize] = {};
+};
+
+int CExport::Run()
+{
+    // Every name of this export must fit: a name cut short would be another file.
+    if (!OutputName(kLastNumber) ||
+        snprintf(m_szTemp, sizeof m_szTemp, "%s\\dummy.tif", m_pSettings->m_szSaveFolder) >= (int)sizeof m_szTemp)
+        return EXPORT_NO_FOLDER;
+    if (m_nCount < 1)
+        return m_pSettings->m_nNumberFrom;
+
+    switch (m_pSettings->m_nFileType) {
+    case 2: return Tiff();
+    case 1: return MultiPageTiff();
+    case 3: return Pdf();
+    }
+    return Bmp();
+}
+
+void CExport::ReplaceOutput(int k)
+{
+    OutputName(k);
+    if (m_pStore->IsFileOpenable(m_pszOut))
+        ::DeleteFileA(m_pszOut);
+}
+
+void CExport::DeleteOutputsThrough(int k, BOOL bOnlyExisting)
+{
+    int num = m_pSettings->m_nNumberFrom;
+    for (int i = 0; i < m_nCount; ++i) {
+        OutputName(num);
+        if (!bOnlyExisting || _access(m_pszOut, 0) == 0)
+            ::DeleteFileA(m_pszOut);
+        if (num == k)
+            break;
+        num = NextNumber(num);
+    }
+}
+
+void CExport::RemoveStaleTemp()
+{
+    // A temporary file left by an interrupted export would put its pages in
+    // front of ours.
+    if (m_pStore->IsFileOpenable(m_szTemp))
+        ::DeleteFileA(m_szTemp);
+}
+
+int CExport::AddTiffPage(PFN_TIFF32_WRITEPAGE pfnWritePage, int n, int nCode)
+{
+    PageName(n);
+    HLOCAL hPage = ReadPageFile(m_pszPage);
+    if (!hPage)
+        return EXPORT_WRITE_FAILED;
+    if (!FolderExists(m_pSettings->m_szSaveFolder)) {
+        ::LocalFree(hPage);
+        return EXPORT_NO_FOLDER;
+    }
+    int ok = pfnWritePage ? pfnWritePage(m_szTemp, hPage, nCode, 0) : 0;
+    ::LocalFree(hPage);
+    return ok ? 1 : EXPORT_WRITE_FAILED;
+}
+
+int CExport::Tiff()
+{
+    CLibrary lib("TIFF32.dll");
+    auto pfnWritePage = ProcAs<PFN_TIFF32_WRITEPAGE>(lib.Proc(MAKEINTRESOURCEA(TIFF32_ORDINAL_WRITEPAGE)));
+    const int nCode = TiffCompressionCode(m_pSettings->m_nCompression);
+    RemoveStaleTemp();
+
+    int running = m_pSettings->m_nNumberFrom;
+    int last = running + m_nCount - 1;
+    for (int n = 1, k = running; k <= last; ++n, ++k) {
+        if (k > kLastNumber) {
+            k -= kLastNumber;
+            last -= kLastNumber;
+        }
+        ReplaceOutput(k);
+        int r = AddTiffPage(pfnWritePage, n, nCode);
+        if (r != 1) {
+            DeleteOutputsThrough(k, FALSE);
+            return r;
+        }
+        OutputName(k);
+        if (rename(m_szTemp, m_pszOut) != 0) {
+            // The old file is held open elsewhere and stays; the page must not
+            // end up in front of the next one.
+            ::DeleteFileA(m_szTemp);
+        }
+        running = NextNumber(running);
+    }
+    return running;
+}
+
+int CExport::MultiPageTiff()
+{
+    CLibrary lib("TIFF32.dll");
+    auto pfnWritePage = ProcAs<PFN_TIFF32_WRITEPAGE>(lib.Proc(MAKEINTRESOURCEA(TIFF32_ORDINAL_WRITEPAGE)));
+    const int first = m_pSettings->m_nNumberFrom;
+    ReplaceOutput(first);
+    const int nCode = TiffCompressionCode(m_pSettings->m_nCompression);
+    RemoveStaleTemp();
+
+    int r = 1;
+    for (int n = 1; n <= m_nCount && r == 1; ++n)
+        r = AddTiffPage(pfnWritePage, n, nCode);
+    OutputName(first);
+    if (rename(m_szTemp, m_pszOut) != 0 && r == 1) {
+        // Another program holds the old file open, so the pages have no place:
+        // a failure, or the user would take the batch for saved.
+        r = EXPORT_WRITE_FAILED;
+        ::DeleteFileA(m_szTemp);
+        return r;
+    }
+    if (r != 1) {
+        ::DeleteFileA(m_szTemp);
+        ::DeleteFileA(m_pszOut);
+        return r;
+    }
+    return NextNumber(first);
+}
+
+int CExport::Pdf()
+{
+    const int first = m_pSettings->m_nNumberFrom;
+    ReplaceOutput(first);
+
+    HLOCAL hList = ::LocalAlloc(LMEM_ZEROINIT, (SIZE_T)m_nCount * kListEntrySize + 1);
+    if (!hList)
+        return EXPORT_WRITE_FAILED;
+    char* pszList = static_cast<char*>(::LocalLock(hList));
+    char* p = pszList;
+    for (int n = 1; n <= m_nCount; ++n) {
+        int cch = snprintf(p, kListEntrySize, "%s%d%s", m_szPageBase, n, ".bmp");
+        p += (cch < kListEntrySize ? cch : kListEntrySize - 1) + 1;
+    }
+    const int nCode = PdfCompressionCode(m_pSettings->m_nCompression);
+
+    CLibrary lib("PDFLIB.dll");
+    auto pfnBmps2Pdf = ProcAs<PFN_BMPS2PDF>(lib.Proc("Bmps2Pdf"));
+    int nLibResult = pfnBmps2Pdf ? pfnBmps2Pdf(m_pszOut, pszList, nCode, 0) : PDFLIB_BAD_ARGUMENT;
+    ::LocalUnlock(hList);
+    ::LocalFree(hList);
+    if (nLibResult != PDFLIB_OK) {
+        ::DeleteFileA(m_pszOut);
+        return PdfResult(nLibResult);
+    }
+    return NextNumber(first);
+}
+
+int CExport::Bmp()
+{
+    int running = m_pSettings->m_nNumberFrom;
+    int last = running + m_nCount - 1;
+    for (int n = 1, k = running; k <= last; ++n, ++k) {
+        if (k > kLastNumber) {
+            k -= kLastNumber;
+            last -= kLastNumber;
+        }
+        PageName(n);
+        OutputName(k);
+        if (!::CopyFileA(m_pszPage, m_pszOut, FALSE)) {
+            DeleteOutputsThrough(k, TRUE);
+            return FolderExists(m_pSettings->m_szSaveFolder) ? EXPORT_COPY_FAILED : EXPORT_NO_FOLDER;
+        }
+        running = NextNumber(running);
+    }
+    return running;
+}
+
+} // namespace
+
+UINT ExportResultMessage(int result)
+{
+    switch (result) {
+    case EXPORT_NO_FOLDER: return IDS_ERR_NO_PATH;
+    case EXPORT_PAGE_MISSING: return IDS_ERR_PAGE_MISSING;
+    case EXPORT_PDF_IN_USE: return IDS_ERR_PDF;
+    }
+    return IDS_ERR_DISK_FULL;
+}
+
+int CPageStore::ExportPages(CScanSettings* pSettings, int count)
+{
+    // The libraries and the copy open the page files by name.
+    for (int i = 0; i < count && i < (int)m_hPageFiles.size(); ++i) {
+        if (m_hPageFiles[i] && m_hPageFiles[i] != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_hPageFiles[i]);
+        m_hPageFiles[i] = nullptr;
+    }
+    if (!pSettings)
+        return EXPORT_NO_SETTINGS;
+    HLOCAL hOut = ::LocalAlloc(LMEM_ZEROINIT, kNameSize);
+    HLOCAL hPage = hOut ? ::LocalAlloc(LMEM_ZEROINIT, kNameSize) : nullptr;
+    if (!hPage) {
+        if (hOut)
+            ::LocalFree(hOut);
+        return EXPORT_NO_MEMORY;
+    }
+    char* pszOut = static_cast<char*>(::LocalLock(hOut));
+    char* pszPage = static_cast<char*>(::LocalLock(hPage));
+
+    HCURSOR hOldCursor = ::GetCursor();
+    if (hOldCursor)
+        ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+
+    pSettings->m_nPageCount = count;
+    int result = CExport(this, pSettings, pszOut, pszPage, count).Run();
+
+    // The pages are held again, now read-only.
+    if (count >= (int)m_hPageFiles.size())
+        m_hPageFiles.resize(count + 1, nullptr);
+    for (int n = 1; n <= count; ++n) {
+        BuildPathName(pszPage, pSettings->m_szWorkFolder, "Doc", n);
+        HANDLE h = ::CreateFileA(pszPage, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            result = EXPORT_PAGE_MISSING;
+            break;
+        }
+        m_hPageFiles[n - 1] = h;
+    }
+
+    ::LocalUnlock(hPage);
+    ::LocalUnlock(hOut);
+    ::LocalFree(hPage);
+    ::LocalFree(hOut);
+    if (hOldCursor)
+        ::SetCursor(hOldCursor);
+    return result;
+}
