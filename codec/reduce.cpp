@@ -53,6 +53,9 @@ std::vector<uint8_t> ReduceBmp(const uint8_t* data, size_t size) {
     if (fileSize < kFileHeaderSize || fileSize > size) return {};
     return std::vector<uint8_t>(data + kFileHeaderSize, data + fileSize);
   }
+  // A reduced page is a small fraction of its source: a header claiming more
+  // pixels than the file holds must not make us allocate for them.
+  if (ReducedDibSize(plan) > size + 48) return {};
   std::vector<uint8_t> out(ReducedDibSize(plan), 0);
   WriteReducedHeader(plan, h.xPelsPerMeter, h.yPelsPerMeter, out.data());
   uint64_t offset = offBits;

@@ -78,3 +78,14 @@ TEST(Reduce, StopsAtTheImageSizeAndOnShortFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Reduce, HeaderClaimingAHugePageIsRefused) {
+  std::vector<uint8_t> bmp = codec::MakeBmpFile(testpages::White(128, 128, 200).View());
+  codec::PutLe32(&bmp[14 + 8], 1u << 30);  // height
+  codec::PutLe32(&bmp[14 + 20], 16);       // biSizeImage: stop after the first row
+  EXPECT_TRUE(codec::ReduceBmp(bmp.data(), bmp.size()).empty());
+}
+
+}  // namespace
