@@ -113,25 +113,24 @@ inline void Put(BitWriter& out, const Code& c) { out.Put(c.bits, c.len); }
 
 size_t FindChanges(const uint8_t* row, uint32_t width, bool whiteIs1, uint32_t* out) {
   const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
-  // After xor with `flip`, a set bit is a pixel of the other colour than the run's.
+  const size_t words = (static_cast<size_t>(width) + 63) / 64;
+  // After xor with `flip`, a set bit is a pixel of the other colour than the
+  // current run's; each change inverts it, so short runs cost one count of
+  // leading zeros each and no reload.
   uint64_t flip = whiteIs1 ? ~uint64_t{0} : 0;
   size_t n = 0;
-  uint32_t pos = 0;
-  while (pos < width) {
-    size_t word = pos >> 6;
-    uint64_t base = pos;  // the pixel in the top bit of w
-    uint64_t w = (Word(row, rowBytes, word) ^ flip) << (pos & 63);
-    while (w == 0) {
-      base = ++word * 64;
-      if (base >= width) break;
-      w = Word(row, rowBytes, word) ^ flip;
+  for (size_t word = 0; word < words; ++word) {
+    const uint64_t bits = Word(row, rowBytes, word);
+    unsigned used = 0;
+    for (;;) {
+      uint64_t w = (bits ^ flip) << used;
+      if (w == 0) break;
+      used += static_cast<unsigned>(__builtin_clzll(w));
+      const uint64_t pos = word * 64 + used;
+      if (pos >= width) break;
+      out[n++] = static_cast<uint32_t>(pos);
+      flip = ~flip;
     }
-    if (w == 0) break;
-    uint64_t p = base + static_cast<unsigned>(__builtin_clzll(w));
-    if (p >= width) break;
-    pos = static_cast<uint32_t>(p);
-    out[n++] = pos;
-    flip = ~flip;
   }
   out[n] = out[n + 1] = out[n + 2] = width;
   return n;
