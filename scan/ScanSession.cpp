@@ -74,6 +74,11 @@ void Unlock(CUtilityDlg* pDlg)
     ::EnableWindow(hWnd, TRUE);
     ::SetActiveWindow(hWnd);
     ::SetForegroundWindow(hWnd);
+    // The control that had the keyboard was locked and let it go; without a
+    // focus the navigation keys would arrive as system keys. The pane takes it.
+    HWND hFocus = ::GetFocus();
+    if (!hFocus || !::IsChild(hWnd, hFocus))
+        ::SetFocus(DisplayWnd(pDlg));
     RepaintDisplayNow(pDlg);
 }
 
