@@ -71,8 +71,19 @@ ScannerControls::~ScannerControls()
     ::RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey);
 }
 
+std::string g_workFolder;
+
+void SetWorkFolder(const std::string& folder)
+{
+    g_workFolder = folder;
+    if (!g_workFolder.empty() && g_workFolder.back() != '\\')
+        g_workFolder += '\\';
+}
+
 std::string WorkFolder()
 {
+    if (!g_workFolder.empty())
+        return g_workFolder;
     char sz[MAX_PATH] = {};
     ::GetTempPathA(sizeof sz, sz);
     return sz;
@@ -275,9 +286,9 @@ Session::Session(const char* tag, int scanRange) : m_prog(tag)
     WriteFileBytes(m_prog.SettingsPath(), SettingsRecord(scanRange));
 }
 
-bool Session::Start()
+bool Session::Start(const std::vector<std::string>& extraEnv)
 {
-    if (!m_prog.Start())
+    if (!m_prog.Start(extraEnv))
         return false;
     m_hMain = m_prog.WaitMainWindow();
     return m_hMain != nullptr;

@@ -42,8 +42,10 @@ public:
     ScannerControls& operator=(const ScannerControls&) = delete;
 };
 
-// The program's work folder: the temp path, which it shares with the driver.
+// The program's work folder: the temp path, which it shares with the driver,
+// unless a test gives the program a temp folder of its own.
 std::string WorkFolder();
+void SetWorkFolder(const std::string& folder);
 std::string PagePath(int n);
 // Removes every page file left in the work folder; false if one stays.
 bool RemovePageFiles();
@@ -77,7 +79,8 @@ bool SaveBmp(const Pixels& p, const std::string& path);
 class Session {
 public:
     explicit Session(const char* tag, int scanRange = kRangeBatch);
-    bool Start();
+    // extraEnv: "NAME=value" entries for the program's environment.
+    bool Start(const std::vector<std::string>& extraEnv = {});
 
     HWND Main() const { return m_hMain; }
     HWND Display() const;
