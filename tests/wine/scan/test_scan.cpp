@@ -4,6 +4,7 @@
 #include "ScanHelpers.h"
 
 #include <commctrl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -357,6 +358,31 @@ void FullDisk()
     SetWorkFolder("");
 }
 
+// The most pages one batch takes: the 30000th is stored, then the program tells
+// the scanner to stop. The scanner would fail a 30001st transfer, which would end
+// the scan abnormally and throw the batch away. All 30000 files are held at once.
+void ThirtyThousand()
+{
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 30010}, {"PageDivisor", 100}, {"FailAt", 30001}});
+    Session s("limit", kRangeBatch);
+    CHECK(s.Start());
+    DWORD start = ::GetTickCount();
+    s.PressScan();
+    CHECK(s.WaitPagesShown(30000, 280000));
+    printf("  30000 pages in %lu ms\n", (unsigned long)(::GetTickCount() - start));
+    CHECK_EQ(s.Text(kShowPageEdit), std::string("1"));
+    std::vector<int> present = PageFilesPresent();
+    CHECK_EQ(present.size(), (size_t)30000);
+    CHECK(!present.empty() && present.front() == 1 && present.back() == 30000);
+    int notHeld = 0;
+    for (int n = 1; n <= 30000; ++n)
+        notHeld += !IsHeldWithoutSharing(PagePath(n));
+    CHECK_EQ(notHeld, 0);
+    CHECK(s.CloseAndConfirm());
+    CHECK(PageFilesPresent().empty());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -375,7 +401,9 @@ int main(int argc, char** argv)
         {"cancel_after_4", CancelInTheMiddle},
     };
     // Only when asked for: it needs a small file system mounted for it.
-    if (argc > 1)
+    if (argc > 1) {
         cases.push_back({"full_disk", FullDisk});
+        cases.push_back({"limit_30000", ThirtyThousand});
+    }
     return RunCases(argc, argv, cases);
 }
