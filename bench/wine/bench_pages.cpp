@@ -24,7 +24,11 @@ double Now()
 
 // Bytes ReadFile has delivered to this program: the import of ReadFile is
 // routed through a counter (the kernel's own read counters are not kept here).
-extern "C" void* __imp_ReadFile;
+#ifdef _WIN64
+extern "C" void* g_impReadFile __asm__("__imp_ReadFile");
+#else
+extern "C" void* g_impReadFile __asm__("__imp__ReadFile@20");
+#endif
 typedef BOOL(WINAPI* ReadFileFn)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
 ReadFileFn g_pfnReadFile = nullptr;
 long long g_bytesRead = 0;
@@ -40,10 +44,10 @@ BOOL WINAPI CountingReadFile(HANDLE h, LPVOID p, DWORD cb, LPDWORD pcbRead, LPOV
 void CountReads()
 {
     DWORD old;
-    ::VirtualProtect(&__imp_ReadFile, sizeof(void*), PAGE_READWRITE, &old);
-    g_pfnReadFile = reinterpret_cast<ReadFileFn>(__imp_ReadFile);
-    __imp_ReadFile = reinterpret_cast<void*>(&CountingReadFile);
-    ::VirtualProtect(&__imp_ReadFile, sizeof(void*), old, &old);
+    ::VirtualProtect(&g_impReadFile, sizeof(void*), PAGE_READWRITE, &old);
+    g_pfnReadFile = reinterpret_cast<ReadFileFn>(g_impReadFile);
+    g_impReadFile = reinterpret_cast<void*>(&CountingReadFile);
+    ::VirtualProtect(&g_impReadFile, sizeof(void*), old, &old);
 }
 
 long long BytesRead()
