@@ -2,6 +2,8 @@
 // and the start-up failures that end the program but still write its settings.
 #include "../harness/Harness.h"
 
+#include <tlhelp32.h>
+
 using namespace harness;
 
 namespace {
@@ -232,6 +234,61 @@ void RegistryUnreadable()
     }
 }
 
+// Process ids of running programs with the given file name.
+std::vector<DWORD> ProcessesNamed(const char* exe)
+{
+    std::vector<DWORD> pids;
+    HANDLE hSnap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 pe = {};
+    pe.dwSize = sizeof pe;
+    for (BOOL ok = ::Process32First(hSnap, &pe); ok; ok = ::Process32Next(hSnap, &pe))
+        if (_stricmp(pe.szExeFile, exe) == 0)
+            pids.push_back(pe.th32ProcessID);
+    ::CloseHandle(hSnap);
+    return pids;
+}
+
+void EndProcesses(const std::vector<DWORD>& pids)
+{
+    for (DWORD pid : pids) {
+        HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (h) {
+            ::TerminateProcess(h, 0);
+            ::WaitForSingleObject(h, 10000);
+            ::CloseHandle(h);
+        }
+    }
+}
+
+// Without its help file the program opens the help viewer, which asks for the
+// file; the program itself goes on and still ends normally.
+void HelpWithoutFile()
+{
+    EndProcesses(ProcessesNamed("winhlp32.exe"));
+    Program prog("help");
+    CHECK(prog.Start());
+    HWND hWnd = prog.WaitMainWindow();
+    CHECK(hWnd != nullptr);
+    CHECK(!FileExists(prog.Folder() + "\\KEVRAN.HLP"));
+    ::PostMessageA(hWnd, WM_COMMAND, 2005, 0);
+    // The viewer asks whether to look for the file; the user says No.
+    HWND hAsk = nullptr;
+    CHECK(WaitFor([&] {
+        for (DWORD pid : ProcessesNamed("winhlp32.exe"))
+            for (HWND h : ProcessWindows(pid))
+                if (DialogText(h).find("KEVRAN.HLP") != std::string::npos)
+                    hAsk = h;
+        return hAsk != nullptr;
+    }));
+    DWORD_PTR r = 0;
+    CHECK(::SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &r) != 0);
+    if (hAsk)
+        ClickButton(hAsk, IDNO);
+    CHECK(prog.CloseNormally());
+    CHECK_EQ(prog.ExitCode(), 0u);
+    EndProcesses(ProcessesNamed("winhlp32.exe"));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -241,5 +298,6 @@ int main(int argc, char** argv)
         {"about_box", AboutBox},
         {"no_source_manager", NoSourceManager},
         {"registry_unreadable", RegistryUnreadable},
+        {"help_without_file", HelpWithoutFile},
     });
 }
