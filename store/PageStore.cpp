@@ -1,5 +1,7 @@
 #include "store/PageStore.h"
 
+#include "codec/reduce.h"
+
 #include <io.h>
 #include <stdio.h>
 #include <string.h>
@@ -28,12 +30,6 @@ BOOL ReadAt(HANDLE hFile, LONG offset, void* pBuf, DWORD cb)
         return FALSE;
     DWORD cbRead = 0;
     return ::ReadFile(hFile, pBuf, cb, &cbRead, nullptr) && cbRead == cb;
-}
-
-// Number of 1 bits in a byte.
-int Ones(BYTE b)
-{
-    return __builtin_popcount(b);
 }
 
 } // namespace
@@ -163,59 +159,33 @@ HLOCAL CPageStore::ReadPageReduced(const char* pszPath, int index)
     DWORD cbRead = 0;
     if (!::ReadFile(hFile, &bi, sizeof bi, &cbRead, nullptr) || cbRead != sizeof bi)
         return nullptr;
-    if (bi.biWidth <= 64 || bi.biHeight <= 64)
+    codec::Reduction plan;
+    if (!codec::PlanReduction(bi.biWidth, bi.biHeight, &plan))
         return ReadPage(pszPath, index);
 
-    const LONG cbSrcRow = ((bi.biWidth + 7) / 8 + 3) & ~3;
-    const LONG w = bi.biWidth / 16;
-    const LONG h = bi.biHeight / 16;
-    const LONG cbDstRow = ((w + 7) / 8 + 3) & ~3;
     std::vector<BYTE> row;
-    HLOCAL hDst = nullptr;
     try {
-        row.resize(cbSrcRow);
+        row.resize(plan.srcStride);
     } catch (...) {
         return nullptr;
     }
-    hDst = ::LocalAlloc(LMEM_ZEROINIT, 48 + (SIZE_T)h * cbDstRow);
+    HLOCAL hDst = ::LocalAlloc(LMEM_ZEROINIT, codec::ReducedDibSize(plan));
     if (!hDst)
         return nullptr;
     BYTE* pDst = static_cast<BYTE*>(::LocalLock(hDst));
-    BITMAPINFOHEADER* pbi = reinterpret_cast<BITMAPINFOHEADER*>(pDst);
-    pbi->biSize = 40;
-    pbi->biWidth = w;
-    pbi->biHeight = h;
-    pbi->biPlanes = 1;
-    pbi->biBitCount = 1;
-    pbi->biCompression = BI_RGB;
-    pbi->biSizeImage = (DWORD)(h * cbDstRow);
-    pbi->biXPelsPerMeter = bi.biXPelsPerMeter;
-    pbi->biYPelsPerMeter = bi.biYPelsPerMeter;
-    RGBQUAD* pColors = reinterpret_cast<RGBQUAD*>(pDst + 40);
-    pColors[1] = RGBQUAD{255, 255, 255, 0};
+    codec::WriteReducedHeader(plan, bi.biXPelsPerMeter, bi.biYPelsPerMeter, pDst);
     BYTE* pBits = pDst + 48;
 
+    // One seek and one read per reduced row: only the first row of each band is used.
     LONGLONG offset = fh.bfOffBits;
-    for (LONG r = 0; r < h; ++r) {
-        if (!ReadAt(hFile, (LONG)offset, row.data(), (DWORD)cbSrcRow)) {
+    for (uint32_t r = 0; r < plan.height; ++r) {
+        if (!ReadAt(hFile, (LONG)offset, row.data(), plan.srcStride)) {
             ::LocalUnlock(hDst);
             ::LocalFree(hDst);
             return nullptr;
         }
-        BYTE* pOut = pBits + (SIZE_T)r * cbDstRow;
-        BYTE acc = 0;
-        LONG x = 0;
-        for (; x < w && 2 * (x + 1) <= cbSrcRow; ++x) {
-            int ones = Ones(row[2 * x]) + Ones(row[2 * x + 1]);
-            acc = (BYTE)(acc << 1 | (ones > 8));
-            if ((x & 7) == 7) {
-                pOut[x >> 3] = acc;
-                acc = 0;
-            }
-        }
-        if (x & 7)
-            pOut[x >> 3] = (BYTE)(acc << (8 - (x & 7)));
-        offset += 16LL * cbSrcRow;
+        codec::ReduceRow(row.data(), plan.srcStride, plan.width, pBits + (SIZE_T)r * plan.dstStride);
+        offset += 16LL * plan.srcStride;
         if (offset >= (LONGLONG)bi.biSizeImage)
             break;
     }
