@@ -22,6 +22,7 @@ fi
 for loc in en_US.UTF-8 en_GB.UTF-8; do
   if ! locale -a 2>/dev/null | grep -qi "^${loc%.UTF-8}.utf8$"; then
     sed -i "s/^# *${loc} UTF-8/${loc} UTF-8/" /etc/locale.gen
+    grep -q "^${loc} UTF-8" /etc/locale.gen || echo "${loc} UTF-8" >> /etc/locale.gen
     need_gen=1
   fi
 done
