@@ -3,6 +3,7 @@
 #include "framework/Gdi.h"
 #include "res/resource.h"
 
+#include <io.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -83,8 +84,9 @@ int COverwriteDlg::ConfirmOverwrite(char* pszFolder, const char* pszStem, int nu
         if (fileType != 3)
             return 1;
         // A PDF we cannot open for writing either does not exist, which creating
-        // it shows, or is held by another program.
-        FILE* pFile = fopen(m_szFilePath, "w+");
+        // it shows, or is held by another program. One that exists is never
+        // probed: a holder that shares writing would see it emptied.
+        FILE* pFile = _access(m_szFilePath, 0) != 0 ? fopen(m_szFilePath, "w+") : nullptr;
         if (pFile) {
             fclose(pFile);
             ::DeleteFileA(m_szFilePath);

@@ -26,7 +26,7 @@ ours() {  # COUNT TYPE COMPRESSION STEM -> output line of bench_export
   wine "$bin/bench_export.exe" export "$(win "$pages")" "$1" "$2" "$3" "$(win "$save")" "$4" | tr -d '\r'
 }
 
-printf '%-6s %-28s %10s %10s %14s\n' pages what seconds pages/s peak_private_kb
+printf '%-6s %-28s %10s %10s %14s %16s\n' pages what seconds pages/s peak_private_kb peak_working_kb
 for n in "${counts[@]}"; do
   pages=$work/pages$n save=$work/out$n
   rm -rf "$pages" "$save"
@@ -34,14 +34,16 @@ for n in "${counts[@]}"; do
   wine "$bin/bench_export.exe" write "$(win "$pages")" "$n" >/dev/null
   ours "$n" 1 0 plain >/dev/null
   plain=$save/plain001.tif
-  rows=$(tiffinfo "$plain" 2>/dev/null | sed -n 's/.*Image Length: \([0-9]*\).*/\1/p' | head -1)
+  rows=$(tiffinfo "$plain" 2>/dev/null | sed -n 's/.*Image Length: \([0-9]*\).*/\1/p' | sed -n 1p)
 
-  declare -a t_tif=() t_pdf=() t_cp=() t_img=() m_tif=() m_pdf=()
+  declare -a t_tif=() t_pdf=() t_cp=() t_img=() m_tif=() m_pdf=() w_tif=() w_pdf=()
   for rep in 1 2 3; do
     line=$(ours "$n" 1 2 g4tif)
     t_tif+=("$(field seconds <<<"$line")") m_tif+=("$(field peak_private_kb <<<"$line")")
+    w_tif+=("$(field peak_working_set_kb <<<"$line")")
     line=$(ours "$n" 3 3 g4pdf)
     t_pdf+=("$(field seconds <<<"$line")") m_pdf+=("$(field peak_private_kb <<<"$line")")
+    w_pdf+=("$(field peak_working_set_kb <<<"$line")")
     s=$(now); tiffcp -c g4 -r "$rows" "$plain" "$save/tiffcp.tif"; e=$(now)
     t_cp+=("$(echo "$e - $s" | bc -l)")
     s=$(now); tiffcp -c g4 -r "$rows" "$plain" "$save/img.tif"; img2pdf "$save/img.tif" -o "$save/img2pdf.pdf"; e=$(now)
@@ -57,12 +59,12 @@ for n in "${counts[@]}"; do
     declare -n times=t_$what
     t=$(best "${times[@]}")
     case $what in
-      tif) label="Tolvix multi-page TIFF G4"; mem=$(best "${m_tif[@]}") ;;
-      pdf) label="Tolvix PDF G4"; mem=$(best "${m_pdf[@]}") ;;
-      cp) label="tiffcp -c g4 -r $rows"; mem=- ;;
-      img) label="tiffcp + img2pdf"; mem=- ;;
+      tif) label="Tolvix multi-page TIFF G4"; mem=$(best "${m_tif[@]}") ws=$(best "${w_tif[@]}") ;;
+      pdf) label="Tolvix PDF G4"; mem=$(best "${m_pdf[@]}") ws=$(best "${w_pdf[@]}") ;;
+      cp) label="tiffcp -c g4 -r $rows"; mem=- ws=- ;;
+      img) label="tiffcp + img2pdf"; mem=- ws=- ;;
     esac
-    printf '%-6s %-28s %10.3f %10.1f %14s\n' "$n" "$label" "$t" "$(echo "$n / $t" | bc -l)" "$mem"
+    printf '%-6s %-28s %10.3f %10.1f %14s %16s\n' "$n" "$label" "$t" "$(echo "$n / $t" | bc -l)" "$mem" "$ws"
   done
   ls -l "$save" | awk 'NR > 1 { print "       " $5 "\t" $9 }'
   rm -rf "$pages"

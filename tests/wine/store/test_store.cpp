@@ -8,7 +8,8 @@
 // by check_outputs.sh with libtiff's tools, qpdf, poppler and ImageMagick.
 //
 // Usage: test_store [case ...]        TOLVIX_STORE_WORK = the work folder (Unix path)
-//        test_store --hold FILE READY RELEASE   (helper: holds FILE open, no sharing)
+//        test_store --hold[-shared] FILE READY RELEASE   (helper: holds FILE open, without
+//                                  sharing or sharing reading and writing)
 //        test_store --try-open FILE             (helper: exit 0 when FILE opens)
 #include <windows.h>
 
@@ -75,14 +76,16 @@ DWORD OtherProcessOpens(const std::string& path)
 // Another process holding a file open without sharing until released.
 class Holder {
 public:
-    explicit Holder(const std::string& path)
+    // bShared: the holder lets others read and write, but not delete.
+    explicit Holder(const std::string& path, bool bShared = false)
     {
         static int s_n = 0;
         std::string tag = std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++s_n);
         std::string ready = "TolvixHoldReady-" + tag, release = "TolvixHoldRelease-" + tag;
         m_hReady = ::CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
         m_hRelease = ::CreateEventA(nullptr, TRUE, FALSE, release.c_str());
-        m_hProcess = Spawn("--hold \"" + path + "\" " + ready + " " + release);
+        m_hProcess = Spawn(std::string(bShared ? "--hold-shared" : "--hold") + " \"" + path + "\" " + ready + " " +
+                           release);
         HANDLE both[2] = {m_hReady, m_hProcess};
         m_bHeld = m_hProcess && ::WaitForMultipleObjects(2, both, FALSE, 30000) == WAIT_OBJECT_0;
     }
@@ -108,9 +111,10 @@ private:
     bool m_bHeld = false;
 };
 
-int HoldMain(const char* path, const char* ready, const char* release)
+int HoldMain(const char* path, const char* ready, const char* release, bool bShared)
 {
-    HANDLE h = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, bShared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return 1;
     HANDLE hReady = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, ready);
@@ -627,6 +631,16 @@ void ConfirmOverwriteCases()
         CHECK_EQ(seen.size(), (size_t)2);
     }
     CHECK_EQ(Bytes(dir + "\\Doc005.pdf").size(), (size_t)4);
+
+    // Held by a program that lets others write: reported as in use, and the
+    // check does not empty the file.
+    {
+        Holder holder(dir + "\\Doc005.pdf", true);
+        CHECK(holder.Held());
+        CHECK_EQ(Confirm(dir, "Doc", 5, 3, {{Kind::InUse, IDNO, nullptr}}, &seen), 0);
+        CHECK_EQ(seen.size(), (size_t)1);
+        CHECK_EQ(Bytes(dir + "\\Doc005.pdf").size(), (size_t)4);
+    }
 }
 
 // ---- the export engine ---------------------------------------------------------
@@ -971,7 +985,9 @@ std::string UnixToWindows(const char* unixPath)
 int main(int argc, char** argv)
 {
     if (argc == 5 && strcmp(argv[1], "--hold") == 0)
-        return HoldMain(argv[2], argv[3], argv[4]);
+        return HoldMain(argv[2], argv[3], argv[4], false);
+    if (argc == 5 && strcmp(argv[1], "--hold-shared") == 0)
+        return HoldMain(argv[2], argv[3], argv[4], true);
     if (argc == 3 && strcmp(argv[1], "--try-open") == 0)
         return TryOpenMain(argv[2]);
 
