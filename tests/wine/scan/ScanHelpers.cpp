@@ -392,7 +392,7 @@ void Session::TypePagesToScan(const char* text)
     Tap(VK_TAB);
 }
 
-bool Session::CloseAndConfirm()
+bool Session::CloseAndConfirm(DWORD exitTimeoutMs)
 {
     ::PostMessageA(m_hMain, WM_SYSCOMMAND, SC_CLOSE, 0);
     HWND hBox = nullptr;
@@ -404,7 +404,7 @@ bool Session::CloseAndConfirm()
     }, 10000);
     if (hBox)
         ClickButton(hBox, IDOK);
-    return m_prog.WaitExit();
+    return m_prog.WaitExit(exitTimeoutMs);
 }
 
 } // namespace scantest

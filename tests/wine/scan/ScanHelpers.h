@@ -107,7 +107,7 @@ public:
     void TypePagesToScan(const char* text);
 
     // Ends the program, answering the clear confirmation if it comes.
-    bool CloseAndConfirm();
+    bool CloseAndConfirm(DWORD exitTimeoutMs = 20000);
 
 private:
     harness::Program m_prog;
