@@ -1,5 +1,6 @@
 #include "app/UtilityDlg.h"
 
+#include "controls/ScanAreaDlg.h"
 #include "controls/SmallDialogs.h"
 #include "framework/App.h"
 #include "framework/Gdi.h"
@@ -397,6 +398,10 @@ BOOL CUtilityDlg::OnCommand(WPARAM wParam, LPARAM lParam)
             OpenHelp(hMain, HELP_CONTEXT, 150);
         else
             OpenHelp(m_hWnd, HELP_FINDER, 0);
+        return TRUE;
+    case IDC_SCAN_AREA:
+        if (nCode == BN_CLICKED)
+            ShowScanAreaDialog(this);
         return TRUE;
     }
     if (OnOptionCommand(this, nID, nCode))

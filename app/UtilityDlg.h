@@ -84,6 +84,7 @@ public:
     char m_szPendingFolder[256] = {};
     char m_szPendingFileName[64] = {};
     int m_nSaveDlgFocus = 0;
+    int m_nUnits = 0;                  // units of the Scan Area dialog: 1 cm, 0 inch
 
     BOOL IsActualSizeOpen() const { return FALSE; }
     void FreeThumbnails();

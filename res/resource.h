@@ -36,6 +36,8 @@
 #define IDS_MNEMONIC_PREFS      5003
 #define IDS_MNEMONIC_DRIVER     5004
 #define IDS_TIP_SCAN_AND_SAVE   2006
+#define IDS_UNITS_INCH          122
+#define IDS_UNITS_CM            123
 
 // Messages shown to the user
 #define IDS_ERR_NO_DRIVER       4000

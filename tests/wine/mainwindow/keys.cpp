@@ -1,0 +1,329 @@
+// Keyboard and mouse on the main window: Alt mnemonics, Escape, Clear, Restore
+// Defaults; and a picture of the window for a person to look at.
+#include "Cases.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <set>
+
+using namespace harness;
+using namespace mw;
+
+namespace {
+
+// Starts the program on model QX720KTR and brings its window to the front.
+HWND StartForeground(Program& prog, const Bytes& settings = Bytes())
+{
+    HWND h = StartWith(prog, settings);
+    if (h)
+        CHECK(MakeForeground(h));
+    return h;
+}
+
+// Puts text into Pages to Scan as a user would: Alt+T, type, then the leaving key.
+void EnterPages(HWND h, const char* text, WORD leaveKey)
+{
+    AltKey('T');
+    CHECK(WaitFocus(h, 1110));
+    TypeText(text);
+    // A Shift pressed since the last query would turn Tab into Shift+Tab.
+    ::GetAsyncKeyState(VK_SHIFT);
+    if (leaveKey)
+        Tap(leaveKey);
+}
+
+void AltMnemonics()
+{
+    ModelKey key;
+    key.SetProduct("Pagewell QX720KTR");
+    Program prog("alt");
+    HWND h = StartForeground(prog);
+    if (!h)
+        return;
+    // Alt with a label's letter still moves to its list: the keys arrive.
+    AltKey('R');
+    CHECK(WaitFocus(h, 1002));
+
+    // Clear is disabled: Alt+C does nothing. Show Page would be reset to "0" by Clear.
+    ::SendMessageA(::GetDlgItem(h, 1005), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("7"));
+    AltKey('C');
+    AltKey('A');   // Save disabled
+    AltKey('N');
+    CHECK(WaitFocus(h, 1011));
+    CHECK_EQ(Text(h, 1005), std::string("7"));
+    CHECK_EQ(ProcessWindows(prog.Pid()).size(), (size_t)1);
+
+    // Once its button is enabled, Alt+C runs Clear: no-pages state again, focus on Mode.
+    ::SendMessageA(ToolBar(h), TB_ENABLEBUTTON, 2000, MAKELPARAM(TRUE, 0));
+    CHECK(ButtonEnabled(h, 2000));
+    AltKey('C');
+    CHECK(WaitText(h, 1005, "0"));
+    CHECK(WaitFor([&] { return !ButtonEnabled(h, 2000); }));
+    CHECK(WaitFocus(h, 1047));
+    CHECK(prog.Running());
+    CHECK(prog.CloseNormally());
+}
+
+void EscapeKey()
+{
+    ModelKey key;
+    key.SetProduct("Pagewell QX720KTR");
+    Program prog("escape");
+    HWND h = StartForeground(prog);
+    if (!h)
+        return;
+    CHECK(WaitFocus(h, 1047));
+    int modeSel = CurSel(h, 1047);
+
+    Chord(VK_MENU, VK_DOWN);
+    CHECK(WaitFor([&] { return Dropped(h, 1047); }));
+    Tap(VK_ESCAPE);
+    CHECK(WaitFor([&] { return !Dropped(h, 1047); }));
+    CHECK_EQ(CurSel(h, 1047), modeSel);
+
+    AltKey('N');
+    CHECK(WaitFocus(h, 1011));
+    Tap(VK_F4);
+    CHECK(WaitFor([&] { return Dropped(h, 1011); }));
+    Tap(VK_ESCAPE);
+    CHECK(WaitFor([&] { return !Dropped(h, 1011); }));
+    CHECK_EQ(CurSel(h, 1011), 0);
+
+    // With nothing dropped, Escape leaves the window as it is; the drop-down that
+    // opens afterwards shows that the Escapes were handled first.
+    Tap(VK_ESCAPE);
+    Tap(VK_ESCAPE);
+    Tap(VK_F4);
+    CHECK(WaitFor([&] { return Dropped(h, 1011); }));
+    CHECK(prog.Running());
+    CHECK(::IsWindowVisible(h));
+    Tap(VK_ESCAPE);
+    CHECK(WaitFor([&] { return !Dropped(h, 1011); }));
+    CHECK(prog.CloseNormally());
+}
+
+void ClearCommand()
+{
+    ModelKey key;
+    key.SetProduct("Pagewell QX720KTR");
+    Program prog("clear");
+    HWND h = StartForeground(prog);
+    if (!h)
+        return;
+    AltKey('R');
+    CHECK(WaitFocus(h, 1002));
+    ::SendMessageA(h, DM_SETDEFID, 1023, 0);
+    ::SendMessageA(::GetDlgItem(h, 1005), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("3"));
+
+    // A click on the disabled button does nothing ...
+    RECT rc = ButtonRect(h, 2000);
+    ClickScreen((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    AltKey('N');
+    CHECK(WaitFocus(h, 1011));
+    CHECK_EQ(Text(h, 1005), std::string("3"));
+    CHECK_EQ(DefaultId(h), 1023);
+
+    // ... an enabled one clears without asking.
+    ::SendMessageA(ToolBar(h), TB_ENABLEBUTTON, 2000, MAKELPARAM(TRUE, 0));
+    ClickScreen((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    CHECK(WaitText(h, 1005, "0"));
+    CHECK(WaitFocus(h, 1047));
+    CHECK_EQ(DefaultId(h), 1057);
+    CHECK(!ButtonEnabled(h, 2000));
+    CHECK(!Enabled(h, 1005));
+    CHECK_EQ(ProcessWindows(prog.Pid()).size(), (size_t)1);
+
+    // The command route (WM_COMMAND 2000) does the same.
+    AltKey('R');
+    CHECK(WaitFocus(h, 1002));
+    ::SendMessageA(::GetDlgItem(h, 1005), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("4"));
+    ::PostMessageA(h, WM_COMMAND, 2000, 0);
+    CHECK(WaitText(h, 1005, "0"));
+    CHECK(WaitFocus(h, 1047));
+    CHECK(prog.CloseNormally());
+}
+
+void RestoreDefaults()
+{
+    ModelKey key;
+    key.SetProduct("Pagewell QX720KTR");
+    Program prog("restore");
+    Bytes in = DefaultSettings(prog.Folder());
+    PutInt(in, kOffMode, 2);
+    PutInt(in, kOffResolution, 0);
+    PutInt(in, kOffPageSize, 2);
+    PutInt(in, kOffScanRange, 4);
+    PutInt(in, kOffOrientation, 1);
+    PutInt(in, kOffAutoSave, 1);
+    HWND h = StartForeground(prog, in);
+    if (!h)
+        return;
+    CHECK_EQ(SelectedText(h, 1047), std::string("B/W (Error Diffusion)"));
+    CHECK_EQ(SelectedText(h, 1002), std::string("200 dpi"));
+    CHECK_EQ(SelectedText(h, 1006), std::string("B5"));
+    CHECK_EQ(SelectedText(h, 1011), std::string("Specify"));
+    EnterPages(h, "40", VK_TAB);
+    CHECK(WaitText(h, 1110, "040"));
+    CHECK_EQ(SpinPos(h), 40);
+
+    AltKey('F');
+    CHECK(WaitText(h, 1110, "001"));
+    CHECK_EQ(SpinPos(h), 1);
+    CHECK_EQ(SelectedText(h, 1002), std::string("400 dpi "));
+    CHECK_EQ(SelectedText(h, 1006), std::string(USLocale() ? "Letter" : "A4"));
+    CHECK_EQ(SelectedText(h, 1047), std::string("Text (Error Diffusion)"));
+    CHECK_EQ(SelectedText(h, 1011), std::string("Current Page"));
+    for (int id : {1052, 1110, 1114})
+        CHECK(!Enabled(h, id));
+    CHECK_EQ((int)::SendMessageA(::GetDlgItem(h, 1108), BM_GETCHECK, 0, 0), BST_CHECKED);
+    CHECK_EQ((int)::SendMessageA(::GetDlgItem(h, 1109), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    CHECK(WaitFocus(h, 1057));
+
+    // Back to "Specify" by keys: one page, as the defaults say.
+    AltKey('N');
+    CHECK(WaitFocus(h, 1011));
+    Tap(VK_END);
+    CHECK(WaitFor([&] { return Enabled(h, 1110); }));
+    CHECK_EQ(SelectedText(h, 1011), std::string("Specify"));
+    CHECK_EQ(Text(h, 1110), std::string("001"));
+    CHECK_EQ(SpinPos(h), 1);
+
+    CHECK(prog.CloseNormally());
+    Bytes out;
+    CHECK(ReadFileBytes(prog.SettingsPath(), out));
+    if (out.size() != (size_t)kSettingsSize)
+        return;
+    CHECK_EQ(GetInt(out, kOffMode), 0);
+    CHECK_EQ(GetInt(out, kOffResolution), 1);
+    CHECK_EQ(GetInt(out, kOffPageSize), USLocale() ? 3 : 1);
+    CHECK_EQ(GetInt(out, kOffScanRange), 4);
+    CHECK_EQ(GetInt(out, kOffOrientation), 0);
+    CHECK_EQ(GetInt(out, kOffAutoSave), 1);   // save options are not touched
+}
+
+// ---- a picture of the window --------------------------------------------------------
+
+std::string ArtifactFolder()
+{
+    const char* v = getenv("TOLVIX_ARTIFACTS");
+    if (!v || !*v)
+        return std::string();
+    std::string s(v);
+    if (s[0] == '/') {
+        s = "Z:" + s;
+        for (char& c : s)
+            if (c == '/')
+                c = '\\';
+    }
+    return s;
+}
+
+// Copies the window's screen area into a 24-bit BMP file; returns the number of colours.
+size_t SaveWindowPicture(HWND h, const std::string& path)
+{
+    RECT rc;
+    ::GetWindowRect(h, &rc);
+    int w = rc.right - rc.left, ht = rc.bottom - rc.top;
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = sizeof bih;
+    bih.biWidth = w;
+    bih.biHeight = ht;
+    bih.biPlanes = 1;
+    bih.biBitCount = 24;
+    int stride = (w * 3 + 3) & ~3;
+    bih.biSizeImage = stride * ht;
+    void* bits = nullptr;
+    HDC hScreen = ::GetDC(nullptr);
+    HDC hMem = ::CreateCompatibleDC(hScreen);
+    HBITMAP hBmp = ::CreateDIBSection(hScreen, reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(hMem, hBmp);
+    ::BitBlt(hMem, 0, 0, w, ht, hScreen, rc.left, rc.top, SRCCOPY);
+    ::GdiFlush();
+    Bytes file(14 + sizeof bih + bih.biSizeImage);
+    BITMAPFILEHEADER bfh = {};
+    bfh.bfType = 0x4D42;
+    bfh.bfSize = (DWORD)file.size();
+    bfh.bfOffBits = 14 + sizeof bih;
+    memcpy(&file[0], &bfh, 14);
+    memcpy(&file[14], &bih, sizeof bih);
+    memcpy(&file[14 + sizeof bih], bits, bih.biSizeImage);
+    std::set<unsigned> colours;
+    const unsigned char* p = static_cast<const unsigned char*>(bits);
+    for (int y = 0; y < ht; ++y)
+        for (int x = 0; x < w; ++x) {
+            const unsigned char* q = p + y * stride + x * 3;
+            colours.insert(q[0] | q[1] << 8 | q[2] << 16);
+        }
+    ::SelectObject(hMem, old);
+    ::DeleteObject(hBmp);
+    ::DeleteDC(hMem);
+    ::ReleaseDC(nullptr, hScreen);
+    CHECK(WriteFileBytes(path, file));
+    return colours.size();
+}
+
+// Without a window manager Wine leaves the caption undrawn unless it decorates
+// the window itself; asked for Tolvix.exe alone, for the picture's run.
+class OwnDecorations {
+public:
+    OwnDecorations()
+    {
+        HKEY hKey;
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) ==
+            ERROR_SUCCESS) {
+            ::RegSetValueExA(hKey, "Decorated", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+            ::RegCloseKey(hKey);
+        }
+    }
+    ~OwnDecorations() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+    OwnDecorations(const OwnDecorations&) = delete;
+    OwnDecorations& operator=(const OwnDecorations&) = delete;
+
+private:
+    static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\Tolvix.exe\\X11 Driver";
+};
+
+void Screenshot()
+{
+    std::string folder = ArtifactFolder();
+    CHECK(!folder.empty());
+    if (folder.empty())
+        return;
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    ModelKey key;
+    key.SetProduct("Pagewell QX720KTR");
+    OwnDecorations decorations;
+    Program prog("picture");
+    HWND h = StartForeground(prog);
+    if (!h)
+        return;
+    CHECK(WaitFocus(h, 1047));
+    // Wait until the window has painted: its Mode list shows the selected text.
+    ::RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    CHECK(WaitFor([&] { return SelectedText(h, 1047) == "Text (Error Diffusion)"; }));
+    size_t colours = 0;
+    // A fresh window may still be drawing: take the picture once two agree.
+    CHECK(WaitFor([&] {
+        size_t n = SaveWindowPicture(h, folder + "\\main-window.bmp");
+        bool same = n == colours;
+        colours = n;
+        return same && n > 8;
+    }));
+    printf("main window picture: %s\\main-window.bmp, %u colours\n", folder.c_str(), (unsigned)colours);
+    CHECK(prog.CloseNormally());
+}
+
+} // namespace
+
+std::vector<Case> KeyCases()
+{
+    return {
+        {"alt_mnemonics", AltMnemonics},
+        {"escape", EscapeKey},
+        {"clear", ClearCommand},
+        {"restore_defaults", RestoreDefaults},
+        {"screenshot", Screenshot},
+    };
+}

@@ -1,0 +1,220 @@
+// Pages to Scan: typing, leaving the field, the beep, and the up-down arrows at
+// the ends of the range and at the digit-count boundaries.
+#include "Cases.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+using namespace harness;
+using namespace mw;
+
+namespace {
+
+HWND StartSpecify(Program& prog, ModelKey& key)
+{
+    key.SetProduct("Pagewell QX710KTR");
+    Bytes in = DefaultSettings(prog.Folder());
+    PutInt(in, kOffScanRange, 4);
+    HWND h = StartWith(prog, in);
+    if (!h)
+        return nullptr;
+    CHECK(MakeForeground(h));
+    CHECK(Enabled(h, 1110));
+    return h;
+}
+
+void EnterPages(HWND h, const char* text, WORD leaveKey)
+{
+    AltKey('T');
+    CHECK(WaitFocus(h, 1110));
+    TypeText(text);
+    // A Shift pressed since the last query would turn Tab into Shift+Tab.
+    ::GetAsyncKeyState(VK_SHIFT);
+    if (leaveKey)
+        Tap(leaveKey);
+}
+
+// The Beep calls of the program, as Wine's relay trace wrote them to the log that
+// the test's wrapper script collects (tests/wine/mainwindow/relay.sh).
+class BeepLog {
+public:
+    BeepLog()
+    {
+        const char* v = getenv("TOLVIX_RELAY_LOG");
+        if (v && *v) {
+            m_path = v;
+            if (m_path[0] == '/') {
+                m_path = "Z:" + m_path;
+                for (char& c : m_path)
+                    if (c == '/')
+                        c = '\\';
+            }
+        }
+    }
+    bool Available() const { return !m_path.empty(); }
+    // Calls of Beep, and how many of them had frequency 37 and duration 0.
+    void Count(int& nAll, int& nExpected) const
+    {
+        nAll = nExpected = 0;
+        Bytes log;
+        ReadFileBytes(m_path, log);
+        std::string text(log.begin(), log.end());
+        // A call through kernel32 shows once more as its kernelbase implementation.
+        const char* entry = strstr(text.c_str(), "Call KERNEL32.Beep(") ? "Call KERNEL32.Beep(" : "Call KERNELBASE.Beep(";
+        for (size_t at = text.find(entry); at != std::string::npos; at = text.find(entry, at + 1)) {
+            ++nAll;
+            if (text.compare(at + strlen(entry), 18, "00000025,00000000)") == 0)
+                ++nExpected;
+        }
+    }
+    bool WaitCount(int n) const
+    {
+        return WaitFor([&] {
+            int a, e;
+            Count(a, e);
+            return a >= n;
+        });
+    }
+
+private:
+    std::string m_path;
+};
+
+void Typing()
+{
+    BeepLog beeps;
+    CHECK(beeps.Available());
+    ModelKey key;
+    Program prog("pagestyping");
+    HWND h = StartSpecify(prog, key);
+    if (!h)
+        return;
+    CHECK_EQ(Text(h, 1110), std::string("001"));
+
+    // Tab leaves the field; the count is shown with three digits.
+    EnterPages(h, "25", VK_TAB);
+    CHECK(WaitText(h, 1110, "025"));
+    CHECK_EQ(SpinPos(h), 25);
+    CHECK(WaitFocus(h, 1057));
+    // Shift+Tab comes back, with the whole text selected by the dialog manager.
+    Chord(VK_SHIFT, VK_TAB);
+    CHECK(WaitFocus(h, 1110));
+
+    // Enter checks the field in place.
+    EnterPages(h, "12000", VK_RETURN);
+    CHECK(WaitText(h, 1110, "12000"));
+    CHECK_EQ(SpinPos(h), 12000);
+    CHECK_EQ(FocusId(h), 1110);
+
+    EnterPages(h, "1000", VK_TAB);
+    CHECK(WaitText(h, 1110, "1000"));
+    CHECK_EQ(SpinPos(h), 1000);
+
+    // Non-digits never reach the field.
+    EnterPages(h, "7x-.,", VK_TAB);
+    CHECK(WaitText(h, 1110, "007"));
+    CHECK_EQ(SpinPos(h), 7);
+    EnterPages(h, "999", VK_RETURN);
+    CHECK(WaitText(h, 1110, "999"));
+
+    // Out of range or empty: the previous count comes back, with a beep each.
+    EnterPages(h, "0", VK_TAB);
+    CHECK(beeps.WaitCount(1));
+    CHECK(WaitText(h, 1110, "999"));
+    CHECK_EQ(SpinPos(h), 999);
+    EnterPages(h, "30001", VK_RETURN);
+    CHECK(beeps.WaitCount(2));
+    CHECK(WaitText(h, 1110, "999"));
+    AltKey('T');
+    CHECK(WaitFocus(h, 1110));
+    Tap(VK_BACK);
+    CHECK(WaitText(h, 1110, ""));
+    Tap(VK_TAB);
+    CHECK(beeps.WaitCount(3));
+    CHECK(WaitText(h, 1110, "999"));
+    EnterPages(h, "30000", VK_TAB);
+    CHECK(WaitText(h, 1110, "30000"));
+
+    int nAll = 0, nExpected = 0;
+    beeps.Count(nAll, nExpected);
+    CHECK_EQ(nAll, 3);
+    CHECK_EQ(nExpected, 3);
+    CHECK(prog.CloseNormally());
+}
+
+void UpDown()
+{
+    ModelKey key;
+    Program prog("updown");
+    HWND h = StartSpecify(prog, key);
+    if (!h)
+        return;
+    HWND spin = ::GetDlgItem(h, 1114);
+    auto clickUp = [&] { ClickAt(spin, 0.5, 0.25); };
+    auto clickDown = [&] { ClickAt(spin, 0.5, 0.75); };
+
+    // Down at 1 shows "001".
+    clickDown();
+    CHECK(WaitFor([&] { return Text(h, 1110) == "001" && SpinPos(h) == 1; }));
+    clickUp();
+    CHECK(WaitText(h, 1110, "002"));
+    CHECK_EQ(SpinPos(h), 2);
+
+    // 999 up shows 1000; 1000 down shows 0999, formatted by the base.
+    EnterPages(h, "999", VK_TAB);
+    CHECK(WaitText(h, 1110, "999"));
+    clickUp();
+    CHECK(WaitText(h, 1110, "1000"));
+    CHECK_EQ(SpinPos(h), 1000);
+    clickDown();
+    CHECK(WaitText(h, 1110, "0999"));
+    CHECK_EQ(SpinPos(h), 999);
+
+    // The arrow keys in the field step as well.
+    AltKey('T');
+    CHECK(WaitFocus(h, 1110));
+    Tap(VK_UP);
+    CHECK(WaitText(h, 1110, "1000"));
+    CHECK_EQ(SpinPos(h), 1000);
+
+    // 9999 up shows five digits; 10000 down keeps five.
+    EnterPages(h, "9999", VK_TAB);
+    CHECK(WaitText(h, 1110, "9999"));
+    clickUp();
+    CHECK(WaitText(h, 1110, "10000"));
+    CHECK_EQ(SpinPos(h), 10000);
+    clickDown();
+    CHECK(WaitText(h, 1110, "09999"));
+    CHECK_EQ(SpinPos(h), 9999);
+
+    // Up at 30000 leaves the text; the step down that follows shows it was handled.
+    EnterPages(h, "30000", VK_TAB);
+    CHECK(WaitText(h, 1110, "30000"));
+    clickUp();
+    clickUp();
+    clickDown();
+    CHECK(WaitText(h, 1110, "29999"));
+    CHECK_EQ(SpinPos(h), 29999);
+
+    // A count typed but not yet checked becomes the base of the step.
+    EnterPages(h, "500", 0);
+    CHECK(WaitText(h, 1110, "500"));
+    Tap(VK_UP);
+    CHECK(WaitText(h, 1110, "501"));
+    CHECK_EQ(SpinPos(h), 501);
+    EnterPages(h, "1", 0);
+    Tap(VK_DOWN);
+    CHECK(WaitText(h, 1110, "001"));
+    CHECK_EQ(SpinPos(h), 1);
+    CHECK(prog.CloseNormally());
+}
+
+} // namespace
+
+std::vector<Case> PagesCases()
+{
+    return {
+        {"pages_typing", Typing},
+        {"pages_updown", UpDown},
+    };
+}
