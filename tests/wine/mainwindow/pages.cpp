@@ -209,6 +209,81 @@ void UpDown()
     CHECK(prog.CloseNormally());
 }
 
+// The virtual scanner's test controls for as long as the object lives.
+class VirtualScanner {
+public:
+    VirtualScanner(DWORD sheets, DWORD divisor)
+    {
+        HKEY hKey;
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        ::RegSetValueExA(hKey, "Sheets", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&sheets), sizeof sheets);
+        ::RegSetValueExA(hKey, "PageDivisor", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&divisor), sizeof divisor);
+        ::RegCloseKey(hKey);
+    }
+    ~VirtualScanner() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+    VirtualScanner(const VirtualScanner&) = delete;
+    VirtualScanner& operator=(const VirtualScanner&) = delete;
+
+private:
+    static constexpr const char* kKey = "Software\\Tolvix\\VirtualScanner";
+};
+
+bool WaitPagesShown(HWND h, int n)
+{
+    std::string total = "/ " + std::to_string(n);
+    return WaitFor([&] { return ::IsWindowEnabled(h) && Text(h, 1022) == total && ButtonEnabled(h, 2001); },
+                   60000);
+}
+
+// The count a scan asks for is the one the field shows, however it got there.
+void ScanCounts()
+{
+    ModelKey key;
+    VirtualScanner scanner(9, 4);
+    Program prog("pagesscan");
+    HWND h = StartSpecify(prog, key);
+    if (!h)
+        return;
+    EnterPages(h, "5", VK_TAB);
+    CHECK(WaitText(h, 1110, "005"));
+    ClickAt(::GetDlgItem(h, 1114), 0.5, 0.75);
+    CHECK(WaitText(h, 1110, "004"));
+    AltKey('S');
+    CHECK(WaitPagesShown(h, 4));
+    // With pages on show the options stay as they are until Clear.
+    for (int id : {1047, 1002, 1006, 1057})
+        CHECK(!Enabled(h, id));
+    CHECK(!ButtonEnabled(h, 2003));
+    CHECK(ButtonEnabled(h, 2000));
+    AltKey('C');
+    CHECK(WaitPagesShown(h, 0));
+    CHECK(!ButtonEnabled(h, 2000));
+    CHECK(Enabled(h, 1047));
+
+    // 40 pages, then Restore Defaults, then "Specify" again: one page.
+    EnterPages(h, "40", VK_TAB);
+    CHECK(WaitText(h, 1110, "040"));
+    AltKey('F');
+    CHECK(WaitText(h, 1110, "001"));
+    AltKey('N');
+    CHECK(WaitFocus(h, 1011));
+    Tap(VK_END);
+    CHECK(WaitFor([&] { return Enabled(h, 1110); }));
+    AltKey('S');
+    CHECK(WaitPagesShown(h, 1));
+
+    // Closing with the batch unsaved asks first.
+    ::PostMessageA(h, WM_SYSCOMMAND, SC_CLOSE, 0);
+    HWND hAsk = prog.WaitDialogWithText("Scanned images will be cleared. Continue?");
+    CHECK(hAsk != nullptr);
+    if (hAsk)
+        ClickButton(hAsk, IDOK);
+    CHECK(prog.WaitExit());
+}
+
 } // namespace
 
 std::vector<Case> PagesCases()
@@ -216,5 +291,6 @@ std::vector<Case> PagesCases()
     return {
         {"pages_typing", Typing},
         {"pages_updown", UpDown},
+        {"pages_scan", ScanCounts},
     };
 }
