@@ -264,6 +264,9 @@ void OnAbnormalEnd(CUtilityDlg* pDlg)
         return;
     }
     Unlock(pDlg);
+    // The batch is gone: the window must offer a new scan rather than stay in
+    // its scanning state with every command off.
+    pDlg->EnterNoPagesState();
 }
 
 } // namespace

@@ -13,9 +13,10 @@
 //   0x80001003  CAP_FEEDERLOADED is FALSE: without the source's dialog nothing is
 //               started; with it the dialog stays up and the scan goes on
 // Failures after StartScan has returned end the scan through the callback:
-//   event 1 arg 0 for a failed transfer (a jam included) or a callback result of -1,
-//   event 1 arg 1 after the last page, a cancel at the source or a callback result
-//   of 0, event 3 when the source asks to close before any page came.
+//   event 1 arg 0 for a failed transfer (a jam before any page included) or a
+//   callback result of -1,
+//   event 1 arg 1 after the last page, a jam after some pages, a cancel at the
+//   source or a callback result of 0, event 3 when the source asks to close before any page came.
 #include "tw_Interface.h"
 
 #include "tolvix_twain.h"
@@ -365,8 +366,9 @@ Final tw_Interface::Impl::TransferOne()
         return Finish(true);
     }
     if (rc != TWRC_XFERDONE) {
-        SourceCondition();
-        return Finish(false);
+        // A jam stops the feeder; the sheets that came through before it are a
+        // batch, so the user keeps them. Any other failure ends abnormally.
+        return Finish(SourceCondition() == TWCC_PAPERJAM && nPages > 0);
     }
     state = 7;
     ++nPages;

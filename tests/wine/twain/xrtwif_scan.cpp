@@ -270,10 +270,11 @@ int main(int argc, char** argv)
     s.images = 3;
     scenarios.push_back(s);
 
+    // The sheets before a jam are a batch: a normal end.
     s = Scenario{"paper jam after page 3"};
     s.jamAfter = 3;
     s.images = 3;
-    s.endArg = 0;
+    s.endArg = 1;
     scenarios.push_back(s);
 
     s = Scenario{"failing transfer at page 2"};
