@@ -34,6 +34,7 @@ for n in "${counts[@]}"; do
   wine "$bin/bench_export.exe" write "$(win "$pages")" "$n" >/dev/null
   ours "$n" 1 0 plain >/dev/null
   plain=$save/plain001.tif
+  sync  # written-back pages must not compete with the runs timed below
   rows=$(tiffinfo "$plain" 2>/dev/null | sed -n 's/.*Image Length: \([0-9]*\).*/\1/p' | sed -n 1p)
 
   declare -a t_tif=() t_pdf=() t_cp=() t_img=() m_tif=() m_pdf=() w_tif=() w_pdf=()
