@@ -177,6 +177,17 @@ void ClickAt(HWND hWnd, double fx, double fy)
     ClickScreen(rc.left + (int)((rc.right - rc.left) * fx), rc.top + (int)((rc.bottom - rc.top) * fy));
 }
 
+void MoveMouse(int x, int y)
+{
+    int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = (x * 65535 + cx / 2) / (cx - 1);
+    in.mi.dy = (y * 65535 + cy / 2) / (cy - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    ::SendInput(1, &in, sizeof in);
+}
+
 void ClickScreen(int x, int y)
 {
     int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);

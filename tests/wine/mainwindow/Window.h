@@ -41,6 +41,7 @@ bool WaitFocus(HWND hDlg, int id, DWORD ms = 10000);
 // A left click at the centre of the rectangle part (fx, fy fractions of width and height).
 void ClickAt(HWND hWnd, double fx, double fy);
 void ClickScreen(int x, int y);
+void MoveMouse(int x, int y);
 void AltKey(char letter);
 
 // ---- the scanner model key ---------------------------------------------------------

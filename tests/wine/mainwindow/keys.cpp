@@ -315,6 +315,67 @@ void Screenshot()
     CHECK(prog.CloseNormally());
 }
 
+// The text of the tooltip the program shows after the mouse rests at (x, y):
+// the expected one once it shows, else the last one seen.
+std::string TipAt(Program& prog, int x, int y, const std::string& expected)
+{
+    std::string text;
+    MoveMouse(x - 1, y - 1);
+    MoveMouse(x, y);
+    WaitFor([&] {
+        for (HWND w : ProcessWindows(prog.Pid())) {
+            char cls[64] = {};
+            ::GetClassNameA(w, cls, sizeof cls);
+            if (_stricmp(cls, TOOLTIPS_CLASSA) != 0)
+                continue;
+            WCHAR wide[256] = {};
+            ::SendMessageW(w, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(wide));
+            char sz[512] = {};
+            ::WideCharToMultiByte(CP_ACP, 0, wide, -1, sz, sizeof sz, nullptr, nullptr);
+            if (*sz) {
+                text = sz;
+                if (text == expected)
+                    return true;
+            }
+        }
+        return false;
+    });
+    return text;
+}
+
+POINT CentreOf(HWND h)
+{
+    RECT rc;
+    ::GetWindowRect(h, &rc);
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+void ToolTips(bool autoSave)
+{
+    ModelKey key;
+    key.SetProduct("Pagewell QX720KTR");
+    Program prog(autoSave ? "tipsauto" : "tips");
+    Bytes in = DefaultSettings(prog.Folder());
+    PutInt(in, kOffAutoSave, autoSave ? 1 : 0);
+    HWND h = StartForeground(prog, in);
+    if (!h)
+        return;
+    POINT p = CentreOf(::GetDlgItem(h, 1057));
+    std::string want = "Resets all settings to their defaults.";
+    CHECK_EQ(TipAt(prog, p.x, p.y, want), want);
+    p = CentreOf(::GetDlgItem(h, 1006));
+    want = "Selects the page size for scanning.";
+    CHECK_EQ(TipAt(prog, p.x, p.y, want), want);
+    RECT rc = ButtonRect(h, 2001);
+    want = autoSave ? "Performs a final scan and saves the image data." : "Scans the pages in the feeder.";
+    CHECK_EQ(TipAt(prog, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2, want), want);
+    rc = ButtonRect(h, 2005);
+    want = "Opens the help.";
+    CHECK_EQ(TipAt(prog, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2, want), want);
+    MoveMouse(0, 0);
+    CHECK(prog.CloseNormally());
+}
+
 } // namespace
 
 std::vector<Case> KeyCases()
@@ -325,5 +386,7 @@ std::vector<Case> KeyCases()
         {"clear", ClearCommand},
         {"restore_defaults", RestoreDefaults},
         {"screenshot", Screenshot},
+        {"tooltips", [] { ToolTips(false); }},
+        {"tooltips_autosave", [] { ToolTips(true); }},
     };
 }
