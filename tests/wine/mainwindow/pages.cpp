@@ -196,7 +196,20 @@ void UpDown()
     CHECK(WaitText(h, 1110, "29999"));
     CHECK_EQ(SpinPos(h), 29999);
 
-    // A count typed but not yet checked becomes the base of the step.
+    // A count typed but not yet checked becomes the base of the step, also when
+    // the up-down stands at an end of its range.
+    EnterPages(h, "30000", VK_TAB);
+    CHECK(WaitText(h, 1110, "30000"));
+    EnterPages(h, "500", 0);
+    clickUp();
+    CHECK(WaitText(h, 1110, "501"));
+    CHECK_EQ(SpinPos(h), 501);
+    EnterPages(h, "1", VK_TAB);
+    CHECK(WaitText(h, 1110, "001"));
+    EnterPages(h, "700", 0);
+    clickDown();
+    CHECK(WaitText(h, 1110, "699"));
+    CHECK_EQ(SpinPos(h), 699);
     EnterPages(h, "500", 0);
     CHECK(WaitText(h, 1110, "500"));
     Tap(VK_UP);
