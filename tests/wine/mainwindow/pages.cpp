@@ -260,6 +260,20 @@ void ScanCounts()
     HWND h = StartSpecify(prog, key);
     if (!h)
         return;
+    // Alt+S and Alt+D do nothing while their buttons are disabled.
+    HWND tb = ToolBar(h);
+    ::SendMessageA(tb, TB_ENABLEBUTTON, 2001, MAKELPARAM(FALSE, 0));
+    ::SendMessageA(tb, TB_ENABLEBUTTON, 2004, MAKELPARAM(FALSE, 0));
+    AltKey('S');
+    AltKey('D');
+    AltKey('N');
+    CHECK(WaitFocus(h, 1011));
+    CHECK_EQ(Text(h, 1022), std::string("/ 0"));
+    CHECK(::IsWindowEnabled(h));
+    CHECK_EQ(ProcessWindows(prog.Pid()).size(), (size_t)1);
+    ::SendMessageA(tb, TB_ENABLEBUTTON, 2001, MAKELPARAM(TRUE, 0));
+    ::SendMessageA(tb, TB_ENABLEBUTTON, 2004, MAKELPARAM(TRUE, 0));
+
     EnterPages(h, "5", VK_TAB);
     CHECK(WaitText(h, 1110, "005"));
     ClickAt(::GetDlgItem(h, 1114), 0.5, 0.75);
