@@ -6,6 +6,11 @@ foreach(dir IN LISTS TOLVIX_PROGRAM_DIRS)
   list(APPEND TOLVIX_PROGRAM_SOURCES ${found})
 endforeach()
 
+# The resource compiler does not report the files the script includes.
+file(GLOB TOLVIX_ART CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/art/*)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/res/Tolvix.rc PROPERTIES
+  OBJECT_DEPENDS "${TOLVIX_ART};${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_SOURCE_DIR}/res/Tolvix.manifest")
+
 add_executable(Tolvix WIN32 ${TOLVIX_PROGRAM_SOURCES} ${CMAKE_SOURCE_DIR}/res/Tolvix.rc)
 target_include_directories(Tolvix PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res)
 target_compile_options(Tolvix PRIVATE ${TOLVIX_WARNINGS})

@@ -19,16 +19,6 @@ const int kLastNumber = 9999;
 const int kNameSize = 256;
 const int kListEntrySize = 255;
 
-#pragma pack(push, 2)
-struct BmpFileHeader {
-    WORD bfType;
-    DWORD bfSize;
-    WORD bfReserved1;
-    WORD bfReserved2;
-    DWORD bfOffBits;
-};
-#pragma pack(pop)
-
 int NextNumber(int n)
 {
     return n + 1 > kLastNumber ? 1 : n + 1;
@@ -75,23 +65,7 @@ HLOCAL ReadPageFile(const char* pszPath)
     HANDLE hFile = ::CreateFileA(pszPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE)
         return nullptr;
-    HLOCAL hPage = nullptr;
-    BmpFileHeader fh;
-    DWORD cbRead = 0;
-    if (::ReadFile(hFile, &fh, sizeof fh, &cbRead, nullptr) && cbRead == sizeof fh && fh.bfType == 0x4D42 &&
-        fh.bfSize > sizeof fh) {
-        DWORD cb = fh.bfSize - (DWORD)sizeof fh;
-        hPage = ::LocalAlloc(LMEM_ZEROINIT, cb);
-        if (hPage) {
-            void* p = ::LocalLock(hPage);
-            BOOL bOk = ::ReadFile(hFile, p, cb, &cbRead, nullptr) && cbRead == cb;
-            ::LocalUnlock(hPage);
-            if (!bOk) {
-                ::LocalFree(hPage);
-                hPage = nullptr;
-            }
-        }
-    }
+    HLOCAL hPage = ReadPageBody(hFile);
     ::CloseHandle(hFile);
     return hPage;
 }

@@ -12,17 +12,7 @@ CPageStore* g_pPageStore = nullptr;
 namespace {
 
 const WORD kBmpMagic = 0x4D42;  // "BM"
-
-#pragma pack(push, 2)
-struct BmpFileHeader {
-    WORD bfType;
-    DWORD bfSize;
-    WORD bfReserved1;
-    WORD bfReserved2;
-    DWORD bfOffBits;
-};
-#pragma pack(pop)
-static_assert(sizeof(BmpFileHeader) == 14, "BMP file header layout");
+static_assert(sizeof(BITMAPFILEHEADER) == 14, "BMP file header layout");
 
 BOOL ReadAt(HANDLE hFile, LONG offset, void* pBuf, DWORD cb)
 {
@@ -85,7 +75,7 @@ BOOL CPageStore::WritePage(HGLOBAL hDib, const char* pszPath, int index)
         return FALSE;
     }
 
-    BmpFileHeader fh = {kBmpMagic, 14 + cbDib, 0, 0, 54 + cbPalette};
+    BITMAPFILEHEADER fh = {kBmpMagic, 14 + cbDib, 0, 0, 54 + cbPalette};
     DWORD cbWritten = 0;
     BOOL bOk = ::WriteFile(hFile, &fh, sizeof fh, &cbWritten, nullptr) && cbWritten == sizeof fh;
     if (bOk)
@@ -119,15 +109,10 @@ HLOCAL CPageStore::CopyDib(HGLOBAL hDib)
     return hCopy;
 }
 
-HLOCAL CPageStore::ReadPage(const char* pszPath, int index)
+HLOCAL ReadPageBody(HANDLE hFile)
 {
-    if (!pszPath)
-        return nullptr;
-    HANDLE hFile = PageHandle(index);
-    if (!hFile || hFile == INVALID_HANDLE_VALUE)
-        return nullptr;
-    BmpFileHeader fh;
-    if (!ReadAt(hFile, 0, &fh, sizeof fh) || fh.bfType != kBmpMagic || fh.bfSize < sizeof fh)
+    BITMAPFILEHEADER fh;
+    if (!ReadAt(hFile, 0, &fh, sizeof fh) || fh.bfType != kBmpMagic || fh.bfSize <= sizeof fh)
         return nullptr;
     DWORD cb = fh.bfSize - (DWORD)sizeof fh;
     HLOCAL hDib = ::LocalAlloc(LMEM_ZEROINIT, cb);
@@ -144,6 +129,16 @@ HLOCAL CPageStore::ReadPage(const char* pszPath, int index)
     return hDib;
 }
 
+HLOCAL CPageStore::ReadPage(const char* pszPath, int index)
+{
+    if (!pszPath)
+        return nullptr;
+    HANDLE hFile = PageHandle(index);
+    if (!hFile || hFile == INVALID_HANDLE_VALUE)
+        return nullptr;
+    return ReadPageBody(hFile);
+}
+
 HLOCAL CPageStore::ReadPageReduced(const char* pszPath, int index)
 {
     if (!pszPath)
@@ -152,7 +147,7 @@ HLOCAL CPageStore::ReadPageReduced(const char* pszPath, int index)
     HANDLE hFile = PageHandle(index);
     if (!hFile || hFile == INVALID_HANDLE_VALUE)
         return nullptr;
-    BmpFileHeader fh;
+    BITMAPFILEHEADER fh;
     BITMAPINFOHEADER bi;
     if (!ReadAt(hFile, 0, &fh, sizeof fh) || fh.bfType != kBmpMagic)
         return nullptr;

@@ -61,5 +61,9 @@ public:
 
 extern CPageStore* g_pPageStore;
 
+// The packed DIB of a page file: its BMP body, read from the file's start into
+// zero-filled local memory; null on a short or foreign file.
+HLOCAL ReadPageBody(HANDLE hFile);
+
 // Size of a packed DIB's colour table as page files define it: by bit depth alone.
 DWORD DibPaletteBytes(const BITMAPINFOHEADER* pbi);
