@@ -99,7 +99,8 @@ bool PdfWriter::AddPage(const ImageView& image, PdfCompression compression) {
       break;
   }
 
-  std::vector<uint8_t> data;
+  std::vector<uint8_t>& data = m_data;
+  data.clear();
   const std::string columns = PdfNumber(uint64_t{image.width});
   const std::string rows = PdfNumber(uint64_t{image.height});
   switch (compression) {
@@ -107,7 +108,8 @@ bool PdfWriter::AddPage(const ImageView& image, PdfCompression compression) {
       AppendSamples(image, data);
       break;
     case PdfCompression::PackBits: {
-      std::vector<uint8_t> samples;
+      std::vector<uint8_t>& samples = m_samples;
+      samples.clear();
       AppendSamples(image, samples);
       const size_t rowBytes = RowBytes(image.format, image.width);
       data.reserve(samples.size() / 8);
@@ -135,7 +137,6 @@ bool PdfWriter::AddPage(const ImageView& image, PdfCompression compression) {
   Put(dict);
   Put(data.data(), data.size());
   Put("\nendstream\nendobj\n");
-  data = {};
 
   // The page is the image at its resolution: 72 points per inch.
   const std::string w = PdfNumber(image.width * 72.0 / ResolutionFromPelsPerMeter(image.xPelsPerMeter).Dpi());

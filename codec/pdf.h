@@ -46,6 +46,9 @@ class PdfWriter {
   bool m_ok = true;
   std::vector<uint64_t> m_offsets;  // by object number; 0 is the free-list head
   std::vector<uint32_t> m_pages;
+  // Kept from page to page so that their memory is taken once per document.
+  std::vector<uint8_t> m_data;
+  std::vector<uint8_t> m_samples;
 };
 
 // Locale-free number text.

@@ -225,6 +225,12 @@ bool FindTiffTail(TiffFile& file, TiffTail* tail) {
 }
 
 bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression, TiffTail* tail) {
+  TiffPage page;
+  return AppendTiffPage(file, image, compression, tail, &page);
+}
+
+bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression, TiffTail* tail,
+                    TiffPage* scratch) {
   uint64_t size = file.Size();
   if (size == 0) {
     uint8_t h[8];
@@ -240,7 +246,7 @@ bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression comp
   }
   // Directories and the data they point at start on word boundaries.
   const uint64_t at = size + (size & 1);
-  TiffPage page;
+  TiffPage& page = *scratch;
   if (!BuildTiffPage(image, compression, at, tail->order, &page)) return false;
   if (at != size) page.bytes.insert(page.bytes.begin(), 0);
   if (!file.WriteAt(size, page.bytes.data(), page.bytes.size())) return false;

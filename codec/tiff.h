@@ -58,4 +58,9 @@ bool FindTiffTail(TiffFile& file, TiffTail* tail);
 // again by walking the chain. On success `tail` describes the grown file.
 bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression, TiffTail* tail);
 
+// The same, building the page in `scratch`: a caller that keeps it between
+// pages reuses its buffer instead of taking fresh memory for every page.
+bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression, TiffTail* tail,
+                    TiffPage* scratch);
+
 }  // namespace codec

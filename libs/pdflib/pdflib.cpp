@@ -62,7 +62,7 @@ bool FolderExists(const char* fileName) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The whole BMP file; pages are read one at a time.
+// The whole BMP file into `out`, whose memory is reused from the page before.
 bool ReadWholeFile(const char* name, std::vector<uint8_t>* out) {
   HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
@@ -93,8 +93,10 @@ bool CompressionFromCode(int code, codec::PdfCompression* out) {
 
 int WritePages(codec::PdfWriter& writer, FileSink& sink, const char* pageList, codec::PdfCompression c) {
   if (!writer.Begin()) return PDFLIB_CANNOT_WRITE;
+  // One page at a time, always in the same buffer: fresh megabytes for every
+  // page would cost more than coding it.
+  std::vector<uint8_t> bmp;
   for (const char* name = pageList; *name != '\0'; name += std::strlen(name) + 1) {
-    std::vector<uint8_t> bmp;
     codec::ImageView image;
     if (!ReadWholeFile(name, &bmp) || codec::ParseBmp(bmp.data(), bmp.size(), &image) != codec::DibError::None)
       return PDFLIB_CANNOT_READ_BMP;

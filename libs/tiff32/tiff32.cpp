@@ -51,26 +51,33 @@ class Win32TiffFile : public codec::TiffFile {
 
 // The tail of the file the last call wrote, so that the next page of a
 // multi-page export is added without walking the directory chain again. It
-// is used only for the same file; AppendTiffPage itself checks that the file
-// has not grown or changed its last link since.
+// is used only for the same path whose last write time is still the one this
+// DLL left; AppendTiffPage itself checks that the file has not grown or
+// changed its last link since. (Asking for the file's id instead costs
+// milliseconds a call under Wine.)
 struct KnownFile {
   bool valid = false;
-  DWORD volume = 0, indexHigh = 0, indexLow = 0;
+  char path[MAX_PATH] = {};
+  FILETIME written = {};
   codec::TiffTail tail;
 };
 KnownFile g_lastFile;
 
-bool Identify(HANDLE h, KnownFile* out) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(h, &info)) return false;
-  out->volume = info.dwVolumeSerialNumber;
-  out->indexHigh = info.nFileIndexHigh;
-  out->indexLow = info.nFileIndexLow;
-  return true;
+// The page being built, kept for the life of the DLL: a multi-page export
+// calls once per page, and fresh megabytes for each would cost more than
+// coding the page.
+codec::TiffPage g_page;
+LONG g_pageBusy = 0;
+
+bool FullPath(const char* fileName, char (&out)[MAX_PATH]) {
+  DWORD n = GetFullPathNameA(fileName, MAX_PATH, out, nullptr);
+  return n > 0 && n < MAX_PATH;
 }
 
-bool SameFile(const KnownFile& a, const KnownFile& b) {
-  return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+bool SameFile(const KnownFile& known, const char* path, HANDLE h) {
+  FILETIME written;
+  return known.valid && lstrcmpiA(known.path, path) == 0 && GetFileTime(h, nullptr, nullptr, &written) &&
+         CompareFileTime(&written, &known.written) == 0;
 }
 
 bool CompressionFromCode(int code, codec::TiffCompression* out) {
@@ -107,15 +114,22 @@ extern "C" int WINAPI Tiff32WritePage(const char* fileName, HLOCAL page, int com
   Win32TiffFile file(h);
   const uint64_t before = file.Size();
 
-  KnownFile now;
+  char path[MAX_PATH];
+  const bool named = FullPath(fileName, path);
   codec::TiffTail tail;
-  if (!created && g_lastFile.valid && Identify(h, &now) && SameFile(now, g_lastFile)) tail = g_lastFile.tail;
+  if (!created && named && SameFile(g_lastFile, path, h)) tail = g_lastFile.tail;
   g_lastFile.valid = false;
 
-  bool ok = codec::AppendTiffPage(file, image, c, &tail);
+  // Calls come from one thread; should one ever arrive while another runs,
+  // it builds its page in memory of its own.
+  const bool shared = InterlockedExchange(&g_pageBusy, 1) == 0;
+  codec::TiffPage own;
+  bool ok = codec::AppendTiffPage(file, image, c, &tail, shared ? &g_page : &own);
+  if (shared) InterlockedExchange(&g_pageBusy, 0);
   LocalUnlock(page);
   if (ok) {
-    if (Identify(h, &g_lastFile)) {
+    if (named && GetFileTime(h, nullptr, nullptr, &g_lastFile.written)) {
+      lstrcpyA(g_lastFile.path, path);
       g_lastFile.tail = tail;
       g_lastFile.valid = true;
     }
