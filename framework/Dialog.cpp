@@ -160,8 +160,15 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return -1;
         return OnCreate(reinterpret_cast<LPCREATESTRUCTA>(lParam));
     }
-    case WM_INITDIALOG:
-        return OnInitDialog();
+    case WM_INITDIALOG: {
+        RECT before, after;
+        ::GetWindowRect(m_hWnd, &before);
+        BOOL bFocus = OnInitDialog();
+        // A dialog that did not place itself opens centred over its owner.
+        if (m_hWnd && !m_bModalEnded && ::GetWindowRect(m_hWnd, &after) && ::EqualRect(&before, &after))
+            CenterWindow();
+        return bFocus;
+    }
     case WM_COMMAND:
         if (OnCommand(wParam, lParam))
             return 0;

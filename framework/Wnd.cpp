@@ -58,6 +58,29 @@ BOOL CWnd::DestroyWindow()
     return ::DestroyWindow(m_hWnd);
 }
 
+void CWnd::CenterWindow() const
+{
+    RECT rc, area, work;
+    ::GetWindowRect(m_hWnd, &rc);
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof mi;
+    ::GetMonitorInfoA(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi);
+    work = mi.rcWork;
+    HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (hOwner && ::IsWindowVisible(hOwner) && !::IsIconic(hOwner))
+        ::GetWindowRect(hOwner, &area);
+    else
+        area = work;
+    int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    int x = area.left + (area.right - area.left - w) / 2;
+    int y = area.top + (area.bottom - area.top - h) / 2;
+    x = x + w > work.right ? work.right - w : x;
+    y = y + h > work.bottom ? work.bottom - h : y;
+    x = x < work.left ? work.left : x;
+    y = y < work.top ? work.top : y;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 BOOL CWnd::PreTranslateMessage(MSG*)
 {
     return FALSE;

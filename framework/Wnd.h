@@ -36,6 +36,10 @@ public:
     LRESULT SendMessage(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return ::SendMessageA(m_hWnd, msg, wp, lp); }
     BOOL PostMessage(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return ::PostMessageA(m_hWnd, msg, wp, lp); }
 
+    // Centres the window over its owner, or on the work area when it has none
+    // that can be seen, keeping it on the work area.
+    void CenterWindow() const;
+
     static CWnd* FromHandlePermanent(HWND hWnd);
 
 protected:

@@ -45,14 +45,17 @@ Pixels IconArea(HWND hBox)
     return p;
 }
 
-Pixels SettledIconArea(HWND hBox)
+int DistinctColours(const Pixels& p);
+
+// The icon's place once something is drawn there and two looks agree.
+Pixels DrawnIconArea(HWND hBox)
 {
     Pixels last, now;
     WaitFor([&] {
         last = now;
         now = IconArea(hBox);
-        return !last.px.empty() && last.px == now.px;
-    }, 5000);
+        return DistinctColours(now) > 3 && last.px == now.px;
+    }, 10000);
     return now;
 }
 
@@ -90,7 +93,7 @@ void ConfirmOnClose()
 
     // The warning icon is painted at the placeholder's corner, and again after
     // the dialog was covered and uncovered.
-    Pixels before = SettledIconArea(hBox);
+    Pixels before = DrawnIconArea(hBox);
     CHECK(DistinctColours(before) > 3);
     RECT rc;
     ::GetWindowRect(hBox, &rc);
@@ -100,8 +103,7 @@ void ConfirmOnClose()
     ::UpdateWindow(hCover);
     CHECK(WaitFor([&] { return DistinctColours(IconArea(hBox)) == 1; }, 5000));
     ::DestroyWindow(hCover);
-    Pixels after = SettledIconArea(hBox);
-    CHECK(after.px == before.px);
+    CHECK(WaitFor([&] { return IconArea(hBox).px == before.px; }, 10000));
 
     // Enter answers Cancel: the program and its batch stay.
     MakeForeground(hBox);
