@@ -3,20 +3,7 @@
 # tiffinfo and tiffcp, qpdf, poppler's pdfimages, ImageMagick's compare.
 # Usage: check_outputs.sh WORK_FOLDER   (expect.txt has Windows line ends)
 set -uo pipefail
-work=$1
-cd "$work" || exit 2
-[ -s expect.txt ] || { echo "no expect.txt in $work"; exit 2; }
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-
-# Pixels equal, counted by ImageMagick: 0 differing pixels.
-same_pixels() {
-  local diff
-  diff=$(compare -metric AE "$1" "$2" null: 2>&1) || true
-  [ "$diff" = "0" ] || { fail "$3: $diff pixels differ"; return 1; }
-}
+. "$(dirname "$0")/../check-common.sh"
 
 declare -A checked
 while read -r kind file index bmp code; do

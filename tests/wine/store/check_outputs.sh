@@ -4,19 +4,7 @@
 # ImageMagick's compare.
 # Usage: check_outputs.sh WORK_FOLDER
 set -uo pipefail
-work=$1
-cd "$work" || exit 2
-[ -s expect.txt ] || { echo "no expect.txt in $work"; exit 2; }
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-
-same_pixels() {
-  local diff
-  diff=$(compare -metric AE "$1" "$2" null: 2>&1) || true
-  [ "$diff" = "0" ] || { fail "$3: $diff pixels differ"; return 1; }
-}
+. "$(dirname "$0")/../check-common.sh"
 
 declare -A checked
 while read -r kind file a b c; do
