@@ -249,21 +249,28 @@ void UnwritablePage(bool bDriver)
     // Pages 1 and 2 were stored and are gone again; page 3 is still ours.
     CHECK(PageFilesPresent() == std::vector<int>{3});
 
-    Pixels shown = CaptureClient(s.Display());
+    // What the area shows outside the message box, once whatever covered it
+    // (the scanner's own dialog) has been painted over.
     RECT rcBox;
     ::GetWindowRect(hBox, &rcBox);
+    Pixels shown;
     size_t dark = 0, white = 0, seen = 0;
-    for (int y = 0; y < shown.height; ++y)
-        for (int x = 0; x < shown.width; ++x) {
-            POINT pt = {x, y};
-            ::ClientToScreen(s.Display(), &pt);
-            if (::PtInRect(&rcBox, pt))
-                continue;
-            ++seen;
-            uint32_t c = shown.At(x, y);
-            dark += c == 0;
-            white += c == 0xFFFFFF;
-        }
+    WaitFor([&] {
+        shown = CaptureClient(s.Display());
+        dark = white = seen = 0;
+        for (int y = 0; y < shown.height; ++y)
+            for (int x = 0; x < shown.width; ++x) {
+                POINT pt = {x, y};
+                ::ClientToScreen(s.Display(), &pt);
+                if (::PtInRect(&rcBox, pt))
+                    continue;
+                ++seen;
+                uint32_t c = shown.At(x, y);
+                dark += c == 0;
+                white += c == 0xFFFFFF;
+            }
+        return seen > 1000 && dark + white == seen;
+    }, 10000);
     CHECK(seen > 1000);
     CHECK(dark + white == seen);
     if (bDriver) {
@@ -280,8 +287,6 @@ void UnwritablePage(bool bDriver)
     CHECK(RemovePageFiles());
 }
 
-// A transfer that fails ends the scan abnormally: no message, no pages kept,
-// the window usable again but still in its scanning state (only closing is left).
 // A transfer fails at page 2: the scan ends abnormally, the batch is thrown
 // away and the window offers a new scan.
 void FailedTransfer()
