@@ -309,4 +309,15 @@ HWND StartWith(Program& prog, const Bytes& settings)
     return hWnd;
 }
 
+void EnterPages(HWND h, const char* text, WORD leaveKey)
+{
+    AltKey('T');
+    CHECK(WaitFocus(h, 1110));
+    TypeText(text);
+    // A Shift pressed since the last query would turn Tab into Shift+Tab.
+    ::GetAsyncKeyState(VK_SHIFT);
+    if (leaveKey)
+        Tap(leaveKey);
+}
+
 } // namespace mw

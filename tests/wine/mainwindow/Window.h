@@ -43,6 +43,9 @@ void ClickAt(HWND hWnd, double fx, double fy);
 void ClickScreen(int x, int y);
 void MoveMouse(int x, int y);
 void AltKey(char letter);
+// Puts text into Pages to Scan as a user would: Alt+T, type, then the leaving
+// key (none when 0).
+void EnterPages(HWND h, const char* text, WORD leaveKey);
 
 // ---- the scanner model key ---------------------------------------------------------
 extern const char kModelKey[];

@@ -22,18 +22,6 @@ HWND StartForeground(Program& prog, const Bytes& settings = Bytes())
     return h;
 }
 
-// Puts text into Pages to Scan as a user would: Alt+T, type, then the leaving key.
-void EnterPages(HWND h, const char* text, WORD leaveKey)
-{
-    AltKey('T');
-    CHECK(WaitFocus(h, 1110));
-    TypeText(text);
-    // A Shift pressed since the last query would turn Tab into Shift+Tab.
-    ::GetAsyncKeyState(VK_SHIFT);
-    if (leaveKey)
-        Tap(leaveKey);
-}
-
 void AltMnemonics()
 {
     ModelKey key;

@@ -23,17 +23,6 @@ HWND StartSpecify(Program& prog, ModelKey& key)
     return h;
 }
 
-void EnterPages(HWND h, const char* text, WORD leaveKey)
-{
-    AltKey('T');
-    CHECK(WaitFocus(h, 1110));
-    TypeText(text);
-    // A Shift pressed since the last query would turn Tab into Shift+Tab.
-    ::GetAsyncKeyState(VK_SHIFT);
-    if (leaveKey)
-        Tap(leaveKey);
-}
-
 // The Beep calls of the program, as Wine's relay trace wrote them to the log that
 // the test's wrapper script collects (tests/wine/mainwindow/relay.sh).
 class BeepLog {

@@ -310,32 +310,19 @@ void FailedTransfer()
     CHECK(PageFilesPresent().empty());
 }
 
-// The feeder jams after three sheets: those three are the batch.
-void JamAfterThree()
+// The scan stops early at the scanner (a jam, a cancel): the pages that came
+// through before it are the batch.
+void StoppedEarly(const char* tag, const char* control, int nPages)
 {
     CHECK(RemovePageFiles());
-    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}, {"JamAfter", 3}});
-    Session s("jam", kRangeBatch);
+    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}, {control, (DWORD)nPages}});
+    Session s(tag, kRangeBatch);
     CHECK(s.Start());
     s.PressScan();
-    CHECK(s.WaitPagesShown(3));
-    ExpectPagesPresentState(s, 3);
-    ExpectPagesHeld(3);
-    KillAndCheckFiles(s, 3, 4);
-}
-
-// The user cancels at the scanner after four pages: those four are the batch.
-void CancelInTheMiddle()
-{
-    CHECK(RemovePageFiles());
-    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}, {"CancelAfter", 4}});
-    Session s("cancel", kRangeBatch);
-    CHECK(s.Start());
-    s.PressScan();
-    CHECK(s.WaitPagesShown(4));
-    ExpectPagesPresentState(s, 4);
-    ExpectPagesHeld(4);
-    KillAndCheckFiles(s, 4, 4);
+    CHECK(s.WaitPagesShown(nPages));
+    ExpectPagesPresentState(s, nPages);
+    ExpectPagesHeld(nPages);
+    KillAndCheckFiles(s, nPages, 4);
 }
 
 // The work folder on a small file system of its own (TOLVIX_FULL_DISK, set up by
@@ -417,9 +404,9 @@ int main(int argc, char** argv)
         {"show_driver_scan", ShowDriverScan},
         {"unwritable_page_scan", [] { UnwritablePage(false); }},
         {"unwritable_page_driver", [] { UnwritablePage(true); }},
-        {"jam_after_3", JamAfterThree},
+        {"jam_after_3", [] { StoppedEarly("jam", "JamAfter", 3); }},
         {"failed_transfer", FailedTransfer},
-        {"cancel_after_4", CancelInTheMiddle},
+        {"cancel_after_4", [] { StoppedEarly("cancel", "CancelAfter", 4); }},
     };
     // Only when asked for: it needs a small file system mounted for it.
     if (argc > 1) {
