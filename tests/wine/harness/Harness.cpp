@@ -405,9 +405,18 @@ void TypeText(const char* text)
 
 bool MakeForeground(HWND hWnd)
 {
+    // Foreground is granted at once, but the window's own thread activates it later
+    // and then restores its focus control; keys sent before that would land on the
+    // old focus. Wait until that thread itself reports the window active and focused.
+    DWORD tid = ::GetWindowThreadProcessId(hWnd, nullptr);
     return WaitFor([&] {
-        ::SetForegroundWindow(hWnd);
-        return ::GetForegroundWindow() == hWnd;
+        if (::GetForegroundWindow() != hWnd)
+            ::SetForegroundWindow(hWnd);
+        GUITHREADINFO gti = {};
+        gti.cbSize = sizeof(gti);
+        return ::GetForegroundWindow() == hWnd && ::GetGUIThreadInfo(tid, &gti)
+            && gti.hwndActive == hWnd && gti.hwndFocus != nullptr
+            && (gti.hwndFocus == hWnd || ::IsChild(hWnd, gti.hwndFocus));
     }, 5000);
 }
 
