@@ -1,5 +1,6 @@
 #include "Window.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -167,7 +168,19 @@ bool WaitText(HWND hDlg, int id, const std::string& want, DWORD ms)
 
 bool WaitFocus(HWND hDlg, int id, DWORD ms)
 {
-    return WaitFor([&] { return FocusId(hDlg) == id; }, ms);
+    if (WaitFor([&] { return FocusId(hDlg) == id; }, ms))
+        return true;
+    // Say where the keys went instead, so that a failure in CI can be read.
+    char cls[64] = "";
+    HWND hFg = ::GetForegroundWindow();
+    if (hFg)
+        ::GetClassNameA(hFg, cls, sizeof cls);
+    GUITHREADINFO gti = {};
+    gti.cbSize = sizeof gti;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(hDlg, nullptr), &gti);
+    fprintf(stderr, "focus on %d, not %d; foreground %p (%s, %s), active %p\n", FocusId(hDlg), id, (void*)hFg, cls,
+            hFg == hDlg ? "the window" : "another", (void*)gti.hwndActive);
+    return false;
 }
 
 void ClickAt(HWND hWnd, double fx, double fy)
