@@ -5,7 +5,10 @@
 #include "../scan/ScanHelpers.h"
 #include "page.h"
 
+#include <winspool.h>
+
 #include <stdio.h>
+#include <stdlib.h>
 
 using namespace harness;
 using namespace scantest;
@@ -355,6 +358,194 @@ void OpenAndScroll()
     CHECK(RemovePageFiles());
 }
 
+// ---- printing ---------------------------------------------------------------------
+
+const char kPrinter[] = "Tolvix Test Printer";
+const char kPsDriver[] = "Wine PostScript Driver";
+
+// Control ids of the common print dialog's template.
+enum { kPrintToFile = 0x410, kRangeSelection = 0x421, kFromPage = 0x480, kToPage = 0x481, kCopies = 0x482 };
+
+// The printing tests' folder, a Unix path from TOLVIX_PRINT_WORK, and the same
+// folder as the program sees it.
+std::string PrintWorkUnix()
+{
+    const char* p = getenv("TOLVIX_PRINT_WORK");
+    return p ? p : "";
+}
+
+std::string PrintWork()
+{
+    return "Z:" + PrintWorkUnix();
+}
+
+// A PostScript printer whose port is a file in the work folder, made the
+// default; the driver's description file goes into the driver folder first.
+bool InstallPrinter(const std::string& portFile)
+{
+    char dir[MAX_PATH] = {};
+    DWORD cb = 0;
+    if (!::GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(dir), sizeof dir, &cb))
+        return false;
+    const std::string driverDir = std::string(dir) + "\\3";
+    ::CreateDirectoryA(driverDir.c_str(), nullptr);
+    const std::string ppd = SourceFolder() + "\\tests\\wine\\view\\test-printer.ppd";
+    if (!::CopyFileA(ppd.c_str(), (driverDir + "\\test-printer.ppd").c_str(), FALSE))
+        return false;
+    DRIVER_INFO_3A di = {};
+    di.cVersion = 3;
+    di.pName = const_cast<char*>(kPsDriver);
+    di.pDriverPath = const_cast<char*>("wineps.drv");
+    di.pDataFile = const_cast<char*>("test-printer.ppd");
+    di.pConfigFile = const_cast<char*>("wineps.drv");
+    if (!::AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&di)))
+        return false;
+    HANDLE hOld = nullptr;
+    if (::OpenPrinterA(const_cast<char*>(kPrinter), &hOld, nullptr)) {
+        ::DeletePrinter(hOld);
+        ::ClosePrinter(hOld);
+    }
+    PRINTER_INFO_2A pi = {};
+    pi.pPrinterName = const_cast<char*>(kPrinter);
+    pi.pPortName = const_cast<char*>(portFile.c_str());
+    pi.pDriverName = const_cast<char*>(kPsDriver);
+    pi.pPrintProcessor = const_cast<char*>("WinPrint");
+    pi.pDatatype = const_cast<char*>("RAW");
+    pi.Attributes = PRINTER_ATTRIBUTE_LOCAL;
+    HANDLE h = ::AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&pi));
+    if (!h)
+        return false;
+    ::ClosePrinter(h);
+    return ::SetDefaultPrinterA(kPrinter) != FALSE;
+}
+
+void RemovePrinter()
+{
+    HANDLE h = nullptr;
+    if (::OpenPrinterA(const_cast<char*>(kPrinter), &h, nullptr)) {
+        ::DeletePrinter(h);
+        ::ClosePrinter(h);
+    }
+}
+
+// The page as a 1-bit BMP file, for the checker to compare the print with.
+bool WritePageBmp(const Page& page, const std::string& path)
+{
+    const int w = page.Width(), h = page.Height();
+    const size_t stride = ((size_t)w + 31) / 32 * 4;
+    Bytes b(62 + stride * h, 0);
+    auto put = [&](size_t off, uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            b[off + i] = (unsigned char)(v >> (8 * i));
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put(2, (uint32_t)b.size(), 4);
+    put(10, 62, 4);
+    put(14, 40, 4);
+    put(18, (uint32_t)w, 4);
+    put(22, (uint32_t)h, 4);
+    put(26, 1, 2);
+    put(28, 1, 2);
+    put(58, 0xFFFFFF, 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (page.At(x, y) == kPaper)
+                b[62 + (size_t)(h - 1 - y) * stride + x / 8] |= (unsigned char)(0x80 >> (x % 8));
+    return WriteFileBytes(path, b);
+}
+
+HWND WaitPrintDialog(Session& s)
+{
+    HWND hDlg = nullptr;
+    WaitFor([&] {
+        for (HWND h : ProcessWindows(s.Prog().Pid(), "Print"))
+            if (::GetDlgItem(h, kCopies))
+                hDlg = h;
+        return hDlg != nullptr;
+    }, 20000);
+    return hDlg;
+}
+
+void OpenPrintDialog(ActualSize& v)
+{
+    CHECK(MakeForeground(v.Frame()));
+    Chord(VK_MENU, 'I');
+    Tap('P');
+}
+
+void Print()
+{
+    if (PrintWorkUnix().empty()) {
+        printf("  TOLVIX_PRINT_WORK is not set\n");
+        CHECK(!"a work folder for printing");
+        return;
+    }
+    const std::string work = PrintWork();
+    const std::string out = work + "\\page.ps";
+    ::CreateDirectoryA(work.c_str(), nullptr);
+    ::DeleteFileA(out.c_str());
+    CHECK(InstallPrinter(PrintWorkUnix() + "/page.ps"));
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 7}, {"PageDivisor", kDivisor}, {"Seed", kSeed}});
+    Session s("print");
+    CHECK(ScanBatch(s, 7));
+    ActualSize v(s);
+    const Page page5(5);
+    CHECK(WritePageBmp(page5, work + "\\page.bmp"));
+    // Printing area 2400 by 3000 and a page narrower in proportion: full height.
+    const int printedW = (int)(3000 * ((double)page5.Width() / page5.Height()));
+    CHECK(WriteFileBytes(work + "\\expect.txt",
+                         [&] {
+                             std::string t = "page.ps page.bmp " + std::to_string(printedW) + " 3000\n";
+                             return Bytes(t.begin(), t.end());
+                         }()));
+
+    EnterShowPage(s, "5", VK_RETURN);
+    CHECK(WaitShowPage(s, "5"));
+    MakeForeground(s.Main());
+    Chord(VK_MENU, 'I');
+    CHECK(v.WaitOpen());
+
+    // The dialog offers page 1 to 1, one copy, no selection, no printing to a file.
+    OpenPrintDialog(v);
+    HWND hDlg = WaitPrintDialog(s);
+    CHECK(hDlg != nullptr);
+    if (!hDlg) {
+        s.Prog().Kill();
+        RemovePrinter();
+        return;
+    }
+    CHECK_EQ(ControlText(::GetDlgItem(hDlg, kFromPage)), std::string("1"));
+    CHECK_EQ(ControlText(::GetDlgItem(hDlg, kToPage)), std::string("1"));
+    CHECK_EQ(ControlText(::GetDlgItem(hDlg, kCopies)), std::string("1"));
+    CHECK(!::IsWindowEnabled(::GetDlgItem(hDlg, kRangeSelection)));
+    CHECK(!::IsWindowVisible(::GetDlgItem(hDlg, kPrintToFile)));
+    // Cancelled: nothing is printed and the window is usable again.
+    ClickButton(hDlg, IDCANCEL);
+    CHECK(WaitFor([&] { return !::IsWindow(hDlg) && ::IsWindowEnabled(v.Frame()); }, 10000));
+    CHECK(!FileExists(out));
+
+    OpenPrintDialog(v);
+    hDlg = WaitPrintDialog(s);
+    CHECK(hDlg != nullptr);
+    if (hDlg)
+        ClickButton(hDlg, IDOK);
+    // The job is complete once the document's trailer is written.
+    CHECK(WaitFor([&] {
+        Bytes b;
+        return ReadFileBytes(out, b) && std::string(b.begin(), b.end()).find("%%EOF") != std::string::npos;
+    }, 30000));
+    CHECK(WaitFor([&] { return ::IsWindowEnabled(v.Frame()) && ProcessWindows(s.Prog().Pid(), "Printing...").empty(); },
+                  10000));
+    CHECK(!::IsWindowEnabled(s.Main()));
+    CHECK(v.WaitShows(page5, 0, 0, "after printing"));
+
+    s.Prog().Kill();
+    RemovePrinter();
+    CHECK(RemovePageFiles());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -362,5 +553,6 @@ int main(int argc, char** argv)
     return RunCases(argc, argv, {
         {"show_page", ShowPage},
         {"open_and_scroll", OpenAndScroll},
+        {"print", Print},
     });
 }
