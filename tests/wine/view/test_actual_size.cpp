@@ -285,7 +285,7 @@ void OpenAndScroll()
     Chord(VK_MENU, 'I');
     CHECK(v.WaitOpen());
     HWND hFrame = v.Frame();
-    CHECK(!::IsWindowEnabled(s.Main()));
+    CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 5000));
     CHECK_EQ(WindowText(hFrame), std::string(kFrameCaption));
     CHECK_EQ((unsigned long)::GetWindowLongA(hFrame, GWL_STYLE) & 0x80CF0000ul, 0x80CF0000ul);
     CHECK((::GetWindowLongA(hFrame, GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0);
@@ -348,7 +348,7 @@ void OpenAndScroll()
     s.DoubleClick(3 * rcArea.right / 4, rcArea.bottom / 4);
     CHECK(v.WaitOpen());
     CHECK(WaitShowPage(s, "2"));
-    CHECK(!::IsWindowEnabled(s.Main()));
+    CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 5000));
     CHECK(v.WaitShows(page2, 0, 0, "page 2 from a double click"));
     ::PostMessageA(v.Frame(), WM_SYSCOMMAND, SC_CLOSE, 0);
     CHECK(v.WaitClosed());
@@ -538,11 +538,46 @@ void Print()
     }, 30000));
     CHECK(WaitFor([&] { return ::IsWindowEnabled(v.Frame()) && ProcessWindows(s.Prog().Pid(), "Printing...").empty(); },
                   10000));
-    CHECK(!::IsWindowEnabled(s.Main()));
+    CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 5000));
     CHECK(v.WaitShows(page5, 0, 0, "after printing"));
 
     s.Prog().Kill();
     RemovePrinter();
+    CHECK(RemovePageFiles());
+}
+
+// A picture of the window with a page and its Image menu open, for looking at.
+void Screenshot()
+{
+    const char* artifacts = getenv("TOLVIX_ARTIFACTS");
+    CHECK(artifacts != nullptr);
+    if (!artifacts)
+        return;
+    const std::string folder = std::string("Z:") + artifacts;
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 2}, {"PageDivisor", kDivisor}, {"Seed", kSeed}});
+    Session s("picture");
+    CHECK(ScanBatch(s, 2));
+    ActualSize v(s);
+    MakeForeground(s.Main());
+    Chord(VK_MENU, 'I');
+    CHECK(v.WaitOpen());
+    CHECK(v.WaitShows(Page(1), 0, 0, "picture"));
+    CHECK(MakeForeground(v.Frame()));
+    Chord(VK_MENU, 'I');
+    CHECK(WaitFor([&] {
+        for (HWND h : ProcessWindows(s.Prog().Pid()))
+            if (ClassOf(h) == "#32768")
+                return true;
+        return false;
+    }));
+    Pixels screen = SettledCapture(::GetDesktopWindow());
+    CHECK(SaveBmp(screen, folder + "\\actual-size.bmp"));
+    printf("actual-size picture: %s\\actual-size.bmp\n", folder.c_str());
+    Tap(VK_ESCAPE);
+    Tap(VK_ESCAPE);
+    s.Prog().Kill();
     CHECK(RemovePageFiles());
 }
 
@@ -554,5 +589,6 @@ int main(int argc, char** argv)
         {"show_page", ShowPage},
         {"open_and_scroll", OpenAndScroll},
         {"print", Print},
+        {"screenshot", Screenshot},
     });
 }
