@@ -10,6 +10,8 @@
 #include "settings/OptionControls.h"
 #include "settings/ScanSettings.h"
 #include "store/PageStore.h"
+#include "view/PageNavigation.h"
+#include "view/ViewWnd.h"
 
 #include <ctype.h>
 #include <string.h>
@@ -406,6 +408,8 @@ BOOL CUtilityDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     }
     if (OnOptionCommand(this, nID, nCode))
         return TRUE;
+    if (OnPageCommand(this, nID, nCode))
+        return TRUE;
     return CDialog::OnCommand(wParam, lParam);
 }
 
@@ -452,7 +456,9 @@ BOOL CUtilityDlg::PreTranslateMessage(MSG* pMsg)
         case VK_PRIOR: case VK_NEXT: case VK_END: case VK_HOME:
             if (m_pThumbnails && m_wndDisplay.GetSafeHwnd()) {
                 HWND hTarget = m_wndDisplay.GetSafeHwnd();
-                if (::GetFocus() == m_editShowPage.GetSafeHwnd())
+                if (g_pViewWnd)
+                    hTarget = g_pViewWnd->GetSafeHwnd();
+                else if (::GetFocus() == m_editShowPage.GetSafeHwnd())
                     hTarget = m_editShowPage.GetSafeHwnd();
                 ::SendMessageA(hTarget, WM_KEYDOWN, pMsg->wParam, 0);
                 return TRUE;
@@ -468,6 +474,11 @@ BOOL CUtilityDlg::PreTranslateMessage(MSG* pMsg)
         }
     }
     return CDialog::PreTranslateMessage(pMsg);
+}
+
+BOOL CUtilityDlg::IsActualSizeOpen() const
+{
+    return g_pViewWnd != nullptr;
 }
 
 // ---- states -------------------------------------------------------------------

@@ -86,7 +86,7 @@ public:
     int m_nSaveDlgFocus = 0;
     int m_nUnits = 0;                  // units of the Scan Area dialog: 1 cm, 0 inch
 
-    BOOL IsActualSizeOpen() const { return FALSE; }
+    BOOL IsActualSizeOpen() const;
     void FreeThumbnails();
 
 protected:

@@ -98,6 +98,22 @@ INT_PTR CDialog::DoModal()
     return m_nModalResult;
 }
 
+BOOL CDialog::Create(CWnd* pParent)
+{
+    m_pParentWnd = pParent;
+    m_bModalEnded = FALSE;
+    t_pDlgInit = this;
+    t_hHook = ::SetWindowsHookExA(WH_CBT, &CDialog::CreateHook, nullptr, ::GetCurrentThreadId());
+    HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
+                                     pParent ? pParent->GetSafeHwnd() : nullptr, &CDialog::DlgProc, 0);
+    ::UnhookWindowsHookEx(t_hHook);
+    t_hHook = nullptr;
+    t_pDlgInit = nullptr;
+    if (!hWnd && m_hWnd && !::IsWindow(m_hWnd))
+        m_hWnd = nullptr;
+    return hWnd != nullptr;
+}
+
 void CDialog::EndDialog(int nResult)
 {
     m_nModalResult = nResult;

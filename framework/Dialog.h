@@ -24,6 +24,9 @@ public:
     ~CDialog() override;
 
     INT_PTR DoModal();
+    // A modeless dialog on the template given at construction; the caller's
+    // message loop drives it (IsDialogMessage).
+    BOOL Create(CWnd* pParent = nullptr);
     void EndDialog(int nResult);
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 

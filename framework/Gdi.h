@@ -63,3 +63,23 @@ public:
 private:
     HGDIOBJ m_h = nullptr;
 };
+
+// A device context made for its owner (a printer's, from CreateDC or the print
+// dialog), deleted with it; move-only.
+class COwnedDC {
+public:
+    explicit COwnedDC(HDC hDC = nullptr) : m_hDC(hDC) {}
+    ~COwnedDC() { if (m_hDC) ::DeleteDC(m_hDC); }
+    COwnedDC(COwnedDC&& o) noexcept : m_hDC(o.m_hDC) { o.m_hDC = nullptr; }
+    COwnedDC& operator=(COwnedDC&& o) noexcept
+    {
+        if (this != &o) { if (m_hDC) ::DeleteDC(m_hDC); m_hDC = o.m_hDC; o.m_hDC = nullptr; }
+        return *this;
+    }
+    COwnedDC(const COwnedDC&) = delete;
+    COwnedDC& operator=(const COwnedDC&) = delete;
+    operator HDC() const { return m_hDC; }
+
+private:
+    HDC m_hDC;
+};

@@ -1,5 +1,11 @@
 #include "framework/Wnd.h"
 
+namespace {
+// The object whose window is being created on this thread; bound by the thunk
+// at the window's first message, before WM_NCCREATE and WM_CREATE.
+thread_local CWnd* t_pWndInit = nullptr;
+}
+
 CWnd::~CWnd()
 {
     if (m_pfnSuper && m_hWnd && ::IsWindow(m_hWnd))
@@ -108,9 +114,42 @@ LRESULT CWnd::Default(UINT msg, WPARAM wParam, LPARAM lParam)
     return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
 }
 
+BOOL CWnd::CreateEx(DWORD dwExStyle, const char* pszClassName, const char* pszWindowName, DWORD dwStyle,
+                    const RECT& rect, HWND hParent, HMENU hMenu, LPVOID lpParam)
+{
+    if (m_hWnd)
+        return FALSE;
+    CREATESTRUCTA cs = {};
+    cs.dwExStyle = dwExStyle;
+    cs.lpszClass = pszClassName;
+    cs.lpszName = pszWindowName;
+    cs.style = (LONG)dwStyle;
+    cs.x = rect.left;
+    cs.y = rect.top;
+    cs.cx = rect.right - rect.left;
+    cs.cy = rect.bottom - rect.top;
+    cs.hwndParent = hParent;
+    cs.hMenu = hMenu;
+    cs.hInstance = ::GetModuleHandleA(nullptr);
+    cs.lpCreateParams = lpParam;
+    if (!PreCreateWindow(cs))
+        return FALSE;
+    t_pWndInit = this;
+    HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, (DWORD)cs.style, cs.x, cs.y, cs.cx, cs.cy,
+                                  cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
+    t_pWndInit = nullptr;
+    return hWnd != nullptr;
+}
+
 LRESULT CALLBACK CWnd::Thunk(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     CWnd* pWnd = reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+    if (!pWnd && t_pWndInit) {
+        pWnd = t_pWndInit;
+        t_pWndInit = nullptr;
+        pWnd->m_hWnd = hWnd;
+        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pWnd));
+    }
     if (!pWnd)
         return ::DefWindowProcA(hWnd, msg, wParam, lParam);
     LRESULT lr = pWnd->WindowProc(msg, wParam, lParam);

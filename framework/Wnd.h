@@ -27,6 +27,14 @@ public:
     virtual BOOL DestroyWindow();
     virtual BOOL PreTranslateMessage(MSG* pMsg);
 
+    // Creates a window of a class whose procedure is WndProc, bound to this
+    // object from its first message on; lpParam reaches WM_CREATE.
+    BOOL CreateEx(DWORD dwExStyle, const char* pszClassName, const char* pszWindowName, DWORD dwStyle,
+                  const RECT& rect, HWND hParent, HMENU hMenu, LPVOID lpParam = nullptr);
+    // Last chance to change the window's class, styles and place before creation.
+    virtual BOOL PreCreateWindow(CREATESTRUCTA&) { return TRUE; }
+    static WNDPROC WndProc() { return &CWnd::Thunk; }
+
     // Thin helpers over the Win32 calls the windows use most.
     HWND GetDlgItem(int nID) const { return ::GetDlgItem(m_hWnd, nID); }
     void SetDlgItemText(int nID, const char* psz) const { ::SetDlgItemTextA(m_hWnd, nID, psz); }

@@ -127,3 +127,11 @@
 #define IDC_AREA_TOP            1044
 #define IDC_AREA_WIDTH          1045
 #define IDC_AREA_UNITS          1046
+
+// Actual-size window and printing
+#define IDR_VIEW_MENU           132   // the window's menu (the icon shares the id)
+#define IDD_PRINTING            182
+#define IDS_ACTUAL_SIZE_TITLE   2016
+#define ID_IMAGE_PRINT          32772
+#define ID_IMAGE_CLOSE          32782
+#define ID_APP_ABOUT            32784

@@ -10,6 +10,8 @@
 //   CancelAfter  the user cancels after this many pages (0: never)
 //   FailAt       the transfer of this page fails (0: never)
 //   PageDivisor  page sides are divided by this (default 1; tests use small pages)
+//   Seed         the pages' content seed (0 or absent: a new one per opening),
+//                so that a test can draw the same pages itself
 #include <windows.h>
 
 #include "tolvix_twain.h"
@@ -36,6 +38,7 @@ struct Settings {
     int cancelAfter = 0;
     int failAt = 0;
     int divisor = 1;
+    DWORD seed = 0;
 };
 
 int ReadDword(HKEY key, const char* name, int fallback)
@@ -56,6 +59,7 @@ Settings ReadSettings()
         s.cancelAfter = ReadDword(key, "CancelAfter", 0);
         s.failAt = ReadDword(key, "FailAt", 0);
         s.divisor = ReadDword(key, "PageDivisor", 1);
+        s.seed = (DWORD)ReadDword(key, "Seed", 0);
         RegCloseKey(key);
     }
     if (s.sheets < 0)
@@ -398,7 +402,7 @@ TW_UINT16 Source::Open(TW_IDENTITY* pOrigin, TW_IDENTITY* pId)
     m_batchLeft = 0;
     m_bCancelled = false;
     m_pending = MSG_NULL;
-    m_seed = GetTickCount();
+    m_seed = m_settings.seed ? m_settings.seed : GetTickCount();
     InitCapabilities();
 
     WNDCLASSA wc = {};

@@ -340,8 +340,17 @@ void ClicksAndFewPageKeys()
     pt = Quarter(v, 3);
     s.DoubleClick(pt.x, pt.y);
     CHECK(v.WaitShowPage(3));
+    // It opens the page at actual size; the main window waits until that closes.
+    HWND hFrame = nullptr;
+    CHECK(WaitFor([&] {
+        std::vector<HWND> frames = ProcessWindows(s.Prog().Pid(), "Actual Size");
+        hFrame = frames.empty() ? nullptr : frames[0];
+        return hFrame != nullptr;
+    }));
+    CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 5000));
+    ::PostMessageA(hFrame, WM_CLOSE, 0, 0);
+    CHECK(WaitFor([&] { return ::IsWindowEnabled(s.Main()) != FALSE; }));
     v.ExpectScreen(Expect(3, 3), "double click on page 3");
-    CHECK(::IsWindowEnabled(s.Main()));
 
     for (WORD vk : {VK_NEXT, VK_PRIOR, VK_RIGHT, VK_UP, VK_DOWN}) {
         s.KeyOnMain(vk);
