@@ -14,7 +14,7 @@ cleanup() {
   rmdir "$mnt" 2>/dev/null
 }
 trap cleanup EXIT INT TERM
-# Two full-size pages fit; the batch of four does not.
+# Not one full-size page fits.
 if ! mount -t tmpfs -o size=1100k,mode=0777 tolvix-savefull "$mnt" 2>/dev/null; then
   echo "cannot mount a tmpfs here (not root?): skipped"
   exit 77

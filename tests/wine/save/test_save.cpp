@@ -106,9 +106,13 @@ std::string StoredString(const Bytes& b, int off)
 bool StartWith(Session& s, const Bytes& record)
 {
     WriteFileBytes(s.Prog().SettingsPath(), record);
-    if (!s.Start())
-        return false;
-    return true;
+    if (s.Start())
+        return true;
+    // What the program shows instead of its main window.
+    fprintf(stderr, "no main window; running %d\n", (int)s.Prog().Running());
+    for (HWND h : ProcessWindows(s.Prog().Pid()))
+        fprintf(stderr, "  window '%s': %s\n", WindowText(h).c_str(), DialogText(h).c_str());
+    return false;
 }
 
 // A window of the program with this caption, other than the main window.
@@ -489,16 +493,20 @@ void ExportFailureSaved()
 
 // The system's save-file dialog behind Browse: it opens with the file type's
 // filter and the stem; Cancel gives the focus back to Browse; a chosen file
-// sets the location, the stem and the file type by the filter left selected.
+// sets the location, the stem and the file type by the filter left selected,
+// and OK stores them.
 void BrowseButton()
 {
     const std::string out = OutputFolder("browse");
     Session s("browse");
-    CHECK(StartWith(s, Record(kRangeCurrentPage, out, "scan", 1, kPdf, 2, TRUE, TRUE)));
+    CHECK(StartWith(s, Record(kRangeCurrentPage, out, "scan", 1, kPdf, 2)));
+    CHECK_EQ(mw::ButtonText(s.Main(), kCmdScan), std::string("&Scan"));
     HWND hDlg = OpenFromMain(s, 'P', "Preferences");
     if (!hDlg)
         return;
     CHECK(MakeForeground(hDlg));
+    mw::AltKey('A');
+    CHECK(WaitFor([&] { return Enabled(hDlg, kBrowse); }));
     mw::AltKey('B');
     HWND hFile = WaitWindow(s, "Save As");
     if (!hFile)
@@ -539,9 +547,19 @@ void BrowseButton()
     CHECK_EQ(mw::Text(hDlg, kFileName), std::string("scan7"));
     CHECK_EQ(mw::Text(hDlg, kLocation), out);
     CHECK_EQ(mw::Text(hDlg, kNumber), std::string("001"));
-    ClickButton(hDlg, kPrefsCancel);
+
+    // OK: the target passes its checks and is stored; the toolbar says what Scan does now.
+    ClickButton(hDlg, kPrefsOk);
     CHECK(Gone(hDlg));
+    CHECK(WaitFor([&] { return mw::ButtonText(s.Main(), kCmdScan) == "&Scan && Save"; }));
+    CHECK(!s.ToolEnabled(kCmdSave));
     CHECK(s.Prog().CloseNormally());
+    Bytes b = StoredSettings(s);
+    CHECK_EQ(StoredString(b, 0), out);
+    CHECK_EQ(StoredString(b, kOffStem), std::string("scan7"));
+    CHECK_EQ(mw::GetInt(b, kOffFileType), kMultiTiff);
+    CHECK_EQ(mw::GetInt(b, kOffNumber), 1);
+    CHECK_EQ(mw::GetInt(b, kOffAutoSave), 1);
 }
 
 // Pictures of both dialogs for a person to look at (TOLVIX_ARTIFACTS).
