@@ -354,10 +354,11 @@ void PreferencesFields()
 
     CHECK(MakeForeground(hDlg));
     mw::AltKey('A');
-    CHECK(WaitFor([&] { return Enabled(hDlg, kFileType) && Enabled(hDlg, kLocation); }));
     // BMP keeps the compression list off while its label comes on.
+    CHECK(WaitFor([&] {
+        return Enabled(hDlg, kFileType) && Enabled(hDlg, kLocation) && Enabled(hDlg, kCompressionLabel);
+    }));
     CHECK(!Enabled(hDlg, kCompression));
-    CHECK(Enabled(hDlg, kCompressionLabel));
     Pick(hDlg, 'F', kFileType, kPdf);
     CHECK(mw::ComboItems(hDlg, kCompression) ==
           (std::vector<std::string>{"None", "PackBits", "CCITT Group 3", "CCITT Group 4"}));
@@ -539,7 +540,10 @@ void BrowseButton()
     Key(VK_SHIFT, true);
     Tap(VK_END);
     Key(VK_SHIFT, false);
-    TypeText((out + "\\scan7.tif").c_str());
+    const std::string chosen = out + "\\scan7.tif";
+    TypeText(chosen.c_str());
+    ::GetAsyncKeyState(VK_SHIFT);
+    CHECK(WaitFor([&] { return ControlText(mw::FocusOf(hFile)) == chosen; }));
     Tap(VK_RETURN);
     CHECK(Gone(hFile));
     CHECK(WaitFocus(hDlg, kBrowse));
