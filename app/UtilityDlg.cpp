@@ -395,6 +395,14 @@ BOOL CUtilityDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     case ID_CMD_SHOW_DRIVER:
         OnScanCommand(this, TRUE);
         return TRUE;
+    case ID_CMD_SAVE: {
+        int bConfirm = 1;
+        SaveImages(&bConfirm);
+        return TRUE;
+    }
+    case ID_CMD_PREFERENCES:
+        OnPreferences();
+        return TRUE;
     case ID_HELP_FINDER_CMD:
         if (IsActualSizeOpen())
             OpenHelp(hMain, HELP_CONTEXT, 150);

@@ -87,6 +87,15 @@ public:
     int m_nUnits = 0;                  // units of the Scan Area dialog: 1 cm, 0 inch
 
     BOOL IsActualSizeOpen() const;
+    // Saving (store/SaveCommands.cpp). *pbConfirm: 1 on entry asks for a full
+    // save, 0 for the dialog and the checks only; on return 1 when the target
+    // was confirmed, 0 when the user cancelled.
+    void SaveImages(int* pbConfirm);
+    BOOL CheckAutoSaveTarget();
+    void LockForSave();
+    void UnlockAfterSave();
+    void OnPreferences();
+
     void FreeThumbnails();
 
 protected:

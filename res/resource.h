@@ -135,3 +135,32 @@
 #define ID_IMAGE_PRINT          32772
 #define ID_IMAGE_CLOSE          32782
 #define ID_APP_ABOUT            32784
+
+// Preferences and Save dialogs
+#define IDD_PREFERENCES         142
+#define IDD_SAVE                150
+#define IDC_EXTENSION           1011
+#define IDC_SEPARATOR           1017
+#define IDC_LOCATION            1030
+#define IDC_FILE_NAME           1031
+#define IDC_FILE_TYPE           1034
+#define IDC_COMPRESSION         1035
+#define IDC_NUMBER_SPIN         1040
+#define IDC_BROWSE              1041
+#define IDC_AUTO_SAVE           1077
+#define IDC_FILE_TYPE_LABEL     1079
+#define IDC_COMPRESSION_LABEL   1080
+#define IDC_LOCATION_LABEL      1081
+#define IDC_FILE_NAME_LABEL     1082
+#define IDC_NUMBER_FROM         1083
+#define IDC_NUMBER_LABEL        1084
+#define IDC_DEVICE_LABEL        1085
+#define IDC_DEVICE_NAME         1086
+#define IDC_SHOW_SAVE_DIALOG    1089
+#define IDC_PREFS_OK            1091
+#define IDC_PREFS_CANCEL        1092
+#define IDC_SAVE_OK             1093
+#define IDC_SAVE_CANCEL         1094
+#define IDC_PDF_INDEX           1101
+#define IDS_EXTENSION_FIRST     300   // 300..303 by file type
+#define IDS_SAVE_FILTER         304

@@ -5,7 +5,6 @@
 #include "framework/Gdi.h"
 #include "libs/xrtwif/tw_Interface.h"
 #include "res/resource.h"
-#include "scan/SaveSeam.h"
 #include "settings/ScanSettings.h"
 #include "store/PageStore.h"
 
@@ -19,11 +18,6 @@ namespace {
 
 const char kPagePrefix[] = "Doc";
 const UINT kIdsPageTotalPrefix = 124;  // "/ "
-
-// Export results the automatic save reports with their own messages.
-const int kExportNoPath = -83;
-const int kExportPageMissing = -82;
-const int kExportPdfInUse = -80;
 
 HWND DisplayWnd(CUtilityDlg* pDlg)
 {
@@ -195,32 +189,32 @@ int OnPageWaiting(CUtilityDlg* pDlg)
     return nResult;
 }
 
+// A batch of no pages leaves no output file behind under the first number.
+void DropEmptyOutput()
+{
+    char szName[256] = {};
+    if (g_pSettings->BuildOutputFileName(szName, g_pSettings->m_nNumberFrom) && g_pPageStore->IsFileOpenable(szName))
+        ::DeleteFileA(szName);
+}
+
 void OnAutoSaveEnd(CUtilityDlg* pDlg, int nStored)
 {
-    SeamLockForSave(pDlg);
+    pDlg->LockForSave();
     if (nStored == 0) {
-        SeamDropEmptyOutput(pDlg);
-        SeamUnlockAfterSave(pDlg);
+        DropEmptyOutput();
+        pDlg->UnlockAfterSave();
         pDlg->EnterNoPagesState();
         // Nothing else follows this end: the window is unlocked here.
         Unlock(pDlg);
         return;
     }
     ::SetForegroundWindow(pDlg->GetSafeHwnd());
-    const int nResult = SeamExportPages(pDlg, nStored);
-    if (nResult > 0) {
+    const int nResult = g_pPageStore->ExportPages(g_pSettings, nStored);
+    if (nResult > 0)
         g_pSettings->m_nNumberFrom = nResult;
-    } else {
-        UINT idMessage = IDS_ERR_DISK_FULL;
-        if (nResult == kExportNoPath)
-            idMessage = IDS_ERR_NO_PATH;
-        else if (nResult == kExportPageMissing)
-            idMessage = IDS_ERR_PAGE_MISSING;
-        else if (nResult == kExportPdfInUse)
-            idMessage = IDS_ERR_PDF;
-        AfxMessageBox(idMessage, MB_ICONEXCLAMATION);
-    }
-    SeamUnlockAfterSave(pDlg);
+    else
+        AfxMessageBox(ExportResultMessage(nResult), MB_ICONEXCLAMATION);
+    pDlg->UnlockAfterSave();
     RepaintDisplayNow(pDlg);
     pDlg->EnterNoPagesState();
     Unlock(pDlg);
@@ -277,9 +271,11 @@ void OnScanCommand(CUtilityDlg* pDlg, BOOL bDriver)
         return;
     if (pDlg->m_bAutoSaveOn) {
         if (pDlg->m_bShowSaveDialogOn == 1) {
-            if (!SeamRunSaveDialog(pDlg))
+            int bConfirm = 0;
+            pDlg->SaveImages(&bConfirm);
+            if (!bConfirm)
                 return;
-        } else if (!SeamCheckAutoSaveTarget(pDlg)) {
+        } else if (!pDlg->CheckAutoSaveTarget()) {
             return;
         }
         LockAndStart(pDlg, bDriver);

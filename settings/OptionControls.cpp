@@ -85,63 +85,14 @@ void OnScanRangeSelEndOk(CUtilityDlg* pDlg)
     g_pSettings->SetScanRange(i);
 }
 
-void ShowCount(CUtilityDlg* pDlg, int n)
-{
-    char sz[16];
-    FormatCount(sz, sizeof sz, n);
-    pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, sz);
-}
-
 void OnPagesKillFocus(CUtilityDlg* pDlg)
 {
-    int nPrev = LOWORD(pDlg->m_spinPages.SendMessage(UDM_GETPOS));
-    std::string text = pDlg->GetDlgItemText(IDC_PAGES_TO_SCAN);
-    int nNew = atoi(text.c_str());
-    if (nNew >= 1 && nNew <= kMaxPages) {
-        ShowCount(pDlg, nNew);
-        pDlg->m_spinPages.SetPos(nNew);
-        g_pSettings->m_nPagesToScan = nNew;
-    } else {
-        ShowCount(pDlg, nPrev);
-        ::Beep(37, 0);
-        g_pSettings->m_nPagesToScan = nPrev;
-    }
+    g_pSettings->m_nPagesToScan = CheckCountField(*pDlg, IDC_PAGES_TO_SCAN, pDlg->m_spinPages, kMaxPages, TRUE);
 }
 
 LRESULT OnPagesDeltaPos(CUtilityDlg* pDlg, NMUPDOWN* pUD)
 {
-    int nBase = LOWORD(pDlg->m_spinPages.SendMessage(UDM_GETPOS));
-    int nTyped = atoi(pDlg->GetDlgItemText(IDC_PAGES_TO_SCAN).c_str());
-    if (nTyped != nBase && nTyped >= 1 && nTyped <= kMaxPages) {
-        nBase = nTyped;
-        pDlg->m_spinPages.SetPos(nBase);
-    }
-    int nStepped;
-    // The format follows the base, so stepping down from 1000 shows 0999.
-    char sz[16];
-    if (pUD->iDelta >= 0) {
-        nStepped = nBase < kMaxPages ? nBase + 1 : kMaxPages;
-        if (nBase < kMaxPages) {
-            FormatCount(sz, sizeof sz, nBase);
-            int nDigits = (int)strlen(sz);
-            snprintf(sz, sizeof sz, "%0*d", nDigits, nStepped);
-            pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, sz);
-        }
-    } else {
-        nStepped = nBase > 1 ? nBase - 1 : 1;
-        if (nBase <= 1) {
-            pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, "001");
-        } else {
-            FormatCount(sz, sizeof sz, nBase);
-            int nDigits = (int)strlen(sz);
-            snprintf(sz, sizeof sz, "%0*d", nDigits, nStepped);
-            pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, sz);
-        }
-    }
-    ::InvalidateRect(pDlg->GetDlgItem(IDC_PAGES_TO_SCAN), nullptr, TRUE);
-    ::UpdateWindow(pDlg->GetDlgItem(IDC_PAGES_TO_SCAN));
-    pDlg->m_spinPages.SetPos(nBase);
-    g_pSettings->m_nPagesToScan = nStepped;
+    g_pSettings->m_nPagesToScan = StepCountField(*pDlg, IDC_PAGES_TO_SCAN, pDlg->m_spinPages, kMaxPages, pUD->iDelta);
     return 0;
 }
 
@@ -155,6 +106,54 @@ void FormatCount(char* pszOut, size_t cb, int n)
         snprintf(pszOut, cb, "%04d", n);
     else
         snprintf(pszOut, cb, "%05d", n);
+}
+
+int CheckCountField(const CWnd& dlg, int idEdit, const CSpinButtonCtrl& spin, int nMax, BOOL bBeep)
+{
+    const int nPrev = LOWORD(spin.SendMessage(UDM_GETPOS));
+    const int nNew = atoi(dlg.GetDlgItemText(idEdit).c_str());
+    const BOOL bValid = nNew >= 1 && nNew <= nMax;
+    const int nShown = bValid ? nNew : nPrev;
+    char sz[16];
+    FormatCount(sz, sizeof sz, nShown);
+    dlg.SetDlgItemText(idEdit, sz);
+    if (bValid)
+        spin.SetPos(nNew);
+    else if (bBeep)
+        ::Beep(37, 0);
+    return nShown;
+}
+
+int StepCountField(const CWnd& dlg, int idEdit, const CSpinButtonCtrl& spin, int nMax, int iDelta)
+{
+    int nBase = LOWORD(spin.SendMessage(UDM_GETPOS));
+    const int nTyped = atoi(dlg.GetDlgItemText(idEdit).c_str());
+    if (nTyped != nBase && nTyped >= 1 && nTyped <= nMax) {
+        nBase = nTyped;
+        spin.SetPos(nBase);
+    }
+    int nStepped;
+    // The width follows the base, so stepping down from 1000 shows 0999.
+    char sz[16];
+    FormatCount(sz, sizeof sz, nBase);
+    const int nDigits = (int)strlen(sz);
+    if (iDelta >= 0) {
+        nStepped = nBase < nMax ? nBase + 1 : nMax;
+        if (nBase < nMax) {
+            snprintf(sz, sizeof sz, "%0*d", nDigits, nStepped);
+            dlg.SetDlgItemText(idEdit, sz);
+        }
+    } else {
+        nStepped = nBase > 1 ? nBase - 1 : 1;
+        if (nBase > 1)
+            snprintf(sz, sizeof sz, "%0*d", nDigits, nStepped);
+        dlg.SetDlgItemText(idEdit, nBase > 1 ? sz : "001");
+    }
+    HWND hEdit = dlg.GetDlgItem(idEdit);
+    ::InvalidateRect(hEdit, nullptr, TRUE);
+    ::UpdateWindow(hEdit);
+    spin.SetPos(nBase);
+    return nStepped;
 }
 
 void FillModeList(CUtilityDlg* pDlg)

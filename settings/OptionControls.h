@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "framework/Controls.h"
+
 class CUtilityDlg;
 
 extern const char kDeviceRegistryPath[];
@@ -32,3 +34,12 @@ void OnRestoreDefaults(CUtilityDlg* pDlg);
 void OnClear(CUtilityDlg* pDlg);
 // "%003d", "%0004d" or "%00005d" by the size of the count.
 void FormatCount(char* pszOut, size_t cb, int n);
+
+// A number field with its up-down, as the main window and the save dialogs have
+// them. On leaving the field: a typed count in 1..nMax is shown in the count
+// format and becomes the up-down position; anything else is replaced by the
+// position (with a beep when bBeep). Returns the count shown.
+int CheckCountField(const CWnd& dlg, int idEdit, const CSpinButtonCtrl& spin, int nMax, BOOL bBeep);
+// An arrow of the up-down: a valid typed count becomes the base, the field shows
+// the base stepped by one within 1..nMax. Returns the stepped count.
+int StepCountField(const CWnd& dlg, int idEdit, const CSpinButtonCtrl& spin, int nMax, int iDelta);

@@ -1,0 +1,170 @@
+// The save commands of the main window: Save with its dialog and checks, the
+// check of the automatic-saving target before a scan, the Preferences command,
+// and the window's lock around an export.
+#include "app/UtilityDlg.h"
+#include "res/resource.h"
+#include "settings/PreferencesDlg.h"
+#include "settings/SaveDlg.h"
+#include "settings/ScanSettings.h"
+#include "store/OverwriteDlg.h"
+#include "store/PageStore.h"
+
+#include <string.h>
+
+namespace {
+
+// Removes leading and trailing spaces in place.
+void TrimSpaces(char* psz)
+{
+    size_t len = strlen(psz);
+    while (len > 0 && psz[len - 1] == ' ')
+        psz[--len] = '\0';
+    size_t lead = strspn(psz, " ");
+    if (lead)
+        memmove(psz, psz + lead, len - lead + 1);
+}
+
+enum TargetCheck { kTargetPassed, kTargetBadFolder, kTargetBadStem };
+
+// The tests of the pending location and stem; a target that passes is stored.
+TargetCheck CheckPendingTarget(CUtilityDlg* pDlg)
+{
+    TrimSpaces(pDlg->m_szPendingFolder);
+    if (!g_pPageStore->TestFolderWritable(pDlg->m_szPendingFolder)) {
+        AfxMessageBox(IDS_ERR_BAD_NAME, MB_ICONEXCLAMATION);
+        g_pSettings->GetSaveFolder(pDlg->m_szPendingFolder);
+        pDlg->m_nSaveDlgFocus = 1;
+        return kTargetBadFolder;
+    }
+    if (!g_pPageStore->TestFileName(pDlg->m_szPendingFolder, pDlg->m_szPendingFileName)) {
+        AfxMessageBox(IDS_ERR_BAD_NAME, MB_ICONEXCLAMATION);
+        pDlg->m_nSaveDlgFocus = 2;
+        return kTargetBadStem;
+    }
+    g_pSettings->SetSaveFolder(pDlg->m_szPendingFolder);
+    g_pSettings->SetFileName(pDlg->m_szPendingFileName);
+    return kTargetPassed;
+}
+
+// Asks before the first output file is replaced; 1 lets the save go on.
+int ConfirmStoredTarget(COverwriteDlg& overwrite)
+{
+    char szFolder[256];
+    memcpy(szFolder, g_pSettings->m_szSaveFolder, sizeof szFolder);
+    return overwrite.ConfirmOverwrite(szFolder, g_pSettings->m_szFileName, g_pSettings->m_nNumberFrom,
+                                      g_pSettings->m_nFileType);
+}
+
+} // namespace
+
+void CUtilityDlg::SaveImages(int* pbConfirm)
+{
+    const BOOL bFullSave = *pbConfirm == 1;
+    *pbConfirm = 1;
+    CSaveDlg dlg(this);
+    COverwriteDlg overwrite(this);
+
+    BOOL bConfirmed = FALSE;
+    while (!bConfirmed) {
+        if (dlg.DoModal() != IDOK) {
+            *pbConfirm = 0;
+            break;
+        }
+        TargetCheck check;
+        while ((check = CheckPendingTarget(this)) != kTargetPassed) {
+            if (dlg.DoModal() != IDOK)
+                break;
+        }
+        if (check != kTargetPassed) {
+            *pbConfirm = 0;
+            break;
+        }
+        bConfirmed = ConfirmStoredTarget(overwrite) == 1;
+    }
+    m_nSaveDlgFocus = 0;
+
+    if (bFullSave && bConfirmed && *pbConfirm == 1) {
+        LockForSave();
+        const int nResult = g_pPageStore->ExportPages(g_pSettings, g_nNextPage);
+        if (nResult > 0)
+            g_pSettings->m_nNumberFrom = nResult;
+        else
+            AfxMessageBox(ExportResultMessage(nResult), MB_ICONEXCLAMATION);
+        UnlockAfterSave();
+        // A batch whose export failed counts as saved too: its files are not lost.
+        m_bSaved = TRUE;
+    }
+}
+
+BOOL CUtilityDlg::CheckAutoSaveTarget()
+{
+    CSaveDlg dlg(this);
+    COverwriteDlg overwrite(this);
+    for (;;) {
+        while (CheckPendingTarget(this) != kTargetPassed) {
+            if (dlg.DoModal() != IDOK)
+                return FALSE;
+        }
+        if (ConfirmStoredTarget(overwrite) == 1)
+            return TRUE;
+        if (dlg.DoModal() != IDOK)
+            return FALSE;
+    }
+}
+
+void CUtilityDlg::LockForSave()
+{
+    const BOOL bAuto = g_pSettings->IsAutoSave();
+    for (int id = ID_CMD_CLEAR; id <= ID_CMD_HELP; ++id)
+        m_wndToolBar.EnableButton(id, FALSE);
+    if (bAuto) {
+        for (int id : {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED, IDC_MODE, IDC_WIDTH_UNITS, IDC_HEIGHT_UNITS,
+                       IDC_RESTORE_DEFAULTS})
+            EnableDlgItem(id, FALSE);
+    } else {
+        for (int id : {IDC_SHOW_PAGE, IDC_GO, IDC_ACTUAL_SIZE})
+            EnableDlgItem(id, FALSE);
+    }
+    ::UpdateWindow(m_hWnd);
+}
+
+void CUtilityDlg::UnlockAfterSave()
+{
+    const BOOL bAuto = g_pSettings->IsAutoSave();
+    m_wndToolBar.EnableButton(ID_CMD_CLEAR, !bAuto);
+    m_wndToolBar.EnableButton(ID_CMD_SCAN, TRUE);
+    m_wndToolBar.EnableButton(ID_CMD_SAVE, !bAuto);
+    m_wndToolBar.EnableButton(ID_CMD_PREFERENCES, bAuto);
+    m_wndToolBar.EnableButton(ID_CMD_SHOW_DRIVER, TRUE);
+    m_wndToolBar.EnableButton(ID_CMD_HELP, TRUE);
+    if (bAuto) {
+        for (int id : {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED, IDC_MODE, IDC_WIDTH_UNITS, IDC_HEIGHT_UNITS,
+                       IDC_RESTORE_DEFAULTS})
+            EnableDlgItem(id, FALSE);
+    } else {
+        for (int id : {IDC_SHOW_PAGE, IDC_GO, IDC_ACTUAL_SIZE})
+            EnableDlgItem(id, TRUE);
+    }
+    ::UpdateWindow(m_hWnd);
+}
+
+void CUtilityDlg::OnPreferences()
+{
+    CPreferencesDlg dlg(this);
+    if (dlg.DoModal() != IDOK)
+        return;
+    while (m_bAutoSaveOn) {
+        if (CheckPendingTarget(this) == kTargetPassed)
+            break;
+        if (dlg.DoModal() != IDOK)
+            break;
+    }
+    m_nSaveDlgFocus = 0;
+    RebuildScanButton(m_bAutoSaveOn);
+    m_wndToolBar.EnableButton(ID_CMD_SAVE, FALSE);
+    if (!m_bAutoSaveOn)
+        g_pPageStore->DeleteAllPages(g_pSettings->m_szWorkFolder, "Doc", g_pSettings->m_nPageCount);
+    m_wndToolBar.AutoSize();
+    ::InvalidateRect(m_wndToolBar.GetSafeHwnd(), nullptr, TRUE);
+    ::UpdateWindow(m_wndToolBar.GetSafeHwnd());
+}
