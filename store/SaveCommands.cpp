@@ -24,6 +24,11 @@ void TrimSpaces(char* psz)
         memmove(psz, psz + lead, len - lead + 1);
 }
 
+// An automatic save keeps the scan options locked; a save by hand locks the page controls.
+const int kScanOptionControls[] = {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED, IDC_MODE,
+                                   IDC_WIDTH_UNITS, IDC_HEIGHT_UNITS, IDC_RESTORE_DEFAULTS};
+const int kPageControls[] = {IDC_SHOW_PAGE, IDC_GO, IDC_ACTUAL_SIZE};
+
 enum TargetCheck { kTargetPassed, kTargetBadFolder, kTargetBadStem };
 
 // The tests of the pending location and stem; a target that passes is stored.
@@ -117,14 +122,12 @@ void CUtilityDlg::LockForSave()
     const BOOL bAuto = g_pSettings->IsAutoSave();
     for (int id = ID_CMD_CLEAR; id <= ID_CMD_HELP; ++id)
         m_wndToolBar.EnableButton(id, FALSE);
-    if (bAuto) {
-        for (int id : {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED, IDC_MODE, IDC_WIDTH_UNITS, IDC_HEIGHT_UNITS,
-                       IDC_RESTORE_DEFAULTS})
+    for (int id : kScanOptionControls)
+        if (bAuto)
             EnableDlgItem(id, FALSE);
-    } else {
-        for (int id : {IDC_SHOW_PAGE, IDC_GO, IDC_ACTUAL_SIZE})
+    for (int id : kPageControls)
+        if (!bAuto)
             EnableDlgItem(id, FALSE);
-    }
     ::UpdateWindow(m_hWnd);
 }
 
@@ -137,14 +140,12 @@ void CUtilityDlg::UnlockAfterSave()
     m_wndToolBar.EnableButton(ID_CMD_PREFERENCES, bAuto);
     m_wndToolBar.EnableButton(ID_CMD_SHOW_DRIVER, TRUE);
     m_wndToolBar.EnableButton(ID_CMD_HELP, TRUE);
-    if (bAuto) {
-        for (int id : {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED, IDC_MODE, IDC_WIDTH_UNITS, IDC_HEIGHT_UNITS,
-                       IDC_RESTORE_DEFAULTS})
+    for (int id : kScanOptionControls)
+        if (bAuto)
             EnableDlgItem(id, FALSE);
-    } else {
-        for (int id : {IDC_SHOW_PAGE, IDC_GO, IDC_ACTUAL_SIZE})
+    for (int id : kPageControls)
+        if (!bAuto)
             EnableDlgItem(id, TRUE);
-    }
     ::UpdateWindow(m_hWnd);
 }
 

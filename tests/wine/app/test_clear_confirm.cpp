@@ -18,14 +18,6 @@ HWND WaitConfirm(Program& prog)
     return hBox;
 }
 
-HWND FocusOf(HWND hWnd)
-{
-    GUITHREADINFO gti = {};
-    gti.cbSize = sizeof gti;
-    ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &gti);
-    return gti.hwndFocus;
-}
-
 // The screen over the warning icon's place: the corner of control 1098.
 Pixels IconArea(HWND hBox)
 {

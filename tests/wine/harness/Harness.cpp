@@ -403,20 +403,38 @@ void TypeText(const char* text)
     }
 }
 
+namespace {
+GUITHREADINFO GuiThreadInfo(HWND hWnd)
+{
+    GUITHREADINFO gti = {};
+    gti.cbSize = sizeof gti;
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &gti))
+        gti = GUITHREADINFO{};
+    return gti;
+}
+} // namespace
+
+HWND FocusOf(HWND hWnd)
+{
+    return GuiThreadInfo(hWnd).hwndFocus;
+}
+
+HWND ActiveOf(HWND hWnd)
+{
+    return GuiThreadInfo(hWnd).hwndActive;
+}
+
 bool MakeForeground(HWND hWnd)
 {
     // Foreground is granted at once, but the window's own thread activates it later
     // and then restores its focus control; keys sent before that would land on the
     // old focus. Wait until that thread itself reports the window active and focused.
-    DWORD tid = ::GetWindowThreadProcessId(hWnd, nullptr);
     return WaitFor([&] {
         if (::GetForegroundWindow() != hWnd)
             ::SetForegroundWindow(hWnd);
-        GUITHREADINFO gti = {};
-        gti.cbSize = sizeof(gti);
-        return ::GetForegroundWindow() == hWnd && ::GetGUIThreadInfo(tid, &gti)
-            && gti.hwndActive == hWnd && gti.hwndFocus != nullptr
-            && (gti.hwndFocus == hWnd || ::IsChild(hWnd, gti.hwndFocus));
+        HWND hFocus = FocusOf(hWnd);
+        return ::GetForegroundWindow() == hWnd && ActiveOf(hWnd) == hWnd && hFocus
+            && (hFocus == hWnd || ::IsChild(hWnd, hFocus));
     }, 5000);
 }
 

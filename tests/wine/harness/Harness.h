@@ -104,4 +104,9 @@ void Chord(WORD modifier, WORD vk);
 void TypeText(const char* text);
 bool MakeForeground(HWND hWnd);
 
+// What hWnd's own thread has as its focus and active window (null when none);
+// GetFocus and GetActiveWindow answer only for the calling thread.
+HWND FocusOf(HWND hWnd);
+HWND ActiveOf(HWND hWnd);
+
 } // namespace harness

@@ -113,15 +113,6 @@ int SpinPos(HWND hDlg)
     return LOWORD(::SendMessageA(::GetDlgItem(hDlg, 1114), UDM_GETPOS, 0, 0));
 }
 
-HWND FocusOf(HWND hWnd)
-{
-    GUITHREADINFO gti = {};
-    gti.cbSize = sizeof gti;
-    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &gti))
-        return nullptr;
-    return gti.hwndFocus;
-}
-
 int FocusId(HWND hWnd)
 {
     HWND h = FocusOf(hWnd);
@@ -175,11 +166,8 @@ bool WaitFocus(HWND hDlg, int id, DWORD ms)
     HWND hFg = ::GetForegroundWindow();
     if (hFg)
         ::GetClassNameA(hFg, cls, sizeof cls);
-    GUITHREADINFO gti = {};
-    gti.cbSize = sizeof gti;
-    ::GetGUIThreadInfo(::GetWindowThreadProcessId(hDlg, nullptr), &gti);
     fprintf(stderr, "focus on %d, not %d; foreground %p (%s, %s), active %p\n", FocusId(hDlg), id, (void*)hFg, cls,
-            hFg == hDlg ? "the window" : "another", (void*)gti.hwndActive);
+            hFg == hDlg ? "the window" : "another", (void*)ActiveOf(hDlg));
     return false;
 }
 

@@ -23,7 +23,6 @@ std::vector<std::string> ComboItems(HWND hDlg, int id);
 std::string SelectedText(HWND hDlg, int id);
 bool Dropped(HWND hDlg, int id);
 int SpinPos(HWND hDlg);            // low word of UDM_GETPOS of 1114
-HWND FocusOf(HWND hWnd);           // the focus window of hWnd's thread
 int FocusId(HWND hWnd);            // its control id, 0 when none
 int DefaultId(HWND hDlg);          // DM_GETDEFID, 0 when none
 

@@ -533,7 +533,7 @@ void BrowseButton()
     mw::AltKey('N');
     CHECK(WaitFor([&] {
         char cls[32] = {};
-        ::GetClassNameA(mw::FocusOf(hFile), cls, sizeof cls);
+        ::GetClassNameA(FocusOf(hFile), cls, sizeof cls);
         return _stricmp(cls, "Edit") == 0;
     }));
     Tap(VK_HOME);
@@ -543,7 +543,7 @@ void BrowseButton()
     const std::string chosen = out + "\\scan7.tif";
     TypeText(chosen.c_str());
     ::GetAsyncKeyState(VK_SHIFT);
-    CHECK(WaitFor([&] { return ControlText(mw::FocusOf(hFile)) == chosen; }));
+    CHECK(WaitFor([&] { return ControlText(FocusOf(hFile)) == chosen; }));
     Tap(VK_RETURN);
     CHECK(Gone(hFile));
     CHECK(WaitFocus(hDlg, kBrowse));

@@ -326,7 +326,7 @@ void StoppedEarly(const char* tag, const char* control, int nPages)
 }
 
 // The work folder on a small file system of its own (TOLVIX_FULL_DISK, set up by
-// full_disk.sh): the disk fills while page 4 is written. Message 4002 comes, the
+// full-disk.sh): the disk fills while page 4 is written. Message 4002 comes, the
 // program ends and no page file is left, not even part of one.
 void FullDisk()
 {

@@ -924,7 +924,7 @@ void PageShareCases()
 }
 
 // The save folder is a small file system that the exports fill (mounted by
-// full_disk.sh as TOLVIX_FULL_DISK).
+// full-disk.sh as TOLVIX_FULL_DISK).
 void FullDiskCases()
 {
     const char* mount = getenv("TOLVIX_FULL_DISK");

@@ -19,24 +19,6 @@ const int kDivisor = 4;
 const int kGoButton = 1042;
 const char kFrameCaption[] = "Actual Size";
 
-HWND FocusOf(HWND hWnd)
-{
-    GUITHREADINFO gti = {};
-    gti.cbSize = sizeof gti;
-    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &gti))
-        return nullptr;
-    return gti.hwndFocus;
-}
-
-HWND ActiveOf(HWND hWnd)
-{
-    GUITHREADINFO gti = {};
-    gti.cbSize = sizeof gti;
-    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &gti))
-        return nullptr;
-    return gti.hwndActive;
-}
-
 std::string ClassOf(HWND hWnd)
 {
     char sz[64] = {};
