@@ -94,6 +94,8 @@ public:
     BOOL CheckAutoSaveTarget();
     void LockForSave();
     void UnlockAfterSave();
+    // Exports pages 1..nCount: the next number is stored, a failure is shown.
+    void ExportBatch(int nCount);
     void OnPreferences();
 
     void FreeThumbnails();

@@ -209,11 +209,7 @@ void OnAutoSaveEnd(CUtilityDlg* pDlg, int nStored)
         return;
     }
     ::SetForegroundWindow(pDlg->GetSafeHwnd());
-    const int nResult = g_pPageStore->ExportPages(g_pSettings, nStored);
-    if (nResult > 0)
-        g_pSettings->m_nNumberFrom = nResult;
-    else
-        AfxMessageBox(ExportResultMessage(nResult), MB_ICONEXCLAMATION);
+    pDlg->ExportBatch(nStored);
     pDlg->UnlockAfterSave();
     RepaintDisplayNow(pDlg);
     pDlg->EnterNoPagesState();

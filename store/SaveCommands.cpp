@@ -90,11 +90,7 @@ void CUtilityDlg::SaveImages(int* pbConfirm)
 
     if (bFullSave && bConfirmed && *pbConfirm == 1) {
         LockForSave();
-        const int nResult = g_pPageStore->ExportPages(g_pSettings, g_nNextPage);
-        if (nResult > 0)
-            g_pSettings->m_nNumberFrom = nResult;
-        else
-            AfxMessageBox(ExportResultMessage(nResult), MB_ICONEXCLAMATION);
+        ExportBatch(g_nNextPage);
         UnlockAfterSave();
         // A batch whose export failed counts as saved too: its files are not lost.
         m_bSaved = TRUE;
@@ -115,6 +111,15 @@ BOOL CUtilityDlg::CheckAutoSaveTarget()
         if (dlg.DoModal() != IDOK)
             return FALSE;
     }
+}
+
+void CUtilityDlg::ExportBatch(int nCount)
+{
+    const int nResult = g_pPageStore->ExportPages(g_pSettings, nCount);
+    if (nResult > 0)
+        g_pSettings->m_nNumberFrom = nResult;
+    else
+        AfxMessageBox(ExportResultMessage(nResult), MB_ICONEXCLAMATION);
 }
 
 void CUtilityDlg::LockForSave()
