@@ -294,6 +294,14 @@ int CImageDisplayWnd::PageAt(LPARAM lParam) const
     return nSlot + 4 * (m_nScreen - 1);
 }
 
+void CImageDisplayWnd::ShowScreenOf(int nPage)
+{
+    m_nScreen = ScreenOfPage(nPage);
+    ::SetScrollPos(m_hWnd, SB_VERT, m_nScreen, TRUE);
+    Reload();
+    ::UpdateWindow(m_hWnd);
+}
+
 void CImageDisplayWnd::SetShowPageText(int nPage) const
 {
     char sz[16];
@@ -371,12 +379,6 @@ void CImageDisplayWnd::OnKeyDown(WPARAM vk)
     }
     if (!bMoved)
         return;
-    m_nScreen = ScreenOfPage(nShow);
-    int first, last;
-    GetScreenRange(first, last);
-    LoadThumbnails(first - 1, last);
-    ::SetScrollPos(m_hWnd, SB_VERT, m_nScreen, TRUE);
-    ::InvalidateRect(m_hWnd, nullptr, TRUE);
-    ::UpdateWindow(m_hWnd);
+    ShowScreenOf(nShow);
     SetShowPageText(nShow);
 }

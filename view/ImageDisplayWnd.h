@@ -16,6 +16,11 @@ public:
     BOOL LoadThumbnails(int nFirstSlot, int nCount);
     // The slots (1..4) in use on the screen shown; nLast is 0 on a screen past the end.
     void GetScreenRange(int& nFirst, int& nLast) const;
+    // Scrolls to the screen of page nPage and repaints it at once, its
+    // thumbnails reloaded even when the screen stays.
+    void ShowScreenOf(int nPage);
+    // The owner's Show Page field, as "%d".
+    void SetShowPageText(int nPage) const;
 
     int m_nScreen = 1;
 
@@ -31,7 +36,6 @@ private:
 
     void Reload();
     int PageAt(LPARAM lParam) const;
-    void SetShowPageText(int nPage) const;
     int PageCount() const;
 
     CUtilityDlg* m_pOwner = nullptr;

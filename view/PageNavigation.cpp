@@ -5,8 +5,6 @@
 #include "settings/ScanSettings.h"
 #include "view/ViewWnd.h"
 
-#include <stdio.h>
-
 namespace {
 
 // The typed number; an empty or non-numeric text gives 0.
@@ -21,27 +19,6 @@ bool IsValidPage(int n)
     return g_pSettings && n >= 1 && n <= g_pSettings->m_nPageCount;
 }
 
-void SetShowPageText(CUtilityDlg* pDlg, int n)
-{
-    char sz[16];
-    snprintf(sz, sizeof sz, "%d", n);
-    pDlg->SetDlgItemText(IDC_SHOW_PAGE, sz);
-}
-
-// Shows the screen of page n and moves the green frame to it, reloading the
-// thumbnails even when the screen stays.
-void GoToPage(CUtilityDlg* pDlg, int n)
-{
-    CImageDisplayWnd& area = pDlg->m_wndDisplay;
-    area.m_nScreen = ScreenOfPage(n);
-    ::SetScrollPos(area.GetSafeHwnd(), SB_VERT, area.m_nScreen, TRUE);
-    int first, last;
-    area.GetScreenRange(first, last);
-    area.LoadThumbnails(first - 1, last);
-    ::InvalidateRect(area.GetSafeHwnd(), nullptr, TRUE);
-    ::UpdateWindow(area.GetSafeHwnd());
-}
-
 void OnShowPageKillFocus(CUtilityDlg* pDlg)
 {
     // Disabling the focused field on the way to the no-pages state sends a
@@ -50,12 +27,12 @@ void OnShowPageKillFocus(CUtilityDlg* pDlg)
         return;
     const int n = TypedPage(pDlg);
     if (!IsValidPage(n)) {
-        SetShowPageText(pDlg, pDlg->m_nShowPage);
+        pDlg->m_wndDisplay.SetShowPageText(pDlg->m_nShowPage);
         return;
     }
     pDlg->m_nShowPage = n;
-    SetShowPageText(pDlg, n);
-    GoToPage(pDlg, n);
+    pDlg->m_wndDisplay.SetShowPageText(n);
+    pDlg->m_wndDisplay.ShowScreenOf(n);
 }
 
 // Like leaving the field, but the text stays as typed and the focus moves to Go.
@@ -64,9 +41,9 @@ void OnGo(CUtilityDlg* pDlg)
     const int n = TypedPage(pDlg);
     if (IsValidPage(n)) {
         pDlg->m_nShowPage = n;
-        GoToPage(pDlg, n);
+        pDlg->m_wndDisplay.ShowScreenOf(n);
     } else {
-        SetShowPageText(pDlg, pDlg->m_nShowPage);
+        pDlg->m_wndDisplay.SetShowPageText(pDlg->m_nShowPage);
     }
     ::SetFocus(pDlg->GetDlgItem(IDC_GO));
 }
