@@ -403,6 +403,27 @@ void TypeText(const char* text)
     }
 }
 
+void MouseClicks(int x, int y, int count)
+{
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+    std::vector<INPUT> in;
+    INPUT move = {};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = (LONG)(((long long)x * 65535 + cx / 2) / (cx - 1));
+    move.mi.dy = (LONG)(((long long)y * 65535 + cy / 2) / (cy - 1));
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in.push_back(move);
+    for (int i = 0; i < count; ++i) {
+        INPUT b = {};
+        b.type = INPUT_MOUSE;
+        b.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        in.push_back(b);
+        b.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        in.push_back(b);
+    }
+    ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
+}
+
 namespace {
 GUITHREADINFO GuiThreadInfo(HWND hWnd)
 {

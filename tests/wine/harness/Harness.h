@@ -104,6 +104,12 @@ void Chord(WORD modifier, WORD vk);
 void TypeText(const char* text);
 bool MakeForeground(HWND hWnd);
 
+// Moves the pointer to the screen point (x, y) and clicks the left button there
+// count times (0: only moves).
+void MouseClicks(int x, int y, int count);
+inline void ClickScreen(int x, int y) { MouseClicks(x, y, 1); }
+inline void MoveMouse(int x, int y) { MouseClicks(x, y, 0); }
+
 // What hWnd's own thread has as its focus and active window (null when none);
 // GetFocus and GetActiveWindow answer only for the calling thread.
 HWND FocusOf(HWND hWnd);

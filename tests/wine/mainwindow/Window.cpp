@@ -178,32 +178,6 @@ void ClickAt(HWND hWnd, double fx, double fy)
     ClickScreen(rc.left + (int)((rc.right - rc.left) * fx), rc.top + (int)((rc.bottom - rc.top) * fy));
 }
 
-void MoveMouse(int x, int y)
-{
-    int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = (x * 65535 + cx / 2) / (cx - 1);
-    in.mi.dy = (y * 65535 + cy / 2) / (cy - 1);
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    ::SendInput(1, &in, sizeof in);
-}
-
-void ClickScreen(int x, int y)
-{
-    int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
-    INPUT in[3] = {};
-    for (INPUT& i : in) {
-        i.type = INPUT_MOUSE;
-        i.mi.dx = (x * 65535 + cx / 2) / (cx - 1);
-        i.mi.dy = (y * 65535 + cy / 2) / (cy - 1);
-    }
-    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    ::SendInput(3, in, sizeof(INPUT));
-}
-
 void AltKey(char letter)
 {
     Chord(VK_MENU, (WORD)letter);

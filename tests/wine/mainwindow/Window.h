@@ -39,8 +39,6 @@ bool WaitFocus(HWND hDlg, int id, DWORD ms = 10000);
 // ---- input ----------------------------------------------------------------------
 // A left click at the centre of the rectangle part (fx, fy fractions of width and height).
 void ClickAt(HWND hWnd, double fx, double fy);
-void ClickScreen(int x, int y);
-void MoveMouse(int x, int y);
 void AltKey(char letter);
 // Puts text into Pages to Scan as a user would: Alt+T, type, then the leaving
 // key (none when 0).

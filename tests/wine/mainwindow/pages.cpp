@@ -1,6 +1,7 @@
 // Pages to Scan: typing, leaving the field, the beep, and the up-down arrows at
 // the ends of the range and at the digit-count boundaries.
 #include "Cases.h"
+#include "../scan/ScanHelpers.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -149,15 +150,19 @@ void UpDown()
     CHECK(WaitText(h, 1110, "002"));
     CHECK_EQ(SpinPos(h), 2);
 
-    // 999 up shows 1000; 1000 down shows 0999, formatted by the base.
-    EnterPages(h, "999", VK_TAB);
-    CHECK(WaitText(h, 1110, "999"));
-    clickUp();
-    CHECK(WaitText(h, 1110, "1000"));
-    CHECK_EQ(SpinPos(h), 1000);
-    clickDown();
-    CHECK(WaitText(h, 1110, "0999"));
-    CHECK_EQ(SpinPos(h), 999);
+    // One step up from a checked count and back down: each text is formatted by its
+    // base, so 999 up shows 1000 and 1000 down shows 0999.
+    auto upThenDown = [&](const char* typed, const char* up, const char* down) {
+        EnterPages(h, typed, VK_TAB);
+        CHECK(WaitText(h, 1110, typed));
+        clickUp();
+        CHECK(WaitText(h, 1110, up));
+        CHECK_EQ(SpinPos(h), atoi(up));
+        clickDown();
+        CHECK(WaitText(h, 1110, down));
+        CHECK_EQ(SpinPos(h), atoi(down));
+    };
+    upThenDown("999", "1000", "0999");
 
     // The arrow keys in the field step as well.
     AltKey('T');
@@ -167,14 +172,7 @@ void UpDown()
     CHECK_EQ(SpinPos(h), 1000);
 
     // 9999 up shows five digits; 10000 down keeps five.
-    EnterPages(h, "9999", VK_TAB);
-    CHECK(WaitText(h, 1110, "9999"));
-    clickUp();
-    CHECK(WaitText(h, 1110, "10000"));
-    CHECK_EQ(SpinPos(h), 10000);
-    clickDown();
-    CHECK(WaitText(h, 1110, "09999"));
-    CHECK_EQ(SpinPos(h), 9999);
+    upThenDown("9999", "10000", "09999");
 
     // Up at 30000 leaves the text; the step down that follows shows it was handled.
     EnterPages(h, "30000", VK_TAB);
@@ -211,28 +209,6 @@ void UpDown()
     CHECK(prog.CloseNormally());
 }
 
-// The virtual scanner's test controls for as long as the object lives.
-class VirtualScanner {
-public:
-    VirtualScanner(DWORD sheets, DWORD divisor)
-    {
-        HKEY hKey;
-        ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
-        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) !=
-            ERROR_SUCCESS)
-            return;
-        ::RegSetValueExA(hKey, "Sheets", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&sheets), sizeof sheets);
-        ::RegSetValueExA(hKey, "PageDivisor", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&divisor), sizeof divisor);
-        ::RegCloseKey(hKey);
-    }
-    ~VirtualScanner() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
-    VirtualScanner(const VirtualScanner&) = delete;
-    VirtualScanner& operator=(const VirtualScanner&) = delete;
-
-private:
-    static constexpr const char* kKey = "Software\\Tolvix\\VirtualScanner";
-};
-
 bool WaitPagesShown(HWND h, int n)
 {
     std::string total = "/ " + std::to_string(n);
@@ -244,7 +220,7 @@ bool WaitPagesShown(HWND h, int n)
 void ScanCounts()
 {
     ModelKey key;
-    VirtualScanner scanner(9, 4);
+    scantest::ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
     Program prog("pagesscan");
     HWND h = StartSpecify(prog, key);
     if (!h)

@@ -30,26 +30,6 @@ uint16_t U16(const Bytes& b, size_t off)
 }
 
 // Moves the pointer to a screen point and presses the left button count times.
-void MouseClicks(int sx, int sy, int count)
-{
-    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
-    std::vector<INPUT> in;
-    INPUT move = {};
-    move.type = INPUT_MOUSE;
-    move.mi.dx = (LONG)(((long long)sx * 65535 + cx / 2) / (cx - 1));
-    move.mi.dy = (LONG)(((long long)sy * 65535 + cy / 2) / (cy - 1));
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    in.push_back(move);
-    for (int i = 0; i < count; ++i) {
-        INPUT b = {};
-        b.type = INPUT_MOUSE;
-        b.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        in.push_back(b);
-        b.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        in.push_back(b);
-    }
-    ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
-}
 } // namespace
 
 ScannerControls::ScannerControls(std::initializer_list<std::pair<const char*, DWORD>> values)

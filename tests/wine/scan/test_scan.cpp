@@ -123,16 +123,21 @@ void BatchNine()
     MakeForeground(s.Main());
     POINT pt = {LOWORD(size) * 3 / 2, rc.bottom / 2};
     ::ClientToScreen(hTb, &pt);
-    ::SetCursorPos(pt.x, pt.y);
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ::SendInput(2, in, sizeof(INPUT));
+    ClickScreen(pt.x, pt.y);
     CHECK(s.WaitPagesShown(9, 120000));
     ExpectPagesPresentState(s, 9);
     ExpectPagesHeld(9);
     KillAndCheckFiles(s, 9, 1);
+}
+
+// Presses Scan over a batch on screen and answers the question that comes first.
+HWND ScanAgainAnswering(Session& s, int button)
+{
+    s.PressScan();
+    HWND hAsk = s.Prog().WaitDialogWithText("Scanned images will be cleared");
+    CHECK(hAsk != nullptr);
+    ClickButton(hAsk, button);
+    return hAsk;
 }
 
 // A batch on screen: Scan asks first; Cancel keeps it, OK replaces it.
@@ -146,10 +151,7 @@ void RescanAsksFirst()
     s.PressScan();
     CHECK(s.WaitPagesShown(6));
 
-    s.PressScan();
-    HWND hAsk = s.Prog().WaitDialogWithText("Scanned images will be cleared");
-    CHECK(hAsk != nullptr);
-    ClickButton(hAsk, IDCANCEL);
+    HWND hAsk = ScanAgainAnswering(s, IDCANCEL);
     CHECK(WaitFor([&] { return !::IsWindow(hAsk); }));
     CHECK(WaitFor([&] { return ::IsWindowEnabled(s.Main()) != FALSE; }));
     ExpectPagesPresentState(s, 6);
@@ -157,10 +159,7 @@ void RescanAsksFirst()
 
     s.TypePagesToScan("3");  // not possible: the options stay locked
     CHECK(!s.ItemEnabled(kPagesToScan));
-    s.PressScan();
-    hAsk = s.Prog().WaitDialogWithText("Scanned images will be cleared");
-    CHECK(hAsk != nullptr);
-    ClickButton(hAsk, IDOK);
+    ScanAgainAnswering(s, IDOK);
     // The same count again: pages 1..6 are new files of the second batch.
     CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 10000) || s.WaitPagesShown(6, 0));
     CHECK(s.WaitPagesShown(6));
