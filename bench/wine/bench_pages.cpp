@@ -3,6 +3,7 @@
 // same folder, and ReadPageReduced against ReadPage of an A4 400-dpi page (time
 // and bytes read). Not a test: prints figures.
 #include "store/PageStore.h"
+#include "tests/wine/harness/Harness.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -12,15 +13,9 @@
 #include <utility>
 #include <vector>
 
-namespace {
+using harness::Now;
 
-double Now()
-{
-    LARGE_INTEGER f, c;
-    ::QueryPerformanceFrequency(&f);
-    ::QueryPerformanceCounter(&c);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
+namespace {
 
 // Bytes ReadFile has delivered to this program: the import of ReadFile is
 // routed through a counter (the kernel's own read counters are not kept here).

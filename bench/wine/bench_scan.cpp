@@ -11,14 +11,6 @@ using namespace scantest;
 
 namespace {
 
-double Now()
-{
-    LARGE_INTEGER f, c;
-    ::QueryPerformanceFrequency(&f);
-    ::QueryPerformanceCounter(&c);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
-
 void Batch(int nSheets)
 {
     CHECK(RemovePageFiles());

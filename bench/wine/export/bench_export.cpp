@@ -20,19 +20,14 @@
 #include "settings/ScanSettings.h"
 #include "store/PageStore.h"
 #include "tests/native/pages.h"
+#include "tests/wine/harness/Harness.h"
+
+using harness::Now;
 
 namespace {
 
 const int kDpi = 400;
 const int kDistinctPages = 8;
-
-double Now()
-{
-    LARGE_INTEGER f, t;
-    ::QueryPerformanceFrequency(&f);
-    ::QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)f.QuadPart;
-}
 
 int WritePages(CScanSettings& settings, CPageStore& store, int count)
 {

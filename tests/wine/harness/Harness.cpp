@@ -8,6 +8,17 @@ namespace harness {
 
 const char kMainCaption[] = "Pagewell Utility for QX710/720";
 
+std::string WindowsPath(const std::string& path)
+{
+    if (path.empty() || path[0] != '/')
+        return path;
+    std::string s = "Z:" + path;
+    for (char& c : s)
+        if (c == '/')
+            c = '\\';
+    return s;
+}
+
 namespace {
 int g_nPassed = 0;
 int g_nFailed = 0;
@@ -20,15 +31,7 @@ std::string EnvPath(const char* name)
         fprintf(stderr, "%s is not set\n", name);
         exit(2);
     }
-    std::string s(v);
-    // A Unix path reaches Windows programs through drive Z:.
-    if (s[0] == '/') {
-        s = "Z:" + s;
-        for (char& c : s)
-            if (c == '/')
-                c = '\\';
-    }
-    return s;
+    return WindowsPath(v);
 }
 
 void PumpMessages()
@@ -90,6 +93,14 @@ int RunCases(int argc, char** argv, const std::vector<Case>& cases)
     printf("checks: %d passed, %d failed\n", g_nPassed, g_nFailed);
     printf("%d passed, %d failed\n", nCasesPassed, nCasesFailed);
     return nCasesFailed == 0 && nCasesPassed > 0 ? 0 : 1;
+}
+
+double Now()
+{
+    LARGE_INTEGER f, c;
+    ::QueryPerformanceFrequency(&f);
+    ::QueryPerformanceCounter(&c);
+    return (double)c.QuadPart / (double)f.QuadPart;
 }
 
 bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs)

@@ -42,10 +42,14 @@ struct Case {
 int RunCases(int argc, char** argv, const std::vector<Case>& cases);
 
 // ---- waiting ------------------------------------------------------------------
+// The performance counter in seconds, for the benchmarks' timings.
+double Now();
 // Polls cond until it holds or the deadline passes, pumping this thread's messages.
 bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 20000);
 
 // ---- files --------------------------------------------------------------------
+// A Unix path as Windows programs reach it, through drive Z:; other paths as they are.
+std::string WindowsPath(const std::string& path);
 std::string BinFolder();      // the built program folder (TOLVIX_BIN), as a Windows path
 std::string SourceFolder();   // the source tree (TOLVIX_SOURCE), as a Windows path
 std::string NewTempFolder(const char* tag);

@@ -196,16 +196,7 @@ void RestoreDefaults()
 std::string ArtifactFolder()
 {
     const char* v = getenv("TOLVIX_ARTIFACTS");
-    if (!v || !*v)
-        return std::string();
-    std::string s(v);
-    if (s[0] == '/') {
-        s = "Z:" + s;
-        for (char& c : s)
-            if (c == '/')
-                c = '\\';
-    }
-    return s;
+    return WindowsPath(v ? v : "");
 }
 
 // Copies the window's screen area into a 24-bit BMP file; returns the number of colours.

@@ -31,15 +31,7 @@ public:
     BeepLog()
     {
         const char* v = getenv("TOLVIX_RELAY_LOG");
-        if (v && *v) {
-            m_path = v;
-            if (m_path[0] == '/') {
-                m_path = "Z:" + m_path;
-                for (char& c : m_path)
-                    if (c == '/')
-                        c = '\\';
-            }
-        }
+        m_path = WindowsPath(v ? v : "");
     }
     bool Available() const { return !m_path.empty(); }
     // Calls of Beep, and how many of them had frequency 37 and duration 0.

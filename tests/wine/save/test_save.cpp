@@ -37,15 +37,6 @@ std::string g_work;        // Windows path of the work folder
 std::string g_workUnix;
 FILE* g_expect = nullptr;
 
-std::string UnixToWindows(const char* unix)
-{
-    std::string s = std::string("Z:") + unix;
-    for (char& c : s)
-        if (c == '/')
-            c = '\\';
-    return s;
-}
-
 // A fresh folder under the work folder, emptied of what an earlier run left.
 std::string OutputFolder(const char* name)
 {
@@ -470,7 +461,7 @@ void ExportFailureSaved()
     const char* full = getenv("TOLVIX_FULL_DISK");
     if (!full || !*full)
         return CHECK(!"TOLVIX_FULL_DISK names a small file system");
-    const std::string out = UnixToWindows(full);
+    const std::string out = WindowsPath(full);
     RemovePageFiles();
     ScannerControls controls({{"Sheets", 4}, {"PageDivisor", 1}});
     Session s("save-full");
@@ -570,7 +561,7 @@ void BrowseButton()
 void Pictures()
 {
     const char* dir = getenv("TOLVIX_ARTIFACTS");
-    std::string folder = dir && *dir ? UnixToWindows(dir) : g_work;
+    std::string folder = dir && *dir ? WindowsPath(dir) : g_work;
     ::CreateDirectoryA(folder.c_str(), nullptr);
     Session s("pictures");
     CHECK(StartWith(s, Record(kRangeCurrentPage, s.Prog().Folder(), "Doc", 1, kPdf, 3, TRUE, TRUE)));
@@ -604,7 +595,7 @@ int main(int argc, char** argv)
         return 2;
     }
     g_workUnix = work;
-    g_work = UnixToWindows(work);
+    g_work = WindowsPath(work);
     ::CreateDirectoryA(g_work.c_str(), nullptr);
     const bool bAll = argc < 2;
     g_expect = fopen((g_work + "\\expect.txt").c_str(), bAll ? "w" : "a");

@@ -130,6 +130,18 @@ void BatchNine()
     KillAndCheckFiles(s, 9, 1);
 }
 
+// Presses Show Driver and waits for the scanner's own dialog (null when none came).
+HWND OpenSourceDialog(Session& s)
+{
+    s.PressShowDriver();
+    std::vector<HWND> found;
+    CHECK(WaitFor([&] {
+        found = ProcessWindows(s.Prog().Pid(), kSourceCaption);
+        return !found.empty();
+    }));
+    return found.empty() ? nullptr : found[0];
+}
+
 // Presses Scan over a batch on screen and answers the question that comes first.
 HWND ScanAgainAnswering(Session& s, int button)
 {
@@ -174,18 +186,13 @@ void ShowDriverCancel()
     ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
     Session s("driver", kRangeBatch);
     CHECK(s.Start());
-    s.PressShowDriver();
-    std::vector<HWND> found;
-    CHECK(WaitFor([&] {
-        found = ProcessWindows(s.Prog().Pid(), kSourceCaption);
-        return !found.empty();
-    }));
+    HWND hSource = OpenSourceDialog(s);
     CHECK(!::IsWindowEnabled(s.Main()));
     for (int id : {kCmdClear, kCmdScan, kCmdSave, kCmdPreferences, kCmdShowDriver})
         CHECK(!s.ToolEnabled(id));
-    if (!found.empty()) {
-        CHECK(DialogText(found[0]).find("Sheets in the feeder: 9") != std::string::npos);
-        ClickButton(found[0], IDCANCEL);
+    if (hSource) {
+        CHECK(DialogText(hSource).find("Sheets in the feeder: 9") != std::string::npos);
+        ClickButton(hSource, IDCANCEL);
     }
     CHECK(s.WaitUnlocked());
     CHECK(WaitFor([&] { return ProcessWindows(s.Prog().Pid(), kSourceCaption).empty(); }));
@@ -200,14 +207,9 @@ void ShowDriverScan()
     ScannerControls scanner({{"Sheets", 5}, {"PageDivisor", 4}});
     Session s("driverscan", kRangeBatch);
     CHECK(s.Start());
-    s.PressShowDriver();
-    std::vector<HWND> found;
-    CHECK(WaitFor([&] {
-        found = ProcessWindows(s.Prog().Pid(), kSourceCaption);
-        return !found.empty();
-    }));
-    if (!found.empty())
-        ClickButton(found[0], IDOK);
+    HWND hSource = OpenSourceDialog(s);
+    if (hSource)
+        ClickButton(hSource, IDOK);
     CHECK(s.WaitPagesShown(5));
     ExpectPagesPresentState(s, 5);
     ExpectPagesHeld(5);
@@ -229,14 +231,9 @@ void UnwritablePage(bool bDriver)
     CHECK(s.Start());
     Pixels before = SettledCapture(s.Display());
     if (bDriver) {
-        s.PressShowDriver();
-        std::vector<HWND> found;
-        CHECK(WaitFor([&] {
-            found = ProcessWindows(s.Prog().Pid(), kSourceCaption);
-            return !found.empty();
-        }));
-        if (!found.empty())
-            ClickButton(found[0], IDOK);
+        HWND hSource = OpenSourceDialog(s);
+        if (hSource)
+            ClickButton(hSource, IDOK);
     } else {
         s.PressScan();
     }
@@ -333,11 +330,7 @@ void FullDisk()
     CHECK(unixFolder != nullptr);
     if (!unixFolder)
         return;
-    std::string folder = std::string("Z:") + unixFolder;
-    for (char& c : folder)
-        if (c == '/')
-            c = '\\';
-    SetWorkFolder(folder);
+    SetWorkFolder(WindowsPath(unixFolder));
     ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
     Session s("fulldisk", kRangeBatch);
     CHECK(s.Start({"TEMP=" + WorkFolder(), "TMP=" + WorkFolder()}));

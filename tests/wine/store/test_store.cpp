@@ -933,10 +933,7 @@ void FullDiskCases()
         CHECK(false);
         return;
     }
-    std::string save = std::string("Z:") + mount;
-    for (char& c : save)
-        if (c == '/')
-            c = '\\';
+    std::string save = WindowsPath(mount);
     Batch b(Folder("full-pages"), 6);
     WriteFileBytes(Out(save, "Doc900.tif"), {'9', '0', '0'});
     WriteFileBytes(Out(save, "Doc900.pdf"), {'9', '0', '0'});
@@ -971,10 +968,7 @@ void FullDiskCases()
 
 std::string UnixToWindows(const char* unixPath)
 {
-    std::string s = std::string("Z:") + unixPath;
-    for (char& c : s)
-        if (c == '/')
-            c = '\\';
+    std::string s = WindowsPath(unixPath);
     while (s.size() > 3 && s.back() == '\\')
         s.pop_back();
     return s;

@@ -535,7 +535,7 @@ void Screenshot()
     CHECK(artifacts != nullptr);
     if (!artifacts)
         return;
-    const std::string folder = std::string("Z:") + artifacts;
+    const std::string folder = WindowsPath(artifacts);
     ::CreateDirectoryA(folder.c_str(), nullptr);
     CHECK(RemovePageFiles());
     ScannerControls scanner({{"Sheets", 2}, {"PageDivisor", kDivisor}, {"Seed", kSeed}});
