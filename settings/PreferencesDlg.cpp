@@ -59,9 +59,7 @@ void CPreferencesDlg::OnOK()
     if (::IsDlgButtonChecked(m_hWnd, IDC_AUTO_SAVE) == BST_CHECKED) {
         m_pMain->m_bAutoSaveOn = TRUE;
         g_pSettings->SetAutoSave(TRUE);
-        lstrcpynA(m_pMain->m_szPendingFileName, Stem().c_str(), sizeof m_pMain->m_szPendingFileName);
-        lstrcpynA(m_pMain->m_szPendingFolder, Location().c_str(), sizeof m_pMain->m_szPendingFolder);
-        g_pSettings->m_nNumberFrom = Number();
+        StoreTarget();
     } else {
         m_pMain->m_bAutoSaveOn = FALSE;
         g_pSettings->SetAutoSave(FALSE);

@@ -32,10 +32,8 @@ void CSaveDlg::OnLocationKillFocus()
 
 void CSaveDlg::OnOK()
 {
-    lstrcpynA(m_pMain->m_szPendingFileName, Stem().c_str(), sizeof m_pMain->m_szPendingFileName);
-    lstrcpynA(m_pMain->m_szPendingFolder, Location().c_str(), sizeof m_pMain->m_szPendingFolder);
+    StoreTarget();
     StoreTypeAndCompression();
-    g_pSettings->m_nNumberFrom = Number();
     EndDialog(IDOK);
 }
 

@@ -117,6 +117,13 @@ void CSaveTargetDlg::StoreTypeAndCompression()
     g_pSettings->m_nFileType = m_cbFileType.GetCurSel();
 }
 
+void CSaveTargetDlg::StoreTarget()
+{
+    lstrcpynA(m_pMain->m_szPendingFileName, Stem().c_str(), sizeof m_pMain->m_szPendingFileName);
+    lstrcpynA(m_pMain->m_szPendingFolder, Location().c_str(), sizeof m_pMain->m_szPendingFolder);
+    g_pSettings->m_nNumberFrom = Number();
+}
+
 std::string CSaveTargetDlg::Location() const
 {
     return ItemText(*this, IDC_LOCATION, 255);

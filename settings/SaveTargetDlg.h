@@ -34,6 +34,9 @@ protected:
     void FillCompressionList(int nFileType);
     // Stores the chosen file type and compression in the settings.
     void StoreTypeAndCompression();
+    // Hands the stem and the location to the main window, where they wait for
+    // their checks, and stores the starting number at once.
+    void StoreTarget();
     std::string Location() const;
     std::string Stem() const;
     int Number() const;
