@@ -1,6 +1,7 @@
 // Keyboard and mouse on the main window: Alt mnemonics, Escape, Clear, Restore
 // Defaults; and a picture of the window for a person to look at.
 #include "Cases.h"
+#include "../scan/ScanHelpers.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -199,48 +200,12 @@ std::string ArtifactFolder()
     return WindowsPath(v ? v : "");
 }
 
-// Copies the window's screen area into a 24-bit BMP file; returns the number of colours.
+// Copies the window's screen area into a BMP file; returns the number of colours.
 size_t SaveWindowPicture(HWND h, const std::string& path)
 {
-    RECT rc;
-    ::GetWindowRect(h, &rc);
-    int w = rc.right - rc.left, ht = rc.bottom - rc.top;
-    BITMAPINFOHEADER bih = {};
-    bih.biSize = sizeof bih;
-    bih.biWidth = w;
-    bih.biHeight = ht;
-    bih.biPlanes = 1;
-    bih.biBitCount = 24;
-    int stride = (w * 3 + 3) & ~3;
-    bih.biSizeImage = stride * ht;
-    void* bits = nullptr;
-    HDC hScreen = ::GetDC(nullptr);
-    HDC hMem = ::CreateCompatibleDC(hScreen);
-    HBITMAP hBmp = ::CreateDIBSection(hScreen, reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(hMem, hBmp);
-    ::BitBlt(hMem, 0, 0, w, ht, hScreen, rc.left, rc.top, SRCCOPY);
-    ::GdiFlush();
-    Bytes file(14 + sizeof bih + bih.biSizeImage);
-    BITMAPFILEHEADER bfh = {};
-    bfh.bfType = 0x4D42;
-    bfh.bfSize = (DWORD)file.size();
-    bfh.bfOffBits = 14 + sizeof bih;
-    memcpy(&file[0], &bfh, 14);
-    memcpy(&file[14], &bih, sizeof bih);
-    memcpy(&file[14 + sizeof bih], bits, bih.biSizeImage);
-    std::set<unsigned> colours;
-    const unsigned char* p = static_cast<const unsigned char*>(bits);
-    for (int y = 0; y < ht; ++y)
-        for (int x = 0; x < w; ++x) {
-            const unsigned char* q = p + y * stride + x * 3;
-            colours.insert(q[0] | q[1] << 8 | q[2] << 16);
-        }
-    ::SelectObject(hMem, old);
-    ::DeleteObject(hBmp);
-    ::DeleteDC(hMem);
-    ::ReleaseDC(nullptr, hScreen);
-    CHECK(WriteFileBytes(path, file));
-    return colours.size();
+    scantest::Pixels p = scantest::CaptureWindow(h);
+    CHECK(scantest::SaveBmp(p, path));
+    return std::set<uint32_t>(p.px.begin(), p.px.end()).size();
 }
 
 // Without a window manager Wine leaves the caption undrawn unless it decorates

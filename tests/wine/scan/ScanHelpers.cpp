@@ -188,15 +188,14 @@ Bytes SettingsRecord(int scanRange)
     return b;
 }
 
-Pixels CaptureClient(HWND hWnd)
+namespace {
+// The screen's pixels in a rectangle of screen coordinates.
+Pixels CaptureScreen(const RECT& rc)
 {
     Pixels p;
-    RECT rc;
-    ::GetClientRect(hWnd, &rc);
-    POINT origin = {0, 0};
-    ::ClientToScreen(hWnd, &origin);
-    p.width = rc.right;
-    p.height = rc.bottom;
+    const POINT origin = {rc.left, rc.top};
+    p.width = rc.right - rc.left;
+    p.height = rc.bottom - rc.top;
     if (p.width <= 0 || p.height <= 0)
         return p;
     p.px.resize((size_t)p.width * p.height);
@@ -221,6 +220,22 @@ Pixels CaptureClient(HWND hWnd)
     ::DeleteDC(hMem);
     ::ReleaseDC(nullptr, hScreen);
     return p;
+}
+} // namespace
+
+Pixels CaptureClient(HWND hWnd)
+{
+    RECT rc;
+    ::GetClientRect(hWnd, &rc);
+    ::MapWindowPoints(hWnd, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    return CaptureScreen(rc);
+}
+
+Pixels CaptureWindow(HWND hWnd)
+{
+    RECT rc;
+    ::GetWindowRect(hWnd, &rc);
+    return CaptureScreen(rc);
 }
 
 Pixels SettledCapture(HWND hWnd)

@@ -72,6 +72,7 @@ struct Pixels {
     uint32_t At(int x, int y) const { return px[(size_t)y * width + x]; }
 };
 Pixels CaptureClient(HWND hWnd);
+Pixels CaptureWindow(HWND hWnd);   // frame and caption included
 // Writes the capture as a 24-bit BMP file (for looking at a failure).
 bool SaveBmp(const Pixels& p, const std::string& path);
 
