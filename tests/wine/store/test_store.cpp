@@ -53,8 +53,18 @@ HANDLE Spawn(const std::string& args)
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    // Under Wine CreateProcess has once failed here for no reason the test
+    // could see: ask again until the deadline, and say why when it keeps failing.
+    DWORD err = 0;
+    if (!WaitFor([&] {
+            if (::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+                return true;
+            err = ::GetLastError();
+            return false;
+        }, 10000)) {
+        fprintf(stderr, "CreateProcess failed (%lu): %s\n", err, cmd.c_str());
         return nullptr;
+    }
     ::CloseHandle(pi.hThread);
     return pi.hProcess;
 }

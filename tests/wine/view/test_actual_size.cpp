@@ -138,8 +138,12 @@ void FocusShowPage(Session& s)
     ::GetWindowRect(hEdit, &rc);
     POINT pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
     ::ScreenToClient(s.Display(), &pt);
-    s.Click(pt.x, pt.y);
-    CHECK(WaitFor([&] { return FocusOf(s.Main()) == hEdit; }, 5000));
+    // Under Wine a click has once failed to give the field the focus: click
+    // again until it has it.
+    CHECK(WaitFor([&] {
+        s.Click(pt.x, pt.y);
+        return WaitFor([&] { return FocusOf(s.Main()) == hEdit; }, 2000);
+    }, 8000));
     Tap(VK_HOME);
     Key(VK_SHIFT, true);
     Tap(VK_END);
