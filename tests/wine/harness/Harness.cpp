@@ -417,20 +417,20 @@ void TypeText(const char* text)
 void MouseClicks(int x, int y, int count)
 {
     const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
-    std::vector<INPUT> in;
-    INPUT move = {};
-    move.type = INPUT_MOUSE;
-    move.mi.dx = (LONG)(((long long)x * 65535 + cx / 2) / (cx - 1));
-    move.mi.dy = (LONG)(((long long)y * 65535 + cy / 2) / (cy - 1));
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    in.push_back(move);
+    // Every event carries the point: a button event without one goes wherever
+    // the pointer is by then, and Wine may still move it for an earlier warp.
+    INPUT at = {};
+    at.type = INPUT_MOUSE;
+    at.mi.dx = (LONG)(((long long)x * 65535 + cx / 2) / (cx - 1));
+    at.mi.dy = (LONG)(((long long)y * 65535 + cy / 2) / (cy - 1));
+    at.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    std::vector<INPUT> in(1, at);
     for (int i = 0; i < count; ++i) {
-        INPUT b = {};
-        b.type = INPUT_MOUSE;
-        b.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        in.push_back(b);
-        b.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        in.push_back(b);
+        for (DWORD button : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+            INPUT b = at;
+            b.mi.dwFlags |= button;
+            in.push_back(b);
+        }
     }
     ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
 }
