@@ -30,11 +30,19 @@ bool IsGrayRamp(const ImageView& v) {
 
 int Luma(const Rgb& c) { return 299 * c.r + 587 * c.g + 114 * c.b; }
 
+// The BITMAPINFOHEADER and its V2 to V5 extensions, which keep its first 40 bytes.
+bool KnownHeaderSize(uint32_t size, bool acceptLonger) {
+  if (size == kInfoHeaderSize) return true;
+  return acceptLonger && (size == 52 || size == 56 || size == 108 || size == 124);
+}
+
 // Header and colour table; `pixels` and `available` say where the rows are.
 DibError Describe(const uint8_t* dib, size_t dibSize, const uint8_t* pixels, size_t available,
-                  ImageView* out) {
+                  ImageView* out, bool acceptLonger) {
   if (dibSize < kInfoHeaderSize) return DibError::Truncated;
-  if (GetLe32(dib) != kInfoHeaderSize) return DibError::BadHeader;
+  const uint32_t headerSize = GetLe32(dib);
+  if (!KnownHeaderSize(headerSize, acceptLonger)) return DibError::BadHeader;
+  if (dibSize < headerSize) return DibError::Truncated;
   DibHeader h = ReadInfoHeader(dib);
   if (h.planes != 1) return DibError::BadHeader;
   if (h.compression != 0) return DibError::Unsupported;
@@ -44,13 +52,13 @@ DibError Describe(const uint8_t* dib, size_t dibSize, const uint8_t* pixels, siz
     return DibError::BadHeader;
 
   size_t entries = PaletteEntries(h);
-  if (dibSize - kInfoHeaderSize < entries * 4) return DibError::Truncated;
+  if (dibSize - headerSize < entries * 4) return DibError::Truncated;
   ImageView v;
   v.width = static_cast<uint32_t>(h.width);
   v.height = static_cast<uint32_t>(height);
   v.xPelsPerMeter = h.xPelsPerMeter;
   v.yPelsPerMeter = h.yPelsPerMeter;
-  const uint8_t* table = dib + kInfoHeaderSize;
+  const uint8_t* table = dib + headerSize;
   for (size_t i = 0; i < entries; ++i)
     v.palette[i] = Rgb{table[4 * i + 2], table[4 * i + 1], table[4 * i]};
   v.paletteSize = static_cast<uint16_t>(entries);
@@ -114,14 +122,15 @@ void WriteInfoHeader(const DibHeader& h, uint8_t* p) {
   PutLe32(p + 36, h.clrImportant);
 }
 
-DibError ParseDib(const uint8_t* data, size_t size, ImageView* out) {
+DibError ParseDib(const uint8_t* data, size_t size, ImageView* out, bool acceptLongerHeaders) {
   if (data == nullptr || size < kInfoHeaderSize) return DibError::Truncated;
-  if (GetLe32(data) != kInfoHeaderSize) return DibError::BadHeader;
+  const uint32_t headerSize = GetLe32(data);
+  if (!KnownHeaderSize(headerSize, acceptLongerHeaders)) return DibError::BadHeader;
   DibHeader h = ReadInfoHeader(data);
-  size_t offset = kInfoHeaderSize + PaletteEntries(h) * 4;
+  size_t offset = headerSize + PaletteEntries(h) * 4;
   if (h.bitCount != 1 && h.bitCount != 8 && h.bitCount != 24) return DibError::Unsupported;
   if (offset > size) return DibError::Truncated;
-  return Describe(data, size, data + offset, size - offset, out);
+  return Describe(data, size, data + offset, size - offset, out, acceptLongerHeaders);
 }
 
 DibError ParseBmp(const uint8_t* data, size_t size, ImageView* out) {
@@ -131,8 +140,8 @@ DibError ParseBmp(const uint8_t* data, size_t size, ImageView* out) {
   if (offBits < kFileHeaderSize + kInfoHeaderSize) return DibError::BadHeader;
   const uint8_t* dib = data + kFileHeaderSize;
   size_t dibSize = size - kFileHeaderSize;
-  if (offBits > size) return Describe(dib, dibSize, nullptr, 0, out);
-  return Describe(dib, dibSize, data + offBits, size - offBits, out);
+  if (offBits > size) return Describe(dib, dibSize, nullptr, 0, out, false);
+  return Describe(dib, dibSize, data + offBits, size - offBits, out, false);
 }
 
 Resolution ResolutionFromPelsPerMeter(int32_t pelsPerMeter) {

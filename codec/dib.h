@@ -39,8 +39,10 @@ enum class DibError {
 };
 
 // Checks a packed DIB of `size` bytes and gives a view of its pixels.
-// Rows start right after the colour table.
-DibError ParseDib(const uint8_t* data, size_t size, ImageView* out);
+// Rows start right after the colour table. Page files carry the 40-byte
+// header only; scanners may deliver the longer V4 and V5 headers, which
+// `acceptLongerHeaders` lets through (their extra fields are not used).
+DibError ParseDib(const uint8_t* data, size_t size, ImageView* out, bool acceptLongerHeaders = false);
 
 // The same for a whole BMP file; rows start at the file header's bfOffBits.
 DibError ParseBmp(const uint8_t* data, size_t size, ImageView* out);
