@@ -163,6 +163,42 @@ struct TW_ENTRYPOINT {
     DSM_MEMUNLOCK DSM_MemUnlock;
 };
 
+struct TW_MEMORY {
+    TW_UINT32 Flags;
+    TW_UINT32 Length;
+    TW_MEMREF TheMem;
+};
+
+struct TW_SETUPMEMXFER {
+    TW_UINT32 MinBufSize;
+    TW_UINT32 MaxBufSize;
+    TW_UINT32 Preferred;
+};
+
+struct TW_IMAGEMEMXFER {
+    TW_UINT16 Compression;
+    TW_UINT32 BytesPerRow;
+    TW_UINT32 Columns;
+    TW_UINT32 Rows;
+    TW_UINT32 XOffset;
+    TW_UINT32 YOffset;
+    TW_UINT32 BytesWritten;
+    TW_MEMORY Memory;
+};
+
+struct TW_INFO {
+    TW_UINT16 InfoID;
+    TW_UINT16 ItemType;
+    TW_UINT16 NumItems;
+    TW_UINT16 ReturnCode;
+    TW_UINTPTR Item;
+};
+
+struct TW_EXTIMAGEINFO {
+    TW_UINT32 NumInfos;
+    TW_INFO Info[1];
+};
+
 #pragma pack(pop)
 
 #ifdef _WIN64
@@ -171,12 +207,20 @@ static_assert(sizeof(TW_EVENT) == 10, "TW_EVENT layout");
 static_assert(sizeof(TW_ENTRYPOINT) == 44, "TW_ENTRYPOINT layout");
 static_assert(sizeof(TW_CAPABILITY) == 12, "TW_CAPABILITY layout");
 static_assert(sizeof(TW_USERINTERFACE) == 12, "TW_USERINTERFACE layout");
+static_assert(sizeof(TW_MEMORY) == 16, "TW_MEMORY layout");
+static_assert(sizeof(TW_IMAGEMEMXFER) == 42, "TW_IMAGEMEMXFER layout");
+static_assert(sizeof(TW_INFO) == 16, "TW_INFO layout");
 #else
 static_assert(sizeof(TW_IDENTITY) == 156, "TW_IDENTITY layout");
 static_assert(sizeof(TW_EVENT) == 6, "TW_EVENT layout");
 static_assert(sizeof(TW_ENTRYPOINT) == 24, "TW_ENTRYPOINT layout");
 static_assert(sizeof(TW_CAPABILITY) == 8, "TW_CAPABILITY layout");
+static_assert(sizeof(TW_USERINTERFACE) == 8, "TW_USERINTERFACE layout");
+static_assert(sizeof(TW_MEMORY) == 12, "TW_MEMORY layout");
+static_assert(sizeof(TW_IMAGEMEMXFER) == 38, "TW_IMAGEMEMXFER layout");
+static_assert(sizeof(TW_INFO) == 12, "TW_INFO layout");
 #endif
+static_assert(sizeof(TW_SETUPMEMXFER) == 12, "TW_SETUPMEMXFER layout");
 static_assert(sizeof(TW_ONEVALUE) == 6, "TW_ONEVALUE layout");
 static_assert(sizeof(TW_ENUMERATION) == 16, "TW_ENUMERATION layout");
 static_assert(sizeof(TW_RANGE) == 22, "TW_RANGE layout");
@@ -214,6 +258,7 @@ constexpr TW_UINT16 DAT_IMAGELAYOUT = 0x0102;
 constexpr TW_UINT16 DAT_IMAGEMEMXFER = 0x0103;
 constexpr TW_UINT16 DAT_IMAGENATIVEXFER = 0x0104;
 constexpr TW_UINT16 DAT_IMAGEFILEXFER = 0x0105;
+constexpr TW_UINT16 DAT_EXTIMAGEINFO = 0x010b;
 constexpr TW_UINT16 DAT_ENTRYPOINT = 0x0403;
 
 // Messages.
@@ -226,6 +271,8 @@ constexpr TW_UINT16 MSG_GETNEXT = 0x0005;
 constexpr TW_UINT16 MSG_SET = 0x0006;
 constexpr TW_UINT16 MSG_RESET = 0x0007;
 constexpr TW_UINT16 MSG_QUERYSUPPORT = 0x0008;
+constexpr TW_UINT16 MSG_SETCONSTRAINT = 0x000c;
+constexpr TW_UINT16 MSG_RESETALL = 0x0a01;
 constexpr TW_UINT16 MSG_XFERREADY = 0x0101;
 constexpr TW_UINT16 MSG_CLOSEDSREQ = 0x0102;
 constexpr TW_UINT16 MSG_CLOSEDSOK = 0x0103;
@@ -269,9 +316,18 @@ constexpr TW_UINT16 TWCC_CAPUNSUPPORTED = 13;
 constexpr TW_UINT16 TWCC_CAPBADOPERATION = 14;
 constexpr TW_UINT16 TWCC_CAPSEQERROR = 15;
 constexpr TW_UINT16 TWCC_DENIED = 16;
+constexpr TW_UINT16 TWCC_FILEEXISTS = 17;
+constexpr TW_UINT16 TWCC_FILENOTFOUND = 18;
+constexpr TW_UINT16 TWCC_NOTEMPTY = 19;
 constexpr TW_UINT16 TWCC_PAPERJAM = 20;
 constexpr TW_UINT16 TWCC_PAPERDOUBLEFEED = 21;
+constexpr TW_UINT16 TWCC_FILEWRITEERROR = 22;
 constexpr TW_UINT16 TWCC_CHECKDEVICEONLINE = 23;
+constexpr TW_UINT16 TWCC_INTERLOCK = 24;
+constexpr TW_UINT16 TWCC_DAMAGEDCORNER = 25;
+constexpr TW_UINT16 TWCC_FOCUSERROR = 26;
+constexpr TW_UINT16 TWCC_DOCTOOLIGHT = 27;
+constexpr TW_UINT16 TWCC_DOCTOODARK = 28;
 constexpr TW_UINT16 TWCC_NOMEDIA = 29;
 
 // Container types.
@@ -292,6 +348,23 @@ constexpr TW_UINT16 TWTY_UINT32 = 5;
 constexpr TW_UINT16 TWTY_BOOL = 6;
 constexpr TW_UINT16 TWTY_FIX32 = 7;
 constexpr TW_UINT16 TWTY_FRAME = 8;
+constexpr TW_UINT16 TWTY_STR32 = 9;
+constexpr TW_UINT16 TWTY_STR255 = 12;
+constexpr TW_UINT16 TWTY_HANDLE = 15;
+
+// MSG_QUERYSUPPORT flags.
+constexpr TW_INT32 TWQC_GET = 0x0001;
+constexpr TW_INT32 TWQC_SET = 0x0002;
+constexpr TW_INT32 TWQC_GETDEFAULT = 0x0004;
+constexpr TW_INT32 TWQC_GETCURRENT = 0x0008;
+constexpr TW_INT32 TWQC_RESET = 0x0010;
+
+// TW_MEMORY flags.
+constexpr TW_UINT32 TWMF_APPOWNS = 0x0001;
+constexpr TW_UINT32 TWMF_DSMOWNS = 0x0002;
+constexpr TW_UINT32 TWMF_DSOWNS = 0x0004;
+constexpr TW_UINT32 TWMF_POINTER = 0x0008;
+constexpr TW_UINT32 TWMF_HANDLE = 0x0010;
 
 // Capabilities.
 constexpr TW_UINT16 CAP_XFERCOUNT = 0x0001;
@@ -307,16 +380,25 @@ constexpr TW_UINT16 CAP_INDICATORS = 0x100b;
 constexpr TW_UINT16 CAP_PAPERDETECTABLE = 0x100d;
 constexpr TW_UINT16 CAP_UICONTROLLABLE = 0x100e;
 constexpr TW_UINT16 CAP_DEVICEONLINE = 0x100f;
+constexpr TW_UINT16 ICAP_HALFTONES = 0x1109;
+constexpr TW_UINT16 ICAP_IMAGEFILEFORMAT = 0x110c;
 constexpr TW_UINT16 ICAP_ORIENTATION = 0x1110;
 constexpr TW_UINT16 ICAP_PHYSICALWIDTH = 0x1111;
 constexpr TW_UINT16 ICAP_PHYSICALHEIGHT = 0x1112;
+constexpr TW_UINT16 ICAP_FRAMES = 0x1114;
 constexpr TW_UINT16 ICAP_XRESOLUTION = 0x1118;
 constexpr TW_UINT16 ICAP_YRESOLUTION = 0x1119;
 constexpr TW_UINT16 ICAP_BITORDER = 0x111c;
 constexpr TW_UINT16 ICAP_PIXELFLAVOR = 0x111f;
 constexpr TW_UINT16 ICAP_PLANARCHUNKY = 0x1120;
+constexpr TW_UINT16 ICAP_ROTATION = 0x1121;
 constexpr TW_UINT16 ICAP_SUPPORTEDSIZES = 0x1122;
+constexpr TW_UINT16 ICAP_THRESHOLD = 0x1123;
 constexpr TW_UINT16 ICAP_BITDEPTH = 0x112b;
+constexpr TW_UINT16 ICAP_BITDEPTHREDUCTION = 0x112c;
+constexpr TW_UINT16 ICAP_UNDEFINEDIMAGESIZE = 0x112d;
+constexpr TW_UINT16 ICAP_IMAGEFILTER = 0x1146;
+constexpr TW_UINT16 ICAP_AUTOMATICBORDERDETECTION = 0x1150;
 
 // Values of ICAP_PIXELTYPE, ICAP_UNITS, ICAP_XFERMECH, ICAP_COMPRESSION,
 // ICAP_ORIENTATION, ICAP_BITORDER, ICAP_PIXELFLAVOR, ICAP_PLANARCHUNKY.
@@ -324,7 +406,19 @@ constexpr TW_UINT16 TWPT_BW = 0;
 constexpr TW_UINT16 TWPT_GRAY = 1;
 constexpr TW_UINT16 TWPT_RGB = 2;
 constexpr TW_UINT16 TWUN_INCHES = 0;
+constexpr TW_UINT16 TWUN_CENTIMETERS = 1;
+constexpr TW_UINT16 TWUN_PIXELS = 5;
 constexpr TW_UINT16 TWSX_NATIVE = 0;
+constexpr TW_UINT16 TWSX_FILE = 1;
+constexpr TW_UINT16 TWSX_MEMORY = 2;
+constexpr TW_UINT16 TWFF_TIFF = 0;
+constexpr TW_UINT16 TWFF_BMP = 2;
+constexpr TW_UINT16 TWBR_THRESHOLD = 0;
+constexpr TW_UINT16 TWBR_HALFTONE = 1;
+constexpr TW_UINT16 TWBR_DIFFUSION = 3;
+constexpr TW_UINT16 TWIF_NONE = 0;
+constexpr TW_UINT16 TWIF_BANDPASS = 3;
+constexpr TW_UINT16 TWIF_TEXT = TWIF_BANDPASS;
 constexpr TW_UINT16 TWCP_NONE = 0;
 constexpr TW_UINT16 TWOR_ROT0 = 0;
 constexpr TW_UINT16 TWOR_ROT90 = 1;
@@ -334,6 +428,7 @@ constexpr TW_UINT16 TWOR_PORTRAIT = TWOR_ROT0;
 constexpr TW_UINT16 TWOR_LANDSCAPE = TWOR_ROT270;
 constexpr TW_UINT16 TWBO_MSBFIRST = 1;
 constexpr TW_UINT16 TWPF_CHOCOLATE = 0;
+constexpr TW_UINT16 TWPF_VANILLA = 1;
 constexpr TW_UINT16 TWPC_CHUNKY = 0;
 
 // Values of ICAP_SUPPORTEDSIZES.
