@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Makes the lane prefixes: one copy of the prepared test prefix per lane, each
+# started by a Wine server of its own when its first test runs.
+# Usage: lanes.sh PREFIX COUNT
+set -euo pipefail
+base=$1 count=$2
+for ((i = 0; i < count; i++)); do
+  lane="$base-lane$i"
+  rm -rf "$lane"
+  cp -al "$base" "$lane"
+  # Files Wine rewrites are copied, not shared through hard links.
+  for f in "$lane"/*.reg; do cp --remove-destination "$base/$(basename "$f")" "$f"; done
+done
