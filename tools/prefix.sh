@@ -6,8 +6,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/wine-env.sh"
-export WINEPREFIX=$1
-bin=$2
+mkdir -p "$1"
+export WINEPREFIX=$(cd "$1" && pwd)  # Wine takes only an absolute prefix path
+bin=$(cd "$2" && pwd) || { echo "no program folder $2" >&2; exit 1; }
 product=${3-"Pagewell QX720KTR"}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"

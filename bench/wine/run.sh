@@ -6,6 +6,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build/win64}
+[ -d "$build/bin" ] || { echo "no build in $build: build first with tools/build.sh win64" >&2; exit 1; }
+build=$(cd "$build" && pwd)  # Wine takes only an absolute prefix path
+[ -n "${DISPLAY-}" ] || { echo "needs a display: run it under xvfb-run -a -s \"-screen 0 1280x1024x24\"" >&2; exit 1; }
 . "$root/tools/wine-env.sh"
 cmake --build "$build" --target test_bench_scan test_bench_pages >/dev/null
 export WINEPREFIX=$build/wine/bench-prefix
