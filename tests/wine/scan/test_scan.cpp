@@ -306,12 +306,12 @@ void FailedTransfer()
     CHECK(PageFilesPresent().empty());
 }
 
-// The scan stops early at the scanner (a jam, a cancel): the pages that came
-// through before it are the batch.
+// The scan stops early at the scanner (a jam, a cancel at the next page): the
+// pages that came through before it are the batch.
 void StoppedEarly(const char* tag, const char* control, int nPages)
 {
     CHECK(RemovePageFiles());
-    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}, {control, (DWORD)nPages}});
+    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}, {control, (DWORD)nPages + 1}});
     Session s(tag, kRangeBatch);
     CHECK(s.Start());
     s.PressScan();
@@ -396,9 +396,9 @@ int main(int argc, char** argv)
         {"show_driver_scan", ShowDriverScan},
         {"unwritable_page_scan", [] { UnwritablePage(false); }},
         {"unwritable_page_driver", [] { UnwritablePage(true); }},
-        {"jam_after_3", [] { StoppedEarly("jam", "JamAfter", 3); }},
+        {"jam_after_3", [] { StoppedEarly("jam", "JamAt", 3); }},
         {"failed_transfer", FailedTransfer},
-        {"cancel_after_4", [] { StoppedEarly("cancel", "CancelAfter", 4); }},
+        {"cancel_after_4", [] { StoppedEarly("cancel", "CancelAt", 4); }},
     };
     // Only when asked for: it needs a small file system mounted for it.
     if (argc > 1) {

@@ -18,8 +18,8 @@ const char kScannerKey[] = "Software\\Tolvix\\VirtualScanner";
 struct Scenario {
     const char* name;
     int sheets = 9;
-    int jamAfter = 0;
-    int cancelAfter = 0;
+    int jamAt = 0;
+    int cancelAt = 0;
     int failAt = 0;
     int divisor = 16;
     int pages = -1;
@@ -65,8 +65,8 @@ void SetScanner(const Scenario& sc)
         return;
     }
     SetDword(key, "Sheets", sc.sheets);
-    SetDword(key, "JamAfter", sc.jamAfter);
-    SetDword(key, "CancelAfter", sc.cancelAfter);
+    SetDword(key, "JamAt", sc.jamAt);
+    SetDword(key, "CancelAt", sc.cancelAt);
     SetDword(key, "FailAt", sc.failAt);
     SetDword(key, "PageDivisor", sc.divisor);
     RegCloseKey(key);
@@ -272,7 +272,7 @@ int main(int argc, char** argv)
 
     // The sheets before a jam are a batch: a normal end.
     s = Scenario{"paper jam after page 3"};
-    s.jamAfter = 3;
+    s.jamAt = 4;
     s.images = 3;
     s.endArg = 1;
     scenarios.push_back(s);
@@ -284,7 +284,7 @@ int main(int argc, char** argv)
     scenarios.push_back(s);
 
     s = Scenario{"cancel at the scanner after page 4"};
-    s.cancelAfter = 4;
+    s.cancelAt = 5;
     s.images = 4;
     scenarios.push_back(s);
 
