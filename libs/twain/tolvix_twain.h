@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <stddef.h>
 #include <stdint.h>
 
 typedef int8_t TW_INT8;
@@ -201,8 +202,9 @@ struct TW_EXTIMAGEINFO {
 
 #pragma pack(pop)
 
+static_assert(sizeof(TW_IDENTITY) == 156 && offsetof(TW_IDENTITY, ProductName) == 122, "TW_IDENTITY layout");
+// Records that hold pointers or handles: the 64-bit size, then the 32-bit one.
 #ifdef _WIN64
-static_assert(sizeof(TW_IDENTITY) == 156, "TW_IDENTITY layout");
 static_assert(sizeof(TW_EVENT) == 10, "TW_EVENT layout");
 static_assert(sizeof(TW_ENTRYPOINT) == 44, "TW_ENTRYPOINT layout");
 static_assert(sizeof(TW_CAPABILITY) == 12, "TW_CAPABILITY layout");
@@ -211,7 +213,6 @@ static_assert(sizeof(TW_MEMORY) == 16, "TW_MEMORY layout");
 static_assert(sizeof(TW_IMAGEMEMXFER) == 42, "TW_IMAGEMEMXFER layout");
 static_assert(sizeof(TW_INFO) == 16, "TW_INFO layout");
 #else
-static_assert(sizeof(TW_IDENTITY) == 156, "TW_IDENTITY layout");
 static_assert(sizeof(TW_EVENT) == 6, "TW_EVENT layout");
 static_assert(sizeof(TW_ENTRYPOINT) == 24, "TW_ENTRYPOINT layout");
 static_assert(sizeof(TW_CAPABILITY) == 8, "TW_CAPABILITY layout");
