@@ -353,6 +353,32 @@ constexpr TW_UINT16 TWTY_STR32 = 9;
 constexpr TW_UINT16 TWTY_STR255 = 12;
 constexpr TW_UINT16 TWTY_HANDLE = 15;
 
+// Bytes of one item of a container; 0 for a type we do not read.
+inline TW_UINT32 TwItemSize(TW_UINT16 type)
+{
+    switch (type) {
+    case TWTY_INT8:
+    case TWTY_UINT8:
+        return 1;
+    case TWTY_INT16:
+    case TWTY_UINT16:
+    case TWTY_BOOL:
+        return 2;
+    case TWTY_INT32:
+    case TWTY_UINT32:
+    case TWTY_FIX32:
+        return 4;
+    case TWTY_FRAME:
+        return sizeof(TW_FRAME);
+    case TWTY_STR32:
+        return sizeof(TW_STR32);
+    case TWTY_STR255:
+        return sizeof(TW_STR255);
+    default:
+        return 0;
+    }
+}
+
 // MSG_QUERYSUPPORT flags.
 constexpr TW_INT32 TWQC_GET = 0x0001;
 constexpr TW_INT32 TWQC_SET = 0x0002;

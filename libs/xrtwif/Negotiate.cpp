@@ -10,23 +10,11 @@
 
 namespace {
 
+// The numbers among the item types: the only ones negotiated here.
 TW_UINT32 ItemSize(TW_UINT16 type)
 {
-    switch (type) {
-    case TWTY_INT8:
-    case TWTY_UINT8:
-        return 1;
-    case TWTY_INT16:
-    case TWTY_UINT16:
-    case TWTY_BOOL:
-        return 2;
-    case TWTY_INT32:
-    case TWTY_UINT32:
-    case TWTY_FIX32:
-        return 4;
-    default:
-        return 0;  // frames and strings: not numbers
-    }
+    TW_UINT32 n = TwItemSize(type);
+    return n <= 4 ? n : 0;
 }
 
 TW_UINT32 ReadItem(const TW_UINT8* p, TW_UINT16 type)
