@@ -1146,8 +1146,8 @@ TW_UINT16 Source::SetupMemXfer(TW_SETUPMEMXFER* setup)
     if (!setup)
         return Fail(TWCC_BADVALUE);
     // One row of the widest page this source can make, and strips of about 64 KB.
-    Frame area = PhysicalArea();
-    TW_UINT32 width = (TW_UINT32)(area.right * Dpi() + 1);
+    Frame area = PhysicalArea();  // its long side is the widest row of a landscape page
+    TW_UINT32 width = (TW_UINT32)((area.bottom > area.right ? area.bottom : area.right) * Dpi() + 1);
     TW_UINT32 row = (width * (TW_UINT32)m_settings.depth + 31) / 32 * 4;
     setup->MinBufSize = row;
     setup->Preferred = row > 65536 ? row : 65536 / row * row;
