@@ -277,7 +277,7 @@ std::vector<BYTE> MemoryRows(size_t* stride, int* strips)
     TW_SETUPMEMXFER setup = {};
     CHECK_EQ(Ds(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
     CHECK(setup.MinBufSize > 0 && setup.MinBufSize <= setup.Preferred && setup.Preferred <= setup.MaxBufSize);
-    std::vector<BYTE> rows, buffer(setup.MinBufSize * 7);
+    std::vector<BYTE> rows, buffer(setup.MinBufSize);
     TW_UINT16 rc = TWRC_SUCCESS;
     *strips = 0;
     for (TW_UINT32 next = 0; rc == TWRC_SUCCESS && *strips < 10000; ++*strips) {
