@@ -8,7 +8,7 @@ namespace vscan {
 namespace {
 
 const PaperSize kPapers[] = {
-    {0, 8200, 11300},   // no size: the document trimmed to its content
+    {0, 8200, 11300},   // no fixed size: the frame stays as DAT_IMAGELAYOUT set it
     {1, 8268, 11693},   // A4 210 x 297 mm
     {2, 7165, 10118},   // JIS B5 182 x 257 mm
     {3, 8500, 11000},   // US Letter

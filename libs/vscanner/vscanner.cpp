@@ -188,6 +188,12 @@ struct Frame {
     double left, top, right, bottom;
 };
 
+Frame PaperFrame(TW_UINT32 code)
+{
+    const vscan::PaperSize* paper = vscan::FindPaper((TW_UINT16)code);
+    return {0, 0, paper->widthMils / 1000.0, paper->heightMils / 1000.0};
+}
+
 class Source {
 public:
     TW_UINT16 Entry(TW_IDENTITY* pOrigin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF pData);
@@ -221,6 +227,8 @@ private:
     TW_UINT16 ExtImageInfo(TW_EXTIMAGEINFO* ext);
     TW_UINT16 ImageLayout(TW_UINT16 msg, TW_IMAGELAYOUT* layout);
     TW_UINT16 SetFrame(Frame f);
+    TW_FRAME ToTwain(const Frame& f);
+    Frame FromTwain(const TW_FRAME& f);
 
     void InitCapabilities();
     void ResetLayout();
@@ -364,9 +372,22 @@ void Source::ResetLayout()
 {
     Capability* sizes = FindCap(ICAP_SUPPORTEDSIZES);
     sizes->current = sizes->def;
-    const vscan::PaperSize* paper = vscan::FindPaper((TW_UINT16)sizes->def);
-    m_sheet = *paper;
-    m_frame = {0, 0, paper->widthMils / 1000.0, paper->heightMils / 1000.0};
+    m_sheet = *vscan::FindPaper((TW_UINT16)sizes->def);
+    m_frame = PaperFrame(sizes->def);
+}
+
+// Frames travel in the current unit.
+TW_FRAME Source::ToTwain(const Frame& f)
+{
+    double k = UnitsPerInch();
+    return {TwFix32(f.left * k), TwFix32(f.top * k), TwFix32(f.right * k), TwFix32(f.bottom * k)};
+}
+
+Frame Source::FromTwain(const TW_FRAME& f)
+{
+    double k = UnitsPerInch();
+    return {TwFix32ToDouble(f.Left) / k, TwFix32ToDouble(f.Top) / k, TwFix32ToDouble(f.Right) / k,
+            TwFix32ToDouble(f.Bottom) / k};
 }
 
 Frame Source::PhysicalArea() const
@@ -430,8 +451,7 @@ TW_HANDLE Source::OneFrame(const Frame& f)
     if (!h)
         return nullptr;
     auto* p = (TW_UINT8*)Lock(h);
-    double k = UnitsPerInch();
-    TW_FRAME fr = {TwFix32(f.left * k), TwFix32(f.top * k), TwFix32(f.right * k), TwFix32(f.bottom * k)};
+    TW_FRAME fr = ToTwain(f);
     TW_UINT16 type = TWTY_FRAME;
     memcpy(p, &type, sizeof(type));
     memcpy(p + sizeof(type), &fr, sizeof(fr));
@@ -552,8 +572,7 @@ TW_UINT16 Source::GetCapability(TW_UINT16 msg, Capability& c, TW_CAPABILITY* cap
         cap->ConType = TWON_ARRAY;
         cap->hContainer = SupportedCaps();
     } else if (c.id == ICAP_FRAMES) {
-        const vscan::PaperSize* paper = vscan::FindPaper((TW_UINT16)FindCap(ICAP_SUPPORTEDSIZES)->def);
-        Frame def = {0, 0, paper->widthMils / 1000.0, paper->heightMils / 1000.0};
+        Frame def = PaperFrame(FindCap(ICAP_SUPPORTEDSIZES)->def);
         cap->hContainer = OneFrame(msg == MSG_GETDEFAULT ? def : m_frame);
     } else if (c.id == ICAP_PHYSICALWIDTH || c.id == ICAP_PHYSICALHEIGHT) {
         Frame area = PhysicalArea();
@@ -597,11 +616,8 @@ TW_UINT16 Source::SetCapability(Capability& c, TW_CAPABILITY* cap)
     Unlock(cap->hContainer);
     if (!item || itemType != c.type)
         return Fail(TWCC_BADVALUE);
-    if (c.id == ICAP_FRAMES) {
-        double k = UnitsPerInch();
-        return SetFrame({TwFix32ToDouble(frame.Left) / k, TwFix32ToDouble(frame.Top) / k,
-                         TwFix32ToDouble(frame.Right) / k, TwFix32ToDouble(frame.Bottom) / k});
-    }
+    if (c.id == ICAP_FRAMES)
+        return SetFrame(FromTwain(frame));
     return Accept(c, value);
 }
 
@@ -641,15 +657,12 @@ TW_UINT16 Source::Accept(Capability& c, TW_UINT32 value)
             return Fail(TWCC_BADVALUE);
     }
     c.current = value;
-    if (c.id == ICAP_SUPPORTEDSIZES && value != TWSS_NONE) {
-        const vscan::PaperSize* paper = vscan::FindPaper((TW_UINT16)value);
-        if (value == TWSS_MAXSIZE) {
-            m_frame = PhysicalArea();
-        } else {
-            m_frame = {0, 0, paper->widthMils / 1000.0, paper->heightMils / 1000.0};
-            if (paper->code != 0)
-                m_sheet = *paper;
-        }
+    // TWSS_NONE keeps the frame; a paper size is both the frame and the sheet fed.
+    if (c.id == ICAP_SUPPORTEDSIZES && value == TWSS_MAXSIZE) {
+        m_frame = PhysicalArea();
+    } else if (c.id == ICAP_SUPPORTEDSIZES && value != TWSS_NONE) {
+        m_frame = PaperFrame(value);
+        m_sheet = *vscan::FindPaper((TW_UINT16)value);
     }
     return adjusted ? TWRC_CHECKSTATUS : TWRC_SUCCESS;
 }
@@ -1009,14 +1022,9 @@ TW_UINT16 Source::ImageLayout(TW_UINT16 msg, TW_IMAGELAYOUT* layout)
     case MSG_GETDEFAULT: {
         if (m_state < 4 || m_state > 6)
             return SeqError();
-        Frame f = m_frame;
-        if (msg == MSG_GETDEFAULT) {
-            const vscan::PaperSize* paper = vscan::FindPaper((TW_UINT16)FindCap(ICAP_SUPPORTEDSIZES)->def);
-            f = {0, 0, paper->widthMils / 1000.0, paper->heightMils / 1000.0};
-        }
-        double k = UnitsPerInch();
+        Frame f = msg == MSG_GETDEFAULT ? PaperFrame(FindCap(ICAP_SUPPORTEDSIZES)->def) : m_frame;
         *layout = TW_IMAGELAYOUT{};
-        layout->Frame = {TwFix32(f.left * k), TwFix32(f.top * k), TwFix32(f.right * k), TwFix32(f.bottom * k)};
+        layout->Frame = ToTwain(f);
         layout->DocumentNumber = (TW_UINT32)(m_batches ? m_batches : 1);
         layout->PageNumber = (TW_UINT32)m_pagesDone + 1;
         layout->FrameNumber = 1;
@@ -1025,10 +1033,7 @@ TW_UINT16 Source::ImageLayout(TW_UINT16 msg, TW_IMAGELAYOUT* layout)
     case MSG_SET: {
         if (m_state != 4)
             return SeqError();
-        double k = UnitsPerInch();
-        const TW_FRAME& f = layout->Frame;
-        return SetFrame({TwFix32ToDouble(f.Left) / k, TwFix32ToDouble(f.Top) / k, TwFix32ToDouble(f.Right) / k,
-                         TwFix32ToDouble(f.Bottom) / k});
+        return SetFrame(FromTwain(layout->Frame));
     }
     case MSG_RESET:
         if (m_state != 4)
@@ -1146,8 +1151,8 @@ TW_UINT16 Source::SetupMemXfer(TW_SETUPMEMXFER* setup)
     if (!setup)
         return Fail(TWCC_BADVALUE);
     // One row of the widest page this source can make, and strips of about 64 KB.
-    Frame area = PhysicalArea();
-    TW_UINT32 width = (TW_UINT32)(area.right * Dpi() + 1);
+    Frame area = PhysicalArea();  // its long side is the widest row of a landscape page
+    TW_UINT32 width = (TW_UINT32)((area.bottom > area.right ? area.bottom : area.right) * Dpi() + 1);
     TW_UINT32 row = (width * (TW_UINT32)m_settings.depth + 31) / 32 * 4;
     setup->MinBufSize = row;
     setup->Preferred = row > 65536 ? row : 65536 / row * row;

@@ -44,6 +44,9 @@ public:
         p.dpi = kDpi;
         p.divisor = kDivisor;
         p.seed = kSeed;
+        // The settings file's mode, "Text (Error Diffusion)".
+        p.diffusion = true;
+        p.textEmphasis = true;
         m_img = vscan::ScanPage(p, n);
     }
     int Width() const { return (int)m_img.width; }
