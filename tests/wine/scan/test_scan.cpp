@@ -367,7 +367,10 @@ void ScanWithSource(const SourceRow& row)
         ExpectPagesPresentState(s, row.pages);
         ExpectPagesHeld(row.pages);
     } else {
-        CHECK(WaitFor([&] { return ::IsWindowEnabled(s.Main()) && s.ToolEnabled(kCmdPreferences); }, 40000));
+        CHECK(WaitFor([&] {
+            return ::IsWindowEnabled(s.Main()) && s.ToolEnabled(kCmdScan) && s.ToolEnabled(kCmdShowDriver) &&
+                   s.ToolEnabled(kCmdPreferences);
+        }, 40000));
         ExpectNoPagesState(s);
         CHECK(PageFilesPresent().empty());
     }
