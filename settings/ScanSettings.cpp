@@ -76,6 +76,12 @@ UINT PageSizeTextId(int nPageSize)
 
 CScanSettings::CScanSettings()
 {
+    // The record's fields as the file holds them, the same on either build.
+    static_assert(sizeof m_szSaveFolder == kOffStem - kOffFolder && kOffStem + sizeof m_szFileName == 320,
+                  "settings file: folder and stem fields");
+    static_assert(sizeof(int) == 4 && sizeof(BOOL) == 4 && sizeof m_nMode == 4 && sizeof m_bAutoSave == 4,
+                  "settings file: 32-bit integer fields");
+    static_assert(kOffUSLocale + 4 == kRecordSize, "settings file: 392 bytes");
     memset(m_szSaveFolder, 0, sizeof m_szSaveFolder);
     memset(m_szFileName, 0, sizeof m_szFileName);
     memset(m_szWorkFolder, 0, sizeof m_szWorkFolder);

@@ -56,6 +56,8 @@ BOOL RunPrintJob(CViewWnd* pFrame, CPrintDialog& dlg)
         return FALSE;
     }
 
+    // Handed to the printer driver: the platform's own layout on either build.
+    static_assert(sizeof(DOCINFOA) == (sizeof(void*) == 8 ? 40 : 20), "DOCINFO layout");
     DOCINFOA di = {};
     di.cbSize = sizeof di;
     di.lpszDocName = kDocName;

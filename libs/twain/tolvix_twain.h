@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <stddef.h>
 #include <stdint.h>
 
 typedef int8_t TW_INT8;
@@ -201,8 +202,9 @@ struct TW_EXTIMAGEINFO {
 
 #pragma pack(pop)
 
+static_assert(sizeof(TW_IDENTITY) == 156 && offsetof(TW_IDENTITY, ProductName) == 122, "TW_IDENTITY layout");
+// Records that hold pointers or handles: the 64-bit size, then the 32-bit one.
 #ifdef _WIN64
-static_assert(sizeof(TW_IDENTITY) == 156, "TW_IDENTITY layout");
 static_assert(sizeof(TW_EVENT) == 10, "TW_EVENT layout");
 static_assert(sizeof(TW_ENTRYPOINT) == 44, "TW_ENTRYPOINT layout");
 static_assert(sizeof(TW_CAPABILITY) == 12, "TW_CAPABILITY layout");
@@ -211,7 +213,6 @@ static_assert(sizeof(TW_MEMORY) == 16, "TW_MEMORY layout");
 static_assert(sizeof(TW_IMAGEMEMXFER) == 42, "TW_IMAGEMEMXFER layout");
 static_assert(sizeof(TW_INFO) == 16, "TW_INFO layout");
 #else
-static_assert(sizeof(TW_IDENTITY) == 156, "TW_IDENTITY layout");
 static_assert(sizeof(TW_EVENT) == 6, "TW_EVENT layout");
 static_assert(sizeof(TW_ENTRYPOINT) == 24, "TW_ENTRYPOINT layout");
 static_assert(sizeof(TW_CAPABILITY) == 8, "TW_CAPABILITY layout");
@@ -351,6 +352,32 @@ constexpr TW_UINT16 TWTY_FRAME = 8;
 constexpr TW_UINT16 TWTY_STR32 = 9;
 constexpr TW_UINT16 TWTY_STR255 = 12;
 constexpr TW_UINT16 TWTY_HANDLE = 15;
+
+// Bytes of one item of a container; 0 for a type we do not read.
+inline TW_UINT32 TwItemSize(TW_UINT16 type)
+{
+    switch (type) {
+    case TWTY_INT8:
+    case TWTY_UINT8:
+        return 1;
+    case TWTY_INT16:
+    case TWTY_UINT16:
+    case TWTY_BOOL:
+        return 2;
+    case TWTY_INT32:
+    case TWTY_UINT32:
+    case TWTY_FIX32:
+        return 4;
+    case TWTY_FRAME:
+        return sizeof(TW_FRAME);
+    case TWTY_STR32:
+        return sizeof(TW_STR32);
+    case TWTY_STR255:
+        return sizeof(TW_STR255);
+    default:
+        return 0;
+    }
+}
 
 // MSG_QUERYSUPPORT flags.
 constexpr TW_INT32 TWQC_GET = 0x0001;

@@ -49,7 +49,8 @@ struct Application {
     TW_UINT32 id;
     HWND hParent;
     TW_UINT16 condition;
-    std::vector<SourceInfo> sources;
+    bool bListed;                     // sources are found when first asked for
+    std::vector<SourceInfo> sources;  // source n has Id n + 1
     size_t nextSource;
 };
 
@@ -57,7 +58,10 @@ struct Application {
 // applications make their calls from one thread.
 std::vector<Application> g_apps;
 std::vector<OpenSource> g_open;
-TW_UINT32 g_nextId = 1;
+// Applications are numbered apart from the sources (1..N) so that a call is
+// never mistaken for one in the other direction.
+const TW_UINT32 kFirstAppId = 0x1000;
+TW_UINT32 g_nextAppId = kFirstAppId;
 TW_UINT16 g_orphanCondition = TWCC_SUCCESS;
 
 TW_HANDLE WINAPI MemAllocate(TW_UINT32 size)
@@ -117,8 +121,12 @@ bool SameName(const TW_STR32 a, const TW_STR32 b)
     return strncmp(a, b, sizeof(TW_STR32)) == 0;
 }
 
-// Vendor subfolders first: the loose files at the top are often stubs of other
-// systems' managers, and a source installed in its own folder is the likelier choice.
+bool NameLess(const std::string& a, const std::string& b)
+{
+    return _stricmp(a.c_str(), b.c_str()) < 0;
+}
+
+// In each folder its sources first, then its subfolders, both by name.
 void FindSourceFiles(const std::string& folder, std::vector<std::string>& out, int depth)
 {
     if (depth > 4)
@@ -138,12 +146,12 @@ void FindSourceFiles(const std::string& folder, std::vector<std::string>& out, i
             files.push_back(name);
     } while (FindNextFileA(h, &fd));
     FindClose(h);
-    std::sort(dirs.begin(), dirs.end());
-    std::sort(files.begin(), files.end());
-    for (const std::string& d : dirs)
-        FindSourceFiles(folder + "\\" + d, out, depth + 1);
+    std::sort(dirs.begin(), dirs.end(), NameLess);
+    std::sort(files.begin(), files.end(), NameLess);
     for (const std::string& f : files)
         out.push_back(folder + "\\" + f);
+    for (const std::string& d : dirs)
+        FindSourceFiles(folder + "\\" + d, out, depth + 1);
 }
 
 std::vector<SourceInfo> FindSources()
@@ -166,6 +174,7 @@ std::vector<SourceInfo> FindSources()
         if (entry && entry(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GET, &id) == TWRC_SUCCESS &&
             id.ProductName[0]) {
             id.ProductName[sizeof(TW_STR32) - 1] = 0;
+            id.Id = (TW_UINT32)sources.size() + 1;
             sources.push_back({path, id});
         }
         FreeLibrary(h);
@@ -198,9 +207,18 @@ void SaveDefault(const char* name)
     }
 }
 
-// The saved choice when it is still installed, else the first source found.
-const SourceInfo* DefaultSource(const Application& app)
+// Loading every source takes a while: only when an application asks.
+void ListSources(Application& app)
 {
+    if (!app.bListed)
+        app.sources = FindSources();
+    app.bListed = true;
+}
+
+// The saved choice when it is still installed, else the first source found.
+const SourceInfo* DefaultSource(Application& app)
+{
+    ListSources(app);
     if (app.sources.empty())
         return nullptr;
     std::string saved = SavedDefault();
@@ -277,9 +295,8 @@ TW_UINT16 OpenDsm(TW_IDENTITY* pOrigin, TW_MEMREF pData)
         return Fail(FindApp(pOrigin), TWCC_SEQERROR);
     Application app = {};
     app.pIdentity = pOrigin;
-    app.id = g_nextId++;
+    app.id = g_nextAppId++;
     app.hParent = pData ? *(HWND*)pData : nullptr;
-    app.sources = FindSources();
     pOrigin->Id = app.id;
     pOrigin->SupportedGroups |= DF_DSM2;
     g_apps.push_back(app);
@@ -300,17 +317,20 @@ TW_UINT16 OpenDs(Application* app, TW_IDENTITY* pId)
 {
     if (!pId)
         return Fail(app, TWCC_BADVALUE);
+    // By its Id from the list, else by its name, else the default.
+    ListSources(*app);
     const SourceInfo* info = nullptr;
-    if (pId->ProductName[0] == 0) {
+    if (pId->Id >= 1 && pId->Id <= app->sources.size() &&
+        (pId->ProductName[0] == 0 || SameName(app->sources[pId->Id - 1].identity.ProductName, pId->ProductName)))
+        info = &app->sources[pId->Id - 1];
+    for (const SourceInfo& s : app->sources)
+        if (!info && pId->ProductName[0] && SameName(s.identity.ProductName, pId->ProductName))
+            info = &s;
+    if (!info && pId->ProductName[0] == 0)
         info = DefaultSource(*app);
-    } else {
-        for (const SourceInfo& s : app->sources)
-            if (SameName(s.identity.ProductName, pId->ProductName))
-                info = &s;
-    }
     if (!info)
         return Fail(app, TWCC_NODS);
-    for (const OpenSource& s : g_open)
+    for (const OpenSource& s : g_open)  // one copy of a source's module serves one session
         if (SameName(s.identity.ProductName, info->identity.ProductName))
             return Fail(app, TWCC_MAXCONNECTIONS);
 
@@ -322,7 +342,6 @@ TW_UINT16 OpenDs(Application* app, TW_IDENTITY* pId)
         return Fail(app, TWCC_NODS);
     }
     *pId = info->identity;
-    pId->Id = g_nextId++;
     if (pId->SupportedGroups & DF_DS2) {
         TW_ENTRYPOINT e = EntryPoints();
         entry(app->pIdentity, DG_CONTROL, DAT_ENTRYPOINT, MSG_SET, &e);
@@ -359,6 +378,7 @@ TW_UINT16 Identity(Application* app, TW_UINT16 msg, TW_IDENTITY* pId)
 {
     switch (msg) {
     case MSG_GETFIRST:
+        ListSources(*app);
         app->nextSource = 0;
         [[fallthrough]];
     case MSG_GETNEXT:
@@ -380,6 +400,7 @@ TW_UINT16 Identity(Application* app, TW_UINT16 msg, TW_IDENTITY* pId)
     case MSG_USERSELECT: {
         if (!pId)
             return Fail(app, TWCC_BADVALUE);
+        ListSources(*app);
         SelectState st = {app, -1};
         INT_PTR r = DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_SELECTSOURCE), app->hParent,
                                     SelectProc, (LPARAM)&st);
@@ -450,7 +471,7 @@ extern "C" TW_UINT16 WINAPI DSM_Entry(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, 
                                       TW_UINT16 DAT, TW_UINT16 msg, TW_MEMREF pData)
 {
     if (pOrigin) {
-        OpenSource* fromSource = FindOpen(0, pOrigin);
+        OpenSource* fromSource = pDest ? FindOpen(pDest->Id, pOrigin) : nullptr;
         if (fromSource && !FindApp(pOrigin))
             return FromSource(fromSource, DAT, msg);
     }

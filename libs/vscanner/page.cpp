@@ -2,11 +2,13 @@
 
 #include <string.h>
 
+#include <vector>
+
 namespace vscan {
 namespace {
 
 const PaperSize kPapers[] = {
-    {0, 8200, 11300},   // no size: the document trimmed to its content
+    {0, 8200, 11300},   // no fixed size: the frame stays as DAT_IMAGELAYOUT set it
     {1, 8268, 11693},   // A4 210 x 297 mm
     {2, 7165, 10118},   // JIS B5 182 x 257 mm
     {3, 8500, 11000},   // US Letter
@@ -92,76 +94,65 @@ uint32_t Next(uint32_t& state)
     return state;
 }
 
-// Drawing in top-down page coordinates over bottom-up rows.
+// Drawing on a grey page, top-down: paint is never lighter than what lies
+// under it, and text strokes are marked so that text emphasis can find them.
 class Canvas {
 public:
-    Canvas(uint8_t* bits, int width, int height)
-        : m_bits(bits), m_width(width), m_height(height), m_stride(RowBytes(width)) {}
+    Canvas(int width, int height)
+        : m_width(width), m_height(height), m_grey((size_t)width * height, 255), m_strokes((size_t)width * height, 0)
+    {
+    }
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }
+    uint8_t Grey(int x, int y) const { return m_grey[(size_t)y * m_width + x]; }
+    bool Stroke(int x, int y) const { return m_strokes[(size_t)y * m_width + x] != 0; }
 
-    void Ink(int x0, int y0, int x1, int y1)
+    void Fill(int x0, int y0, int x1, int y1, uint8_t level, bool stroke = false)
     {
-        if (x0 < 0)
-            x0 = 0;
-        if (y0 < 0)
-            y0 = 0;
-        if (x1 > m_width)
-            x1 = m_width;
-        if (y1 > m_height)
-            y1 = m_height;
-        if (x0 >= x1 || y0 >= y1)
-            return;
+        x0 = x0 < 0 ? 0 : x0;
+        y0 = y0 < 0 ? 0 : y0;
+        x1 = x1 > m_width ? m_width : x1;
+        y1 = y1 > m_height ? m_height : y1;
         for (int y = y0; y < y1; ++y)
-            InkSpan(m_bits + (size_t)(m_height - 1 - y) * m_stride, x0, x1);
+            for (int x = x0; x < x1; ++x) {
+                size_t i = (size_t)y * m_width + x;
+                if (m_grey[i] > level)
+                    m_grey[i] = level;
+                if (stroke)
+                    m_strokes[i] = 1;
+            }
+    }
+
+    // A band from dark at the left to light at the right.
+    void Gradient(int x0, int y0, int x1, int y1, int from, int to)
+    {
+        for (int x = x0; x < x1; ++x) {
+            int level = from + (to - from) * (x - x0) / (x1 - x0 > 1 ? x1 - x0 - 1 : 1);
+            Fill(x, y0, x + 1, y1, (uint8_t)level);
+        }
     }
 
     // Text in the built-in font; `scale` pixels per font dot. Returns the end x.
-    int Text(int x, int y, const char* s, int scale)
+    int Text(int x, int y, const char* s, int scale, uint8_t level = 0)
     {
         for (; *s; ++s, x += 6 * scale) {
             const uint8_t* rows = GlyphRows(*s);
             if (!rows)
                 continue;
-            for (int r = 0; r < 7; ++r) {
-                uint8_t bits = rows[r];
-                for (int c = 0; c < 5;) {
-                    if (!(bits & (0x10 >> c))) {
-                        ++c;
-                        continue;
-                    }
-                    int run = c;
-                    while (run < 5 && (bits & (0x10 >> run)))
-                        ++run;
-                    Ink(x + c * scale, y + r * scale, x + run * scale, y + (r + 1) * scale);
-                    c = run;
-                }
-            }
+            for (int r = 0; r < 7; ++r)
+                for (int c = 0; c < 5; ++c)
+                    if (rows[r] & (0x10 >> c))
+                        Fill(x + c * scale, y + r * scale, x + (c + 1) * scale, y + (r + 1) * scale, level, true);
         }
         return x;
     }
 
 private:
-    static void InkSpan(uint8_t* row, int x0, int x1)
-    {
-        int b0 = x0 >> 3, b1 = (x1 - 1) >> 3;
-        uint8_t first = (uint8_t)(0xff >> (x0 & 7));
-        uint8_t last = (uint8_t)(0xff << (7 - ((x1 - 1) & 7)));
-        if (b0 == b1) {
-            row[b0] &= (uint8_t)~(first & last);
-            return;
-        }
-        row[b0] &= (uint8_t)~first;
-        if (b1 > b0 + 1)
-            memset(row + b0 + 1, 0, (size_t)(b1 - b0 - 1));
-        row[b1] &= (uint8_t)~last;
-    }
-
-    uint8_t* m_bits;
     int m_width;
     int m_height;
-    int m_stride;
+    std::vector<uint8_t> m_grey;
+    std::vector<uint8_t> m_strokes;
 };
 
 void FormatNumber(char* out, const char* prefix, unsigned n)
@@ -195,24 +186,17 @@ const PaperSize* Papers(size_t* count)
     return kPapers;
 }
 
-void PageSize(const PaperSize& paper, int dpi, bool landscape, int divisor, int* width, int* height)
+
+namespace {
+
+int Pixels(int mils, int dpi, int divisor)
 {
-    if (divisor < 1)
-        divisor = 1;
-    int w = (int)(((long long)paper.widthMils * dpi + 500) / 1000) / divisor;
-    int h = (int)(((long long)paper.heightMils * dpi + 500) / 1000) / divisor;
-    if (w < 1)
-        w = 1;
-    if (h < 1)
-        h = 1;
-    *width = landscape ? h : w;
-    *height = landscape ? w : h;
+    return (int)(((long long)mils * dpi + 500) / 1000) / divisor;
 }
 
-void RenderPage(uint8_t* bits, int width, int height, int dpi, int page, uint32_t seed)
+void DrawDocument(Canvas& cv, int dpi, int page, uint32_t seed)
 {
-    memset(bits, 0xff, (size_t)RowBytes(width) * (size_t)height);
-    Canvas cv(bits, width, height);
+    const int width = cv.Width(), height = cv.Height();
     uint32_t rnd = seed * 2654435761u + (uint32_t)page * 40503u + 1u;
     if (rnd == 0)
         rnd = 1;
@@ -234,11 +218,16 @@ void RenderPage(uint8_t* bits, int width, int height, int dpi, int page, uint32_
     FormatNumber(text, "DOCUMENT ", (unsigned)page);
     cv.Text(margin, y, text, scale * 2);
     y += 16 * scale;
-    cv.Ink(margin, y, right, y + scale);
+    cv.Fill(margin, y, right, y + scale, 0);
     y += 4 * scale;
 
-    // Body text: paragraphs of words, ragged right.
+    // A grey band from dark to light: the modes differ most here.
     int lineHeight = 10 * scale;
+    cv.Gradient(margin, y, right, y + 2 * lineHeight, 24, 232);
+    y += 2 * lineHeight + lineHeight / 2;
+    int bodyTop = y;
+
+    // Body text: paragraphs of words, ragged right.
     int bodyEnd = height - margin - 14 * lineHeight;
     int paragraphs = 4 + (int)(Next(rnd) % 4);
     for (int p = 0; p < paragraphs && y < bodyEnd; ++p) {
@@ -258,6 +247,13 @@ void RenderPage(uint8_t* bits, int width, int height, int dpi, int page, uint32_
         y += lineHeight / 2;
     }
 
+    // A light-grey stamp over the body's right half, lettered in mid grey:
+    // gone at the threshold, dotted by diffusion, solid with text emphasis.
+    int stampLeft = margin + (right - margin) / 2;
+    int stampScale = (right - stampLeft) * 3 / 4 / 24 > 0 ? (right - stampLeft) * 3 / 4 / 24 : 1;
+    cv.Fill(stampLeft, bodyTop, right, bodyTop + 11 * stampScale, 212);
+    cv.Text(stampLeft + (right - stampLeft - 23 * stampScale) / 2, bodyTop + 2 * stampScale, "COPY", stampScale, 150);
+
     // A table of figures: ruled rows and columns.
     int rows = 4 + (int)(Next(rnd) % 4);
     int cols = 4;
@@ -266,11 +262,11 @@ void RenderPage(uint8_t* bits, int width, int height, int dpi, int page, uint32_
     if (tableTop + rows * rowHeight < height - margin - 3 * lineHeight) {
         int colWidth = (right - margin) / cols;
         for (int r = 0; r <= rows; ++r)
-            cv.Ink(margin, tableTop + r * rowHeight, margin + cols * colWidth + scale,
-                   tableTop + r * rowHeight + scale);
+            cv.Fill(margin, tableTop + r * rowHeight, margin + cols * colWidth + scale,
+                    tableTop + r * rowHeight + scale, 0);
         for (int c = 0; c <= cols; ++c)
-            cv.Ink(margin + c * colWidth, tableTop, margin + c * colWidth + scale,
-                   tableTop + rows * rowHeight + scale);
+            cv.Fill(margin + c * colWidth, tableTop, margin + c * colWidth + scale,
+                    tableTop + rows * rowHeight + scale, 0);
         for (int r = 0; r < rows; ++r)
             for (int c = 0; c < cols; ++c) {
                 FormatNumber(text, r == 0 ? "COL " : "", r == 0 ? (unsigned)c + 1 : Next(rnd) % 100000);
@@ -286,6 +282,65 @@ void RenderPage(uint8_t* bits, int width, int height, int dpi, int page, uint32_
     text[len + 2] = 0;
     int textWidth = (int)strlen(text) * 6 * scale;
     cv.Text((width - textWidth) / 2, height - margin / 2 - 7 * scale, text, scale);
+}
+
+}  // namespace
+
+codec::Image ScanPage(const ScanParams& p, int page)
+{
+    const int divisor = p.divisor < 1 ? 1 : p.divisor;
+    int sheetW = Pixels(p.sheetWidthMils, p.dpi, divisor), sheetH = Pixels(p.sheetHeightMils, p.dpi, divisor);
+    Canvas sheet(sheetW < 1 ? 1 : sheetW, sheetH < 1 ? 1 : sheetH);
+    DrawDocument(sheet, p.dpi, page, p.seed);
+
+    // The frame on the scan area; beyond the sheet the scanner sees white.
+    int x0 = Pixels(p.frameMils[0], p.dpi, divisor), y0 = Pixels(p.frameMils[1], p.dpi, divisor);
+    int x1 = Pixels(p.frameMils[2], p.dpi, divisor), y1 = Pixels(p.frameMils[3], p.dpi, divisor);
+    if (x1 <= x0)
+        x1 = x0 + 1;
+    if (y1 <= y0)
+        y1 = y0 + 1;
+    auto inSheet = [&](int x, int y) { return x < sheet.Width() && y < sheet.Height(); };
+    if (p.trim) {
+        int l = x1, t = y1, r = x0, b = y0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (inSheet(x, y) && sheet.Grey(x, y) < 255) {
+                    l = x < l ? x : l;
+                    r = x + 1 > r ? x + 1 : r;
+                    t = y < t ? y : t;
+                    b = y + 1 > b ? y + 1 : b;
+                }
+        if (l < r && t < b) {
+            x0 = l, y0 = t, x1 = r, y1 = b;
+        }
+    }
+    codec::Image grey = codec::MakeImage((uint32_t)(x1 - x0), (uint32_t)(y1 - y0), codec::PixelFormat::Gray8);
+    if (grey.width == 0)
+        return grey;
+    grey.xPelsPerMeter = grey.yPelsPerMeter = (int32_t)(p.dpi * 10000 / 254);
+    for (int y = y0; y < y1; ++y) {
+        uint8_t* row = grey.bits.data() + (size_t)(y - y0) * grey.stride;
+        for (int x = x0; x < x1; ++x) {
+            bool on = inSheet(x, y);
+            uint8_t v = on ? sheet.Grey(x, y) : 255;
+            if (on && p.depth == 1 && p.textEmphasis && sheet.Stroke(x, y))
+                v = 0;
+            row[x - x0] = v;
+        }
+    }
+    codec::Image out = grey;
+    if (p.depth == 1) {
+        out = codec::ToBilevel(grey.View(), p.diffusion ? codec::Halftone::Diffusion : codec::Halftone::Threshold,
+                               (uint8_t)(p.threshold < 0 ? 0 : p.threshold > 255 ? 255 : p.threshold));
+        out.xPelsPerMeter = out.yPelsPerMeter = grey.xPelsPerMeter;
+    }
+    if (p.landscape && out.width) {
+        codec::Image turned = codec::RotateLeft(out.View());
+        turned.xPelsPerMeter = turned.yPelsPerMeter = out.xPelsPerMeter;
+        return turned;
+    }
+    return out;
 }
 
 }  // namespace vscan

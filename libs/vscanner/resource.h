@@ -3,3 +3,4 @@
 
 #define IDD_SCANNER 100
 #define IDC_SHEETS 1001
+#define IDC_BEHAVIOUR 1002

@@ -1,45 +1,68 @@
-// Tolvix Virtual Scanner: a TWAIN data source for a sheet-fed black-and-white
-// document scanner that has no hardware behind it. It keeps the TWAIN state
-// machine strictly (a call in the wrong state fails with TWCC_SEQERROR) and
-// delivers synthetic document pages as native transfers.
+// Tolvix Virtual Scanner: a TWAIN data source for a sheet-fed document scanner
+// that has no hardware behind it. It keeps the TWAIN state machine strictly (a
+// call in the wrong state fails with TWCC_SEQERROR), delivers synthetic pages by
+// native or buffered memory transfer, and can be made to behave like the other
+// sources a user may own (README.md, "The virtual scanner").
 //
-// Test controls, read when the source is opened, from the DWORD values under
-// HKEY_CURRENT_USER\Software\Tolvix\VirtualScanner:
-//   Sheets       sheets in the feeder (default 5)
-//   JamAfter     the feeder jams after this many pages (0: never)
-//   CancelAfter  the user cancels after this many pages (0: never)
-//   FailAt       the transfer of this page fails (0: never)
-//   PageDivisor  page sides are divided by this (default 1; tests use small pages)
-//   Seed         the pages' content seed (0 or absent: a new one per opening),
-//                so that a test can draw the same pages itself
+// Behaviours are read when the source is opened, from the DWORD values under
+// HKEY_CURRENT_USER\Software\Tolvix\VirtualScanner; absent values keep the default.
 #include <windows.h>
 
 #include "tolvix_twain.h"
 #include "page.h"
 #include "resource.h"
 
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
 #include <vector>
 
 namespace {
 
 const char kSettingsKey[] = "Software\\Tolvix\\VirtualScanner";
+const char kProductName[] = "Tolvix Virtual Scanner";
+const char kModuleName[] = "TolvixVScan";
 const UINT WM_VS_START = WM_APP + 1;    // the user (or the application) starts the batch
 const UINT WM_VS_DELIVER = WM_APP + 2;  // a message waits for the application's event loop
 const char kWindowClass[] = "TolvixVirtualScannerNotify";
+
+// Extended image information this source reports, and the answer for the rest.
+constexpr TW_UINT16 TWEI_DOCUMENTNUMBER = 0x123a;
+constexpr TW_UINT16 TWEI_PAGENUMBER = 0x123b;
+constexpr TW_UINT16 TWEI_FRAMENUMBER = 0x123d;
+constexpr TW_UINT16 TWEI_PIXELFLAVOR = 0x123f;
+constexpr TW_UINT16 TWRC_INFONOTSUPPORTED = 8;
 
 HINSTANCE g_hInstance;
 
 struct Settings {
     int sheets = 5;
-    int jamAfter = 0;
-    int cancelAfter = 0;
-    int failAt = 0;
     int divisor = 1;
     DWORD seed = 0;
+    int failAt = 0;          // the transfer of page n fails: TWCC_OPERATIONERROR
+    int jamAt = 0;           // TWCC_PAPERJAM
+    int cancelAt = 0;        // TWRC_CANCEL
+    int doubleFeedAt = 0;    // TWCC_PAPERDOUBLEFEED
+    int closeRequestAt = 0;  // MSG_CLOSEDSREQ after page n
+    int openFails = 0;       // MSG_OPENDS fails with this condition code
+    bool stall = false;
+    bool noFeederSense = false;
+    bool rounding = false;
+    bool fewSizes = false;
+    bool noRotate = false;
+    int depth = 1;
+    int dibForm = 0;
+    bool memoryOnly = false;
 };
+
+// DibForm flags: how the native DIB is laid out.
+constexpr int kDibNoSizeImage = 1;
+constexpr int kDibTopDown = 2;
+constexpr int kDibV5Header = 4;
+constexpr int kDibShortTable = 8;
+constexpr int kDibInverted = 16;
 
 int ReadDword(HKEY key, const char* name, int fallback)
 {
@@ -55,26 +78,65 @@ Settings ReadSettings()
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
         s.sheets = ReadDword(key, "Sheets", s.sheets);
-        s.jamAfter = ReadDword(key, "JamAfter", 0);
-        s.cancelAfter = ReadDword(key, "CancelAfter", 0);
-        s.failAt = ReadDword(key, "FailAt", 0);
         s.divisor = ReadDword(key, "PageDivisor", 1);
         s.seed = (DWORD)ReadDword(key, "Seed", 0);
+        s.failAt = ReadDword(key, "FailAt", 0);
+        s.jamAt = ReadDword(key, "JamAt", 0);
+        s.cancelAt = ReadDword(key, "CancelAt", 0);
+        s.doubleFeedAt = ReadDword(key, "DoubleFeedAt", 0);
+        s.closeRequestAt = ReadDword(key, "CloseRequestAt", 0);
+        s.openFails = ReadDword(key, "OpenFails", 0);
+        s.stall = ReadDword(key, "Stall", 0) != 0;
+        s.noFeederSense = ReadDword(key, "NoFeederSense", 0) != 0;
+        s.rounding = ReadDword(key, "Rounding", 0) != 0;
+        s.fewSizes = ReadDword(key, "FewSizes", 0) != 0;
+        s.noRotate = ReadDword(key, "NoRotate", 0) != 0;
+        s.depth = ReadDword(key, "Depth", 1);
+        s.dibForm = ReadDword(key, "DibForm", 0);
+        s.memoryOnly = ReadDword(key, "Transfer", 0) == 1;
         RegCloseKey(key);
     }
     if (s.sheets < 0)
         s.sheets = 0;
     if (s.divisor < 1)
         s.divisor = 1;
+    if (s.depth != 8 && s.depth != 24)
+        s.depth = 1;
     return s;
 }
 
-// One capability: its item type, its allowed values (empty: any value of the
-// type), the current and default values, and whether applications may set it.
+// A copy of this source installed under another file name stands in for
+// another vendor's scanner when the REG_SZ value "ProductName" names it, so that
+// tests can install two sources side by side. Empty: this is the Pagewell source.
+std::string OtherProductName()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(g_hInstance, path, MAX_PATH);
+    const char* file = strrchr(path, '\\') ? strrchr(path, '\\') + 1 : path;
+    if (_strnicmp(file, kModuleName, strlen(kModuleName)) == 0 && file[strlen(kModuleName)] == '.')
+        return "";
+    char name[sizeof(TW_STR32)] = {};
+    DWORD size = sizeof(name) - 1, type = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        if (RegQueryValueExA(key, "ProductName", nullptr, &type, (BYTE*)name, &size) != ERROR_SUCCESS ||
+            type != REG_SZ)
+            name[0] = 0;
+        RegCloseKey(key);
+    }
+    return name;
+}
+
+// One capability: its item type, how its values are offered (an enumeration of
+// `allowed`, a range, or one value), the current and default values, and
+// whether applications may set it.
+enum class Offer { Enumeration, Range, OneValue };
+
 struct Capability {
     TW_UINT16 id;
     TW_UINT16 type;
-    std::vector<TW_UINT32> allowed;
+    Offer offer;
+    std::vector<TW_UINT32> allowed;  // Enumeration; Range: min, max, step
     TW_UINT32 current;
     TW_UINT32 def;
     bool settable;
@@ -83,6 +145,11 @@ struct Capability {
 TW_UINT32 Fix(double v)
 {
     return TwFix32Bits(TwFix32(v));
+}
+
+double Unfix(TW_UINT32 bits)
+{
+    return TwFix32ToDouble(TwBitsFix32(bits));
 }
 
 TW_UINT32 ItemSize(TW_UINT16 type)
@@ -95,6 +162,8 @@ TW_UINT32 ItemSize(TW_UINT16 type)
     case TWTY_UINT16:
     case TWTY_BOOL:
         return 2;
+    case TWTY_FRAME:
+        return sizeof(TW_FRAME);
     default:
         return 4;
     }
@@ -102,17 +171,27 @@ TW_UINT32 ItemSize(TW_UINT16 type)
 
 void PutItem(TW_UINT8* dst, TW_UINT16 type, TW_UINT32 value)
 {
-    TW_UINT32 n = ItemSize(type);
-    memcpy(dst, &value, n);  // little-endian: the low bytes are the item
+    memcpy(dst, &value, ItemSize(type) < 4 ? ItemSize(type) : 4);  // little-endian: the low bytes are the item
 }
 
 TW_UINT32 GetItem(const TW_UINT8* src, TW_UINT16 type)
 {
     TW_UINT32 v = 0;
-    memcpy(&v, src, ItemSize(type));
+    memcpy(&v, src, ItemSize(type) < 4 ? ItemSize(type) : 4);
     if (type == TWTY_INT16)
         v = (TW_UINT32)(TW_INT32)(TW_INT16)v;
     return v;
+}
+
+// A frame in inches on the scan area.
+struct Frame {
+    double left, top, right, bottom;
+};
+
+Frame PaperFrame(TW_UINT32 code)
+{
+    const vscan::PaperSize* paper = vscan::FindPaper((TW_UINT16)code);
+    return {0, 0, paper->widthMils / 1000.0, paper->heightMils / 1000.0};
 }
 
 class Source {
@@ -133,28 +212,49 @@ private:
     TW_UINT16 Open(TW_IDENTITY* pOrigin, TW_IDENTITY* pId);
     void Close();
     TW_UINT16 CapabilityOp(TW_UINT16 msg, TW_CAPABILITY* cap);
+    TW_UINT16 GetCapability(TW_UINT16 msg, Capability& c, TW_CAPABILITY* cap);
+    TW_UINT16 SetCapability(Capability& c, TW_CAPABILITY* cap);
+    TW_UINT16 Accept(Capability& c, TW_UINT32 value);
     TW_UINT16 UserInterface(TW_UINT16 msg, TW_USERINTERFACE* ui);
     TW_UINT16 PendingXfers(TW_UINT16 msg, TW_PENDINGXFERS* p);
     TW_UINT16 ProcessEvent(TW_EVENT* ev);
+    TW_UINT16 StartTransfer(TW_UINT16 mech);
     TW_UINT16 NativeXfer(TW_HANDLE* pHandle);
+    TW_UINT16 SetupMemXfer(TW_SETUPMEMXFER* setup);
+    TW_UINT16 MemXfer(TW_IMAGEMEMXFER* mem);
+    void TransferDone();
     TW_UINT16 ImageInfo(TW_IMAGEINFO* info);
+    TW_UINT16 ExtImageInfo(TW_EXTIMAGEINFO* ext);
     TW_UINT16 ImageLayout(TW_UINT16 msg, TW_IMAGELAYOUT* layout);
+    TW_UINT16 SetFrame(Frame f);
+    TW_FRAME ToTwain(const Frame& f);
+    Frame FromTwain(const TW_FRAME& f);
 
     void InitCapabilities();
+    void ResetLayout();
     Capability* FindCap(TW_UINT16 id);
-    TW_UINT32 Value(TW_UINT16 id) { return FindCap(id)->current; }
+    TW_UINT32 Value(TW_UINT16 id)
+    {
+        Capability* c = FindCap(id);
+        return c ? c->current : 0;
+    }
     TW_HANDLE Alloc(TW_UINT32 size);
     void* Lock(TW_HANDLE h);
     void Unlock(TW_HANDLE h);
     TW_HANDLE OneValue(TW_UINT16 type, TW_UINT32 value);
+    TW_HANDLE OneFrame(const Frame& f);
     TW_HANDLE Enumeration(const Capability& c);
+    TW_HANDLE Range(const Capability& c);
     TW_HANDLE SupportedCaps();
 
     void StartBatch();
     void Signal(TW_UINT16 msg);
     TW_UINT16 Remaining() const;
-    int Dpi() { return (int)(TwFix32ToDouble(TwBitsFix32(Value(ICAP_XRESOLUTION))) + 0.5); }
-    void CurrentPageSize(int* width, int* height);
+    int Dpi() { return (int)(Unfix(Value(ICAP_XRESOLUTION)) + 0.5); }
+    double UnitsPerInch();
+    Frame PhysicalArea() const;
+    vscan::ScanParams Params();
+    const codec::Image& PendingPage();
     void UpdateDialog();
 
     int m_state = 3;
@@ -170,10 +270,18 @@ private:
     bool m_bShowUI = false;
     TW_UINT16 m_pending = MSG_NULL;  // waits for the application's event loop
     int m_sheetsLeft = 0;
-    int m_pagesDone = 0;       // pages transferred in this session
-    int m_batchLeft = 0;       // transfers still wanted in this batch; -1: until empty
+    int m_pagesDone = 0;  // pages transferred in this session
+    int m_batchLeft = 0;  // transfers still wanted in this batch; -1: until empty
+    int m_batches = 0;    // batches started in this session: the document number
     bool m_bCancelled = false;
+    bool m_bFedInBatch = false;
     uint32_t m_seed = 0;
+    Frame m_frame = {};
+    vscan::PaperSize m_sheet = {};  // the paper in the feeder
+    codec::Image m_page;            // the page of the transfer at hand
+    int m_pageNumber = 0;           // which page m_page is; 0: none
+    bool m_bMemXfer = false;        // a memory transfer is under way
+    uint32_t m_nextRow = 0;
 };
 
 Source g_source;
@@ -190,37 +298,112 @@ INT_PTR CALLBACK ScannerDialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM)
 
 void Source::InitCapabilities()
 {
-    size_t nPapers = 0;
-    const vscan::PaperSize* papers = vscan::Papers(&nPapers);
+    const Settings& s = m_settings;
     std::vector<TW_UINT32> sizes;
-    for (size_t i = 0; i < nPapers; ++i)
-        sizes.push_back(papers[i].code);
-    std::vector<TW_UINT32> dpis = {Fix(200), Fix(300), Fix(400)};
+    if (s.fewSizes) {
+        sizes = {TWSS_USLETTER, TWSS_USLEGAL};
+    } else {
+        size_t nPapers = 0;
+        const vscan::PaperSize* papers = vscan::Papers(&nPapers);
+        for (size_t i = 0; i < nPapers; ++i)
+            sizes.push_back(papers[i].code);
+    }
+    TW_UINT32 defaultSize = s.fewSizes ? TWSS_USLETTER : TWSS_A4;
+    TW_UINT16 pixelType = s.depth == 8 ? TWPT_GRAY : s.depth == 24 ? TWPT_RGB : TWPT_BW;
+    TW_UINT16 mech = s.memoryOnly ? TWSX_MEMORY : TWSX_NATIVE;
+    std::vector<TW_UINT32> mechs = s.memoryOnly ? std::vector<TW_UINT32>{TWSX_MEMORY}
+                                                : std::vector<TW_UINT32>{TWSX_NATIVE, TWSX_MEMORY};
+    Capability xres = {ICAP_XRESOLUTION, TWTY_FIX32, Offer::Enumeration, {Fix(200), Fix(300), Fix(400)},
+                       Fix(200), Fix(200), true};
+    if (s.rounding)
+        xres = {ICAP_XRESOLUTION, TWTY_FIX32, Offer::Range, {Fix(50), Fix(600), Fix(1)}, Fix(200), Fix(200), true};
+    Capability yres = xres;
+    yres.id = ICAP_YRESOLUTION;
+    const Offer E = Offer::Enumeration, O = Offer::OneValue;
     m_caps = {
-        {CAP_XFERCOUNT, TWTY_INT16, {}, 0xffffffff, 0xffffffff, true},
-        {ICAP_PIXELTYPE, TWTY_UINT16, {TWPT_BW}, TWPT_BW, TWPT_BW, true},
-        {ICAP_BITDEPTH, TWTY_UINT16, {1}, 1, 1, true},
-        {ICAP_XRESOLUTION, TWTY_FIX32, dpis, Fix(200), Fix(200), true},
-        {ICAP_YRESOLUTION, TWTY_FIX32, dpis, Fix(200), Fix(200), true},
-        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, sizes, TWSS_A4, TWSS_A4, true},
-        {ICAP_ORIENTATION, TWTY_UINT16, {TWOR_PORTRAIT, TWOR_LANDSCAPE}, TWOR_PORTRAIT, TWOR_PORTRAIT, true},
-        {ICAP_UNITS, TWTY_UINT16, {TWUN_INCHES}, TWUN_INCHES, TWUN_INCHES, true},
-        {ICAP_XFERMECH, TWTY_UINT16, {TWSX_NATIVE}, TWSX_NATIVE, TWSX_NATIVE, true},
-        {ICAP_COMPRESSION, TWTY_UINT16, {TWCP_NONE}, TWCP_NONE, TWCP_NONE, true},
-        {ICAP_BITORDER, TWTY_UINT16, {TWBO_MSBFIRST}, TWBO_MSBFIRST, TWBO_MSBFIRST, true},
-        {ICAP_PIXELFLAVOR, TWTY_UINT16, {TWPF_CHOCOLATE}, TWPF_CHOCOLATE, TWPF_CHOCOLATE, false},
-        {ICAP_PLANARCHUNKY, TWTY_UINT16, {TWPC_CHUNKY}, TWPC_CHUNKY, TWPC_CHUNKY, false},
-        {ICAP_PHYSICALWIDTH, TWTY_FIX32, {}, Fix(9.843), Fix(9.843), false},
-        {ICAP_PHYSICALHEIGHT, TWTY_FIX32, {}, Fix(14.0), Fix(14.0), false},
-        {CAP_FEEDERENABLED, TWTY_BOOL, {1}, 1, 1, true},
-        {CAP_FEEDERLOADED, TWTY_BOOL, {}, 0, 0, false},
-        {CAP_AUTOFEED, TWTY_BOOL, {1}, 1, 1, true},
-        {CAP_PAPERDETECTABLE, TWTY_BOOL, {}, 1, 1, false},
-        {CAP_UICONTROLLABLE, TWTY_BOOL, {}, 1, 1, false},
-        {CAP_DEVICEONLINE, TWTY_BOOL, {}, 1, 1, false},
-        {CAP_INDICATORS, TWTY_BOOL, {0, 1}, 1, 1, true},
-        {CAP_SUPPORTEDCAPS, TWTY_UINT16, {}, 0, 0, false},
+        {CAP_XFERCOUNT, TWTY_INT16, O, {}, 0xffffffff, 0xffffffff, true},
+        {ICAP_PIXELTYPE, TWTY_UINT16, E, {pixelType}, pixelType, pixelType, true},
+        {ICAP_BITDEPTH, TWTY_UINT16, E, {(TW_UINT32)s.depth}, (TW_UINT32)s.depth, (TW_UINT32)s.depth, true},
+        xres,
+        yres,
+        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, E, sizes, defaultSize, defaultSize, true},
+        {ICAP_UNITS, TWTY_UINT16, E, {TWUN_INCHES, TWUN_CENTIMETERS, TWUN_PIXELS}, TWUN_INCHES, TWUN_INCHES, true},
+        {ICAP_XFERMECH, TWTY_UINT16, E, mechs, mech, mech, true},
+        {ICAP_IMAGEFILEFORMAT, TWTY_UINT16, E, {TWFF_BMP}, TWFF_BMP, TWFF_BMP, true},
+        {ICAP_COMPRESSION, TWTY_UINT16, E, {TWCP_NONE}, TWCP_NONE, TWCP_NONE, true},
+        {ICAP_BITORDER, TWTY_UINT16, E, {TWBO_MSBFIRST}, TWBO_MSBFIRST, TWBO_MSBFIRST, true},
+        {ICAP_PIXELFLAVOR, TWTY_UINT16, E, {TWPF_CHOCOLATE, TWPF_VANILLA}, TWPF_CHOCOLATE, TWPF_CHOCOLATE, true},
+        {ICAP_PLANARCHUNKY, TWTY_UINT16, E, {TWPC_CHUNKY}, TWPC_CHUNKY, TWPC_CHUNKY, false},
+        {ICAP_PHYSICALWIDTH, TWTY_FIX32, O, {}, 0, 0, false},
+        {ICAP_PHYSICALHEIGHT, TWTY_FIX32, O, {}, 0, 0, false},
+        {ICAP_FRAMES, TWTY_FRAME, O, {}, 0, 0, true},
+        {CAP_FEEDERENABLED, TWTY_BOOL, E, {1}, 1, 1, true},
+        {CAP_AUTOFEED, TWTY_BOOL, E, {1}, 1, 1, true},
+        {CAP_UICONTROLLABLE, TWTY_BOOL, O, {}, 1, 1, false},
+        {CAP_DEVICEONLINE, TWTY_BOOL, O, {}, 1, 1, false},
+        {CAP_INDICATORS, TWTY_BOOL, E, {0, 1}, 1, 1, true},
+        {CAP_SUPPORTEDCAPS, TWTY_UINT16, O, {}, 0, 0, false},
     };
+    if (s.depth == 1) {
+        m_caps.push_back({ICAP_BITDEPTHREDUCTION, TWTY_UINT16, E, {TWBR_THRESHOLD, TWBR_DIFFUSION}, TWBR_THRESHOLD,
+                          TWBR_THRESHOLD, true});
+        m_caps.push_back(
+            {ICAP_THRESHOLD, TWTY_FIX32, Offer::Range, {Fix(0), Fix(255), Fix(1)}, Fix(128), Fix(128), true});
+        m_caps.push_back({ICAP_IMAGEFILTER, TWTY_UINT16, E, {TWIF_NONE, TWIF_TEXT}, TWIF_NONE, TWIF_NONE, true});
+    }
+    if (!s.noRotate) {
+        m_caps.push_back({ICAP_ORIENTATION, TWTY_UINT16, E, {TWOR_PORTRAIT, TWOR_LANDSCAPE}, TWOR_PORTRAIT,
+                          TWOR_PORTRAIT, true});
+        m_caps.push_back({ICAP_ROTATION, TWTY_FIX32, E, {Fix(0), Fix(270)}, Fix(0), Fix(0), true});
+    }
+    if (!s.fewSizes) {
+        m_caps.push_back({ICAP_AUTOMATICBORDERDETECTION, TWTY_BOOL, E, {0, 1}, 0, 0, true});
+        m_caps.push_back({ICAP_UNDEFINEDIMAGESIZE, TWTY_BOOL, E, {0, 1}, 0, 0, true});
+    }
+    if (!s.noFeederSense) {
+        m_caps.push_back({CAP_FEEDERLOADED, TWTY_BOOL, O, {}, 0, 0, false});
+        m_caps.push_back({CAP_PAPERDETECTABLE, TWTY_BOOL, O, {}, 1, 1, false});
+    }
+    ResetLayout();
+}
+
+// The default frame: the default paper at the top left of the scan area.
+void Source::ResetLayout()
+{
+    Capability* sizes = FindCap(ICAP_SUPPORTEDSIZES);
+    sizes->current = sizes->def;
+    m_sheet = *vscan::FindPaper((TW_UINT16)sizes->def);
+    m_frame = PaperFrame(sizes->def);
+}
+
+// Frames travel in the current unit.
+TW_FRAME Source::ToTwain(const Frame& f)
+{
+    double k = UnitsPerInch();
+    return {TwFix32(f.left * k), TwFix32(f.top * k), TwFix32(f.right * k), TwFix32(f.bottom * k)};
+}
+
+Frame Source::FromTwain(const TW_FRAME& f)
+{
+    double k = UnitsPerInch();
+    return {TwFix32ToDouble(f.Left) / k, TwFix32ToDouble(f.Top) / k, TwFix32ToDouble(f.Right) / k,
+            TwFix32ToDouble(f.Bottom) / k};
+}
+
+Frame Source::PhysicalArea() const
+{
+    return m_settings.fewSizes ? Frame{0, 0, 8.5, 14.0} : Frame{0, 0, 9.843, 14.0};
+}
+
+double Source::UnitsPerInch()
+{
+    switch (Value(ICAP_UNITS)) {
+    case TWUN_CENTIMETERS:
+        return 2.54;
+    case TWUN_PIXELS:
+        return Dpi();
+    }
+    return 1.0;
 }
 
 Capability* Source::FindCap(TW_UINT16 id)
@@ -262,6 +445,20 @@ TW_HANDLE Source::OneValue(TW_UINT16 type, TW_UINT32 value)
     return h;
 }
 
+TW_HANDLE Source::OneFrame(const Frame& f)
+{
+    TW_HANDLE h = Alloc((TW_UINT32)(sizeof(TW_UINT16) + sizeof(TW_FRAME)));
+    if (!h)
+        return nullptr;
+    auto* p = (TW_UINT8*)Lock(h);
+    TW_FRAME fr = ToTwain(f);
+    TW_UINT16 type = TWTY_FRAME;
+    memcpy(p, &type, sizeof(type));
+    memcpy(p + sizeof(type), &fr, sizeof(fr));
+    Unlock(h);
+    return h;
+}
+
 TW_HANDLE Source::Enumeration(const Capability& c)
 {
     TW_UINT32 n = (TW_UINT32)c.allowed.size();
@@ -280,6 +477,22 @@ TW_HANDLE Source::Enumeration(const Capability& c)
         if (c.allowed[i] == c.def)
             e->DefaultIndex = i;
     }
+    Unlock(h);
+    return h;
+}
+
+TW_HANDLE Source::Range(const Capability& c)
+{
+    TW_HANDLE h = Alloc(sizeof(TW_RANGE));
+    if (!h)
+        return nullptr;
+    auto* r = (TW_RANGE*)Lock(h);
+    r->ItemType = c.type;
+    r->MinValue = c.allowed[0];
+    r->MaxValue = c.allowed[1];
+    r->StepSize = c.allowed[2];
+    r->DefaultValue = c.def;
+    r->CurrentValue = c.current;
     Unlock(h);
     return h;
 }
@@ -305,87 +518,170 @@ TW_UINT16 Source::CapabilityOp(TW_UINT16 msg, TW_CAPABILITY* cap)
         return SeqError();
     if (!cap)
         return Fail(TWCC_BADVALUE);
-    FindCap(CAP_FEEDERLOADED)->current = m_sheetsLeft > 0;
+    if (msg == MSG_RESETALL) {
+        if (m_state != 4)
+            return SeqError();
+        for (Capability& c : m_caps)
+            if (c.settable)
+                c.current = c.def;
+        ResetLayout();
+        return TWRC_SUCCESS;
+    }
+    if (FindCap(CAP_FEEDERLOADED))
+        FindCap(CAP_FEEDERLOADED)->current = m_sheetsLeft > 0;
     Capability* c = FindCap(cap->Cap);
     if (!c)
         return Fail(TWCC_CAPUNSUPPORTED);
-    bool isEnum = !c->allowed.empty();
     switch (msg) {
     case MSG_QUERYSUPPORT: {
-        // TWQC_GET | GETDEFAULT | GETCURRENT, and SET | RESET where settable.
-        TW_UINT32 flags = 0x0001 | 0x0004 | 0x0008 | (c->settable ? 0x0002 | 0x0010 : 0);
+        TW_INT32 flags = c->id == CAP_SUPPORTEDCAPS ? TWQC_GET : TWQC_GET | TWQC_GETDEFAULT | TWQC_GETCURRENT;
+        if (c->settable)
+            flags |= TWQC_SET | TWQC_RESET;
         cap->ConType = TWON_ONEVALUE;
-        cap->hContainer = OneValue(TWTY_INT32, flags);
+        cap->hContainer = OneValue(TWTY_INT32, (TW_UINT32)flags);
         return cap->hContainer ? TWRC_SUCCESS : Fail(TWCC_LOWMEMORY);
     }
     case MSG_GET:
-        if (c->id == CAP_SUPPORTEDCAPS) {
-            cap->ConType = TWON_ARRAY;
-            cap->hContainer = SupportedCaps();
-        } else if (isEnum) {
-            cap->ConType = TWON_ENUMERATION;
-            cap->hContainer = Enumeration(*c);
-        } else {
-            cap->ConType = TWON_ONEVALUE;
-            cap->hContainer = OneValue(c->type, c->current);
-        }
-        return cap->hContainer ? TWRC_SUCCESS : Fail(TWCC_LOWMEMORY);
     case MSG_GETCURRENT:
     case MSG_GETDEFAULT:
-        if (c->id == CAP_SUPPORTEDCAPS)
-            return Fail(TWCC_CAPBADOPERATION);
-        cap->ConType = TWON_ONEVALUE;
-        cap->hContainer = OneValue(c->type, msg == MSG_GETCURRENT ? c->current : c->def);
-        return cap->hContainer ? TWRC_SUCCESS : Fail(TWCC_LOWMEMORY);
+        return GetCapability(msg, *c, cap);
     case MSG_RESET:
     case MSG_SET: {
         if (!c->settable)
             return Fail(TWCC_CAPBADOPERATION);
         if (m_state != 4)
             return SeqError();
-        if (msg == MSG_RESET) {
+        if (msg == MSG_SET)
+            return SetCapability(*c, cap);
+        if (c->id == ICAP_FRAMES || c->id == ICAP_SUPPORTEDSIZES)
+            ResetLayout();
+        else
             c->current = c->def;
-            cap->ConType = TWON_ONEVALUE;
-            cap->hContainer = OneValue(c->type, c->current);
-            return cap->hContainer ? TWRC_SUCCESS : Fail(TWCC_LOWMEMORY);
-        }
-        if (!cap->hContainer)
-            return Fail(TWCC_BADVALUE);
-        auto* p = (TW_UINT8*)Lock(cap->hContainer);
-        if (!p)
-            return Fail(TWCC_BADVALUE);
-        TW_UINT32 value = 0;
-        TW_UINT16 itemType = *(TW_UINT16*)p;
-        bool ok = true;
-        if (cap->ConType == TWON_ONEVALUE) {
-            value = GetItem(p + offsetof(TW_ONEVALUE, Item), itemType);
-        } else if (cap->ConType == TWON_ENUMERATION) {
-            auto* e = (TW_ENUMERATION*)p;
-            ok = e->CurrentIndex < e->NumItems;
-            if (ok)
-                value = GetItem(e->ItemList + e->CurrentIndex * ItemSize(itemType), itemType);
-        } else {
-            ok = false;
-        }
-        Unlock(cap->hContainer);
-        if (!ok || itemType != c->type)
-            return Fail(TWCC_BADVALUE);
-        if (c->id == CAP_XFERCOUNT) {
-            TW_INT32 count = (TW_INT32)value;
-            if (count == 0 || count < -1)
-                return Fail(TWCC_BADVALUE);
-        } else if (isEnum) {
-            bool found = false;
-            for (TW_UINT32 a : c->allowed)
-                found = found || a == value;
-            if (!found)
-                return Fail(TWCC_BADVALUE);
-        }
-        c->current = value;
-        return TWRC_SUCCESS;
+        return GetCapability(MSG_GETCURRENT, *c, cap);
     }
     }
     return Fail(TWCC_CAPBADOPERATION);
+}
+
+TW_UINT16 Source::GetCapability(TW_UINT16 msg, Capability& c, TW_CAPABILITY* cap)
+{
+    cap->ConType = TWON_ONEVALUE;
+    if (c.id == CAP_SUPPORTEDCAPS) {
+        if (msg != MSG_GET)
+            return Fail(TWCC_CAPBADOPERATION);
+        cap->ConType = TWON_ARRAY;
+        cap->hContainer = SupportedCaps();
+    } else if (c.id == ICAP_FRAMES) {
+        Frame def = PaperFrame(FindCap(ICAP_SUPPORTEDSIZES)->def);
+        cap->hContainer = OneFrame(msg == MSG_GETDEFAULT ? def : m_frame);
+    } else if (c.id == ICAP_PHYSICALWIDTH || c.id == ICAP_PHYSICALHEIGHT) {
+        Frame area = PhysicalArea();
+        double inches = c.id == ICAP_PHYSICALWIDTH ? area.right : area.bottom;
+        cap->hContainer = OneValue(TWTY_FIX32, Fix(inches * UnitsPerInch()));
+    } else if (msg == MSG_GET && c.offer == Offer::Enumeration) {
+        cap->ConType = TWON_ENUMERATION;
+        cap->hContainer = Enumeration(c);
+    } else if (msg == MSG_GET && c.offer == Offer::Range) {
+        cap->ConType = TWON_RANGE;
+        cap->hContainer = Range(c);
+    } else {
+        cap->hContainer = OneValue(c.type, msg == MSG_GETDEFAULT ? c.def : c.current);
+    }
+    return cap->hContainer ? TWRC_SUCCESS : Fail(TWCC_LOWMEMORY);
+}
+
+TW_UINT16 Source::SetCapability(Capability& c, TW_CAPABILITY* cap)
+{
+    if (!cap->hContainer)
+        return Fail(TWCC_BADVALUE);
+    auto* p = (TW_UINT8*)Lock(cap->hContainer);
+    if (!p)
+        return Fail(TWCC_BADVALUE);
+    TW_UINT16 itemType = 0;
+    memcpy(&itemType, p, sizeof(itemType));
+    const TW_UINT8* item = nullptr;
+    if (cap->ConType == TWON_ONEVALUE) {
+        item = p + sizeof(TW_UINT16);
+    } else if (cap->ConType == TWON_ENUMERATION) {
+        auto* e = (TW_ENUMERATION*)p;
+        if (e->CurrentIndex < e->NumItems)
+            item = e->ItemList + e->CurrentIndex * ItemSize(itemType);
+    }
+    TW_UINT32 value = 0;
+    TW_FRAME frame = {};
+    if (item && itemType == TWTY_FRAME)
+        memcpy(&frame, item, sizeof(frame));
+    else if (item)
+        value = GetItem(item, itemType);
+    Unlock(cap->hContainer);
+    if (!item || itemType != c.type)
+        return Fail(TWCC_BADVALUE);
+    if (c.id == ICAP_FRAMES)
+        return SetFrame(FromTwain(frame));
+    return Accept(c, value);
+}
+
+// Takes a value the application asked for, as the source can do it: refused,
+// taken, or (with Rounding) adjusted and answered TWRC_CHECKSTATUS.
+TW_UINT16 Source::Accept(Capability& c, TW_UINT32 value)
+{
+    bool adjusted = false;
+    if (c.id == CAP_XFERCOUNT) {
+        TW_INT32 count = (TW_INT32)value;
+        if (count == 0 || count < -1)
+            return Fail(TWCC_BADVALUE);
+        if (m_settings.rounding && count != -1) {
+            value = 0xffffffff;
+            adjusted = true;
+        }
+    } else if (m_settings.rounding && (c.id == ICAP_XRESOLUTION || c.id == ICAP_YRESOLUTION)) {
+        double dpi = Unfix(value);
+        if (dpi < 50 || dpi > 600)
+            return Fail(TWCC_BADVALUE);
+        double rounded = floor(dpi / 150 + 0.5) * 150;
+        rounded = rounded < 150 ? 150 : rounded;
+        adjusted = rounded != dpi;
+        value = Fix(rounded);
+    } else if (m_settings.rounding && c.id == ICAP_SUPPORTEDSIZES && value == TWSS_MAXSIZE) {
+        value = TWSS_USLEGAL;
+        adjusted = true;
+    } else if (c.offer == Offer::Range) {
+        double v = Unfix(value);
+        if (v < Unfix(c.allowed[0]) || v > Unfix(c.allowed[1]))
+            return Fail(TWCC_BADVALUE);
+    } else if (c.offer == Offer::Enumeration) {
+        bool found = false;
+        for (TW_UINT32 a : c.allowed)
+            found = found || a == value;
+        if (!found)
+            return Fail(TWCC_BADVALUE);
+    }
+    c.current = value;
+    // TWSS_NONE keeps the frame; a paper size is both the frame and the sheet fed.
+    if (c.id == ICAP_SUPPORTEDSIZES && value == TWSS_MAXSIZE) {
+        m_frame = PhysicalArea();
+    } else if (c.id == ICAP_SUPPORTEDSIZES && value != TWSS_NONE) {
+        m_frame = PaperFrame(value);
+        m_sheet = *vscan::FindPaper((TW_UINT16)value);
+    }
+    return adjusted ? TWRC_CHECKSTATUS : TWRC_SUCCESS;
+}
+
+// A frame inside the scan area is taken as it is; one reaching beyond it is
+// clipped to it (TWRC_CHECKSTATUS); one with nothing inside is refused.
+TW_UINT16 Source::SetFrame(Frame f)
+{
+    Frame area = PhysicalArea();
+    Frame c = {f.left < 0 ? 0 : f.left, f.top < 0 ? 0 : f.top, f.right > area.right ? area.right : f.right,
+               f.bottom > area.bottom ? area.bottom : f.bottom};
+    if (c.right - c.left < 0.01 || c.bottom - c.top < 0.01)
+        return Fail(TWCC_BADVALUE);
+    m_frame = c;
+    FindCap(ICAP_SUPPORTEDSIZES)->current = TWSS_NONE;
+    const double eps = 1.0 / 1000;
+    bool clipped = fabs(c.left - f.left) > eps || fabs(c.top - f.top) > eps || fabs(c.right - f.right) > eps ||
+                   fabs(c.bottom - f.bottom) > eps;
+    return clipped ? TWRC_CHECKSTATUS : TWRC_SUCCESS;
 }
 
 TW_UINT16 Source::Open(TW_IDENTITY* pOrigin, TW_IDENTITY* pId)
@@ -394,14 +690,19 @@ TW_UINT16 Source::Open(TW_IDENTITY* pOrigin, TW_IDENTITY* pId)
         return SeqError();
     if (!pOrigin || !pId)
         return Fail(TWCC_BADVALUE);
+    m_settings = ReadSettings();
+    if (m_settings.openFails)
+        return Fail((TW_UINT16)m_settings.openFails);  // switched off, unplugged, busy
     m_app = *pOrigin;
     m_self = *pId;
-    m_settings = ReadSettings();
     m_sheetsLeft = m_settings.sheets;
     m_pagesDone = 0;
     m_batchLeft = 0;
+    m_batches = 0;
     m_bCancelled = false;
     m_pending = MSG_NULL;
+    m_pageNumber = 0;
+    m_bMemXfer = false;
     m_seed = m_settings.seed ? m_settings.seed : GetTickCount();
     InitCapabilities();
 
@@ -428,13 +729,15 @@ void Source::Close()
     UnregisterClassA(kWindowClass, g_hInstance);
     m_bHaveEntry = false;
     m_entry = TW_ENTRYPOINT{};
+    m_page = codec::Image{};
+    m_pageNumber = 0;
     m_state = 3;
 }
 
 TW_UINT16 Source::Identity(TW_IDENTITY* pOrigin, TW_UINT16 msg, TW_IDENTITY* pId)
 {
     switch (msg) {
-    case MSG_GET:
+    case MSG_GET: {
         if (!pId)
             return Fail(TWCC_BADVALUE);
         if (m_state >= 4) {
@@ -443,17 +746,24 @@ TW_UINT16 Source::Identity(TW_IDENTITY* pOrigin, TW_UINT16 msg, TW_IDENTITY* pId
         }
         *pId = TW_IDENTITY{};
         pId->Version.MajorNum = 1;
-        pId->Version.MinorNum = 0;
+        pId->Version.MinorNum = 1;
         pId->Version.Language = TWLG_USA;
         pId->Version.Country = TWCY_USA;
-        strcpy(pId->Version.Info, "1.0");
+        strcpy(pId->Version.Info, "1.1");
         pId->ProtocolMajor = TWON_PROTOCOLMAJOR;
         pId->ProtocolMinor = TWON_PROTOCOLMINOR;
         pId->SupportedGroups = DG_CONTROL | DG_IMAGE | DF_DS2;
         strcpy(pId->Manufacturer, "Tolvix");
-        strcpy(pId->ProductFamily, "Virtual Scanner");
-        strcpy(pId->ProductName, "Tolvix Virtual Scanner");
+        std::string other = OtherProductName();
+        if (other.empty()) {
+            strcpy(pId->ProductFamily, "Pagewell QX");
+            strcpy(pId->ProductName, kProductName);
+        } else {
+            strcpy(pId->ProductFamily, "Tolvix Test Source");
+            strncpy(pId->ProductName, other.c_str(), sizeof(TW_STR32) - 1);
+        }
         return TWRC_SUCCESS;
+    }
     case MSG_OPENDS:
         return Open(pOrigin, pId);
     case MSG_CLOSEDS:
@@ -476,6 +786,7 @@ TW_UINT16 Source::UserInterface(TW_UINT16 msg, TW_USERINTERFACE* ui)
         m_bShowUI = ui->ShowUI != 0;
         m_batchLeft = (TW_INT16)Value(CAP_XFERCOUNT);
         m_bCancelled = false;
+        m_bFedInBatch = false;
         m_state = 5;
         if (m_bShowUI) {
             m_hDialog = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_SCANNER), (HWND)ui->hParent,
@@ -486,7 +797,7 @@ TW_UINT16 Source::UserInterface(TW_UINT16 msg, TW_USERINTERFACE* ui)
             }
             UpdateDialog();
             ShowWindow(m_hDialog, SW_SHOW);
-        } else {
+        } else if (!m_settings.stall) {
             PostMessageA(m_hNotify, WM_VS_START, 0, 0);
         }
         return TWRC_SUCCESS;
@@ -505,8 +816,10 @@ TW_UINT16 Source::UserInterface(TW_UINT16 msg, TW_USERINTERFACE* ui)
 
 TW_UINT16 Source::Remaining() const
 {
-    if (m_bCancelled || m_sheetsLeft <= 0 || m_batchLeft == 0)
+    if (m_bCancelled || m_batchLeft == 0)
         return 0;
+    if (m_sheetsLeft <= 0)  // a feeder that cannot sense paper does not know it is empty
+        return m_settings.noFeederSense && !m_bFedInBatch ? 0xffff : 0;
     if (m_batchLeft < 0)
         return 0xffff;  // until the feeder is empty: the count is not known
     return (TW_UINT16)(m_batchLeft < m_sheetsLeft ? m_batchLeft : m_sheetsLeft);
@@ -516,14 +829,14 @@ void Source::StartBatch()
 {
     if (m_state != 5)
         return;
-    if (m_sheetsLeft <= 0 && !m_bShowUI) {
-        Signal(MSG_CLOSEDSREQ);  // nothing to scan and no dialog to load paper from
+    if (m_sheetsLeft <= 0 && !m_settings.noFeederSense) {
+        if (m_bShowUI)
+            MessageBeep(MB_ICONEXCLAMATION);
+        else
+            Signal(MSG_CLOSEDSREQ);  // nothing to scan and no dialog to load paper from
         return;
     }
-    if (m_sheetsLeft <= 0) {
-        MessageBeep(MB_ICONEXCLAMATION);
-        return;
-    }
+    ++m_batches;
     m_state = 6;
     UpdateDialog();
     Signal(MSG_XFERREADY);
@@ -577,6 +890,17 @@ void Source::UpdateDialog()
     char text[64];
     snprintf(text, sizeof(text), "Sheets in the feeder: %d", m_sheetsLeft);
     SetDlgItemTextA(m_hDialog, IDC_SHEETS, text);
+    const Settings& s = m_settings;
+    std::string how = s.depth == 8 ? "Grey" : s.depth == 24 ? "Colour" : "Black and white";
+    how += ", sheet feeder.";
+    const std::pair<bool, const char*> traits[] = {
+        {s.rounding, " Rounding."}, {s.fewSizes, " Few sizes."},     {s.noRotate, " No rotation."},
+        {s.memoryOnly, " Memory transfer only."}, {s.noFeederSense, " No paper sensor."}, {s.dibForm != 0, " DIB variant."},
+    };
+    for (const auto& t : traits)
+        if (t.first)
+            how += t.second;
+    SetDlgItemTextA(m_hDialog, IDC_BEHAVIOUR, how.c_str());
     EnableWindow(GetDlgItem(m_hDialog, IDOK), m_state == 5);
 }
 
@@ -596,34 +920,96 @@ INT_PTR Source::DialogMessage(HWND, UINT msg, WPARAM wParam)
     return FALSE;
 }
 
-void Source::CurrentPageSize(int* width, int* height)
+vscan::ScanParams Source::Params()
 {
-    const vscan::PaperSize* paper = vscan::FindPaper((TW_UINT16)Value(ICAP_SUPPORTEDSIZES));
-    if (!paper)
-        paper = vscan::FindPaper(TWSS_A4);
-    bool landscape = Value(ICAP_ORIENTATION) == TWOR_LANDSCAPE;
-    vscan::PageSize(*paper, Dpi(), landscape, m_settings.divisor, width, height);
+    vscan::ScanParams p;
+    p.dpi = Dpi();
+    p.divisor = m_settings.divisor;
+    p.seed = m_seed;
+    p.sheetWidthMils = m_sheet.widthMils;
+    p.sheetHeightMils = m_sheet.heightMils;
+    p.frameMils[0] = (int)lround(m_frame.left * 1000);
+    p.frameMils[1] = (int)lround(m_frame.top * 1000);
+    p.frameMils[2] = (int)lround(m_frame.right * 1000);
+    p.frameMils[3] = (int)lround(m_frame.bottom * 1000);
+    p.depth = m_settings.depth == 1 ? 1 : 8;
+    p.diffusion = Value(ICAP_BITDEPTHREDUCTION) == TWBR_DIFFUSION;
+    p.threshold = (int)(Unfix(Value(ICAP_THRESHOLD)) + 0.5);
+    p.textEmphasis = Value(ICAP_IMAGEFILTER) == TWIF_TEXT;
+    p.trim = Value(ICAP_AUTOMATICBORDERDETECTION) || Value(ICAP_UNDEFINEDIMAGESIZE);
+    p.landscape = Value(ICAP_ORIENTATION) == TWOR_LANDSCAPE || Unfix(Value(ICAP_ROTATION)) == 270;
+    return p;
+}
+
+// The page of the transfer at hand (state 7) or the next one (state 6).
+const codec::Image& Source::PendingPage()
+{
+    int page = m_state == 7 && !m_bMemXfer ? m_pagesDone : m_pagesDone + 1;
+    if (m_pageNumber != page) {
+        m_page = vscan::ScanPage(Params(), page);
+        m_pageNumber = page;
+    }
+    return m_page;
 }
 
 TW_UINT16 Source::ImageInfo(TW_IMAGEINFO* info)
 {
-    if (m_state != 6)
+    if (m_state != 6 && m_state != 7)
         return SeqError();
     if (!info)
         return Fail(TWCC_BADVALUE);
-    int w, h;
-    CurrentPageSize(&w, &h);
+    const codec::Image& img = PendingPage();
+    if (!img.width)
+        return Fail(TWCC_LOWMEMORY);
+    int depth = m_settings.depth;
     *info = TW_IMAGEINFO{};
     info->XResolution = TwBitsFix32(Value(ICAP_XRESOLUTION));
     info->YResolution = TwBitsFix32(Value(ICAP_YRESOLUTION));
-    info->ImageWidth = w;
-    info->ImageLength = h;
-    info->SamplesPerPixel = 1;
-    info->BitsPerSample[0] = 1;
-    info->BitsPerPixel = 1;
+    info->ImageWidth = (TW_INT32)img.width;
+    info->ImageLength = (TW_INT32)img.height;
+    info->SamplesPerPixel = depth == 24 ? 3 : 1;
+    for (int i = 0; i < info->SamplesPerPixel; ++i)
+        info->BitsPerSample[i] = depth == 1 ? 1 : 8;
+    info->BitsPerPixel = (TW_INT16)depth;
     info->Planar = FALSE;
-    info->PixelType = TWPT_BW;
+    info->PixelType = (TW_INT16)Value(ICAP_PIXELTYPE);
     info->Compression = TWCP_NONE;
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 Source::ExtImageInfo(TW_EXTIMAGEINFO* ext)
+{
+    if (m_state != 7)
+        return SeqError();
+    if (!ext)
+        return Fail(TWCC_BADVALUE);
+    for (TW_UINT32 i = 0; i < ext->NumInfos; ++i) {
+        TW_INFO& info = ext->Info[i];
+        info.NumItems = 1;
+        info.ReturnCode = TWRC_SUCCESS;
+        switch (info.InfoID) {
+        case TWEI_DOCUMENTNUMBER:
+            info.ItemType = TWTY_UINT32;
+            info.Item = (TW_UINTPTR)m_batches;
+            break;
+        case TWEI_PAGENUMBER:
+            info.ItemType = TWTY_UINT32;
+            info.Item = (TW_UINTPTR)m_pageNumber;
+            break;
+        case TWEI_FRAMENUMBER:
+            info.ItemType = TWTY_UINT32;
+            info.Item = 1;
+            break;
+        case TWEI_PIXELFLAVOR:
+            info.ItemType = TWTY_UINT16;
+            info.Item = (TW_UINTPTR)Value(ICAP_PIXELFLAVOR);
+            break;
+        default:
+            info.NumItems = 0;
+            info.Item = 0;
+            info.ReturnCode = TWRC_INFONOTSUPPORTED;
+        }
+    }
     return TWRC_SUCCESS;
 }
 
@@ -634,80 +1020,201 @@ TW_UINT16 Source::ImageLayout(TW_UINT16 msg, TW_IMAGELAYOUT* layout)
     switch (msg) {
     case MSG_GET:
     case MSG_GETDEFAULT: {
-        if (m_state < 4)
+        if (m_state < 4 || m_state > 6)
             return SeqError();
-        const vscan::PaperSize* paper = vscan::FindPaper((TW_UINT16)Value(ICAP_SUPPORTEDSIZES));
-        bool landscape = Value(ICAP_ORIENTATION) == TWOR_LANDSCAPE;
-        double w = paper ? paper->widthMils / 1000.0 : 8.268, h = paper ? paper->heightMils / 1000.0 : 11.693;
+        Frame f = msg == MSG_GETDEFAULT ? PaperFrame(FindCap(ICAP_SUPPORTEDSIZES)->def) : m_frame;
         *layout = TW_IMAGELAYOUT{};
-        layout->Frame.Left = TwFix32(0);
-        layout->Frame.Top = TwFix32(0);
-        layout->Frame.Right = TwFix32(landscape ? h : w);
-        layout->Frame.Bottom = TwFix32(landscape ? w : h);
-        layout->DocumentNumber = 1;
+        layout->Frame = ToTwain(f);
+        layout->DocumentNumber = (TW_UINT32)(m_batches ? m_batches : 1);
         layout->PageNumber = (TW_UINT32)m_pagesDone + 1;
         layout->FrameNumber = 1;
         return TWRC_SUCCESS;
     }
-    case MSG_SET:
+    case MSG_SET: {
+        if (m_state != 4)
+            return SeqError();
+        return SetFrame(FromTwain(layout->Frame));
+    }
     case MSG_RESET:
-        // The page size follows ICAP_SUPPORTEDSIZES; frames are not offered.
-        return m_state == 4 ? Fail(TWCC_BADVALUE) : SeqError();
+        if (m_state != 4)
+            return SeqError();
+        ResetLayout();
+        return ImageLayout(MSG_GET, layout);
     }
     return Fail(TWCC_BADPROTOCOL);
 }
 
-TW_UINT16 Source::NativeXfer(TW_HANDLE* pHandle)
+// The checks every transfer makes before its first byte: the state, the
+// mechanism negotiated, and the feeder's troubles at this page.
+TW_UINT16 Source::StartTransfer(TW_UINT16 mech)
 {
-    if (m_state != 6)
+    if (m_state != 6 || Value(ICAP_XFERMECH) != mech)
         return SeqError();
-    if (!pHandle)
-        return Fail(TWCC_BADVALUE);
     int page = m_pagesDone + 1;
-    if (m_settings.cancelAfter > 0 && m_pagesDone >= m_settings.cancelAfter) {
+    const Settings& s = m_settings;
+    if (s.cancelAt > 0 && page >= s.cancelAt) {
         m_bCancelled = true;
         m_state = 7;
         return TWRC_CANCEL;
     }
-    if (m_settings.jamAfter > 0 && m_pagesDone >= m_settings.jamAfter)
+    if (m_sheetsLeft <= 0)
+        return Fail(TWCC_NOMEDIA);
+    if (s.jamAt > 0 && page == s.jamAt)
         return Fail(TWCC_PAPERJAM);
-    if (m_settings.failAt > 0 && page == m_settings.failAt)
+    if (s.doubleFeedAt > 0 && page == s.doubleFeedAt)
+        return Fail(TWCC_PAPERDOUBLEFEED);
+    if (s.failAt > 0 && page == s.failAt)
         return Fail(TWCC_OPERATIONERROR);
+    if (!PendingPage().width)
+        return Fail(TWCC_LOWMEMORY);
+    return TWRC_SUCCESS;
+}
 
-    int w, h;
-    CurrentPageSize(&w, &h);
-    size_t stride = (size_t)vscan::RowBytes(w);
-    size_t bitsSize = stride * (size_t)h;
-    size_t total = sizeof(BITMAPINFOHEADER) + 2 * sizeof(RGBQUAD) + bitsSize;
-    HGLOBAL hDib = GlobalAlloc(GMEM_MOVEABLE, total);
+void Source::TransferDone()
+{
+    ++m_pagesDone;
+    --m_sheetsLeft;
+    m_bFedInBatch = true;
+    if (m_batchLeft > 0)
+        --m_batchLeft;
+    m_bMemXfer = false;
+}
+
+TW_UINT16 Source::NativeXfer(TW_HANDLE* pHandle)
+{
+    if (m_settings.memoryOnly)
+        return Fail(TWCC_BADPROTOCOL);  // this source has no native transfer
+    if (!pHandle)
+        return Fail(TWCC_BADVALUE);
+    TW_UINT16 rc = StartTransfer(TWSX_NATIVE);
+    if (rc != TWRC_SUCCESS)
+        return rc;
+    const codec::Image& img = m_page;
+    const int form = m_settings.dibForm, depth = m_settings.depth;
+    const bool inverted = depth == 1 && (form & kDibInverted);
+    const DWORD colours = depth == 1 ? 2 : depth == 8 ? ((form & kDibShortTable) ? 16 : 256) : 0;
+    const DWORD header = (form & kDibV5Header) ? sizeof(BITMAPV5HEADER) : sizeof(BITMAPINFOHEADER);
+    const size_t stride = ((size_t)img.width * depth + 31) / 32 * 4;
+    const size_t bitsSize = stride * img.height;
+    HGLOBAL hDib = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, header + colours * sizeof(RGBQUAD) + bitsSize);
     if (!hDib)
         return Fail(TWCC_LOWMEMORY);
     auto* bih = (BITMAPINFOHEADER*)GlobalLock(hDib);
-    memset(bih, 0, sizeof(*bih));
-    bih->biSize = sizeof(BITMAPINFOHEADER);
-    bih->biWidth = w;
-    bih->biHeight = h;
+    bih->biSize = header;
+    bih->biWidth = (LONG)img.width;
+    bih->biHeight = (form & kDibTopDown) ? -(LONG)img.height : (LONG)img.height;
     bih->biPlanes = 1;
-    bih->biBitCount = 1;
+    bih->biBitCount = (WORD)depth;
     bih->biCompression = BI_RGB;
-    bih->biSizeImage = (DWORD)bitsSize;
-    int dpi = Dpi();
-    bih->biXPelsPerMeter = (LONG)(dpi * 10000 / 254);
+    bih->biSizeImage = (form & kDibNoSizeImage) ? 0 : (DWORD)bitsSize;
+    bih->biXPelsPerMeter = (LONG)(Dpi() * 10000 / 254);
     bih->biYPelsPerMeter = bih->biXPelsPerMeter;
-    bih->biClrUsed = 2;
-    bih->biClrImportant = 2;
-    auto* palette = (RGBQUAD*)(bih + 1);
-    palette[0] = RGBQUAD{0, 0, 0, 0};
-    palette[1] = RGBQUAD{255, 255, 255, 0};
-    vscan::RenderPage((uint8_t*)(palette + 2), w, h, dpi, page, m_seed);
+    bih->biClrUsed = colours;
+    bih->biClrImportant = colours;
+    if (form & kDibV5Header) {
+        auto* v5 = (BITMAPV5HEADER*)bih;
+        v5->bV5CSType = 0x73524742;  // LCS_sRGB
+        v5->bV5Intent = LCS_GM_IMAGES;
+    }
+    auto* palette = (RGBQUAD*)((BYTE*)bih + header);
+    for (DWORD i = 0; i < colours; ++i) {
+        BYTE level = (BYTE)(colours == 2 ? ((i == 1) != inverted ? 255 : 0) : i * 255 / (colours - 1));
+        palette[i] = RGBQUAD{level, level, level, 0};
+    }
+    BYTE* bits = (BYTE*)(palette + colours);
+    for (uint32_t y = 0; y < img.height; ++y) {
+        const uint8_t* src = img.bits.data() + (size_t)y * img.stride;
+        BYTE* dst = bits + stride * ((form & kDibTopDown) ? y : img.height - 1 - y);
+        if (depth == 1) {
+            for (size_t i = 0; i < (img.width + 7) / 8; ++i)
+                dst[i] = inverted ? (BYTE)~src[i] : src[i];
+        } else if (depth == 8) {
+            for (uint32_t x = 0; x < img.width; ++x)
+                dst[x] = colours == 16 ? (BYTE)((src[x] + 8) / 17) : src[x];
+        } else {
+            for (uint32_t x = 0; x < img.width; ++x)
+                dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = src[x];
+        }
+    }
     GlobalUnlock(hDib);
 
     *pHandle = hDib;
-    ++m_pagesDone;
-    --m_sheetsLeft;
-    if (m_batchLeft > 0)
-        --m_batchLeft;
     m_state = 7;
+    TransferDone();
+    return TWRC_XFERDONE;
+}
+
+TW_UINT16 Source::SetupMemXfer(TW_SETUPMEMXFER* setup)
+{
+    if (m_state < 4 || m_state > 6)
+        return SeqError();
+    if (!setup)
+        return Fail(TWCC_BADVALUE);
+    // One row of the widest page this source can make, and strips of about 64 KB.
+    Frame area = PhysicalArea();  // its long side is the widest row of a landscape page
+    TW_UINT32 width = (TW_UINT32)((area.bottom > area.right ? area.bottom : area.right) * Dpi() + 1);
+    TW_UINT32 row = (width * (TW_UINT32)m_settings.depth + 31) / 32 * 4;
+    setup->MinBufSize = row;
+    setup->Preferred = row > 65536 ? row : 65536 / row * row;
+    setup->MaxBufSize = setup->Preferred * 16;
+    return TWRC_SUCCESS;
+}
+
+// Whole rows, top-down, into the application's buffer; the last strip ends the
+// transfer. 1-bit rows follow ICAP_PIXELFLAVOR; colour comes as RGB.
+TW_UINT16 Source::MemXfer(TW_IMAGEMEMXFER* mem)
+{
+    if (!mem)
+        return Fail(TWCC_BADVALUE);
+    if (m_state == 7 && !m_bMemXfer)
+        return SeqError();
+    if (m_state == 6) {
+        TW_UINT16 rc = StartTransfer(TWSX_MEMORY);
+        if (rc != TWRC_SUCCESS)
+            return rc;
+        m_bMemXfer = true;
+        m_nextRow = 0;
+        m_state = 7;
+    } else if (m_state != 7) {
+        return SeqError();
+    }
+    const codec::Image& img = m_page;
+    const int depth = m_settings.depth;
+    const TW_UINT32 rowBytes = (img.width * (TW_UINT32)depth + 31) / 32 * 4;
+    const TW_UINT32 rows = mem->Memory.Length / rowBytes;
+    if (!mem->Memory.TheMem || rows == 0)
+        return Fail(TWCC_BADVALUE);
+    bool isHandle = (mem->Memory.Flags & TWMF_HANDLE) != 0;
+    auto* out = (BYTE*)(isHandle ? Lock((TW_HANDLE)mem->Memory.TheMem) : mem->Memory.TheMem);
+    if (!out)
+        return Fail(TWCC_BADVALUE);
+    TW_UINT32 n = img.height - m_nextRow < rows ? img.height - m_nextRow : rows;
+    const bool vanilla = depth != 24 && Value(ICAP_PIXELFLAVOR) == TWPF_VANILLA;
+    for (TW_UINT32 r = 0; r < n; ++r) {
+        const uint8_t* src = img.bits.data() + (size_t)(m_nextRow + r) * img.stride;
+        BYTE* dst = out + (size_t)r * rowBytes;
+        memset(dst, 0, rowBytes);
+        for (TW_UINT32 x = 0; x < (depth == 1 ? (img.width + 7) / 8 : img.width); ++x) {
+            BYTE v = vanilla ? (BYTE)~src[x] : src[x];
+            if (depth == 24)
+                dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = v;
+            else
+                dst[x] = v;
+        }
+    }
+    if (isHandle)
+        Unlock((TW_HANDLE)mem->Memory.TheMem);
+    mem->Compression = TWCP_NONE;
+    mem->BytesPerRow = rowBytes;
+    mem->Columns = img.width;
+    mem->Rows = n;
+    mem->XOffset = 0;
+    mem->YOffset = m_nextRow;
+    mem->BytesWritten = n * rowBytes;
+    m_nextRow += n;
+    if (m_nextRow < img.height)
+        return TWRC_SUCCESS;
+    TransferDone();
     return TWRC_XFERDONE;
 }
 
@@ -722,21 +1229,24 @@ TW_UINT16 Source::PendingXfers(TW_UINT16 msg, TW_PENDINGXFERS* p)
         p->Count = m_state >= 6 ? Remaining() : 0;
         p->EOJ = 0;
         return TWRC_SUCCESS;
-    case MSG_ENDXFER:
+    case MSG_ENDXFER: {
         if (m_state != 7)
             return SeqError();
+        if (m_bMemXfer) {
+            // Abandoned halfway: the sheet has gone through all the same.
+            TransferDone();
+        }
+        m_page = codec::Image{};
+        m_pageNumber = 0;
         p->Count = Remaining();
         p->EOJ = 0;
         m_state = p->Count ? 6 : 5;
+        // The user pressed Cancel in the progress window while this page went through.
+        if (p->Count && m_settings.closeRequestAt > 0 && m_pagesDone == m_settings.closeRequestAt)
+            Signal(MSG_CLOSEDSREQ);
         break;
+    }
     case MSG_RESET:
-        if (m_state != 6)
-            return SeqError();
-        m_batchLeft = 0;
-        p->Count = 0;
-        p->EOJ = 0;
-        m_state = 5;
-        break;
     case MSG_STOPFEEDER:
         if (m_state != 6)
             return SeqError();
@@ -785,6 +1295,10 @@ TW_UINT16 Source::Entry(TW_IDENTITY* pOrigin, TW_UINT32 dg, TW_UINT16 dat, TW_UI
             return ProcessEvent((TW_EVENT*)pData);
         case DAT_PENDINGXFERS:
             return PendingXfers(msg, (TW_PENDINGXFERS*)pData);
+        case DAT_SETUPMEMXFER:
+            if (msg != MSG_GET)
+                return Fail(TWCC_BADPROTOCOL);
+            return SetupMemXfer((TW_SETUPMEMXFER*)pData);
         case DAT_XFERGROUP:
             if (msg != MSG_GET || !pData)
                 return Fail(TWCC_BADPROTOCOL);
@@ -799,12 +1313,20 @@ TW_UINT16 Source::Entry(TW_IDENTITY* pOrigin, TW_UINT32 dg, TW_UINT16 dat, TW_UI
             if (msg != MSG_GET)
                 return Fail(TWCC_BADPROTOCOL);
             return ImageInfo((TW_IMAGEINFO*)pData);
+        case DAT_EXTIMAGEINFO:
+            if (msg != MSG_GET)
+                return Fail(TWCC_BADPROTOCOL);
+            return ExtImageInfo((TW_EXTIMAGEINFO*)pData);
         case DAT_IMAGELAYOUT:
             return ImageLayout(msg, (TW_IMAGELAYOUT*)pData);
         case DAT_IMAGENATIVEXFER:
             if (msg != MSG_GET)
                 return Fail(TWCC_BADPROTOCOL);
             return NativeXfer((TW_HANDLE*)pData);
+        case DAT_IMAGEMEMXFER:
+            if (msg != MSG_GET)
+                return Fail(TWCC_BADPROTOCOL);
+            return MemXfer((TW_IMAGEMEMXFER*)pData);
         }
     }
     return Fail(TWCC_BADPROTOCOL);

@@ -1,31 +1,32 @@
 // Xrtwif.dll: tw_Interface drives one TWAIN data source through the source
 // manager on the caller's (user-interface) thread.
 //
-// Result codes:
-//   0x80000003  no source manager can be loaded (TWAINDSM.dll, then twain_32.dll)
-//   0x80000001  the source manager refuses MSG_OPENDSM, or a call needs it open
-//   0x80000002  no default source, or MSG_OPENDS fails for another reason than
-//               the device being busy or offline
-//   0x80000005  the source refuses a required setting (pixel type, resolution,
-//               transfer count) or MSG_ENABLEDS, or a scan is already running
-//   0x80001002  MSG_OPENDS or MSG_ENABLEDS fails with TWCC_MAXCONNECTIONS,
-//               TWCC_CHECKDEVICEONLINE, TWCC_DENIED or TWCC_PAPERJAM
-//   0x80001003  CAP_FEEDERLOADED is FALSE: without the source's dialog nothing is
+// Which source: the one the user chose with SelectDS in this run, else the one
+// that last opened in this run, else the Pagewell QX sources (ProductFamily or
+// ProductName beginning "Pagewell QX"). Without a Pagewell QX source: the
+// manager's default, then every other source in the manager's order, until one
+// opens.
+//
+// Result codes of StartScan:
+//   0x80000001  the source manager is not open
+//   0x80000005  a scan is already running, or memory runs out
+//   0x80001002  no source at all, no source opens (device off, busy, absent),
+//               or the source refuses to start (MSG_ENABLEDS)
+//   0x80001003  no paper in the feeder: without the source's dialog nothing is
 //               started; with it the dialog stays up and the scan goes on
-// Failures after StartScan has returned end the scan through the callback:
-//   event 1 arg 0 for a failed transfer (a jam before any page included) or a
-//   callback result of -1,
-//   event 1 arg 1 after the last page, a jam after some pages, a cancel at the
-//   source or a callback result of 0, event 3 when the source asks to close before any page came.
-#include "tw_Interface.h"
-
-#include "tolvix_twain.h"
+// Ends reported through the callback after StartScan has returned:
+//   event 1 arg 1  the batch ended with at least one page stored, whatever
+//                  ended it (the last page, a cancel, a jam or any failed
+//                  transfer, the source asking to close, a callback result of 0)
+//   event 1 arg 0  the callback could not store a page (-1), or a transfer
+//                  failed before any page
+//   event 3        the source closed, was cancelled or never started
+//                  (about 20 s without a page) before any page
+#include "Impl.h"
 
 #include <string.h>
 
 namespace {
-
-enum class DsmKind { None, Twain2, Legacy };
 
 // Wine's twain_32.dll takes the parent window by value rather than through a
 // pointer to it.
@@ -41,85 +42,50 @@ void CopyStr32(TW_STR32 dst, const char* src)
     dst[sizeof(TW_STR32) - 1] = 0;
 }
 
+bool StartsWith(const TW_STR32 s, const char* prefix)
+{
+    return strncmp(s, prefix, strlen(prefix)) == 0;
+}
+
+bool IsPagewell(const TW_IDENTITY& id)
+{
+    return StartsWith(id.ProductFamily, "Pagewell QX") || StartsWith(id.ProductName, "Pagewell QX");
+}
+
+bool SameSource(const TW_IDENTITY& a, const TW_IDENTITY& b)
+{
+    return strncmp(a.ProductName, b.ProductName, sizeof(TW_STR32)) == 0 &&
+           strncmp(a.Manufacturer, b.Manufacturer, sizeof(TW_STR32)) == 0 &&
+           strncmp(a.ProductFamily, b.ProductFamily, sizeof(TW_STR32)) == 0;
+}
+
+void AddOnce(std::vector<TW_IDENTITY>* list, const TW_IDENTITY& id)
+{
+    if (!id.ProductName[0])
+        return;
+    for (const TW_IDENTITY& have : *list)
+        if (SameSource(have, id))
+            return;
+    list->push_back(id);
+}
+
 }  // namespace
 
-
-// The end of a scan, reported only after everything else is done: the program
-// may destroy this object from within its callback.
-struct Final {
-    unsigned long event = 0;
-    int arg = 0;
-};
-
-struct tw_Interface::Impl {
-    HMODULE hDsm = nullptr;
-    DSMENTRYPROC pDsmEntry = nullptr;
-    DsmKind kind = DsmKind::None;
-    bool bDsmOpen = false;
-    HWND hParent = nullptr;
-    TW_IDENTITY app = {};
-    TW_ENTRYPOINT entry = {};
-    char szSourceName[sizeof(TW_STR32)] = {};
-
-    // The open source and the scan in progress.
-    TW_IDENTITY src = {};
-    bool bSrcOpen = false;
-    int state = 3;  // the source's TWAIN state as we drove it
-    HWND hScanWnd = nullptr;
-    SCANCALLBACK pfnCallback = nullptr;
-    TW_UINT16 pendingMsg = MSG_NULL;
-    bool bTransferring = false;
-    bool bBusy = false;
-    int nPages = 0;
-    HGLOBAL hImage = nullptr;
-
-    TW_UINT16 Dsm(TW_IDENTITY* dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data)
-    {
-        return pDsmEntry(&app, dest, dg, dat, msg, data);
-    }
-    TW_UINT16 Ds(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data)
-    {
-        return pDsmEntry(&app, &src, dg, dat, msg, data);
-    }
-    TW_UINT16 SourceCondition()
-    {
-        TW_STATUS st = {};
-        return Ds(DG_CONTROL, DAT_STATUS, MSG_GET, &st) == TWRC_SUCCESS ? st.ConditionCode : TWCC_BUMMER;
-    }
-    TW_UINT16 ManagerCondition()
-    {
-        TW_STATUS st = {};
-        return Dsm(nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, &st) == TWRC_SUCCESS ? st.ConditionCode : TWCC_BUMMER;
-    }
-
-    TW_MEMREF ParentArg() { return kind == DsmKind::Legacy && RunningOnWine() ? (TW_MEMREF)hParent : (TW_MEMREF)&hParent; }
-
-    TW_HANDLE MemAlloc(TW_UINT32 size) { return entry.DSM_MemAllocate ? entry.DSM_MemAllocate(size) : GlobalAlloc(GHND, size); }
-    void MemFree(TW_HANDLE h) { entry.DSM_MemFree ? entry.DSM_MemFree(h) : (void)GlobalFree(h); }
-    void* MemLock(TW_HANDLE h) { return entry.DSM_MemLock ? entry.DSM_MemLock(h) : GlobalLock(h); }
-    void MemUnlock(TW_HANDLE h) { entry.DSM_MemUnlock ? entry.DSM_MemUnlock(h) : (void)GlobalUnlock(h); }
-
-    TW_UINT16 SetCap(TW_UINT16 id, TW_UINT16 type, TW_UINT32 value);
-    bool GetCapCurrent(TW_UINT16 id, TW_UINT32* value);
-
-    int Open(HWND hWnd);
-    void Close();
-    int StartScan(HWND hWnd, SCANCALLBACK pfn, const __ScanSetInterface& set);
-    void CloseSource();
-    void OnSourceMessage(TW_UINT16 msg);
-    Final Pump();
-    Final TransferOne();
-    Final Finish(bool normal);
-    static TW_UINT16 WINAPI SourceCallback(TW_IDENTITY*, TW_IDENTITY*, TW_UINT32, TW_UINT16 dat, TW_UINT16 msg,
-                                           TW_MEMREF pData);
-};
-
-TW_UINT16 WINAPI tw_Interface::Impl::SourceCallback(TW_IDENTITY*, TW_IDENTITY*, TW_UINT32, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF pData)
+TW_UINT16 tw_Interface::Impl::SourceCondition()
 {
-    auto* d = (tw_Interface::Impl*)pData;
-    if (d && dat == DAT_NULL)
-        d->OnSourceMessage(msg);
-    return TWRC_SUCCESS;
+    TW_STATUS st = {};
+    return Ds(DG_CONTROL, DAT_STATUS, MSG_GET, &st) == TWRC_SUCCESS ? st.ConditionCode : TWCC_BUMMER;
+}
+
+TW_UINT16 tw_Interface::Impl::ManagerCondition()
+{
+    TW_STATUS st = {};
+    return Dsm(nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, &st) == TWRC_SUCCESS ? st.ConditionCode : TWCC_BUMMER;
+}
+
+TW_MEMREF tw_Interface::Impl::ParentArg()
+{
+    return kind == DsmKind::Legacy && RunningOnWine() ? (TW_MEMREF)hParent : (TW_MEMREF)&hParent;
 }
 
 int tw_Interface::Impl::Open(HWND hWnd)
@@ -180,29 +146,6 @@ int tw_Interface::Impl::Open(HWND hWnd)
     return 0;
 }
 
-// Walks the source back down to closed from whatever state the scan left it in.
-void tw_Interface::Impl::CloseSource()
-{
-    if (!bSrcOpen)
-        return;
-    TW_PENDINGXFERS px = {};
-    if (state == 7 && Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &px) == TWRC_SUCCESS)
-        state = px.Count ? 6 : 5;
-    if (state == 6 && Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &px) == TWRC_SUCCESS)
-        state = 5;
-    if (state == 5) {
-        TW_USERINTERFACE ui = {};
-        ui.hParent = (TW_HANDLE)hScanWnd;
-        Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
-        state = 4;
-    }
-    Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &src);
-    bSrcOpen = false;
-    state = 3;
-    bTransferring = false;
-    pendingMsg = MSG_NULL;
-}
-
 void tw_Interface::Impl::Close()
 {
     CloseSource();
@@ -217,45 +160,79 @@ void tw_Interface::Impl::Close()
     entry = TW_ENTRYPOINT{};
 }
 
-TW_UINT16 tw_Interface::Impl::SetCap(TW_UINT16 id, TW_UINT16 type, TW_UINT32 value)
+// The sources in the order they are tried; the first is the one named as selected.
+std::vector<TW_IDENTITY> tw_Interface::Impl::Candidates()
 {
-    TW_CAPABILITY cap = {};
-    cap.Cap = id;
-    cap.ConType = TWON_ONEVALUE;
-    cap.hContainer = MemAlloc(sizeof(TW_ONEVALUE));
-    if (!cap.hContainer)
-        return TWRC_FAILURE;
-    auto* v = (TW_ONEVALUE*)MemLock(cap.hContainer);
-    v->ItemType = type;
-    v->Item = value;
-    if (type == TWTY_INT16 || type == TWTY_UINT16 || type == TWTY_BOOL)
-        v->Item = value & 0xffff;
-    MemUnlock(cap.hContainer);
-    TW_UINT16 rc = Ds(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap);
-    MemFree(cap.hContainer);
-    return rc;
+    std::vector<TW_IDENTITY> all;
+    TW_IDENTITY id = {};
+    for (TW_UINT16 msg = MSG_GETFIRST; all.size() < 256; msg = MSG_GETNEXT) {
+        id = TW_IDENTITY{};
+        if (Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, msg, &id) != TWRC_SUCCESS)
+            break;
+        all.push_back(id);
+    }
+    std::vector<TW_IDENTITY> order;
+    for (const TW_IDENTITY* first : {&chosen, &lastOpened})
+        for (const TW_IDENTITY& s : all)
+            if (SameSource(s, *first))
+                AddOnce(&order, s);
+    bool pagewell = false;
+    for (const TW_IDENTITY& s : all)
+        if (IsPagewell(s)) {
+            AddOnce(&order, s);
+            pagewell = true;
+        }
+    if (pagewell)
+        return order;
+    id = TW_IDENTITY{};
+    if (Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &id) == TWRC_SUCCESS)
+        for (const TW_IDENTITY& s : all)
+            if (SameSource(s, id))
+                AddOnce(&order, s);
+    for (const TW_IDENTITY& s : all)
+        AddOnce(&order, s);
+    return order;
 }
 
-bool tw_Interface::Impl::GetCapCurrent(TW_UINT16 id, TW_UINT32* value)
+int tw_Interface::Impl::OpenSource()
 {
-    TW_CAPABILITY cap = {};
-    cap.Cap = id;
-    cap.ConType = TWON_DONTCARE16;
-    if (Ds(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &cap) != TWRC_SUCCESS || !cap.hContainer)
-        return false;
-    bool ok = false;
-    if (cap.ConType == TWON_ONEVALUE) {
-        auto* v = (TW_ONEVALUE*)MemLock(cap.hContainer);
-        if (v) {
-            *value = v->Item;
-            if (v->ItemType == TWTY_BOOL || v->ItemType == TWTY_UINT16 || v->ItemType == TWTY_INT16)
-                *value &= 0xffff;
-            ok = true;
+    for (const TW_IDENTITY& candidate : Candidates()) {
+        src = candidate;
+        if (Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &src) == TWRC_SUCCESS) {
+            lastOpened = src;
+            bSrcOpen = true;
+            state = 4;
+            return 0;
         }
-        MemUnlock(cap.hContainer);
     }
-    MemFree(cap.hContainer);
-    return ok;
+    // Whatever the condition (off, busy, absent): the user is to check the
+    // scanner and its connection.
+    src = TW_IDENTITY{};
+    return TWI_ERR_PAPER_JAM;
+}
+
+// Walks the source back down to closed from whatever state the scan left it in.
+void tw_Interface::Impl::CloseSource()
+{
+    StopStartTimer();
+    if (!bSrcOpen)
+        return;
+    TW_PENDINGXFERS px = {};
+    if (state == 7 && Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &px) == TWRC_SUCCESS)
+        state = px.Count ? 6 : 5;
+    if (state == 6 && Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &px) == TWRC_SUCCESS)
+        state = 5;
+    if (state >= 5) {
+        TW_USERINTERFACE ui = {};
+        ui.hParent = (TW_HANDLE)hScanWnd;
+        Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
+        state = 4;
+    }
+    Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &src);
+    bSrcOpen = false;
+    state = 3;
+    bTransferring = false;
+    pendingMsg = MSG_NULL;
 }
 
 int tw_Interface::Impl::StartScan(HWND hWnd, SCANCALLBACK pfn, const __ScanSetInterface& set)
@@ -264,18 +241,9 @@ int tw_Interface::Impl::StartScan(HWND hWnd, SCANCALLBACK pfn, const __ScanSetIn
         return TWI_ERR_INTERNAL;
     if (bSrcOpen)
         return TWI_ERR_SCAN_FAILED;
-
-    src = TW_IDENTITY{};
-    if (Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &src) != TWRC_SUCCESS)
-        return TWI_ERR_NO_SOURCE;
-    if (Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &src) != TWRC_SUCCESS) {
-        TW_UINT16 cc = ManagerCondition();
-        if (cc == TWCC_MAXCONNECTIONS || cc == TWCC_CHECKDEVICEONLINE || cc == TWCC_DENIED || cc == TWCC_PAPERJAM)
-            return TWI_ERR_PAPER_JAM;
-        return TWI_ERR_NO_SOURCE;
-    }
-    bSrcOpen = true;
-    state = 4;
+    int rc = OpenSource();
+    if (rc)
+        return rc;
     hScanWnd = hWnd;
     pfnCallback = pfn;
     nPages = 0;
@@ -288,6 +256,7 @@ int tw_Interface::Impl::StartScan(HWND hWnd, SCANCALLBACK pfn, const __ScanSetIn
         cb2.RefCon = (TW_UINTPTR)this;
         if (Dsm(&src, DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &cb2) != TWRC_SUCCESS &&
             sizeof(void*) == sizeof(TW_UINT32)) {
+            // 32-bit managers of TWAIN 2.0/2.1 know only the older record.
             TW_CALLBACK cb = {};
             cb.CallBackProc = (TW_MEMREF)SourceCallback;
             cb.RefCon = (TW_UINT32)(TW_UINTPTR)this;
@@ -295,29 +264,10 @@ int tw_Interface::Impl::StartScan(HWND hWnd, SCANCALLBACK pfn, const __ScanSetIn
         }
     }
 
-    int pages = set.nPages;
-    if (pages == 0 || pages < -1)
-        pages = 1;
-    if (pages > 32767)
-        pages = 32767;
-    const TW_UINT16 orientation = set.nOrientation == 1 ? TWOR_LANDSCAPE : TWOR_PORTRAIT;
-    bool ok = SetCap(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW) == TWRC_SUCCESS &&
-              SetCap(ICAP_XRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(set.fResolutionX))) == TWRC_SUCCESS &&
-              SetCap(ICAP_YRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(set.fResolutionY))) == TWRC_SUCCESS &&
-              SetCap(ICAP_SUPPORTEDSIZES, TWTY_UINT16, (TW_UINT32)set.nPageSize) == TWRC_SUCCESS &&
-              SetCap(CAP_XFERCOUNT, TWTY_INT16, (TW_UINT32)pages) == TWRC_SUCCESS;
-    if (!ok) {
-        CloseSource();
-        return TWI_ERR_SCAN_FAILED;
-    }
-    // Wanted but not vital: a source without them still scans what it can.
-    SetCap(ICAP_BITDEPTH, TWTY_UINT16, 1);
-    SetCap(ICAP_ORIENTATION, TWTY_UINT16, orientation);
-    SetCap(CAP_FEEDERENABLED, TWTY_BOOL, TRUE);
-    SetCap(CAP_INDICATORS, TWTY_BOOL, set.bShowUI ? TRUE : FALSE);
+    Negotiate(set);
 
     TW_UINT32 loaded = TRUE;
-    bool noPaper = GetCapCurrent(CAP_FEEDERLOADED, &loaded) && !loaded;
+    bool noPaper = GetCurrent(CAP_FEEDERLOADED, &loaded) && !loaded;
     if (noPaper && !set.bShowUI) {
         CloseSource();
         return TWI_ERR_NO_PAPER;
@@ -327,93 +277,18 @@ int tw_Interface::Impl::StartScan(HWND hWnd, SCANCALLBACK pfn, const __ScanSetIn
     ui.ShowUI = set.bShowUI ? TRUE : FALSE;
     ui.ModalUI = FALSE;
     ui.hParent = (TW_HANDLE)hWnd;
-    TW_UINT16 rc = Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui);
-    if (rc != TWRC_SUCCESS && rc != TWRC_CHECKSTATUS) {
+    TW_UINT16 enable = Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui);
+    if (enable != TWRC_SUCCESS && enable != TWRC_CHECKSTATUS) {
         TW_UINT16 cc = SourceCondition();
         CloseSource();
-        if (cc == TWCC_PAPERJAM || cc == TWCC_CHECKDEVICEONLINE || cc == TWCC_DENIED ||
-            cc == TWCC_MAXCONNECTIONS)
-            return TWI_ERR_PAPER_JAM;
-        return TWI_ERR_SCAN_FAILED;
+        return cc == TWCC_NOMEDIA ? TWI_ERR_NO_PAPER : TWI_ERR_PAPER_JAM;
     }
     state = 5;
+    // Without its dialog nobody can make a silent source start: give up on
+    // it after a while.
+    if (!set.bShowUI && pendingMsg == MSG_NULL)
+        startTimer = SetTimer(nullptr, 0, 20000, nullptr);
     return noPaper ? TWI_ERR_NO_PAPER : 0;
-}
-
-// From the manager's callback: note the message and wake the event loop, which
-// brings it to HandleMessage.
-void tw_Interface::Impl::OnSourceMessage(TW_UINT16 msg)
-{
-    if (!bSrcOpen || msg == MSG_DEVICEEVENT)
-        return;
-    pendingMsg = msg;
-    if (!bBusy)
-        PostMessageA(hScanWnd, WM_NULL, 0, 0);
-}
-
-Final tw_Interface::Impl::Finish(bool normal)
-{
-    CloseSource();
-    return Final{TWI_EVENT_END, normal ? 1 : 0};
-}
-
-Final tw_Interface::Impl::TransferOne()
-{
-    TW_HANDLE h = nullptr;
-    TW_UINT16 rc = Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h);
-    if (rc == TWRC_CANCEL) {
-        state = 7;
-        return Finish(true);
-    }
-    if (rc != TWRC_XFERDONE) {
-        // A jam stops the feeder; the sheets that came through before it are a
-        // batch, so the user keeps them. Any other failure ends abnormally.
-        return Finish(SourceCondition() == TWCC_PAPERJAM && nPages > 0);
-    }
-    state = 7;
-    ++nPages;
-    TW_PENDINGXFERS px = {};
-    if (Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &px) == TWRC_SUCCESS)
-        state = px.Count ? 6 : 5;
-    hImage = (HGLOBAL)h;
-    int r = pfnCallback ? pfnCallback(TWI_EVENT_IMAGE, 1) : 1;
-    if (hImage)
-        GlobalFree(hImage);  // the program did not take it
-    hImage = nullptr;
-    if (!bSrcOpen)
-        return Final{};  // closed from within the callback
-    if (r < 0)
-        return Finish(false);
-    if (r == 0 || state != 6)
-        return Finish(true);
-    // One page per pass through the event loop keeps the window responsive.
-    PostMessageA(hScanWnd, WM_NULL, 0, 0);
-    return Final{};
-}
-
-Final tw_Interface::Impl::Pump()
-{
-    TW_UINT16 msg = pendingMsg;
-    pendingMsg = MSG_NULL;
-    switch (msg) {
-    case MSG_XFERREADY:
-        if (state == 5) {
-            state = 6;
-            bTransferring = true;
-        }
-        break;
-    case MSG_CLOSEDSREQ:
-    case MSG_CLOSEDSOK:
-        if (state >= 5 && !bTransferring) {
-            int pages = nPages;
-            CloseSource();
-            return pages ? Final{TWI_EVENT_END, 1} : Final{TWI_EVENT_CLOSED, 0};
-        }
-        break;
-    }
-    if (bTransferring && state == 6)
-        return TransferOne();
-    return Final{};
 }
 
 tw_Interface::tw_Interface() : m_pImpl(new Impl) {}
@@ -441,9 +316,9 @@ char* tw_Interface::GetSelecedDS(HWND)
     d.szSourceName[0] = 0;
     if (!d.bDsmOpen)
         return d.szSourceName;
-    TW_IDENTITY src = {};
-    if (d.Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &src) == TWRC_SUCCESS) {
-        memcpy(d.szSourceName, src.ProductName, sizeof(TW_STR32));
+    std::vector<TW_IDENTITY> order = d.Candidates();
+    if (!order.empty()) {
+        memcpy(d.szSourceName, order[0].ProductName, sizeof(TW_STR32));
         d.szSourceName[sizeof(TW_STR32) - 1] = 0;
     }
     return d.szSourceName;
@@ -456,6 +331,8 @@ int tw_Interface::SelectDS(HWND)
         return TWI_ERR_INTERNAL;
     TW_IDENTITY src = {};
     TW_UINT16 rc = d.Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &src);
+    if (rc == TWRC_SUCCESS)
+        d.chosen = src;
     return rc == TWRC_SUCCESS || rc == TWRC_CANCEL ? 0 : TWI_ERR_NO_SOURCE;
 }
 
@@ -472,13 +349,20 @@ int tw_Interface::HandleMessage(HWND, MSG* pMsg)
     if (!d.bSrcOpen || d.state < 5 || d.bBusy || !pMsg)
         return 0;
     d.bBusy = true;
-    TW_EVENT ev = {};
-    ev.pEvent = pMsg;
-    ev.TWMessage = MSG_NULL;
-    int result = d.Ds(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &ev) == TWRC_DSEVENT ? 1 : 0;
-    if (ev.TWMessage != MSG_NULL)
-        d.pendingMsg = ev.TWMessage;
-    Final fin = d.Pump();
+    Final fin;
+    int result = 0;
+    if (pMsg->message == WM_TIMER && !pMsg->hwnd && d.startTimer && pMsg->wParam == d.startTimer) {
+        fin = d.StartTimedOut();
+        result = 1;
+    } else {
+        TW_EVENT ev = {};
+        ev.pEvent = pMsg;
+        ev.TWMessage = MSG_NULL;
+        result = d.Ds(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &ev) == TWRC_DSEVENT ? 1 : 0;
+        if (ev.TWMessage != MSG_NULL)
+            d.OnSourceMessage(ev.TWMessage);
+        fin = d.Pump();
+    }
     d.bBusy = false;
     if (fin.event && d.pfnCallback) {
         SCANCALLBACK pfn = d.pfnCallback;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <stddef.h>
+
 #ifdef XRTWIF_BUILD
 #define XRTWIF_API __declspec(dllexport)
 #else
@@ -47,7 +49,10 @@ struct __ScanSetInterface {
     int nOrientation;       // 0 portrait, 1 landscape
 };
 #pragma pack(pop)
-static_assert(sizeof(__ScanSetInterface) == 72, "scan record layout");
+static_assert(sizeof(__ScanSetInterface) == 72 && offsetof(__ScanSetInterface, fResolutionX) == 4 &&
+                  offsetof(__ScanSetInterface, bShowUI) == 28 && offsetof(__ScanSetInterface, nPages) == 36 &&
+                  offsetof(__ScanSetInterface, nOrientation) == 68,
+              "scan record layout");
 
 // Event and argument; the result for an image: >0 stored, 0 stop, -1 not stored.
 typedef int (*SCANCALLBACK)(unsigned long nEvent, int nArg);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 using namespace harness;
@@ -43,6 +44,25 @@ ScannerControls::ScannerControls(std::initializer_list<std::pair<const char*, DW
     }
     for (const auto& v : values)
         ::RegSetValueExA(hKey, v.first, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v.second), sizeof(DWORD));
+    ::RegCloseKey(hKey);
+}
+
+ScannerControls::ScannerControls(const std::string& values) : ScannerControls({})
+{
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kScannerKey, 0, KEY_WRITE, &hKey) != ERROR_SUCCESS)
+        return;
+    size_t at = 0;
+    while (at < values.size()) {
+        size_t end = values.find(' ', at);
+        std::string item = values.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? values.size() : end + 1;
+        size_t eq = item.find('=');
+        if (eq == std::string::npos)
+            continue;
+        DWORD v = (DWORD)strtoul(item.c_str() + eq + 1, nullptr, 0);
+        ::RegSetValueExA(hKey, item.substr(0, eq).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+    }
     ::RegCloseKey(hKey);
 }
 

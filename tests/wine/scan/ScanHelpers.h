@@ -37,6 +37,8 @@ enum { kRangeCurrentPage = 0, kRangeBatch = 1, kRangeSpecify = 4 };
 class ScannerControls {
 public:
     ScannerControls(std::initializer_list<std::pair<const char*, DWORD>> values);
+    // The same as text: "Name=value Name=value ...".
+    explicit ScannerControls(const std::string& values);
     ~ScannerControls();
     ScannerControls(const ScannerControls&) = delete;
     ScannerControls& operator=(const ScannerControls&) = delete;

@@ -4,9 +4,12 @@
 #include "ScanHelpers.h"
 
 #include <commctrl.h>
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <map>
 
 using namespace harness;
 using namespace scantest;
@@ -283,42 +286,152 @@ void UnwritablePage(bool bDriver)
     CHECK(RemovePageFiles());
 }
 
-// A transfer fails at page 2: the scan ends abnormally, the batch is thrown
-// away and the window offers a new scan.
-void FailedTransfer()
+// One row per way a scanner behaves that the user meets: the scanner's test
+// controls, the options in the settings file, and what comes of a Scan.
+struct SourceRow {
+    const char* tag;
+    const char* controls;
+    int range = kRangeCurrentPage;
+    const char* pagesToScan = nullptr;  // typed when the range is Specify
+    int resolution = 0;                 // index: 0 = 200 dpi, 1 = 400, 2 = 300
+    int pageSize = 1;                   // A4
+    int orientation = 0;
+    int mode = 1;
+    // Expected:
+    int pages = 1;                  // pages kept; 0: the no-pages state
+    const char* message = nullptr;  // a message box with this text comes first
+    int dpi = 200;
+    int width = 0, height = 0;      // of every page, when nonzero
+    const char* sameAs = nullptr;   // page 1 has the same pixels as that row's
+    const char* differsFrom = nullptr;
+};
+
+std::map<std::string, Bytes> g_firstPage;
+
+void PutSetting(Bytes& b, size_t offset, int value)
 {
-    CHECK(RemovePageFiles());
-    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}, {"FailAt", 2}});
-    Session s("abnormal", kRangeBatch);
-    CHECK(s.Start());
-    s.PressScan();
-    CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 10000) || PageFilesPresent().empty());
-    CHECK(s.WaitUnlocked());
-    CHECK_EQ(ProcessWindows(s.Prog().Pid()).size(), (size_t)1);
-    CHECK(PageFilesPresent().empty());
-    ExpectNoPagesState(s);
-    Pixels shown = SettledCapture(s.Display());
-    size_t nonWhite = 0;
-    for (uint32_t c : shown.px)
-        nonWhite += c != 0xFFFFFF;
-    CHECK_EQ(nonWhite, (size_t)0);
-    CHECK(s.Prog().CloseNormally());
-    CHECK(PageFilesPresent().empty());
+    memcpy(&b[offset], &value, 4);
 }
 
-// The scan stops early at the scanner (a jam, a cancel): the pages that came
-// through before it are the batch.
-void StoppedEarly(const char* tag, const char* control, int nPages)
+int Le32(const Bytes& b, size_t offset)
+{
+    int v;
+    memcpy(&v, &b[offset], 4);
+    return v;
+}
+
+// The pixel rows of a page file, after checking it is the 1-bit page the
+// program writes, at the row's size and resolution.
+Bytes PageRows(const std::string& path, const SourceRow& row)
+{
+    Bytes b;
+    CHECK(ReadFileBytes(path, b));
+    if (b.size() < 62)
+        return {};
+    int w = Le32(b, 18), h = Le32(b, 22);
+    if (row.width) {
+        CHECK(abs(w - row.width) <= 1 && abs(h - row.height) <= 1);
+        if (abs(w - row.width) > 1 || abs(h - row.height) > 1)
+            printf("  %s is %d x %d\n", path.c_str(), w, h);
+    }
+    CheckPageFile(path, w, h);
+    const int ppm = (int)lround(row.dpi * 10000.0 / 254.0);
+    CHECK_EQ(Le32(b, 38), ppm);
+    CHECK_EQ(Le32(b, 42), ppm);
+    return Bytes(b.begin() + 62, b.end());
+}
+
+void ScanWithSource(const SourceRow& row)
 {
     CHECK(RemovePageFiles());
-    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}, {control, (DWORD)nPages}});
-    Session s(tag, kRangeBatch);
+    ScannerControls scanner(std::string("Sheets=9 PageDivisor=4 Seed=11 ") + row.controls);
+    Session s(row.tag, row.range);
+    Bytes settings = SettingsRecord(row.range);
+    PutSetting(settings, 328, row.resolution);
+    PutSetting(settings, 340, row.pageSize);
+    PutSetting(settings, 352, row.orientation);
+    PutSetting(settings, 360, row.mode);
+    CHECK(WriteFileBytes(s.Prog().SettingsPath(), settings));
     CHECK(s.Start());
+    if (row.pagesToScan)
+        s.TypePagesToScan(row.pagesToScan);
     s.PressScan();
-    CHECK(s.WaitPagesShown(nPages));
-    ExpectPagesPresentState(s, nPages);
-    ExpectPagesHeld(nPages);
-    KillAndCheckFiles(s, nPages, 4);
+    if (row.message) {
+        HWND hBox = s.Prog().WaitDialogWithText(row.message, 40000);
+        CHECK(hBox != nullptr);
+        if (hBox)
+            ClickButton(hBox, IDOK);
+    }
+    if (row.pages) {
+        CHECK(s.WaitPagesShown(row.pages, 40000));
+        ExpectPagesPresentState(s, row.pages);
+        ExpectPagesHeld(row.pages);
+    } else {
+        CHECK(WaitFor([&] {
+            return ::IsWindowEnabled(s.Main()) && s.ToolEnabled(kCmdScan) && s.ToolEnabled(kCmdShowDriver) &&
+                   s.ToolEnabled(kCmdPreferences);
+        }, 40000));
+        ExpectNoPagesState(s);
+        CHECK(PageFilesPresent().empty());
+    }
+    CHECK(s.Prog().Running());
+    s.Prog().Kill();
+    for (int n = 1; n <= row.pages; ++n) {
+        Bytes rows = PageRows(PagePath(n), row);
+        if (n == 1)
+            g_firstPage[row.tag] = rows;
+    }
+    if (row.sameAs)
+        CHECK(g_firstPage[row.tag] == g_firstPage[row.sameAs]);
+    if (row.differsFrom)
+        CHECK(g_firstPage[row.tag] != g_firstPage[row.differsFrom]);
+    CHECK(RemovePageFiles());
+}
+
+std::vector<SourceRow> SourceRows()
+{
+    std::vector<SourceRow> rows;
+    SourceRow r;
+    auto row = [&](const char* tag, const char* controls, int pages) {
+        r = SourceRow{tag, controls};
+        r.pages = pages;
+        r.range = kRangeBatch;
+        return &r;
+    };
+    // The pages before any failure at the scanner are the batch.
+    row("jam_at_4", "JamAt=4", 3), rows.push_back(r);
+    row("cancel_at_5", "CancelAt=5", 4), rows.push_back(r);
+    row("fail_at_2", "FailAt=2", 1), rows.push_back(r);
+    row("double_feed_at_3", "DoubleFeedAt=3", 2), rows.push_back(r);
+    row("close_request_at_2", "CloseRequestAt=2", 2), rows.push_back(r);
+    // Nothing scanned: the window offers a new scan, with the truth where it helps.
+    row("cancel_at_1", "CancelAt=1", 0), rows.push_back(r);
+    row("empty_feeder", "Sheets=0", 0), rows.push_back(r);
+    row("empty_feeder_unsensed", "Sheets=0 NoFeederSense=1", 0), rows.push_back(r);
+    row("scanner_off", "OpenFails=23", 0), r.message = "scanner connection is proper", rows.push_back(r);
+    row("never_starts", "Stall=1", 0), r.message = "did not start", rows.push_back(r);
+    // Values the source adjusts or lacks.
+    row("rounding_specify_3", "Rounding=1", 3), r.range = kRangeSpecify, r.pagesToScan = "3", r.resolution = 1;
+    r.dpi = 450, rows.push_back(r);
+    row("a4", "PageDivisor=1", 1), r.range = kRangeCurrentPage, r.width = 1654, r.height = 2339, rows.push_back(r);
+    row("a4_on_letter_legal", "PageDivisor=1 FewSizes=1", 1), r.range = kRangeCurrentPage, r.width = 1654;
+    r.height = 2339, rows.push_back(r);
+    row("landscape", "PageDivisor=1", 1), r.range = kRangeCurrentPage, r.pageSize = 3, r.orientation = 1;
+    r.width = 2200, r.height = 1700, rows.push_back(r);
+    row("landscape_not_rotating", "PageDivisor=1 NoRotate=1", 1), r.range = kRangeCurrentPage, r.pageSize = 3;
+    r.orientation = 1, r.width = 2200, r.height = 1700, r.sameAs = "landscape", rows.push_back(r);
+    // Whatever form the pages come in, the page files are the same.
+    row("plain", "Sheets=2", 2), rows.push_back(r);
+    for (const char* form : {"Sheets=2 DibForm=31", "Sheets=2 Transfer=1"})
+        row(form + 9, form, 2), r.sameAs = "plain", rows.push_back(r);
+    for (const char* depth : {"Sheets=2 Depth=8", "Sheets=2 Depth=24"})
+        row(depth + 9, depth, 2), rows.push_back(r);
+    // The three modes give three different pages.
+    row("mode_text", "", 1), r.range = kRangeCurrentPage, r.mode = 0, rows.push_back(r);
+    row("mode_bw", "", 1), r.range = kRangeCurrentPage, r.mode = 1, r.differsFrom = "mode_text", rows.push_back(r);
+    row("mode_bw_diffusion", "", 1), r.range = kRangeCurrentPage, r.mode = 2, r.differsFrom = "mode_bw";
+    rows.push_back(r);
+    return rows;
 }
 
 // The work folder on a small file system of its own (TOLVIX_FULL_DISK, set up by
@@ -396,10 +509,10 @@ int main(int argc, char** argv)
         {"show_driver_scan", ShowDriverScan},
         {"unwritable_page_scan", [] { UnwritablePage(false); }},
         {"unwritable_page_driver", [] { UnwritablePage(true); }},
-        {"jam_after_3", [] { StoppedEarly("jam", "JamAfter", 3); }},
-        {"failed_transfer", FailedTransfer},
-        {"cancel_after_4", [] { StoppedEarly("cancel", "CancelAfter", 4); }},
     };
+    static const std::vector<SourceRow> rows = SourceRows();
+    for (const SourceRow& row : rows)
+        cases.push_back({row.tag, [&row] { ScanWithSource(row); }});
     // Only when asked for: it needs a small file system mounted for it.
     if (argc > 1) {
         cases.push_back({"full_disk", FullDisk});

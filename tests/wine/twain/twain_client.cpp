@@ -1,6 +1,8 @@
 // A scripted TWAIN application: walks states 1 to 7 and back through our
 // TWAINDSM.dll and the virtual scanner, tries calls in the wrong states,
-// negotiates capabilities and checks the pages delivered by native transfer.
+// negotiates capabilities, checks the pages delivered by native and by memory
+// transfer, the frame, the extended image information, a source that adjusts
+// values, and a second source installed beside the first.
 #include "check.h"
 #include "tolvix_twain.h"
 
@@ -106,7 +108,8 @@ std::vector<TW_UINT32> GetEnumeration(TW_UINT16 cap, TW_UINT16 itemType)
     return items;
 }
 
-void SetScanner(int sheets, int divisor)
+// Sets the virtual scanner's behaviour values; read at its next MSG_OPENDS.
+void SetScanner(std::vector<std::pair<const char*, DWORD>> values)
 {
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tolvix\\VirtualScanner", 0, nullptr, 0, KEY_WRITE, nullptr,
@@ -114,10 +117,8 @@ void SetScanner(int sheets, int divisor)
         CHECK(!"scanner settings");
         return;
     }
-    DWORD v = (DWORD)sheets;
-    RegSetValueExA(key, "Sheets", 0, REG_DWORD, (const BYTE*)&v, sizeof(v));
-    v = (DWORD)divisor;
-    RegSetValueExA(key, "PageDivisor", 0, REG_DWORD, (const BYTE*)&v, sizeof(v));
+    for (const auto& v : values)
+        RegSetValueExA(key, v.first, 0, REG_DWORD, (const BYTE*)&v.second, sizeof(v.second));
     RegCloseKey(key);
 }
 
@@ -164,22 +165,135 @@ void CheckDib(TW_HANDLE h, const TW_IMAGEINFO& info)
     GlobalFree(h);
 }
 
-VOID CALLBACK PressSelect(HWND, UINT, UINT_PTR id, DWORD)
+// The manager's selection dialog, whatever its title: the dialog box this
+// thread shows during MSG_USERSELECT.
+BOOL CALLBACK FindDialog(HWND hWnd, LPARAM found)
 {
-    HWND dlg = FindWindowA("#32770", "Select Source");
+    char cls[16] = {};
+    GetClassNameA(hWnd, cls, sizeof(cls));
+    if (strcmp(cls, "#32770") == 0 && IsWindowVisible(hWnd))
+        *(HWND*)found = hWnd;
+    return TRUE;
+}
+
+int g_button;
+VOID CALLBACK PressButton(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND dlg = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dlg);
     if (dlg) {
-        PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(g_button, BN_CLICKED), 0);
         KillTimer(nullptr, id);
     }
 }
 
-VOID CALLBACK PressCancel(HWND, UINT, UINT_PTR id, DWORD)
+TW_UINT16 UserSelect(int button, TW_IDENTITY* id)
 {
-    HWND dlg = FindWindowA("#32770", "Select Source");
-    if (dlg) {
-        PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        KillTimer(nullptr, id);
+    g_button = button;
+    SetTimer(nullptr, 0, 50, PressButton);
+    return Dsm(DAT_IDENTITY, MSG_USERSELECT, id);
+}
+
+// Opens the source named `name` (state 4) with a callback.
+bool OpenWithCallback(const char* name)
+{
+    g_src = TW_IDENTITY{};
+    strcpy(g_src.ProductName, name);
+    if (Dsm(DAT_IDENTITY, MSG_OPENDS, &g_src) != TWRC_SUCCESS)
+        return false;
+    TW_CALLBACK2 cb = {(TW_MEMREF)Callback, (TW_UINTPTR)&g_callbackMsgs, 0};
+    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &cb), TWRC_SUCCESS);
+    g_callbackMsgs.clear();
+    return true;
+}
+
+// Enabled without its dialog, up to MSG_XFERREADY (state 6).
+bool Enable(HWND hWnd)
+{
+    TW_USERINTERFACE ui = {FALSE, FALSE, (TW_HANDLE)hWnd};
+    CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    bool ready = PumpUntil([] { return !g_callbackMsgs.empty(); });
+    CHECK(ready && g_callbackMsgs[0] == MSG_XFERREADY);
+    return ready;
+}
+
+// From state 7 or 6 back to 4, and closed.
+void EndAndClose(HWND hWnd)
+{
+    TW_PENDINGXFERS px = {};
+    if (Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &px) != TWRC_SUCCESS || px.Count != 0)
+        CHECK_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &px), TWRC_SUCCESS);
+    TW_USERINTERFACE ui = {FALSE, FALSE, (TW_HANDLE)hWnd};
+    CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &g_src), TWRC_SUCCESS);
+}
+
+TW_UINT16 SetLayout(double l, double t, double r, double b)
+{
+    TW_IMAGELAYOUT lay = {};
+    lay.Frame = {TwFix32(l), TwFix32(t), TwFix32(r), TwFix32(b)};
+    return Ds(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &lay);
+}
+
+std::vector<double> Layout(TW_UINT16 msg)
+{
+    TW_IMAGELAYOUT lay = {};
+    CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGELAYOUT, msg, &lay), TWRC_SUCCESS);
+    const TW_FRAME& f = lay.Frame;
+    return {TwFix32ToDouble(f.Left), TwFix32ToDouble(f.Top), TwFix32ToDouble(f.Right), TwFix32ToDouble(f.Bottom)};
+}
+
+bool Near(const std::vector<double>& a, const std::vector<double>& b)
+{
+    bool same = a.size() == b.size();
+    for (size_t i = 0; same && i < a.size(); ++i)
+        same = a[i] > b[i] - 0.01 && a[i] < b[i] + 0.01;
+    if (!same && a.size() == 4)
+        printf("  frame %.3f %.3f %.3f %.3f\n", a[0], a[1], a[2], a[3]);
+    return same;
+}
+
+// Page 1 by native transfer as top-down rows of `stride` bytes.
+std::vector<BYTE> NativeRows(size_t* stride)
+{
+    TW_HANDLE h = nullptr;
+    std::vector<BYTE> rows;
+    CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h), TWRC_XFERDONE);
+    auto* bih = h ? (const BITMAPINFOHEADER*)GlobalLock(h) : nullptr;
+    if (!bih)
+        return rows;
+    *stride = ((size_t)bih->biWidth + 31) / 32 * 4;
+    const BYTE* bits = (const BYTE*)(bih + 1) + 8;
+    for (LONG y = bih->biHeight - 1; y >= 0; --y)
+        rows.insert(rows.end(), bits + y * *stride, bits + (y + 1) * *stride);
+    GlobalUnlock(h);
+    GlobalFree(h);
+    return rows;
+}
+
+// Page 1 by memory transfer into small strips of whole rows.
+std::vector<BYTE> MemoryRows(size_t* stride, int* strips)
+{
+    TW_SETUPMEMXFER setup = {};
+    CHECK_EQ(Ds(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
+    CHECK(setup.MinBufSize > 0 && setup.MinBufSize <= setup.Preferred && setup.Preferred <= setup.MaxBufSize);
+    std::vector<BYTE> rows, buffer(setup.MinBufSize);
+    TW_UINT16 rc = TWRC_SUCCESS;
+    *strips = 0;
+    for (TW_UINT32 next = 0; rc == TWRC_SUCCESS && *strips < 10000; ++*strips) {
+        TW_IMAGEMEMXFER mem = {};
+        mem.Memory = {TWMF_APPOWNS | TWMF_POINTER, (TW_UINT32)buffer.size(), buffer.data()};
+        rc = Ds(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &mem);
+        if (rc != TWRC_SUCCESS && rc != TWRC_XFERDONE)
+            break;
+        CHECK_EQ(mem.YOffset, next);
+        CHECK_EQ(mem.BytesWritten, mem.Rows * mem.BytesPerRow);
+        next += mem.Rows;
+        *stride = mem.BytesPerRow;
+        rows.insert(rows.end(), buffer.begin(), buffer.begin() + mem.BytesWritten);
     }
+    CHECK_EQ(rc, TWRC_XFERDONE);
+    return rows;
 }
 
 }  // namespace
@@ -197,7 +311,7 @@ int main()
     CHECK(g_dsm != nullptr);
     HWND hWnd = CreateWindowA("STATIC", "twain_client", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                               GetModuleHandleA(nullptr), nullptr);
-    SetScanner(3, 8);
+    SetScanner({{"Sheets", 3}, {"PageDivisor", 8}, {"Seed", 77}});
 
     // State 2: nothing but MSG_OPENDSM.
     g_app = TW_IDENTITY{};
@@ -221,28 +335,52 @@ int main()
     CHECK(g_entry.DSM_Entry && g_entry.DSM_MemAllocate && g_entry.DSM_MemFree && g_entry.DSM_MemLock &&
           g_entry.DSM_MemUnlock);
 
+    // A second vendor's folder beside ours, holding a copy of the scanner under
+    // another name: the manager finds sources only when first asked for them.
+    char twain[MAX_PATH], second[MAX_PATH];
+    GetWindowsDirectoryA(twain, MAX_PATH - 64);
+    snprintf(second, sizeof(second), "%s\\twain_64\\Second", twain);
+    CreateDirectoryA(second, nullptr);
+    strcat(twain, "\\twain_64\\Tolvix\\TolvixVScan.ds");
+    strcat(second, "\\SecondScan.ds");
+    CHECK(CopyFileA(twain, second, FALSE));
+    HKEY key;
+    CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tolvix\\VirtualScanner", 0, nullptr, 0, KEY_WRITE, nullptr,
+                          &key, nullptr) == ERROR_SUCCESS);
+    RegSetValueExA(key, "ProductName", 0, REG_SZ, (const BYTE*)"Tolvix Second Scanner", 22);
+    RegCloseKey(key);
+
     std::vector<std::string> names;
+    std::vector<TW_UINT32> ids;
     TW_UINT16 rc = Dsm(DAT_IDENTITY, MSG_GETFIRST, &id);
     while (rc == TWRC_SUCCESS) {
         names.push_back(id.ProductName);
+        ids.push_back(id.Id);
         rc = Dsm(DAT_IDENTITY, MSG_GETNEXT, &id);
     }
     CHECK_EQ(rc, TWRC_ENDOFLIST);
-    bool found = false;
+    bool found = false, secondFound = false;
     for (const std::string& n : names) {
         printf("source: %s\n", n.c_str());
         found = found || n == "Tolvix Virtual Scanner";
+        secondFound = secondFound || n == "Tolvix Second Scanner";
     }
+    CHECK(secondFound);
     CHECK(found);
+    CHECK_EQ(names.size(), ids.size());
+    for (size_t i = 0; i < ids.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            CHECK(ids[i] != 0 && ids[i] != ids[j]);
+    // The default is one of the list, with its Id; the dialog's choice becomes it.
     CHECK_EQ(Dsm(DAT_IDENTITY, MSG_GETDEFAULT, &id), TWRC_SUCCESS);
-    CHECK(strcmp(id.ProductName, "Tolvix Virtual Scanner") == 0);
-
-    // The selection dialog: Cancel keeps the default, Select returns the choice.
-    SetTimer(nullptr, 0, 50, PressCancel);
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_USERSELECT, &id), TWRC_CANCEL);
-    SetTimer(nullptr, 0, 50, PressSelect);
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_USERSELECT, &id), TWRC_SUCCESS);
-    CHECK(strcmp(id.ProductName, "Tolvix Virtual Scanner") == 0);
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == id.ProductName)
+            CHECK_EQ(ids[i], id.Id);
+    TW_IDENTITY chosen = {};
+    CHECK_EQ(UserSelect(IDCANCEL, &chosen), TWRC_CANCEL);
+    CHECK_EQ(UserSelect(IDOK, &chosen), TWRC_SUCCESS);
+    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_GETDEFAULT, &id), TWRC_SUCCESS);
+    CHECK(strcmp(id.ProductName, chosen.ProductName) == 0 && id.Id == chosen.Id);
 
     // State 4.
     g_src = TW_IDENTITY{};
@@ -377,6 +515,97 @@ int main()
     CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
     CHECK(FindWindowA("#32770", "Tolvix Virtual Scanner") == nullptr);
     CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &g_src), TWRC_SUCCESS);
+
+    // Both sources open side by side, each with its own Id and identity.
+    TW_IDENTITY first = {};
+    strcpy(first.ProductName, "Tolvix Virtual Scanner");
+    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_OPENDS, &first), TWRC_SUCCESS);
+    CHECK(OpenWithCallback("Tolvix Second Scanner"));
+    CHECK(g_src.Id != first.Id);
+    CHECK(strcmp(first.ProductFamily, "Pagewell QX") == 0);
+    CHECK(strcmp(g_src.ProductFamily, "Pagewell QX") != 0);
+    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &g_src), TWRC_SUCCESS);
+    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &first), TWRC_SUCCESS);
+
+    // The frame: set inside the scan area, clipped beyond it, in the units set,
+    // reset to the default paper; the page delivered is the frame.
+    CHECK(OpenWithCallback("Tolvix Virtual Scanner"));
+    std::vector<double> a4 = Layout(MSG_GETDEFAULT);
+    CHECK(Near(a4, {0, 0, 8.268, 11.693}));
+    CHECK_EQ(SetLayout(1, 2, 5, 6.5), TWRC_SUCCESS);
+    CHECK(Near(Layout(MSG_GET), {1, 2, 5, 6.5}));
+    CHECK_EQ(GetCurrent(ICAP_SUPPORTEDSIZES), TWSS_NONE);
+    CHECK_EQ(SetOne(ICAP_UNITS, TWTY_UINT16, TWUN_CENTIMETERS), TWRC_SUCCESS);
+    CHECK(Near(Layout(MSG_GET), {2.54, 5.08, 12.7, 16.51}));
+    CHECK_EQ(SetOne(ICAP_UNITS, TWTY_UINT16, TWUN_INCHES), TWRC_SUCCESS);
+    CHECK_EQ(SetLayout(1, 1, 30, 30), TWRC_CHECKSTATUS);
+    std::vector<double> clipped = Layout(MSG_GET);
+    CHECK(clipped.size() == 4 && clipped[2] < 30 && clipped[3] < 30);
+    CHECK_EQ(SetLayout(20, 20, 30, 30), TWRC_FAILURE);
+    TW_IMAGELAYOUT lay = {};
+    CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGELAYOUT, MSG_RESET, &lay), TWRC_SUCCESS);
+    CHECK(Near(Layout(MSG_GET), a4));
+    CHECK_EQ(GetCurrent(ICAP_SUPPORTEDSIZES), TWSS_A4);
+    CHECK_EQ(SetLayout(1, 2, 5, 6.5), TWRC_SUCCESS);
+    CHECK_EQ(SetOne(ICAP_XRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(200))), TWRC_SUCCESS);
+    CHECK(Enable(hWnd));
+    CHECK_SEQERROR(SetLayout(0, 0, 4, 4));
+    CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
+    CHECK_EQ(info.ImageWidth, 800 / 8);
+    CHECK_EQ(info.ImageLength, 900 / 8);
+    size_t nativeStride = 0;
+    std::vector<BYTE> native = NativeRows(&nativeStride);
+
+    // Extended image information of the page just transferred.
+    TW_UINT8 extBuf[sizeof(TW_EXTIMAGEINFO) + 3 * sizeof(TW_INFO)] = {};
+    auto* ext = (TW_EXTIMAGEINFO*)extBuf;
+    ext->NumInfos = 4;
+    const TW_UINT16 infoIds[4] = {0x123a, 0x123b, 0x123d, 0x1200};  // document, page, frame number; a bar code
+    for (int i = 0; i < 4; ++i)
+        ext->Info[i].InfoID = infoIds[i];
+    CHECK_EQ(Ds(DG_IMAGE, DAT_EXTIMAGEINFO, MSG_GET, ext), TWRC_SUCCESS);
+    const TW_UINT16 wantRc[4] = {TWRC_SUCCESS, TWRC_SUCCESS, TWRC_SUCCESS, 8};  // 8: information not supported
+    const TW_UINTPTR wantItem[3] = {1, 1, 1};
+    for (int i = 0; i < 4; ++i) {
+        CHECK_EQ(ext->Info[i].ReturnCode, wantRc[i]);
+        if (i < 3)
+            CHECK_EQ(ext->Info[i].Item, wantItem[i]);
+    }
+    EndAndClose(hWnd);
+
+    // The same page by memory transfer, in strips: the same rows, top-down.
+    CHECK(OpenWithCallback("Tolvix Virtual Scanner"));
+    CHECK_EQ(SetLayout(1, 2, 5, 6.5), TWRC_SUCCESS);
+    CHECK_EQ(SetOne(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY), TWRC_SUCCESS);
+    CHECK(Enable(hWnd));
+    CHECK_SEQERROR(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hImage));
+    size_t memStride = 0;
+    int strips = 0;
+    std::vector<BYTE> memory = MemoryRows(&memStride, &strips);
+    CHECK(strips > 1);
+    CHECK_EQ(memStride, nativeStride);
+    CHECK(!native.empty() && memory == native);
+    EndAndClose(hWnd);
+
+    // A source that adjusts what it cannot do, and says so.
+    SetScanner({{"Rounding", 1}});
+    CHECK(OpenWithCallback("Tolvix Virtual Scanner"));
+    struct Adjusted {
+        TW_UINT16 cap, type;
+        TW_UINT32 asked, got;
+    } adjusted[] = {
+        {ICAP_XRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(200)), TwFix32Bits(TwFix32(150))},
+        {ICAP_XRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(400)), TwFix32Bits(TwFix32(450))},
+        {CAP_XFERCOUNT, TWTY_INT16, 2, 0xffff},
+        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_MAXSIZE, TWSS_USLEGAL},
+    };
+    for (const Adjusted& row : adjusted) {
+        CHECK_EQ(SetOne(row.cap, row.type, row.asked), TWRC_CHECKSTATUS);
+        CHECK_EQ(GetCurrent(row.cap), row.got);
+    }
+    CHECK_EQ(SetOne(ICAP_XRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(300))), TWRC_SUCCESS);
+    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &g_src), TWRC_SUCCESS);
+    SetScanner({{"Rounding", 0}});
 
     // Back to state 2.
     CHECK_EQ(Dsm(DAT_PARENT, MSG_CLOSEDSM, &hWnd), TWRC_SUCCESS);

@@ -1,62 +1,65 @@
 // Drives Xrtwif.dll as the program does: Open, StartScan with a callback, and
 // every message of its own loop through HandleMessage, against the virtual
-// scanner. Each scenario sets the scanner's test controls, scans, and checks the
-// callback's events, the pages and the result of StartScan.
+// scanner. One row per source behaviour: the scanner's test controls, the scan
+// record, and what StartScan, the callback's events and the pages must be.
 // Usage: xrtwif_scan [EXPECTED_SOURCE_NAME]
 #include "check.h"
 #include "tw_Interface.h"
 
+#include <math.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 namespace {
 
 const char kScannerKey[] = "Software\\Tolvix\\VirtualScanner";
+const char kStallText[] = "did not start";
 
-struct Scenario {
+struct Row {
     const char* name;
-    int sheets = 9;
-    int jamAfter = 0;
-    int cancelAfter = 0;
-    int failAt = 0;
-    int divisor = 16;
+    const char* controls;  // the scanner's test controls, "Name=value ..."
     int pages = -1;
     float dpi = 200;
     int pageSize = 1;  // A4
     int orientation = 0;
+    int mode = 1;
     int showUI = 0;
-    int uiButton = IDOK;     // pressed in the scanner's dialog when showUI is set
-    int stopAt = 0;          // the callback answers 0 for this page
-    int rejectAt = 0;        // the callback answers -1 for this page
+    int uiButton = IDOK;  // pressed in the scanner's dialog when showUI is set
+    int stopAt = 0;       // the callback answers 0 for this page
+    int rejectAt = 0;     // the callback answers -1 for this page
+    // Expected:
     int startResult = 0;
     int images = 0;
-    unsigned long endEvent = 1;  // 0: none expected
+    unsigned long endEvent = TWI_EVENT_END;  // 0: none
     int endArg = 1;
-    int width = 0, height = 0;  // expected page size in pixels, when nonzero
+    float pageDpi = 0;          // the pages' resolution when not `dpi`
+    int width = 0, height = 0;  // page size in pixels, when nonzero (1 pixel of slack)
+    const char* sameAs = nullptr;     // pages identical to that row's
+    const char* differsFrom = nullptr;  // first page differs from that row's
+    bool stallMessage = false;
 };
 
 struct Run {
     tw_Interface* twi = nullptr;
-    const Scenario* sc = nullptr;
+    const Row* row = nullptr;
     int images = 0;
     std::vector<std::pair<unsigned long, int>> events;
     bool ended = false;
     int badImages = 0;
-    std::vector<unsigned> pageHashes;
+    bool sawStallMessage = false;
+    std::vector<unsigned> hashes;
 };
 
 Run g_run;
+std::map<std::string, std::vector<unsigned>> g_hashes;
 
-void SetDword(HKEY key, const char* name, int value)
+void SetScanner(const char* controls)
 {
-    DWORD v = (DWORD)value;
-    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&v, sizeof(v));
-}
-
-void SetScanner(const Scenario& sc)
-{
+    RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey);
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kScannerKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
         ERROR_SUCCESS) {
@@ -64,16 +67,21 @@ void SetScanner(const Scenario& sc)
         ++g_nFailures;
         return;
     }
-    SetDword(key, "Sheets", sc.sheets);
-    SetDword(key, "JamAfter", sc.jamAfter);
-    SetDword(key, "CancelAfter", sc.cancelAfter);
-    SetDword(key, "FailAt", sc.failAt);
-    SetDword(key, "PageDivisor", sc.divisor);
+    std::string all = std::string("Sheets=9 PageDivisor=16 Seed=7 ") + controls;
+    for (char* item = strtok(&all[0], " "); item; item = strtok(nullptr, " ")) {
+        char* eq = strchr(item, '=');
+        if (!eq)
+            continue;
+        *eq = 0;
+        DWORD v = (DWORD)strtoul(eq + 1, nullptr, 0);
+        RegSetValueExA(key, item, 0, REG_DWORD, (const BYTE*)&v, sizeof(v));
+    }
     RegCloseKey(key);
 }
 
-// The page must be a packed 1-bit DIB of the expected size and resolution.
-bool CheckImage(void* hImage, const Scenario& sc, unsigned* hash)
+// The page must be the one form the program takes: a packed 1-bit DIB with a
+// 40-byte header, black and white table, biSizeImage filled, bottom-up rows.
+bool CheckImage(void* hImage, const Row& row, unsigned* hash)
 {
     if (!hImage)
         return false;
@@ -81,18 +89,20 @@ bool CheckImage(void* hImage, const Scenario& sc, unsigned* hash)
     auto* bih = (const BITMAPINFOHEADER*)GlobalLock((HGLOBAL)hImage);
     if (!bih)
         return false;
+    const BYTE* table = (const BYTE*)bih + 40;
     bool ok = bih->biSize == 40 && bih->biBitCount == 1 && bih->biPlanes == 1 && bih->biHeight > 0 &&
-              bih->biWidth > 0 && bih->biCompression == BI_RGB;
+              bih->biWidth > 0 && bih->biCompression == BI_RGB && table[0] + table[1] + table[2] == 0 &&
+              table[4] + table[5] + table[6] == 3 * 255;
     DWORD stride = ((DWORD)bih->biWidth + 31) / 32 * 4;
     ok = ok && bih->biSizeImage == stride * (DWORD)bih->biHeight && size >= 40 + 8 + bih->biSizeImage;
-    LONG ppm = (LONG)(sc.dpi * 10000 / 254);
+    LONG ppm = lround((row.pageDpi ? row.pageDpi : row.dpi) * 10000 / 254);
     ok = ok && bih->biXPelsPerMeter == ppm && bih->biYPelsPerMeter == ppm;
-    if (sc.width)
-        ok = ok && bih->biWidth == sc.width && bih->biHeight == sc.height;
+    if (row.width)
+        ok = ok && labs(bih->biWidth - row.width) <= 1 && labs(bih->biHeight - row.height) <= 1;
     unsigned h = 2166136261u;
     int ink = 0;
     if (ok) {
-        const BYTE* bits = (const BYTE*)bih + 40 + 8;
+        const BYTE* bits = table + 8;
         for (DWORD i = 0; i < bih->biSizeImage; ++i) {
             h = (h ^ bits[i]) * 16777619u;
             ink += bits[i] != 0xff;
@@ -100,8 +110,9 @@ bool CheckImage(void* hImage, const Scenario& sc, unsigned* hash)
         ok = ink > 0;  // something is printed on every page
     }
     if (!ok)
-        printf("  bad image: %ldx%ld, %u bpp, %ld ppm, ink bytes %d\n", (long)bih->biWidth, (long)bih->biHeight,
-               bih->biBitCount, (long)bih->biXPelsPerMeter, ink);
+        printf("  bad image: header %lu, %ldx%ld, %u bpp, %ld ppm, size image %lu, ink bytes %d\n",
+               (unsigned long)bih->biSize, (long)bih->biWidth, (long)bih->biHeight, bih->biBitCount,
+               (long)bih->biXPelsPerMeter, (unsigned long)bih->biSizeImage, ink);
     GlobalUnlock((HGLOBAL)hImage);
     *hash = h;
     return ok;
@@ -114,19 +125,16 @@ int ScanCallback(unsigned long nEvent, int nArg)
         ++r.images;
         void* h = r.twi->GetScanImage();
         unsigned hash = 0;
-        if (!CheckImage(h, *r.sc, &hash))
+        if (!CheckImage(h, *r.row, &hash))
             ++r.badImages;
-        r.pageHashes.push_back(hash);
+        r.hashes.push_back(hash);
         r.twi->FreeScanImage(h);
-        if (r.sc->rejectAt == r.images)
+        if (r.row->rejectAt == r.images)
             return -1;
-        if (r.sc->stopAt == r.images)
-            return 0;
-        return 1;
+        return r.row->stopAt == r.images ? 0 : 1;
     }
     r.events.push_back({nEvent, nArg});
-    if (nEvent == TWI_EVENT_END || nEvent == TWI_EVENT_CLOSED)
-        r.ended = true;
+    r.ended = nEvent == TWI_EVENT_END || nEvent == TWI_EVENT_CLOSED;
     return 1;
 }
 
@@ -134,59 +142,80 @@ int ScanCallback(unsigned long nEvent, int nArg)
 bool PressScannerButton(int id)
 {
     HWND dlg = FindWindowA("#32770", "Tolvix Virtual Scanner");
-    if (!dlg || !IsWindowVisible(dlg))
-        return false;
-    HWND button = GetDlgItem(dlg, id);
+    HWND button = dlg && IsWindowVisible(dlg) ? GetDlgItem(dlg, id) : nullptr;
     if (!button || !IsWindowEnabled(button))
         return false;
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button);
     return true;
 }
 
-void RunScenario(HWND hWnd, const Scenario& sc)
+// Runs inside the library's message box as well: answers the one that says
+// the scanner never started.
+BOOL CALLBACK AnswerStallMessage(HWND w, LPARAM)
 {
-    printf("scenario: %s\n", sc.name);
+    char cls[16] = {}, text[256] = {};
+    GetClassNameA(w, cls, sizeof(cls));
+    GetDlgItemTextA(w, 0xffff, text, sizeof(text));
+    if (strcmp(cls, "#32770") == 0 && strstr(text, kStallText) && !g_run.sawStallMessage) {
+        g_run.sawStallMessage = true;
+        PostMessageA(w, WM_COMMAND, IDOK, 0);
+    }
+    return TRUE;
+}
+
+void CALLBACK OnWatchTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    EnumThreadWindows(GetCurrentThreadId(), AnswerStallMessage, 0);
+}
+
+void RunRow(HWND hWnd, const Row& row)
+{
+    printf("row: %s\n", row.name);
     fflush(stdout);
     int failuresBefore = g_nFailures;
-    SetScanner(sc);
+    SetScanner(row.controls);
     tw_Interface twi;
     g_run = Run{};
     g_run.twi = &twi;
-    g_run.sc = &sc;
+    g_run.row = &row;
     CHECK_EQ(twi.Open(hWnd), 0);
 
     __ScanSetInterface set = {};
-    set.fResolutionX = sc.dpi;
-    set.fResolutionY = sc.dpi;
+    set.fResolutionX = set.fResolutionY = row.dpi;
     set.nFrame[2] = 1640;
     set.nFrame[3] = 2260;
-    set.bShowUI = sc.showUI;
-    set.nPages = sc.pages;
-    set.nPageSize = sc.pageSize;
-    set.bTrimming = sc.pageSize == 0;
-    set.bMaximum = sc.pageSize == 54;
-    set.nOrientation = sc.orientation;
+    set.bShowUI = row.showUI;
+    set.nPages = row.pages;
+    set.nPageSize = row.pageSize;
+    set.nMode = row.mode;
+    set.bTrimming = row.pageSize == 0;
+    set.bMaximum = row.pageSize == 54;
+    set.nOrientation = row.orientation;
+    set.nPagesToScan = row.pages > 0 ? row.pages : 1;
     int rc = twi.StartScan(hWnd, ScanCallback, &set);
-    CHECK_EQ(rc, sc.startResult);
+    CHECK_EQ(rc, row.startResult);
 
-    bool running = rc == 0 || (rc == TWI_ERR_NO_PAPER && sc.showUI);
+    bool running = rc == 0 || (rc == TWI_ERR_NO_PAPER && row.showUI);
+    UINT_PTR watch = SetTimer(hWnd, 2, 100, OnWatchTimer);
     if (running) {
         CHECK_EQ(twi.StartScan(hWnd, ScanCallback, &set), TWI_ERR_SCAN_FAILED);
-        DWORD deadline = GetTickCount() + 20000;
+        DWORD deadline = GetTickCount() + 40000;
         bool pressed = false;
         SetTimer(hWnd, 1, 20, nullptr);
         MSG msg;
         while (!g_run.ended && (int)(deadline - GetTickCount()) > 0 && GetMessageA(&msg, nullptr, 0, 0) > 0) {
             if (twi.HandleMessage(hWnd, &msg))
                 continue;
-            if (msg.message == WM_TIMER && msg.hwnd == hWnd && sc.showUI && !pressed)
-                pressed = PressScannerButton(sc.uiButton);
+            if (msg.message == WM_TIMER && msg.hwnd == hWnd && msg.wParam == 1 && row.showUI && !pressed)
+                pressed = PressScannerButton(row.uiButton);
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
         KillTimer(hWnd, 1);
+        if (!g_run.ended)
+            printf("  no end within 40 s: %d image(s), %u event(s)\n", g_run.images, (unsigned)g_run.events.size());
         CHECK(g_run.ended);
-        if (sc.showUI)
+        if (row.showUI)
             CHECK(pressed);
     }
     // Nothing more may arrive once the scan has ended.
@@ -199,30 +228,35 @@ void RunScenario(HWND hWnd, const Scenario& sc)
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+    KillTimer(hWnd, watch);
 
-    CHECK_EQ(g_run.images, sc.images);
+    CHECK_EQ(g_run.images, row.images);
     CHECK_EQ(g_run.badImages, 0);
-    if (sc.endEvent) {
-        CHECK_EQ(g_run.events.size(), 1);
-        if (!g_run.events.empty()) {
-            CHECK_EQ(g_run.events[0].first, sc.endEvent);
-            if (sc.endEvent == TWI_EVENT_END)
-                CHECK_EQ(g_run.events[0].second != 0, sc.endArg != 0);
-        }
-    } else {
-        CHECK_EQ(g_run.events.size(), 0);
+    CHECK_EQ(g_run.sawStallMessage, row.stallMessage);
+    CHECK_EQ(g_run.events.size(), row.endEvent ? 1 : 0);
+    if (row.endEvent && !g_run.events.empty()) {
+        CHECK_EQ(g_run.events[0].first, row.endEvent);
+        if (row.endEvent == TWI_EVENT_END)
+            CHECK_EQ(g_run.events[0].second != 0, row.endArg != 0);
     }
-    for (size_t i = 1; i < g_run.pageHashes.size(); ++i)
-        CHECK(g_run.pageHashes[i] != g_run.pageHashes[i - 1]);
-    // The source is closed again: another scan can start at once.
-    if (running || rc == TWI_ERR_NO_PAPER) {
-        __ScanSetInterface bad = set;
-        bad.fResolutionX = bad.fResolutionY = 123;
-        CHECK_EQ(twi.StartScan(hWnd, ScanCallback, &bad), TWI_ERR_SCAN_FAILED);
-    }
+    for (size_t i = 1; i < g_run.hashes.size(); ++i)
+        CHECK(g_run.hashes[i] != g_run.hashes[i - 1]);
+    if (row.sameAs)
+        CHECK(g_run.hashes == g_hashes[row.sameAs]);
+    if (row.differsFrom)
+        CHECK(!g_run.hashes.empty() && !g_hashes[row.differsFrom].empty() &&
+              g_run.hashes[0] != g_hashes[row.differsFrom][0]);
+    g_hashes[row.name] = g_run.hashes;
     twi.Close();
     printf("  %d image(s), %s\n", g_run.images, g_nFailures == failuresBefore ? "ok" : "FAILED");
     fflush(stdout);
+}
+
+Row R(const char* name, const char* controls, int images)
+{
+    Row r{name, controls};
+    r.images = images;
+    return r;
 }
 
 }  // namespace
@@ -242,133 +276,73 @@ int main(int argc, char** argv)
         tw_Interface twi;
         CHECK_EQ(twi.Open(hWnd), 0);
         const char* name = twi.GetSelecedDS(hWnd);
-        printf("default source: \"%s\"\n", name);
+        printf("selected source: \"%s\"\n", name);
         if (argc > 1)
             CHECK(strcmp(name, argv[1]) == 0);
     }
 
-    std::vector<Scenario> scenarios;
-    Scenario s;
+    std::vector<Row> rows;
+    Row r;
+    auto add = [&](const Row& row) { rows.push_back(row); };
 
-    s = Scenario{"feeder of 9, until empty"};
-    s.images = 9;
-    scenarios.push_back(s);
+    add(R("feeder of 9, until empty", "", 9));
+    r = R("count of 7 from 9 sheets", "", 7), r.pages = 7, add(r);
+    r = R("one page", "", 1), r.pages = 1, add(r);
+    r = R("count above the sheets: the feeder runs empty", "Sheets=3", 3), r.pages = 5, add(r);
+    // Any failure after some pages leaves a batch of those pages.
+    add(R("paper jam at page 4", "JamAt=4", 3));
+    add(R("double feed at page 3", "DoubleFeedAt=3", 2));
+    add(R("failing transfer at page 2", "FailAt=2", 1));
+    add(R("close request after page 2", "CloseRequestAt=2", 2));
+    add(R("cancel at the scanner at page 5", "CancelAt=5", 4));
+    // Nothing scanned: the quiet end.
+    r = R("failing first transfer", "FailAt=1", 0), r.endEvent = TWI_EVENT_CLOSED, add(r);
+    r = R("cancel before the first page", "CancelAt=1", 0), r.endEvent = TWI_EVENT_CLOSED, add(r);
+    r = R("empty feeder", "Sheets=0", 0), r.startResult = TWI_ERR_NO_PAPER, r.endEvent = 0, add(r);
+    r = R("empty feeder it cannot sense", "Sheets=0 NoFeederSense=1", 0), r.endEvent = TWI_EVENT_CLOSED, add(r);
+    r = R("a source that never starts", "Stall=1", 0), r.endEvent = TWI_EVENT_CLOSED, r.stallMessage = true, add(r);
+    for (const char* off : {"OpenFails=23", "OpenFails=5", "OpenFails=1", "OpenFails=3"})
+        r = R(off, off, 0), r.startResult = TWI_ERR_PAPER_JAM, r.endEvent = 0, add(r);
+    // The callback's answers.
+    r = R("callback stops after page 2", "", 2), r.stopAt = 2, add(r);
+    r = R("callback cannot store page 3", "", 3), r.rejectAt = 3, r.endArg = 0, add(r);
+    // The source's own dialog.
+    r = R("show driver, cancel", "", 0), r.showUI = 1, r.uiButton = IDCANCEL, r.endEvent = TWI_EVENT_CLOSED, add(r);
+    r = R("show driver, scan", "Sheets=4", 4), r.showUI = 1, add(r);
+    r = R("show driver with an empty feeder, cancel", "Sheets=0", 0), r.showUI = 1, r.uiButton = IDCANCEL;
+    r.startResult = TWI_ERR_NO_PAPER, r.endEvent = TWI_EVENT_CLOSED, add(r);
+    // Values the source adjusts or lacks.
+    r = R("rounding source: 400 dpi becomes 450, count only -1", "Rounding=1", 3), r.pages = 3, r.dpi = 400;
+    r.pageDpi = 450, add(r);
+    r = R("A4 at 200 dpi", "PageDivisor=1", 1), r.pages = 1, r.width = 1654, r.height = 2339, add(r);
+    r = R("A4 on a Letter and Legal source", "PageDivisor=1 FewSizes=1", 1), r.pages = 1, r.width = 1654;
+    r.height = 2339, add(r);
+    r = R("Maximum on a Letter and Legal source", "PageDivisor=1 FewSizes=1", 1), r.pages = 1, r.pageSize = 54;
+    r.width = 1700, r.height = 2800, add(r);
+    r = R("Trimming on a Letter and Legal source", "FewSizes=1", 1), r.pages = 1, r.pageSize = 0, add(r);
+    r = R("Letter landscape at 300 dpi", "PageDivisor=1", 1), r.pages = 1, r.dpi = 300, r.pageSize = 3;
+    r.orientation = 1, r.width = 3300, r.height = 2550, add(r);
+    r = R("Letter landscape, turned by the library", "PageDivisor=1 NoRotate=1", 1), r.pages = 1, r.dpi = 300;
+    r.pageSize = 3, r.orientation = 1, r.width = 3300, r.height = 2550, r.sameAs = "Letter landscape at 300 dpi";
+    add(r);
+    // Every delivered form ends as the same page.
+    r = R("plain pages", "", 3), r.pages = 3, add(r);
+    for (const char* form : {"DibForm=1", "DibForm=2", "DibForm=4", "DibForm=8", "DibForm=16", "DibForm=31",
+                             "Transfer=1", "Transfer=1 DibForm=16"})
+        r = R(form, form, 3), r.pages = 3, r.sameAs = "plain pages", add(r);
+    for (const char* depth : {"Depth=8", "Depth=24", "Depth=8 Transfer=1", "Depth=24 Transfer=1"})
+        r = R(depth, depth, 3), r.pages = 3, add(r);
+    // The three modes give three different pages.
+    r = R("mode Black and White", "", 1), r.pages = 1, r.mode = 1, add(r);
+    r = R("mode Text (Error Diffusion)", "", 1), r.pages = 1, r.mode = 0, r.differsFrom = "mode Black and White";
+    add(r);
+    r = R("mode B/W (Error Diffusion)", "", 1), r.pages = 1, r.mode = 2, r.differsFrom = "mode Text (Error Diffusion)";
+    add(r);
+    r = R("grey source, diffusion by the library", "Depth=8", 1), r.pages = 1, r.mode = 2;
+    r.differsFrom = "mode Black and White", add(r);
 
-    s = Scenario{"count of 7 from 9 sheets"};
-    s.pages = 7;
-    s.images = 7;
-    scenarios.push_back(s);
-
-    s = Scenario{"one page"};
-    s.pages = 1;
-    s.images = 1;
-    scenarios.push_back(s);
-
-    s = Scenario{"count above the sheets: the feeder runs empty"};
-    s.sheets = 3;
-    s.pages = 5;
-    s.images = 3;
-    scenarios.push_back(s);
-
-    // The sheets before a jam are a batch: a normal end.
-    s = Scenario{"paper jam after page 3"};
-    s.jamAfter = 3;
-    s.images = 3;
-    s.endArg = 1;
-    scenarios.push_back(s);
-
-    s = Scenario{"failing transfer at page 2"};
-    s.failAt = 2;
-    s.images = 1;
-    s.endArg = 0;
-    scenarios.push_back(s);
-
-    s = Scenario{"cancel at the scanner after page 4"};
-    s.cancelAfter = 4;
-    s.images = 4;
-    scenarios.push_back(s);
-
-    s = Scenario{"callback stops after page 2"};
-    s.stopAt = 2;
-    s.images = 2;
-    scenarios.push_back(s);
-
-    s = Scenario{"callback cannot store page 3"};
-    s.rejectAt = 3;
-    s.images = 3;
-    s.endArg = 0;
-    scenarios.push_back(s);
-
-    s = Scenario{"empty feeder"};
-    s.sheets = 0;
-    s.startResult = TWI_ERR_NO_PAPER;
-    s.endEvent = 0;
-    scenarios.push_back(s);
-
-    s = Scenario{"resolution the scanner lacks"};
-    s.dpi = 600;
-    s.startResult = TWI_ERR_SCAN_FAILED;
-    s.endEvent = 0;
-    scenarios.push_back(s);
-
-    s = Scenario{"page size the scanner lacks"};
-    s.pageSize = 11;  // A3
-    s.startResult = TWI_ERR_SCAN_FAILED;
-    s.endEvent = 0;
-    scenarios.push_back(s);
-
-    s = Scenario{"show driver, cancel"};
-    s.showUI = 1;
-    s.uiButton = IDCANCEL;
-    s.endEvent = TWI_EVENT_CLOSED;
-    scenarios.push_back(s);
-
-    s = Scenario{"show driver, scan"};
-    s.showUI = 1;
-    s.sheets = 4;
-    s.images = 4;
-    scenarios.push_back(s);
-
-    s = Scenario{"show driver with an empty feeder, cancel"};
-    s.showUI = 1;
-    s.sheets = 0;
-    s.uiButton = IDCANCEL;
-    s.startResult = TWI_ERR_NO_PAPER;
-    s.endEvent = TWI_EVENT_CLOSED;
-    scenarios.push_back(s);
-
-    // Full-size pages: A4 at 400 dpi, Letter landscape at 300, B6 at 200.
-    s = Scenario{"A4 at 400 dpi"};
-    s.divisor = 1;
-    s.pages = 2;
-    s.dpi = 400;
-    s.images = 2;
-    s.width = 3307;
-    s.height = 4677;
-    scenarios.push_back(s);
-
-    s = Scenario{"Letter landscape at 300 dpi"};
-    s.divisor = 1;
-    s.pages = 1;
-    s.dpi = 300;
-    s.pageSize = 3;
-    s.orientation = 1;
-    s.images = 1;
-    s.width = 3300;
-    s.height = 2550;
-    scenarios.push_back(s);
-
-    s = Scenario{"B6 at 200 dpi"};
-    s.divisor = 1;
-    s.pages = 1;
-    s.pageSize = 7;
-    s.images = 1;
-    s.width = 984;
-    s.height = 1386;
-    scenarios.push_back(s);
-
-    for (const Scenario& sc : scenarios)
-        RunScenario(hWnd, sc);
+    for (const Row& row : rows)
+        RunRow(hWnd, row);
 
     DestroyWindow(hWnd);
     printf("%d failure(s)\n", g_nFailures);

@@ -35,29 +35,31 @@ int ScreenOfPageNumber(int n)
 
 const uint32_t kInk = 0x000000, kPaper = 0xFFFFFF, kLightGray = 0xC0C0C0, kGreen = 0x00FF00;
 
-// Page n of the batch as the virtual scanner draws it with the fixed seed.
+// Page n of the batch as the virtual scanner delivers it with the fixed seed.
 class Page {
 public:
     explicit Page(int n)
     {
-        A4PageSize(kDivisor, &m_w, &m_h);
-        m_stride = vscan::RowBytes(m_w);
-        m_bits.resize(m_stride * m_h);
-        vscan::RenderPage(m_bits.data(), m_w, m_h, kDpi, n, kSeed);
+        vscan::ScanParams p;
+        p.dpi = kDpi;
+        p.divisor = kDivisor;
+        p.seed = kSeed;
+        // The settings file's mode, "Text (Error Diffusion)".
+        p.diffusion = true;
+        p.textEmphasis = true;
+        m_img = vscan::ScanPage(p, n);
     }
-    int Width() const { return m_w; }
-    int Height() const { return m_h; }
+    int Width() const { return (int)m_img.width; }
+    int Height() const { return (int)m_img.height; }
     // Ink or paper, in top-down page coordinates.
     uint32_t At(int x, int y) const
     {
-        const uint8_t byte = m_bits[(size_t)(m_h - 1 - y) * m_stride + x / 8];
+        const uint8_t byte = m_img.bits[(size_t)y * m_img.stride + x / 8];
         return (byte & (0x80 >> (x % 8))) ? kPaper : kInk;
     }
 
 private:
-    int m_w = 0, m_h = 0;
-    size_t m_stride = 0;
-    std::vector<uint8_t> m_bits;
+    codec::Image m_img;
 };
 
 // Screen pixels that differ from the page seen from the origin; where the view
