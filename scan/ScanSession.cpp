@@ -193,7 +193,8 @@ int OnPageWaiting(CUtilityDlg* pDlg)
 void DropEmptyOutput()
 {
     char szName[256] = {};
-    if (g_pSettings->BuildOutputFileName(szName, g_pSettings->m_nNumberFrom) && g_pPageStore->IsFileOpenable(szName))
+    const int nFirst = OutputNumber(g_pSettings->m_nNumberFrom);
+    if (nFirst != 0 && g_pSettings->BuildOutputFileName(szName, nFirst) && g_pPageStore->IsFileOpenable(szName))
         ::DeleteFileA(szName);
 }
 
