@@ -114,6 +114,7 @@ private:
     void OnDestroy();
     void OnSysCommand(WPARAM nID, LPARAM lParam);
     BOOL OnQueryEndSession();
+    void OnEndSession(BOOL bEnding);
     void OnPaint();
     void OpenHelp(HWND hOwner, UINT nCommand, ULONG_PTR dwData);
     void TeardownAtStart();
