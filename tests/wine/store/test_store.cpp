@@ -971,6 +971,58 @@ void DamagedNumberCases()
     b.CheckPagesHeld();
 }
 
+// Headers that claim more than their block or file holds: the store refuses
+// them rather than read or write past the end.
+void DamagedHeaderCases()
+{
+    // Scanner blocks shorter than 40 + colour table + biSizeImage.
+    std::vector<unsigned char> dib = PageDib(1);
+    struct {
+        size_t keep;  // bytes of the block
+        DWORD sizeImage;
+    } blocks[] = {{dib.size() - 1, 0}, {60, 0}, {dib.size(), 0xFFFFFFF0u}, {20, 0}};
+    Batch b(Folder("damaged-header-pages"), 0);
+    for (auto& t : blocks) {
+        std::vector<unsigned char> d = dib;
+        if (t.sizeImage)
+            memcpy(&d[20], &t.sizeImage, 4);
+        d.resize(t.keep);
+        HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, d.size());
+        memcpy(::GlobalLock(h), d.data(), d.size());
+        ::GlobalUnlock(h);
+        std::string what = std::to_string(t.keep) + " bytes: ";
+        HLOCAL hCopy = b.store.CopyDib(h);
+        CHECK_EQ(what + std::to_string(hCopy != nullptr), what + "0");
+        ::LocalFree(hCopy);
+        b.store.GrowPageTable();
+        CHECK_EQ(what + std::to_string(b.store.WritePage(h, b.PageFile(1).c_str(), 0)), what + "0");
+        CHECK_EQ(what + std::to_string(FileExists(b.PageFile(1))), what + "0");
+        ::GlobalFree(h);
+    }
+
+    // Page files whose header was changed behind the store's back.
+    struct {
+        DWORD offset, value;
+        bool bReduced;  // read through ReadPageReduced, else ReadPage
+    } files[] = {
+        {2, 0x7FFFFFF0u, false},           // bfSize past the end of the file
+        {28, 24, false},                   // 24 bits a pixel: the rows do not fit
+        {18, 0x7FFFFFF0u, true},           // widths and heights no file of this size holds
+        {22, 0x7FFFFFF0u, true},
+    };
+    for (auto& t : files) {
+        Batch one(Folder("damaged-header-pages"), 1);
+        HANDLE hFile = one.store.PageHandle(0);
+        DWORD put = 0;
+        ::SetFilePointer(hFile, t.offset, nullptr, FILE_BEGIN);
+        CHECK(::WriteFile(hFile, &t.value, t.offset == 28 ? 2 : 4, &put, nullptr));
+        std::string name = one.PageFile(1), what = "offset " + std::to_string(t.offset) + ": ";
+        HLOCAL h = t.bReduced ? one.store.ReadPageReduced(name.c_str(), 0) : one.store.ReadPage(name.c_str(), 0);
+        CHECK_EQ(what + std::to_string(h != nullptr), what + "0");
+        ::LocalFree(h);
+    }
+}
+
 // Page files are held without sharing from WritePage until they are deleted.
 void PageShareCases()
 {
@@ -1082,6 +1134,7 @@ int main(int argc, char** argv)
         {"missing_page", MissingPageCases},
         {"early_returns", EarlyReturnCases},
         {"damaged_number", DamagedNumberCases},
+        {"damaged_header", DamagedHeaderCases},
         {"page_share", PageShareCases},
     };
     if (fullDisk)
