@@ -87,13 +87,7 @@ void DrawPreview(CUtilityDlg* pDlg, HLOCAL hDib)
     if (!pDib)
         return;
     const BITMAPINFOHEADER* pbi = reinterpret_cast<const BITMAPINFOHEADER*>(pDib);
-    DWORD cbColors = 0;
-    switch (pbi->biBitCount) {
-    case 1: cbColors = 8; break;
-    case 4: cbColors = 64; break;
-    case 8: cbColors = 1024; break;
-    }
-    const BYTE* pBits = pDib + pbi->biSize + cbColors;
+    const BYTE* pBits = pDib + pbi->biSize + DibPaletteBytes(pbi);
     {
         CClientDC dc(DisplayWnd(pDlg));
         // Rows are bottom-up: the top h rows begin at row biHeight - h.

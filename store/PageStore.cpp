@@ -48,11 +48,7 @@ DWORD PackedDibBytes(const BITMAPINFOHEADER* pbi, SIZE_T cbBlock)
 
 DWORD DibPaletteBytes(const BITMAPINFOHEADER* pbi)
 {
-    switch (pbi->biBitCount) {
-    case 1: return 8;
-    case 8: return 1024;
-    }
-    return 0;
+    return (DWORD)codec::PagePaletteBytes(pbi->biBitCount);
 }
 
 CPageStore::CPageStore() : m_hPageFiles(1, nullptr) {}
@@ -151,7 +147,7 @@ HLOCAL ReadPageBody(HANDLE hFile)
     // Whoever draws or writes the page reads header, colour table and rows
     // within this block: a body that does not hold them is no page.
     codec::ImageView view;
-    bOk = bOk && codec::ParseDib(p, cb, &view) == codec::DibError::None;
+    bOk = bOk && codec::ParsePageDib(p, cb, &view) == codec::DibError::None;
     ::LocalUnlock(hDib);
     if (!bOk) {
         ::LocalFree(hDib);
