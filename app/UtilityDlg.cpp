@@ -274,6 +274,20 @@ BOOL CUtilityDlg::OnQueryEndSession()
     return ConfirmDiscard();
 }
 
+void CUtilityDlg::FocusWorkingControl(HWND hPrefer)
+{
+    auto works = [this](HWND h) {
+        return h && ::IsChild(m_hWnd, h) && ::IsWindowVisible(h) && ::IsWindowEnabled(h);
+    };
+    HWND hDisplay = m_wndDisplay.GetSafeHwnd();
+    if (works(hPrefer) && (hPrefer != hDisplay || m_pThumbnails))
+        ::SetFocus(hPrefer);
+    else if (m_pThumbnails && works(hDisplay))
+        ::SetFocus(hDisplay);
+    else if (HWND hFirst = ::GetNextDlgTabItem(m_hWnd, nullptr, FALSE))
+        ::SetFocus(hFirst);
+}
+
 void CUtilityDlg::OnEndSession(BOOL bEnding)
 {
     // A refused end leaves everything as it was. An accepted one may end the

@@ -69,10 +69,8 @@ void Unlock(CUtilityDlg* pDlg)
     ::SetActiveWindow(hWnd);
     ::SetForegroundWindow(hWnd);
     // The control that had the keyboard was locked and let it go; without a
-    // focus the navigation keys would arrive as system keys. The pane takes it.
-    HWND hFocus = ::GetFocus();
-    if (!hFocus || !::IsChild(hWnd, hFocus))
-        ::SetFocus(DisplayWnd(pDlg));
+    // focus the navigation keys would arrive as system keys.
+    pDlg->FocusWorkingControl(::GetFocus());
     RepaintDisplayNow(pDlg);
 }
 

@@ -329,6 +329,10 @@ BOOL CImageDisplayWnd::OnLButtonDblClk(LPARAM lParam)
 
 void CImageDisplayWnd::OnKeyDown(WPARAM vk)
 {
+    // Without a thumbnail set there is nothing to move through; moving would
+    // load a batch that was saved and put away.
+    if (!m_pOwner->m_pThumbnails)
+        return;
     const int nPages = PageCount();
     int& nShow = m_pOwner->m_nShowPage;
     m_nScreen = nPages < 1 ? 1 : ScreenOfPage(nShow);

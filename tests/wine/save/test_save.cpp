@@ -206,6 +206,9 @@ void SaveTiffNumbering()
         return CHECK(!"five pages shown");
     CHECK(s.ToolEnabled(kCmdSave));
     CHECK(!s.ToolEnabled(kCmdPreferences));
+    // The save locks Show Page while it runs; the keyboard comes back to it.
+    mw::ClickAt(::GetDlgItem(s.Main(), kShowPageEdit), 0.5, 0.5);
+    CHECK(WaitFocus(s.Main(), kShowPageEdit));
 
     HWND hDlg = OpenFromMain(s, 'A', "Save");
     if (!hDlg)
@@ -228,6 +231,7 @@ void SaveTiffNumbering()
     mw::AltKey('S');
     CHECK(Gone(hDlg));
     CHECK(ToolsAfterManualSave(s));
+    CHECK(WaitFocus(s.Main(), kShowPageEdit));
 
     const char* names[] = {"page998.tif", "page999.tif", "page1000.tif", "page1001.tif", "page1002.tif"};
     int w = 0, h = 0;
@@ -428,6 +432,16 @@ void AutoSaveScan()
         CHECK(!s.ToolEnabled(kCmdSave));
         CHECK(!s.ToolEnabled(kCmdClear));
         Expect("pdfpages " + Unix(out, "auto005.pdf") + " 3 ccitt");
+        // The focus is on a control that takes it, not on the empty display
+        // area; its page keys and a double click there show no saved page.
+        HWND hFocus = FocusOf(s.Main());
+        CHECK(hFocus && hFocus != s.Display() && ::IsWindowEnabled(hFocus));
+        s.Click(40, 40);
+        for (WORD vk : {VK_HOME, VK_END, VK_NEXT, VK_RIGHT})
+            s.KeyOnMain(vk);
+        s.DoubleClick(40, 40);
+        CHECK(WaitWindow(s, "Actual Size", 1000) == nullptr);
+        CHECK_EQ(s.Text(kShowPageEdit), std::string("0"));
         CHECK(s.Prog().CloseNormally());
         Bytes b = StoredSettings(s);
         CHECK_EQ(mw::GetInt(b, kOffNumber), 6);
