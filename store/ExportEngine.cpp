@@ -97,7 +97,6 @@ public:
     CExport(CPageStore* pStore, CScanSettings* pSettings, char* pszOut, char* pszPage, int count)
         : m_pStore(pStore), m_pSettings(pSettings), m_pszOut(pszOut), m_pszPage(pszPage), m_nCount(count)
     {
-        snprintf(m_szPageBase, sizeof m_szPageBase, "%sDoc", pSettings->m_szWorkFolder);
     }
 
     int Run();
@@ -108,7 +107,7 @@ private:
     int Pdf();
     int Bmp();
 
-    void PageName(int n) { snprintf(m_pszPage, kNameSize, "%s%d.bmp", m_szPageBase, n); }
+    void PageName(int n) { m_pSettings->BuildPageFileName(m_pszPage, n); }
     // A name that cannot be formed is left empty, so that nothing is done under it.
     BOOL OutputName(int k);
     // Removes the output file k when nobody else holds it.
@@ -130,7 +129,6 @@ private:
     int m_nCount;
     int m_nFirst = 0;
     std::vector<int> m_unnamed;  // numbers whose files kept their old contents
-    char m_szPageBase[kNameSize];
     char m_szTemp[kNameSize] = {};
 };
 
@@ -270,8 +268,10 @@ int CExport::Pdf()
     char* pszList = static_cast<char*>(::LocalLock(hList));
     char* p = pszList;
     for (int n = 1; n <= m_nCount; ++n) {
-        int cch = snprintf(p, kListEntrySize, "%s%d%s", m_szPageBase, n, ".bmp");
-        p += (cch < kListEntrySize ? cch : kListEntrySize - 1) + 1;
+        PageName(n);
+        size_t cch = strnlen(m_pszPage, kListEntrySize - 1);
+        memcpy(p, m_pszPage, cch);
+        p += cch + 1;
     }
     const int nCode = PdfCompressionCode(m_pSettings->m_nCompression);
 
@@ -344,7 +344,7 @@ int CPageStore::ExportPages(CScanSettings* pSettings, int count)
     if (count >= (int)m_hPageFiles.size())
         m_hPageFiles.resize(count + 1, nullptr);
     for (int n = 1; n <= count; ++n) {
-        BuildPathName(pszPage, pSettings->m_szWorkFolder, "Doc", n);
+        pSettings->BuildPageFileName(pszPage, n);
         HANDLE h = ::CreateFileA(pszPage, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             result = EXPORT_PAGE_MISSING;
