@@ -188,7 +188,12 @@ BOOL CExport::PlaceTemp(int k)
     // The old file is held open elsewhere or read-only and stays as it was;
     // the page must not end up in front of the next one.
     ::DeleteFileA(m_szTemp);
-    m_unnamed.push_back(k);
+    try {
+        m_unnamed.push_back(k);
+    } catch (...) {
+        // Without the note the clean-up may try that file too; held or
+        // read-only, it does not go.
+    }
     return FALSE;
 }
 
