@@ -559,6 +559,18 @@ void ExportFailureSaved()
     CHECK(AnswerMessage(s, "Running out of disk space."));
     CHECK(ToolsAfterManualSave(s));
 
+    // The same batch as an uncompressed PDF: a full disk is said as such, not
+    // as a PDF open in another program, and no partial PDF stays.
+    hDlg = OpenFromMain(s, 'A', "Save");
+    if (!hDlg)
+        return;
+    Pick(hDlg, 'F', kFileType, kPdf);
+    Pick(hDlg, 'C', kCompression, 0);
+    mw::AltKey('S');
+    CHECK(AnswerMessage(s, "Running out of disk space."));
+    CHECK(ToolsAfterManualSave(s));
+    CHECK(!FileExists(out + "\\full001.pdf"));
+
     s.PressScan();
     CHECK(s.WaitPagesShown(4));
     CHECK(s.Prog().WaitDialogWithText(kClearQuestion, 500) == nullptr);
