@@ -274,6 +274,30 @@ BOOL CUtilityDlg::OnQueryEndSession()
     return ConfirmDiscard();
 }
 
+void CUtilityDlg::FocusWorkingControl(HWND hPrefer)
+{
+    auto works = [this](HWND h) {
+        return h && ::IsChild(m_hWnd, h) && ::IsWindowVisible(h) && ::IsWindowEnabled(h);
+    };
+    HWND hDisplay = m_wndDisplay.GetSafeHwnd();
+    if (works(hPrefer) && (hPrefer != hDisplay || m_pThumbnails))
+        ::SetFocus(hPrefer);
+    else if (m_pThumbnails && works(hDisplay))
+        ::SetFocus(hDisplay);
+    else if (HWND hFirst = ::GetNextDlgTabItem(m_hWnd, nullptr, FALSE))
+        ::SetFocus(hFirst);
+}
+
+void CUtilityDlg::OnEndSession(BOOL bEnding)
+{
+    // A refused end leaves everything as it was. An accepted one may end the
+    // process as soon as this returns: the shut-down runs now, as on closing.
+    if (!bEnding || m_bDestroyHandled)
+        return;
+    EndDialog(IDCANCEL);
+    DestroyWindow();
+}
+
 BOOL CUtilityDlg::DestroyWindow()
 {
     if (g_pScanner) {
@@ -341,6 +365,9 @@ LRESULT CUtilityDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_QUERYENDSESSION:
         return OnQueryEndSession();
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE);
+        return 0;
     case WM_PAINT:
         if (::IsIconic(m_hWnd)) {
             OnPaint();

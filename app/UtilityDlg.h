@@ -99,6 +99,9 @@ public:
     void OnPreferences();
 
     void FreeThumbnails();
+    // After a save or a scan: hPrefer when it can still take the keyboard, the
+    // display area while thumbnails are shown, else the first control that works.
+    void FocusWorkingControl(HWND hPrefer);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -114,6 +117,7 @@ private:
     void OnDestroy();
     void OnSysCommand(WPARAM nID, LPARAM lParam);
     BOOL OnQueryEndSession();
+    void OnEndSession(BOOL bEnding);
     void OnPaint();
     void OpenHelp(HWND hOwner, UINT nCommand, ULONG_PTR dwData);
     void TeardownAtStart();

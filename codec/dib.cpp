@@ -133,6 +133,14 @@ DibError ParseDib(const uint8_t* data, size_t size, ImageView* out, bool acceptL
   return Describe(data, size, data + offset, size - offset, out, acceptLongerHeaders);
 }
 
+DibError ParsePageDib(const uint8_t* data, size_t size, ImageView* out) {
+  if (data == nullptr || size < kInfoHeaderSize) return DibError::Truncated;
+  DibHeader h = ReadInfoHeader(data);
+  // A shortened colour table would put the rows where the page rule does not.
+  if (h.bitCount <= 8 && h.clrUsed != 0 && h.clrUsed < (uint32_t{1} << h.bitCount)) return DibError::BadHeader;
+  return ParseDib(data, size, out, false);
+}
+
 DibError ParseBmp(const uint8_t* data, size_t size, ImageView* out) {
   if (data == nullptr || size < kFileHeaderSize) return DibError::Truncated;
   if (data[0] != 'B' || data[1] != 'M') return DibError::NotBmp;

@@ -44,6 +44,14 @@ enum class DibError {
 // `acceptLongerHeaders` lets through (their extra fields are not used).
 DibError ParseDib(const uint8_t* data, size_t size, ImageView* out, bool acceptLongerHeaders = false);
 
+// Colour-table bytes of a page file's DIB, by bit depth alone: two entries for
+// 1 bit, 256 for 8, none for any other depth. Every reader of pages uses this.
+inline size_t PagePaletteBytes(uint16_t bitCount) { return bitCount == 1 ? 8 : bitCount == 8 ? 1024 : 0; }
+
+// A page file's packed DIB: ParseDib's checks, and a colour table of exactly
+// PagePaletteBytes, so that rows read from there lie inside the `size` bytes.
+DibError ParsePageDib(const uint8_t* data, size_t size, ImageView* out);
+
 // The same for a whole BMP file; rows start at the file header's bfOffBits.
 DibError ParseBmp(const uint8_t* data, size_t size, ImageView* out);
 

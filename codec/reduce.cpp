@@ -56,7 +56,7 @@ std::vector<uint8_t> ReduceBmp(const uint8_t* data, size_t size) {
   // A reduced page is a small fraction of its source: a header claiming more
   // pixels than the file holds must not make us allocate for them.
   if (ReducedDibSize(plan) > size + 48) return {};
-  std::vector<uint8_t> out(ReducedDibSize(plan), 0);
+  std::vector<uint8_t> out(static_cast<size_t>(ReducedDibSize(plan)), 0);
   WriteReducedHeader(plan, h.xPelsPerMeter, h.yPelsPerMeter, out.data());
   uint64_t offset = offBits;
   for (uint32_t r = 0; r < plan.height; ++r) {

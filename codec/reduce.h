@@ -23,8 +23,9 @@ bool PlanReduction(int32_t width, int32_t height, Reduction* plan);
 // bytes of `dst`, stopping early where the source row has no more bytes.
 void ReduceRow(const uint8_t* src, size_t srcBytes, uint32_t width, uint8_t* dst);
 
-// Size of the reduced packed DIB: header, two-entry colour table, rows.
-inline size_t ReducedDibSize(const Reduction& plan) { return 48 + size_t{plan.height} * plan.dstStride; }
+// Size of the reduced packed DIB: header, two-entry colour table, rows;
+// counted in 64 bits, as it may not fit a 32-bit size_t.
+inline uint64_t ReducedDibSize(const Reduction& plan) { return 48 + uint64_t{plan.height} * plan.dstStride; }
 
 // Header and colour table (black, white) of the reduced packed DIB; out holds 48 bytes.
 void WriteReducedHeader(const Reduction& plan, int32_t xPelsPerMeter, int32_t yPelsPerMeter, uint8_t* out);

@@ -206,17 +206,33 @@ bool FindTiffTail(TiffFile& file, TiffTail* tail) {
   }
   auto u16 = [order](const uint8_t* p) { return order == ByteOrder::Little ? GetLe16(p) : GetBe16(p); };
   auto u32 = [order](const uint8_t* p) { return order == ByteOrder::Little ? GetLe32(p) : GetBe32(p); };
+  // The link after the directory at `dir`, or 0 when it is not in the file.
+  auto linkAfter = [&](uint32_t dir) -> uint64_t {
+    uint8_t c[2];
+    if (dir + uint64_t{2} > size || !file.ReadAt(dir, c, 2)) return 0;
+    uint64_t at = dir + 2 + 12 * uint64_t{u16(c)};
+    return at + 4 > size ? 0 : at;
+  };
   uint32_t link = 4;
   uint32_t next = u32(h + 4);
   // Every directory takes at least 6 bytes, so a longer chain must loop.
+  // Directories follow the header on word boundaries.
   for (uint64_t steps = 0; next != 0; ++steps) {
-    if (steps > size / 6 || next + uint64_t{2} > size) return false;
+    if (steps > size / 6 || next < 8 || (next & 1)) return false;
+    uint64_t at = linkAfter(next);
     uint8_t c[4];
-    if (!file.ReadAt(next, c, 2)) return false;
-    uint64_t at = next + 2 + 12 * uint64_t{u16(c)};
-    if (at + 4 > size || !file.ReadAt(at, c, 4)) return false;
+    if (at == 0 || !file.ReadAt(at, c, 4)) return false;
     link = static_cast<uint32_t>(at);
     next = u32(c);
+  }
+  // The last link is the one byte range a new page rewrites: it must not lie
+  // in the header or in another directory, or what is there would break.
+  for (uint64_t at = 4; at != link;) {
+    uint8_t c[4];
+    if (!file.ReadAt(at, c, 4)) return false;
+    const uint32_t dir = u32(c);
+    at = linkAfter(dir);
+    if (at != link && dir < link + uint64_t{4} && link < at + 4) return false;
   }
   tail->order = order;
   tail->link = link;

@@ -69,10 +69,8 @@ void Unlock(CUtilityDlg* pDlg)
     ::SetActiveWindow(hWnd);
     ::SetForegroundWindow(hWnd);
     // The control that had the keyboard was locked and let it go; without a
-    // focus the navigation keys would arrive as system keys. The pane takes it.
-    HWND hFocus = ::GetFocus();
-    if (!hFocus || !::IsChild(hWnd, hFocus))
-        ::SetFocus(DisplayWnd(pDlg));
+    // focus the navigation keys would arrive as system keys.
+    pDlg->FocusWorkingControl(::GetFocus());
     RepaintDisplayNow(pDlg);
 }
 
@@ -87,13 +85,7 @@ void DrawPreview(CUtilityDlg* pDlg, HLOCAL hDib)
     if (!pDib)
         return;
     const BITMAPINFOHEADER* pbi = reinterpret_cast<const BITMAPINFOHEADER*>(pDib);
-    DWORD cbColors = 0;
-    switch (pbi->biBitCount) {
-    case 1: cbColors = 8; break;
-    case 4: cbColors = 64; break;
-    case 8: cbColors = 1024; break;
-    }
-    const BYTE* pBits = pDib + pbi->biSize + cbColors;
+    const BYTE* pBits = pDib + pbi->biSize + DibPaletteBytes(pbi);
     {
         CClientDC dc(DisplayWnd(pDlg));
         // Rows are bottom-up: the top h rows begin at row biHeight - h.
@@ -193,7 +185,8 @@ int OnPageWaiting(CUtilityDlg* pDlg)
 void DropEmptyOutput()
 {
     char szName[256] = {};
-    if (g_pSettings->BuildOutputFileName(szName, g_pSettings->m_nNumberFrom) && g_pPageStore->IsFileOpenable(szName))
+    const int nFirst = OutputNumber(g_pSettings->m_nNumberFrom);
+    if (nFirst != 0 && g_pSettings->BuildOutputFileName(szName, nFirst) && g_pPageStore->IsFileOpenable(szName))
         ::DeleteFileA(szName);
 }
 

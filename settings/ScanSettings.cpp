@@ -2,6 +2,7 @@
 
 #include "framework/Dialog.h"
 #include "res/resource.h"
+#include "settings/SettingsRecord.h"
 
 #include <io.h>
 #include <stdio.h>
@@ -15,45 +16,9 @@ namespace {
 const char kSettingsFile[] = "__utilInf.bin";
 const char kDefaultSaveFolder[] = "MyDocuments";
 
-// The settings file: a fixed 392-byte little-endian record.
-enum : int {
-    kRecordSize = 392,
-    kOffFolder = 0,
-    kOffStem = 256,
-    kOffNumberFrom = 324,
-    kOffResolution = 328,
-    kOffFileType = 332,
-    kOffCompression = 336,
-    kOffPageSize = 340,
-    kOffUnits = 344,
-    kOffAutoSave = 348,
-    kOffOrientation = 352,
-    kOffScanRange = 356,
-    kOffMode = 360,
-    kOffShowSaveDialog = 364,
-    kOffFrameLeft = 368,
-    kOffFrameTop = 372,
-    kOffFrameRight = 376,
-    kOffFrameBottom = 380,
-    kOffFolderValid = 384,
-    kOffUSLocale = 388,
-};
-
 // Read and written through this one buffer, so that the bytes the program does
 // not own (reserved field, bytes behind the stem, folder flag) survive a run.
-unsigned char s_record[kRecordSize];
-
-int GetInt(int off)
-{
-    return (int)((unsigned)s_record[off] | (unsigned)s_record[off + 1] << 8 |
-                 (unsigned)s_record[off + 2] << 16 | (unsigned)s_record[off + 3] << 24);
-}
-
-void PutInt(int off, int v)
-{
-    for (int i = 0; i < 4; ++i)
-        s_record[off + i] = (unsigned char)((unsigned)v >> (8 * i));
-}
+uint8_t s_record[settingsrec::kRecordSize];
 
 } // namespace
 
@@ -135,8 +100,18 @@ void CScanSettings::SetDefaults()
     m_nNumberFrom = 1;
 }
 
+void CScanSettings::RecordInts(int* (&ints)[15])
+{
+    int* all[] = {&m_nNumberFrom, &m_nResolution, &m_nFileType, &m_nCompression, &m_nPageSize,
+                  &m_nUnits, &m_bAutoSave, &m_nOrientation, &m_nScanRange, &m_nMode,
+                  &m_bShowSaveDialog, &m_nFrameLeft, &m_nFrameTop, &m_nFrameRight, &m_nFrameBottom};
+    static_assert(sizeof all / sizeof all[0] == settingsrec::kIntCount, "one member per stored integer");
+    memcpy(ints, all, sizeof all);
+}
+
 void CScanSettings::LoadFile()
 {
+    using namespace settingsrec;
     DWORD cbRead = 0;
     HANDLE hFile = ::CreateFileA(m_szSettingsPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -146,68 +121,44 @@ void CScanSettings::LoadFile()
         ::CloseHandle(hFile);
     }
     if (cbRead != kRecordSize) {
-        PutInt(kOffFolderValid, 0);
+        PutInt(s_record, kOffFolderValid, 0);
         return;
     }
 
-    if (GetInt(kOffFolderValid) == 0) {
+    Values v;
+    Decode(s_record, &v);
+    if (GetInt(s_record, kOffFolderValid) == 0) {
         // Only the second run creates the default folder; the stored one is ignored.
         char szDefault[256];
         snprintf(szDefault, sizeof szDefault, "%s%s", m_szProgramFolder, kDefaultSaveFolder);
         ::CreateDirectoryA(szDefault, nullptr);
-        PutInt(kOffFolderValid, 1);
+        PutInt(s_record, kOffFolderValid, 1);
     } else {
-        memcpy(m_szSaveFolder, s_record + kOffFolder, sizeof m_szSaveFolder);
-        m_szSaveFolder[sizeof m_szSaveFolder - 1] = '\0';
+        memcpy(m_szSaveFolder, v.szFolder, sizeof m_szSaveFolder);
     }
-
-    memset(m_szFileName, 0, sizeof m_szFileName);
-    const char* pStem = reinterpret_cast<const char*>(s_record + kOffStem);
-    size_t nStem = strnlen(pStem, sizeof m_szFileName - 1);
-    memcpy(m_szFileName, pStem, nStem);
-
-    m_nNumberFrom = GetInt(kOffNumberFrom);
-    m_nResolution = GetInt(kOffResolution);
-    m_nFileType = GetInt(kOffFileType);
-    m_nCompression = GetInt(kOffCompression);
-    m_nPageSize = GetInt(kOffPageSize);
-    m_nUnits = GetInt(kOffUnits);
-    m_bAutoSave = GetInt(kOffAutoSave);
-    m_nOrientation = GetInt(kOffOrientation);
-    m_nScanRange = GetInt(kOffScanRange);
-    m_nMode = GetInt(kOffMode);
-    m_bShowSaveDialog = GetInt(kOffShowSaveDialog);
-    m_nFrameLeft = GetInt(kOffFrameLeft);
-    m_nFrameTop = GetInt(kOffFrameTop);
-    m_nFrameRight = GetInt(kOffFrameRight);
-    m_nFrameBottom = GetInt(kOffFrameBottom);
+    memcpy(m_szFileName, v.szStem, sizeof m_szFileName);
+    int* ints[kIntCount];
+    RecordInts(ints);
+    for (int i = 0; i < kIntCount; ++i)
+        *ints[i] = v.ints[i];
 }
 
 void CScanSettings::SaveFile() const
 {
+    using namespace settingsrec;
     HANDLE hFile = ::CreateFileA(m_szSettingsPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE)
         return;
 
-    memcpy(s_record + kOffFolder, m_szSaveFolder, sizeof m_szSaveFolder);
-    memcpy(s_record + kOffStem, m_szFileName, strnlen(m_szFileName, sizeof m_szFileName - 1) + 1);
-    PutInt(kOffNumberFrom, m_nNumberFrom);
-    PutInt(kOffResolution, m_nResolution);
-    PutInt(kOffFileType, m_nFileType);
-    PutInt(kOffCompression, m_nCompression);
-    PutInt(kOffPageSize, m_nPageSize);
-    PutInt(kOffUnits, m_nUnits);
-    PutInt(kOffAutoSave, m_bAutoSave);
-    PutInt(kOffOrientation, m_nOrientation);
-    PutInt(kOffScanRange, m_nScanRange);
-    PutInt(kOffMode, m_nMode);
-    PutInt(kOffShowSaveDialog, m_bShowSaveDialog);
-    PutInt(kOffFrameLeft, m_nFrameLeft);
-    PutInt(kOffFrameTop, m_nFrameTop);
-    PutInt(kOffFrameRight, m_nFrameRight);
-    PutInt(kOffFrameBottom, m_nFrameBottom);
-    PutInt(kOffUSLocale, m_bUSLocale);
+    Values v;
+    memcpy(v.szFolder, m_szSaveFolder, sizeof v.szFolder);
+    memcpy(v.szStem, m_szFileName, sizeof v.szStem);
+    int* ints[kIntCount];
+    const_cast<CScanSettings*>(this)->RecordInts(ints);
+    for (int i = 0; i < kIntCount; ++i)
+        v.ints[i] = *ints[i];
+    Encode(v, m_bUSLocale, s_record);
 
     DWORD cbWritten = 0;
     ::WriteFile(hFile, s_record, kRecordSize, &cbWritten, nullptr);

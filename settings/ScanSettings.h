@@ -89,6 +89,8 @@ private:
     void SetDefaults();
     void LoadFile();
     void SaveFile() const;
+    // The integer members the settings file holds, in its order.
+    void RecordInts(int* (&ints)[15]);
 
     char m_szProgramFolder[256];
     char m_szSettingsPath[MAX_PATH + 16];

@@ -13,15 +13,17 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
-const int kLastNumber = 9999;
 const int kNameSize = 256;
 const int kListEntrySize = 255;
 
 int NextNumber(int n)
 {
-    return n + 1 > kLastNumber ? 1 : n + 1;
+    return OutputNumber(n + 1);
 }
 
 int TiffCompressionCode(int nCompression)
@@ -95,7 +97,6 @@ public:
     CExport(CPageStore* pStore, CScanSettings* pSettings, char* pszOut, char* pszPage, int count)
         : m_pStore(pStore), m_pSettings(pSettings), m_pszOut(pszOut), m_pszPage(pszPage), m_nCount(count)
     {
-        snprintf(m_szPageBase, sizeof m_szPageBase, "%sDoc", pSettings->m_szWorkFolder);
     }
 
     int Run();
@@ -106,13 +107,17 @@ private:
     int Pdf();
     int Bmp();
 
-    void PageName(int n) { snprintf(m_pszPage, kNameSize, "%s%d.bmp", m_szPageBase, n); }
-    BOOL OutputName(int k) { return m_pSettings->BuildOutputFileName(m_pszOut, k); }
+    void PageName(int n) { m_pSettings->BuildPageFileName(m_pszPage, n); }
+    // A name that cannot be formed is left empty, so that nothing is done under it.
+    BOOL OutputName(int k);
     // Removes the output file k when nobody else holds it.
     void ReplaceOutput(int k);
     // Deletes the output files numbered from the first of this export through
-    // k; only those that exist when bOnlyExisting is set.
+    // k; only those that exist when bOnlyExisting is set. Files that kept their
+    // old contents because a page could not take their name are not ours.
     void DeleteOutputsThrough(int k, BOOL bOnlyExisting);
+    // Gives the temporary file the name of output k; FALSE leaves that file as it was.
+    BOOL PlaceTemp(int k);
     // Page n through TIFF32 into the temporary file; 1 on success, else the result.
     int AddTiffPage(PFN_TIFF32_WRITEPAGE pfnWritePage, int n, int nCode);
     void RemoveStaleTemp();
@@ -122,18 +127,24 @@ private:
     char* m_pszOut;
     char* m_pszPage;
     int m_nCount;
-    char m_szPageBase[kNameSize];
+    int m_nFirst = 0;
+    std::vector<int> m_unnamed;  // numbers whose files kept their old contents
     char m_szTemp[kNameSize] = {};
 };
 
 int CExport::Run()
 {
+    // A damaged next number must not turn into the name of a file this export
+    // does not write: above 9999 it counts on as the pages do, below 1 it names none.
+    m_nFirst = OutputNumber(m_pSettings->m_nNumberFrom);
+    if (m_nFirst == 0)
+        return EXPORT_NAME_REFUSED;
     // Every name of this export must fit: a name cut short would be another file.
-    if (!OutputName(kLastNumber) ||
+    if (!OutputName(kLastOutputNumber) ||
         snprintf(m_szTemp, sizeof m_szTemp, "%s\\dummy.tif", m_pSettings->m_szSaveFolder) >= (int)sizeof m_szTemp)
         return EXPORT_NO_FOLDER;
     if (m_nCount < 1)
-        return m_pSettings->m_nNumberFrom;
+        return m_nFirst;
 
     switch (m_pSettings->m_nFileType) {
     case 2: return Tiff();
@@ -143,24 +154,47 @@ int CExport::Run()
     return Bmp();
 }
 
+BOOL CExport::OutputName(int k)
+{
+    if (m_pSettings->BuildOutputFileName(m_pszOut, k))
+        return TRUE;
+    memset(m_pszOut, 0, kNameSize);
+    return FALSE;
+}
+
 void CExport::ReplaceOutput(int k)
 {
-    OutputName(k);
-    if (m_pStore->IsFileOpenable(m_pszOut))
+    if (OutputName(k) && m_pStore->IsFileOpenable(m_pszOut))
         ::DeleteFileA(m_pszOut);
 }
 
 void CExport::DeleteOutputsThrough(int k, BOOL bOnlyExisting)
 {
-    int num = m_pSettings->m_nNumberFrom;
+    int num = m_nFirst;
     for (int i = 0; i < m_nCount; ++i) {
-        OutputName(num);
-        if (!bOnlyExisting || _access(m_pszOut, 0) == 0)
+        BOOL bOurs = std::find(m_unnamed.begin(), m_unnamed.end(), num) == m_unnamed.end();
+        if (bOurs && OutputName(num) && (!bOnlyExisting || _access(m_pszOut, 0) == 0))
             ::DeleteFileA(m_pszOut);
         if (num == k)
             break;
         num = NextNumber(num);
     }
+}
+
+BOOL CExport::PlaceTemp(int k)
+{
+    if (OutputName(k) && rename(m_szTemp, m_pszOut) == 0)
+        return TRUE;
+    // The old file is held open elsewhere or read-only and stays as it was;
+    // the page must not end up in front of the next one.
+    ::DeleteFileA(m_szTemp);
+    try {
+        m_unnamed.push_back(k);
+    } catch (...) {
+        // Without the note the clean-up may try that file too; held or
+        // read-only, it does not go.
+    }
+    return FALSE;
 }
 
 void CExport::RemoveStaleTemp()
@@ -193,62 +227,45 @@ int CExport::Tiff()
     const int nCode = TiffCompressionCode(m_pSettings->m_nCompression);
     RemoveStaleTemp();
 
-    int running = m_pSettings->m_nNumberFrom;
-    int last = running + m_nCount - 1;
-    for (int n = 1, k = running; k <= last; ++n, ++k) {
-        if (k > kLastNumber) {
-            k -= kLastNumber;
-            last -= kLastNumber;
-        }
+    int k = m_nFirst;
+    for (int n = 1; n <= m_nCount; ++n, k = NextNumber(k)) {
         ReplaceOutput(k);
         int r = AddTiffPage(pfnWritePage, n, nCode);
         if (r != 1) {
             DeleteOutputsThrough(k, FALSE);
             return r;
         }
-        OutputName(k);
-        if (rename(m_szTemp, m_pszOut) != 0) {
-            // The old file is held open elsewhere and stays; the page must not
-            // end up in front of the next one.
-            ::DeleteFileA(m_szTemp);
-        }
-        running = NextNumber(running);
+        // A page without its name does not end the export: the others are saved.
+        PlaceTemp(k);
     }
-    return running;
+    return m_unnamed.empty() ? k : EXPORT_NAME_REFUSED;
 }
 
 int CExport::MultiPageTiff()
 {
     CLibrary lib("TIFF32.dll");
     auto pfnWritePage = ProcAs<PFN_TIFF32_WRITEPAGE>(lib.Proc(MAKEINTRESOURCEA(TIFF32_ORDINAL_WRITEPAGE)));
-    const int first = m_pSettings->m_nNumberFrom;
-    ReplaceOutput(first);
+    ReplaceOutput(m_nFirst);
     const int nCode = TiffCompressionCode(m_pSettings->m_nCompression);
     RemoveStaleTemp();
 
     int r = 1;
     for (int n = 1; n <= m_nCount && r == 1; ++n)
         r = AddTiffPage(pfnWritePage, n, nCode);
-    OutputName(first);
-    if (rename(m_szTemp, m_pszOut) != 0 && r == 1) {
-        // Another program holds the old file open, so the pages have no place:
-        // a failure, or the user would take the batch for saved.
-        r = EXPORT_WRITE_FAILED;
-        ::DeleteFileA(m_szTemp);
-        return r;
-    }
     if (r != 1) {
         ::DeleteFileA(m_szTemp);
-        ::DeleteFileA(m_pszOut);
+        if (OutputName(m_nFirst))
+            ::DeleteFileA(m_pszOut);
         return r;
     }
-    return NextNumber(first);
+    // Another program holds the old file open, so the pages have no place:
+    // a failure, or the user would take the batch for saved.
+    return PlaceTemp(m_nFirst) ? NextNumber(m_nFirst) : EXPORT_NAME_REFUSED;
 }
 
 int CExport::Pdf()
 {
-    const int first = m_pSettings->m_nNumberFrom;
-    ReplaceOutput(first);
+    ReplaceOutput(m_nFirst);
 
     HLOCAL hList = ::LocalAlloc(LMEM_ZEROINIT, (SIZE_T)m_nCount * kListEntrySize + 1);
     if (!hList)
@@ -256,8 +273,10 @@ int CExport::Pdf()
     char* pszList = static_cast<char*>(::LocalLock(hList));
     char* p = pszList;
     for (int n = 1; n <= m_nCount; ++n) {
-        int cch = snprintf(p, kListEntrySize, "%s%d%s", m_szPageBase, n, ".bmp");
-        p += (cch < kListEntrySize ? cch : kListEntrySize - 1) + 1;
+        PageName(n);
+        size_t cch = strnlen(m_pszPage, kListEntrySize - 1);
+        memcpy(p, m_pszPage, cch);
+        p += cch + 1;
     }
     const int nCode = PdfCompressionCode(m_pSettings->m_nCompression);
 
@@ -270,27 +289,20 @@ int CExport::Pdf()
         ::DeleteFileA(m_pszOut);
         return PdfResult(nLibResult);
     }
-    return NextNumber(first);
+    return NextNumber(m_nFirst);
 }
 
 int CExport::Bmp()
 {
-    int running = m_pSettings->m_nNumberFrom;
-    int last = running + m_nCount - 1;
-    for (int n = 1, k = running; k <= last; ++n, ++k) {
-        if (k > kLastNumber) {
-            k -= kLastNumber;
-            last -= kLastNumber;
-        }
+    int k = m_nFirst;
+    for (int n = 1; n <= m_nCount; ++n, k = NextNumber(k)) {
         PageName(n);
-        OutputName(k);
-        if (!::CopyFileA(m_pszPage, m_pszOut, FALSE)) {
+        if (!OutputName(k) || !::CopyFileA(m_pszPage, m_pszOut, FALSE)) {
             DeleteOutputsThrough(k, TRUE);
             return FolderExists(m_pSettings->m_szSaveFolder) ? EXPORT_COPY_FAILED : EXPORT_NO_FOLDER;
         }
-        running = NextNumber(running);
     }
-    return running;
+    return k;
 }
 
 } // namespace
@@ -301,6 +313,7 @@ UINT ExportResultMessage(int result)
     case EXPORT_NO_FOLDER: return IDS_ERR_NO_PATH;
     case EXPORT_PAGE_MISSING: return IDS_ERR_PAGE_MISSING;
     case EXPORT_PDF_IN_USE: return IDS_ERR_PDF;
+    case EXPORT_NAME_REFUSED: return IDS_ERR_BAD_NAME;
     }
     return IDS_ERR_DISK_FULL;
 }
@@ -336,7 +349,7 @@ int CPageStore::ExportPages(CScanSettings* pSettings, int count)
     if (count >= (int)m_hPageFiles.size())
         m_hPageFiles.resize(count + 1, nullptr);
     for (int n = 1; n <= count; ++n) {
-        BuildPathName(pszPage, pSettings->m_szWorkFolder, "Doc", n);
+        pSettings->BuildPageFileName(pszPage, n);
         HANDLE h = ::CreateFileA(pszPage, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             result = EXPORT_PAGE_MISSING;

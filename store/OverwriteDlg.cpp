@@ -2,6 +2,7 @@
 
 #include "framework/Gdi.h"
 #include "res/resource.h"
+#include "store/PageStore.h"
 
 #include <io.h>
 #include <stdio.h>
@@ -60,6 +61,11 @@ int COverwriteDlg::ConfirmOverwrite(char* pszFolder, const char* pszStem, int nu
         return 2;
     if (len > 0 && pszFolder[len - 1] == '\\')
         pszFolder[len - 1] = '\0';
+    // Asked about the file the export writes first; a number that names no
+    // file leaves nothing to ask about, and the export reports it.
+    number = OutputNumber(number);
+    if (number == 0)
+        return 1;
 
     // Same names as the export writes; "%4d" and ".PDF" only change how they read.
     const char* pszFormat;

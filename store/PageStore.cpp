@@ -1,5 +1,6 @@
 #include "store/PageStore.h"
 
+#include "codec/dib.h"
 #include "codec/reduce.h"
 
 #include <io.h>
@@ -14,23 +15,40 @@ namespace {
 const WORD kBmpMagic = 0x4D42;  // "BM"
 static_assert(sizeof(BITMAPFILEHEADER) == 14, "BMP file header layout");
 
-BOOL ReadAt(HANDLE hFile, LONG offset, void* pBuf, DWORD cb)
+BOOL ReadAt(HANDLE hFile, ULONGLONG offset, void* pBuf, DWORD cb)
 {
-    if (::SetFilePointer(hFile, offset, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+    LARGE_INTEGER to;
+    to.QuadPart = (LONGLONG)offset;
+    if (!::SetFilePointerEx(hFile, to, nullptr, FILE_BEGIN))
         return FALSE;
     DWORD cbRead = 0;
     return ::ReadFile(hFile, pBuf, cb, &cbRead, nullptr) && cbRead == cb;
+}
+
+ULONGLONG FileBytes(HANDLE hFile)
+{
+    LARGE_INTEGER size;
+    return ::GetFileSizeEx(hFile, &size) ? (ULONGLONG)size.QuadPart : 0;
+}
+
+// The packed DIB of a locked scanner block as page files hold it: L = 40 + P +
+// biSizeImage bytes, counted in 64 bits on every build; 0 when the block is
+// shorter than its header says or L would not fit a BMP file.
+DWORD PackedDibBytes(const BITMAPINFOHEADER* pbi, SIZE_T cbBlock)
+{
+    if (!pbi || cbBlock < sizeof(BITMAPINFOHEADER))
+        return 0;
+    ULONGLONG cb = sizeof(BITMAPINFOHEADER) + (ULONGLONG)DibPaletteBytes(pbi) + pbi->biSizeImage;
+    if (cb > cbBlock || cb > MAXDWORD - sizeof(BITMAPFILEHEADER))
+        return 0;
+    return (DWORD)cb;
 }
 
 } // namespace
 
 DWORD DibPaletteBytes(const BITMAPINFOHEADER* pbi)
 {
-    switch (pbi->biBitCount) {
-    case 1: return 8;
-    case 8: return 1024;
-    }
-    return 0;
+    return (DWORD)codec::PagePaletteBytes(pbi->biBitCount);
 }
 
 CPageStore::CPageStore() : m_hPageFiles(1, nullptr) {}
@@ -62,8 +80,12 @@ BOOL CPageStore::WritePage(HGLOBAL hDib, const char* pszPath, int index)
     const BITMAPINFOHEADER* pbi = static_cast<const BITMAPINFOHEADER*>(::GlobalLock(hDib));
     if (!pbi)
         return FALSE;
+    DWORD cbDib = PackedDibBytes(pbi, ::GlobalSize(hDib));
+    if (cbDib == 0) {
+        ::GlobalUnlock(hDib);
+        return FALSE;
+    }
     DWORD cbPalette = DibPaletteBytes(pbi);
-    DWORD cbDib = 40 + cbPalette + pbi->biSizeImage;
 
     if (index >= (int)m_hPageFiles.size())
         m_hPageFiles.resize(index + 1, nullptr);
@@ -98,8 +120,8 @@ HLOCAL CPageStore::CopyDib(HGLOBAL hDib)
     const BITMAPINFOHEADER* pbi = static_cast<const BITMAPINFOHEADER*>(::GlobalLock(hDib));
     if (!pbi)
         return nullptr;
-    DWORD cb = 40 + DibPaletteBytes(pbi) + pbi->biSizeImage;
-    HLOCAL hCopy = ::LocalAlloc(LMEM_ZEROINIT, cb);
+    DWORD cb = PackedDibBytes(pbi, ::GlobalSize(hDib));
+    HLOCAL hCopy = cb ? ::LocalAlloc(LMEM_ZEROINIT, cb) : nullptr;
     if (hCopy) {
         void* p = ::LocalLock(hCopy);
         memcpy(p, pbi, cb);
@@ -112,15 +134,20 @@ HLOCAL CPageStore::CopyDib(HGLOBAL hDib)
 HLOCAL ReadPageBody(HANDLE hFile)
 {
     BITMAPFILEHEADER fh;
-    if (!ReadAt(hFile, 0, &fh, sizeof fh) || fh.bfType != kBmpMagic || fh.bfSize <= sizeof fh)
+    if (!ReadAt(hFile, 0, &fh, sizeof fh) || fh.bfType != kBmpMagic || fh.bfSize <= sizeof fh ||
+        fh.bfSize > FileBytes(hFile))
         return nullptr;
     DWORD cb = fh.bfSize - (DWORD)sizeof fh;
     HLOCAL hDib = ::LocalAlloc(LMEM_ZEROINIT, cb);
     if (!hDib)
         return nullptr;
-    void* p = ::LocalLock(hDib);
+    BYTE* p = static_cast<BYTE*>(::LocalLock(hDib));
     DWORD cbRead = 0;
     BOOL bOk = ::ReadFile(hFile, p, cb, &cbRead, nullptr) && cbRead == cb;
+    // Whoever draws or writes the page reads header, colour table and rows
+    // within this block: a body that does not hold them is no page.
+    codec::ImageView view;
+    bOk = bOk && codec::ParsePageDib(p, cb, &view) == codec::DibError::None;
     ::LocalUnlock(hDib);
     if (!bOk) {
         ::LocalFree(hDib);
@@ -157,6 +184,11 @@ HLOCAL CPageStore::ReadPageReduced(const char* pszPath, int index)
     codec::Reduction plan;
     if (!codec::PlanReduction(bi.biWidth, bi.biHeight, &plan))
         return ReadPage(pszPath, index);
+    // A reduced page is a small fraction of its file; a header that claims
+    // more must not size the block.
+    const ULONGLONG cbReduced = codec::ReducedDibSize(plan);
+    if (cbReduced > FileBytes(hFile))
+        return nullptr;
 
     std::vector<BYTE> row;
     try {
@@ -164,7 +196,7 @@ HLOCAL CPageStore::ReadPageReduced(const char* pszPath, int index)
     } catch (...) {
         return nullptr;
     }
-    HLOCAL hDst = ::LocalAlloc(LMEM_ZEROINIT, codec::ReducedDibSize(plan));
+    HLOCAL hDst = ::LocalAlloc(LMEM_ZEROINIT, (SIZE_T)cbReduced);
     if (!hDst)
         return nullptr;
     BYTE* pDst = static_cast<BYTE*>(::LocalLock(hDst));
@@ -174,7 +206,7 @@ HLOCAL CPageStore::ReadPageReduced(const char* pszPath, int index)
     // One seek and one read per reduced row: only the first row of each band is used.
     LONGLONG offset = fh.bfOffBits;
     for (uint32_t r = 0; r < plan.height; ++r) {
-        if (!ReadAt(hFile, (LONG)offset, row.data(), plan.srcStride)) {
+        if (!ReadAt(hFile, (ULONGLONG)offset, row.data(), plan.srcStride)) {
             ::LocalUnlock(hDst);
             ::LocalFree(hDst);
             return nullptr;

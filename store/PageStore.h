@@ -18,7 +18,20 @@ enum : int {
     EXPORT_NO_MEMORY = (int)0x80002002,
     EXPORT_COPY_FAILED = (int)0x80002003,
     EXPORT_WRITE_FAILED = (int)0x80002004,
+    // No name could be formed for the first page, or a page could not take its
+    // name because the old file is held open elsewhere or read-only.
+    EXPORT_NAME_REFUSED = (int)0x80002005,
 };
+
+const int kLastOutputNumber = 9999;
+
+// The output number a stored next number stands for: from 1 to 9999, a larger
+// one counted on past 9999 as the pages are (10000 is 1); 0 when it is below 1
+// and so names no file.
+inline int OutputNumber(int n)
+{
+    return n < 1 ? 0 : (n - 1) % kLastOutputNumber + 1;
+}
 
 // The string-table id of the message for an ExportPages result below 1.
 UINT ExportResultMessage(int result);

@@ -89,9 +89,12 @@ void CUtilityDlg::SaveImages(int* pbConfirm)
     m_nSaveDlgFocus = 0;
 
     if (bFullSave && bConfirmed && *pbConfirm == 1) {
+        // Locking the page controls takes the focus from Show Page; it goes back.
+        HWND hFocus = ::GetFocus();
         LockForSave();
         ExportBatch(g_nNextPage);
         UnlockAfterSave();
+        FocusWorkingControl(hFocus);
         // A batch whose export failed counts as saved too: its files are not lost.
         m_bSaved = TRUE;
     }

@@ -30,16 +30,6 @@ ATOM RegisterPaneClass()
     return s_atom;
 }
 
-// Bytes of colour table in front of the bits, by bit depth alone.
-DWORD ColorTableBytes(const BITMAPINFOHEADER* pbi)
-{
-    switch (pbi->biBitCount) {
-    case 1: return 2 * sizeof(RGBQUAD);
-    case 4: return 16 * sizeof(RGBQUAD);
-    case 8: return 256 * sizeof(RGBQUAD);
-    }
-    return 0;
-}
 
 // A logical palette of the image's colour table, biClrUsed entries long.
 HPALETTE CreateImagePalette(const BITMAPINFOHEADER* pbi)
@@ -223,7 +213,7 @@ BOOL CImageDisplayWnd::LoadThumbnails(int nFirstSlot, int nCount)
         e.hPalette = CreateImagePalette(pbi);
         if (e.hPalette)
             e.hOldPalette = ::SelectPalette(e.hMemDC, e.hPalette, FALSE);
-        const BYTE* pBits = pDib + pbi->biSize + ColorTableBytes(pbi);
+        const BYTE* pBits = pDib + pbi->biSize + DibPaletteBytes(pbi);
         e.hBitmap = ::CreateDIBitmap(e.hMemDC, pbi, CBM_INIT, pBits, reinterpret_cast<const BITMAPINFO*>(pbi),
                                      DIB_RGB_COLORS);
         if (e.hBitmap)
@@ -339,6 +329,10 @@ BOOL CImageDisplayWnd::OnLButtonDblClk(LPARAM lParam)
 
 void CImageDisplayWnd::OnKeyDown(WPARAM vk)
 {
+    // Without a thumbnail set there is nothing to move through; moving would
+    // load a batch that was saved and put away.
+    if (!m_pOwner->m_pThumbnails)
+        return;
     const int nPages = PageCount();
     int& nShow = m_pOwner->m_nShowPage;
     m_nScreen = nPages < 1 ? 1 : ScreenOfPage(nShow);

@@ -22,11 +22,5 @@ const BYTE* DibBits(const BITMAPINFOHEADER* pbi)
 {
     if (!pbi)
         return nullptr;
-    DWORD cbColors = 0;
-    switch (pbi->biBitCount) {
-    case 1: cbColors = 2 * sizeof(RGBQUAD); break;
-    case 4: cbColors = 16 * sizeof(RGBQUAD); break;
-    case 8: cbColors = 256 * sizeof(RGBQUAD); break;
-    }
-    return reinterpret_cast<const BYTE*>(pbi) + pbi->biSize + cbColors;
+    return reinterpret_cast<const BYTE*>(pbi) + pbi->biSize + DibPaletteBytes(pbi);
 }

@@ -92,7 +92,7 @@ bool CompressionFromCode(int code, codec::PdfCompression* out) {
 }
 
 int WritePages(codec::PdfWriter& writer, FileSink& sink, const char* pageList, codec::PdfCompression c) {
-  if (!writer.Begin()) return PDFLIB_CANNOT_WRITE;
+  if (!writer.Begin()) return PDFLIB_WRITE_FAILED;
   // One page at a time, always in the same buffer: fresh megabytes for every
   // page would cost more than coding it.
   std::vector<uint8_t> bmp;
@@ -100,15 +100,20 @@ int WritePages(codec::PdfWriter& writer, FileSink& sink, const char* pageList, c
     codec::ImageView image;
     if (!ReadWholeFile(name, &bmp) || codec::ParseBmp(bmp.data(), bmp.size(), &image) != codec::DibError::None)
       return PDFLIB_CANNOT_READ_BMP;
-    bool ok;
-    try {
-      ok = writer.AddPage(image, c);
-    } catch (const std::bad_alloc&) {
-      return PDFLIB_CANNOT_WRITE;
-    }
-    if (!ok) return PDFLIB_CANNOT_WRITE;
+    if (!writer.AddPage(image, c)) return PDFLIB_WRITE_FAILED;
   }
-  return writer.Finish() && sink.Flush() ? PDFLIB_OK : PDFLIB_CANNOT_WRITE;
+  return writer.Finish() && sink.Flush() ? PDFLIB_OK : PDFLIB_WRITE_FAILED;
+}
+
+// The whole call once the PDF is open; nothing may leave the DLL as an exception.
+int WriteDocument(HANDLE h, const char* pageList, codec::PdfCompression c) {
+  try {
+    FileSink sink(h);
+    codec::PdfWriter writer(sink);
+    return WritePages(writer, sink, pageList, c);
+  } catch (...) {
+    return PDFLIB_NO_MEMORY;
+  }
 }
 
 }  // namespace
@@ -117,15 +122,16 @@ extern "C" int WINAPI Bmps2Pdf(const char* pdfName, const char* pageList, int co
   codec::PdfCompression c;
   if (pdfName == nullptr || pageList == nullptr || *pageList == '\0' || !CompressionFromCode(compression, &c))
     return PDFLIB_BAD_ARGUMENT;
-  if (!FolderExists(pdfName)) return PDFLIB_NO_FOLDER;
+  bool folder;
+  try {
+    folder = FolderExists(pdfName);
+  } catch (...) {
+    return PDFLIB_NO_MEMORY;
+  }
+  if (!folder) return PDFLIB_NO_FOLDER;
   HANDLE h = CreateFileA(pdfName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return PDFLIB_CANNOT_WRITE;
-  int result;
-  {
-    FileSink sink(h);
-    codec::PdfWriter writer(sink);
-    result = WritePages(writer, sink, pageList, c);
-  }
+  int result = WriteDocument(h, pageList, c);
   CloseHandle(h);
   if (result != PDFLIB_OK) DeleteFileA(pdfName);
   return result;

@@ -124,7 +124,14 @@ extern "C" int WINAPI Tiff32WritePage(const char* fileName, HLOCAL page, int com
   // it builds its page in memory of its own.
   const bool shared = InterlockedExchange(&g_pageBusy, 1) == 0;
   codec::TiffPage own;
-  bool ok = codec::AppendTiffPage(file, image, c, &tail, shared ? &g_page : &own);
+  bool ok;
+  try {
+    ok = codec::AppendTiffPage(file, image, c, &tail, shared ? &g_page : &own);
+  } catch (...) {
+    // Out of memory for the page: a failure like any other, never an
+    // exception out of the DLL.
+    ok = false;
+  }
   if (shared) InterlockedExchange(&g_pageBusy, 0);
   LocalUnlock(page);
   if (ok) {

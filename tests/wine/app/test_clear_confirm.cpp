@@ -2,6 +2,8 @@
 // Windows asks to end the session. Cancel is the default answer.
 #include "../scan/ScanHelpers.h"
 
+#include <stdio.h>
+
 #include <algorithm>
 
 using namespace harness;
@@ -160,6 +162,66 @@ void QueryEndSession()
     CHECK(s.Prog().CloseNormally());
 }
 
+// Runs Wine's own end of the session and gives its exit code once it is done.
+struct SessionEnd {
+    HANDLE hProcess = nullptr;
+    SessionEnd()
+    {
+        char cmd[] = "wineboot.exe --end-session";
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (::CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            ::CloseHandle(pi.hThread);
+            hProcess = pi.hProcess;
+        }
+        CHECK(hProcess != nullptr);
+    }
+    ~SessionEnd() { ::CloseHandle(hProcess); }
+    DWORD ExitCode()
+    {
+        DWORD code = 99;
+        if (!hProcess || ::WaitForSingleObject(hProcess, 60000) != WAIT_OBJECT_0 ||
+            !::GetExitCodeProcess(hProcess, &code))
+            fprintf(stderr, "wineboot did not end\n");
+        return code;
+    }
+};
+
+// Wine ends the session with a batch on screen: refused once, the batch stays
+// held; accepted, the program shuts down as on closing: the settings file is
+// written (a longer one becomes 392 bytes) and the page files go.
+void WineSessionEnd()
+{
+    RemovePageFiles();
+    ScannerControls controls({{"Sheets", 3}, {"PageDivisor", 4}});
+    Session s("wineboot", kRangeCurrentPage);
+    Bytes record;
+    CHECK(ReadFileBytes(s.Prog().SettingsPath(), record));
+    record.resize(500, 0);
+    CHECK(WriteFileBytes(s.Prog().SettingsPath(), record));
+    CHECK(ScanOnePage(s));
+
+    for (int answer : {IDCANCEL, IDOK}) {
+        SessionEnd end;
+        HWND hBox = WaitConfirm(s.Prog());
+        if (hBox)
+            ClickButton(hBox, answer);
+        DWORD code = end.ExitCode();
+        if (answer == IDCANCEL) {
+            CHECK(code != 0);
+            CHECK(s.Prog().Running());
+            CHECK_EQ(s.Text(kPageTotal), std::string("/ 1"));
+            CHECK(IsHeldWithoutSharing(PagePath(1)));
+        }
+    }
+    CHECK(s.Prog().WaitExit());
+    CHECK(PageFilesPresent().empty());
+    Bytes written;
+    CHECK(ReadFileBytes(s.Prog().SettingsPath(), written));
+    CHECK_EQ(written.size(), (size_t)392);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -167,5 +229,6 @@ int main(int argc, char** argv)
     return RunCases(argc, argv, {
         {"confirm_on_close", ConfirmOnClose},
         {"query_end_session", QueryEndSession},
+        {"wine_session_end", WineSessionEnd},
     });
 }

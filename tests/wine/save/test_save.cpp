@@ -206,6 +206,9 @@ void SaveTiffNumbering()
         return CHECK(!"five pages shown");
     CHECK(s.ToolEnabled(kCmdSave));
     CHECK(!s.ToolEnabled(kCmdPreferences));
+    // The save locks Show Page while it runs; the keyboard comes back to it.
+    mw::ClickAt(::GetDlgItem(s.Main(), kShowPageEdit), 0.5, 0.5);
+    CHECK(WaitFocus(s.Main(), kShowPageEdit));
 
     HWND hDlg = OpenFromMain(s, 'A', "Save");
     if (!hDlg)
@@ -228,6 +231,7 @@ void SaveTiffNumbering()
     mw::AltKey('S');
     CHECK(Gone(hDlg));
     CHECK(ToolsAfterManualSave(s));
+    CHECK(WaitFocus(s.Main(), kShowPageEdit));
 
     const char* names[] = {"page998.tif", "page999.tif", "page1000.tif", "page1001.tif", "page1002.tif"};
     int w = 0, h = 0;
@@ -428,6 +432,16 @@ void AutoSaveScan()
         CHECK(!s.ToolEnabled(kCmdSave));
         CHECK(!s.ToolEnabled(kCmdClear));
         Expect("pdfpages " + Unix(out, "auto005.pdf") + " 3 ccitt");
+        // The focus is on a control that takes it, not on the empty display
+        // area; its page keys and a double click there show no saved page.
+        HWND hFocus = FocusOf(s.Main());
+        CHECK(hFocus && hFocus != s.Display() && ::IsWindowEnabled(hFocus));
+        s.Click(40, 40);
+        for (WORD vk : {VK_HOME, VK_END, VK_NEXT, VK_RIGHT})
+            s.KeyOnMain(vk);
+        s.DoubleClick(40, 40);
+        CHECK(WaitWindow(s, "Actual Size", 1000) == nullptr);
+        CHECK_EQ(s.Text(kShowPageEdit), std::string("0"));
         CHECK(s.Prog().CloseNormally());
         Bytes b = StoredSettings(s);
         CHECK_EQ(mw::GetInt(b, kOffNumber), 6);
@@ -453,6 +467,75 @@ void AutoSaveScan()
     }
 }
 
+// Automatic saving of two pages as TIFF from a damaged settings file, or into
+// a folder where another program holds an earlier file open: the earlier files
+// Doc9999.tif and Doc001.tif keep their contents, what could be saved is, a
+// page that could not be is reported, and the next number follows the files.
+void AutoSaveKeepsEarlierFiles()
+{
+    struct {
+        int number, type;
+        bool bHoldFirst;      // this program holds Doc001.tif open during the scan
+        const char* message;  // the report after the export, or none
+        std::vector<const char*> written;
+        int stored;
+    } table[] = {
+        {-5, kTiff, false, kBadName, {}, -5},
+        {0, kTiff, false, kBadName, {}, 0},
+        {10005, kTiff, false, nullptr, {"Doc006.tif", "Doc007.tif"}, 8},
+        {2147483647, kTiff, false, nullptr, {"Doc8416.tif", "Doc8417.tif"}, 8418},
+        {1, kTiff, true, kBadName, {"Doc002.tif"}, 1},
+        {1, kMultiTiff, true, kBadName, {}, 1},
+    };
+    ScannerControls controls({{"Sheets", 2}, {"PageDivisor", 4}});
+    int w = 0, h = 0;
+    A4PageSize(4, &w, &h);
+    for (auto& t : table) {
+        const std::string what = std::to_string(t.type) + " from " + std::to_string(t.number) + ": ";
+        RemovePageFiles();
+        const std::string out = OutputFolder(("earlier" + std::to_string(&t - table)).c_str());
+        const std::string earlier[] = {out + "\\Doc9999.tif", out + "\\Doc001.tif"};
+        for (auto& name : earlier)
+            WriteFileBytes(name, Bytes(4, 'k'));
+        HANDLE hHeld = t.bHoldFirst ? ::CreateFileA(earlier[1].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                                    nullptr)
+                                    : INVALID_HANDLE_VALUE;
+        CHECK_EQ(what + std::to_string(hHeld != INVALID_HANDLE_VALUE), what + std::to_string(t.bHoldFirst));
+        {
+            Session s("autosave-earlier");
+            CHECK(StartWith(s, Record(kRangeBatch, out, "Doc", t.number, t.type, 0, TRUE, FALSE)));
+            s.PressScan();
+            if (t.message)
+                CHECK_EQ(what + std::to_string(AnswerMessage(s, t.message)), what + "1");
+            // The window comes back only after the export; by then its files are there.
+            bool bEnabled = false;
+            std::string missing;
+            WaitFor([&] {
+                bEnabled = ::IsWindowEnabled(s.Main()) != FALSE;
+                missing.clear();
+                for (const char* name : t.written)
+                    if (!FileExists(out + "\\" + name))
+                        missing += std::string(" ") + name;
+                return bEnabled && missing.empty();
+            }, 60000);
+            CHECK_EQ(what + "enabled " + std::to_string(bEnabled) + ", missing:" + missing, what + "enabled 1, missing:");
+            CHECK(s.Prog().WaitDialogWithText(kBadName, 0) == nullptr);
+            CHECK(s.Prog().CloseNormally());
+            CHECK_EQ(what + std::to_string(mw::GetInt(StoredSettings(s), kOffNumber)), what + std::to_string(t.stored));
+        }
+        if (hHeld != INVALID_HANDLE_VALUE)
+            ::CloseHandle(hHeld);
+        for (auto& name : earlier) {
+            Bytes b;
+            CHECK_EQ(what + name + " " + std::to_string(ReadFileBytes(name, b) && b == Bytes(4, 'k')), what + name + " 1");
+        }
+        for (const char* name : t.written) {
+            CHECK_EQ(what + name + " " + std::to_string(FileExists(out + "\\" + name)), what + name + " 1");
+            Expect("tiff " + Unix(out, name) + " " + std::to_string(w) + " " + std::to_string(h) + " None");
+        }
+    }
+}
+
 // An export into a folder that fills up: the message, the number kept, and the
 // batch counted as saved, so the next Scan does not ask before clearing it.
 // TOLVIX_FULL_DISK names the small file system the save goes to.
@@ -475,6 +558,18 @@ void ExportFailureSaved()
     mw::AltKey('S');
     CHECK(AnswerMessage(s, "Running out of disk space."));
     CHECK(ToolsAfterManualSave(s));
+
+    // The same batch as an uncompressed PDF: a full disk is said as such, not
+    // as a PDF open in another program, and no partial PDF stays.
+    hDlg = OpenFromMain(s, 'A', "Save");
+    if (!hDlg)
+        return;
+    Pick(hDlg, 'F', kFileType, kPdf);
+    Pick(hDlg, 'C', kCompression, 0);
+    mw::AltKey('S');
+    CHECK(AnswerMessage(s, "Running out of disk space."));
+    CHECK(ToolsAfterManualSave(s));
+    CHECK(!FileExists(out + "\\full001.pdf"));
 
     s.PressScan();
     CHECK(s.WaitPagesShown(4));
@@ -604,6 +699,7 @@ int main(int argc, char** argv)
                       {"save_refused", SaveRefusedTargets},
                       {"preferences", PreferencesFields},
                       {"autosave", AutoSaveScan},
+                      {"autosave_earlier", AutoSaveKeepsEarlierFiles},
                       {"browse", BrowseButton},
                       {"full_disk", ExportFailureSaved},
                       {"pictures", Pictures}});

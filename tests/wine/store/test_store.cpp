@@ -603,6 +603,13 @@ void ConfirmOverwriteCases()
     CHECK_EQ(Confirm(dir, "Doc", 123, 1, {}, &seen), 1);
     CHECK(seen.empty());
 
+    // A damaged next number is asked about as the file the export writes first.
+    WriteFileBytes(dir + "\\Doc006.tif", {'t'});
+    CHECK_EQ(Confirm(dir, "Doc", 10005, 2, {{Kind::Overwrite, IDCANCEL, nullptr}}, &seen), 2);
+    CHECK_EQ(seen.empty() ? std::string() : seen[0].file, dir + "\\Doc006.tif");
+    CHECK_EQ(Confirm(dir, "Doc", -5, 2, {}, &seen), 1);
+    CHECK(seen.empty());
+
     // Too long a folder ends the check before anything is looked at.
     std::string f193 = "C:\\" + std::string(190, 'f');
     std::string f192 = "C:\\" + std::string(189, 'f');
@@ -701,17 +708,23 @@ void ExportTiffCases()
     CHECK_EQ(b.Export(), 6);
     b.ExpectTiff(Out(save, "Odd001.tif"), 0, 1, "None");
 
-    // An output file held open elsewhere keeps its contents; the others are
-    // written and no page lands in the wrong file.
+    // An output file held open elsewhere or read-only keeps its contents; the
+    // others are written, no page lands in the wrong file, and the export
+    // says a page could not take its name.
     WriteFileBytes(Out(save, "Held002.tif"), {'h', 'e', 'l', 'd'});
+    WriteFileBytes(Out(save, "Held004.tif"), {'r', 'o'});
+    ::SetFileAttributesA(Out(save, "Held004.tif").c_str(), FILE_ATTRIBUTE_READONLY);
     {
         Holder holder(Out(save, "Held002.tif"));
         CHECK(holder.Held());
         b.Target(save, "Held", 2, 2, 1);
-        CHECK_EQ(b.Export(), 6);
+        CHECK_EQ(b.Export(), EXPORT_NAME_REFUSED);
+        CHECK_EQ(ExportResultMessage(EXPORT_NAME_REFUSED), (UINT)IDS_ERR_BAD_NAME);
     }
     CHECK_EQ(Bytes(Out(save, "Held002.tif")).size(), (size_t)4);
-    for (int n : {1, 3, 4, 5}) {
+    CHECK_EQ(Bytes(Out(save, "Held004.tif")).size(), (size_t)2);
+    ::SetFileAttributesA(Out(save, "Held004.tif").c_str(), FILE_ATTRIBUTE_NORMAL);
+    for (int n : {1, 3, 5}) {
         std::string name = Out(save, ("Held00" + std::to_string(n) + ".tif").c_str());
         b.ExpectTiff(name, 0, n, "CCITT_Group_4");
         Expect("pages " + Rel(name) + " 1");
@@ -752,7 +765,7 @@ void ExportMultiPageTiffCases()
     {
         Holder holder(Out(save, "Stale001.tif"));
         CHECK(holder.Held());
-        CHECK_EQ(b.Export(), EXPORT_WRITE_FAILED);
+        CHECK_EQ(b.Export(), EXPORT_NAME_REFUSED);
     }
     Expect("pages " + Rel(Out(save, "Stale001.tif")) + " 5");
     CHECK(!FileExists(Out(save, "dummy.tif")));
@@ -919,6 +932,97 @@ void EarlyReturnCases()
     b.CheckPagesHeld();
 }
 
+// A damaged next number from the settings file: only this export's own files
+// are written, earlier ones stay, and the number returned follows the last
+// file written.
+void DamagedNumberCases()
+{
+    Batch b(Folder("damaged-pages"), 2);
+    struct {
+        int type, from, result;
+        std::vector<const char*> written;
+    } table[] = {
+        {2, -5, EXPORT_NAME_REFUSED, {}},
+        {2, 0, EXPORT_NAME_REFUSED, {}},
+        {2, 10005, 8, {"Doc006.tif", "Doc007.tif"}},
+        {2, 2147483647, 8418, {"Doc8416.tif", "Doc8417.tif"}},
+        {1, 10005, 7, {"Doc006.tif"}},
+        {0, -5, EXPORT_NAME_REFUSED, {}},
+        {0, 2147483647, 8418, {"Doc8416.bmp", "Doc8417.bmp"}},
+        {3, 0, EXPORT_NAME_REFUSED, {}},
+        {3, 10005, 7, {"Doc006.pdf"}},
+    };
+    const char* ext[] = {"bmp", "tif", "tif", "pdf"};
+    for (auto& t : table) {
+        std::string save = Folder("damaged");
+        const std::string earlier[] = {Out(save, (std::string("Doc9999.") + ext[t.type]).c_str()),
+                                       Out(save, (std::string("Doc001.") + ext[t.type]).c_str())};
+        for (auto& name : earlier)
+            WriteFileBytes(name, {'k', 'e', 'e', 'p'});
+        b.Target(save, "Doc", t.type, 0, t.from);
+        std::string what = std::to_string(t.type) + " from " + std::to_string(t.from) + ": ";
+        CHECK_EQ(what + std::to_string(b.Export()), what + std::to_string(t.result));
+        for (auto& name : earlier)
+            CHECK_EQ(what + std::to_string(Bytes(name).size()), what + "4");
+        for (const char* name : t.written)
+            CHECK_EQ(what + name + " " + std::to_string(FileExists(Out(save, name))), what + name + " 1");
+        CHECK_EQ(what + std::to_string(CountFiles(save)), what + std::to_string(2 + t.written.size()));
+    }
+    b.CheckPagesHeld();
+}
+
+// Headers that claim more than their block or file holds: the store refuses
+// them rather than read or write past the end.
+void DamagedHeaderCases()
+{
+    // Scanner blocks shorter than 40 + colour table + biSizeImage.
+    std::vector<unsigned char> dib = PageDib(1);
+    struct {
+        size_t keep;  // bytes of the block
+        DWORD sizeImage;
+    } blocks[] = {{dib.size() - 1, 0}, {60, 0}, {dib.size(), 0xFFFFFFF0u}, {20, 0}};
+    Batch b(Folder("damaged-header-pages"), 0);
+    for (auto& t : blocks) {
+        std::vector<unsigned char> d = dib;
+        if (t.sizeImage)
+            memcpy(&d[20], &t.sizeImage, 4);
+        d.resize(t.keep);
+        HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, d.size());
+        memcpy(::GlobalLock(h), d.data(), d.size());
+        ::GlobalUnlock(h);
+        std::string what = std::to_string(t.keep) + " bytes: ";
+        HLOCAL hCopy = b.store.CopyDib(h);
+        CHECK_EQ(what + std::to_string(hCopy != nullptr), what + "0");
+        ::LocalFree(hCopy);
+        b.store.GrowPageTable();
+        CHECK_EQ(what + std::to_string(b.store.WritePage(h, b.PageFile(1).c_str(), 0)), what + "0");
+        CHECK_EQ(what + std::to_string(FileExists(b.PageFile(1))), what + "0");
+        ::GlobalFree(h);
+    }
+
+    // Page files whose header was changed behind the store's back.
+    struct {
+        DWORD offset, value;
+        bool bReduced;  // read through ReadPageReduced, else ReadPage
+    } files[] = {
+        {2, 0x7FFFFFF0u, false},           // bfSize past the end of the file
+        {28, 24, false},                   // 24 bits a pixel: the rows do not fit
+        {18, 0x7FFFFFF0u, true},           // widths and heights no file of this size holds
+        {22, 0x7FFFFFF0u, true},
+    };
+    for (auto& t : files) {
+        Batch one(Folder("damaged-header-pages"), 1);
+        HANDLE hFile = one.store.PageHandle(0);
+        DWORD put = 0;
+        ::SetFilePointer(hFile, t.offset, nullptr, FILE_BEGIN);
+        CHECK(::WriteFile(hFile, &t.value, t.offset == 28 ? 2 : 4, &put, nullptr));
+        std::string name = one.PageFile(1), what = "offset " + std::to_string(t.offset) + ": ";
+        HLOCAL h = t.bReduced ? one.store.ReadPageReduced(name.c_str(), 0) : one.store.ReadPage(name.c_str(), 0);
+        CHECK_EQ(what + std::to_string(h != nullptr), what + "0");
+        ::LocalFree(h);
+    }
+}
+
 // Page files are held without sharing from WritePage until they are deleted.
 void PageShareCases()
 {
@@ -954,7 +1058,7 @@ void FullDiskCases()
         const char* what;
     } types[] = {{2, 0, EXPORT_WRITE_FAILED, "tiff"},
                  {1, 0, EXPORT_WRITE_FAILED, "multi-page tiff"},
-                 {3, 0, EXPORT_PDF_IN_USE, "pdf"},
+                 {3, 0, EXPORT_PDF_FAILED, "pdf"},
                  {0, 0, EXPORT_COPY_FAILED, "bmp"}};
     for (auto& t : types) {
         b.Target(save, "Doc", t.type, t.compression, 1);
@@ -1029,6 +1133,8 @@ int main(int argc, char** argv)
         {"removed_folder", RemovedFolderCases},
         {"missing_page", MissingPageCases},
         {"early_returns", EarlyReturnCases},
+        {"damaged_number", DamagedNumberCases},
+        {"damaged_header", DamagedHeaderCases},
         {"page_share", PageShareCases},
     };
     if (fullDisk)

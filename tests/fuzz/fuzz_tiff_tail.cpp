@@ -1,0 +1,61 @@
+// Untrusted existing TIFF files as TIFF32 meets them when it adds a page: the
+// tail reader follows the directory chain of whatever is there, and a page is
+// added only to a file whose chain it could follow, after which the file's
+// chain ends at the new page and nothing before it but one link has changed.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "codec/tiff.h"
+
+namespace {
+
+class MemoryTiff : public codec::TiffFile {
+ public:
+  MemoryTiff(const uint8_t* data, size_t size) : bytes(data, data + size) {}
+  uint64_t Size() override { return bytes.size(); }
+  bool ReadAt(uint64_t offset, void* data, size_t size) override {
+    if (offset > bytes.size() || bytes.size() - offset < size) return false;
+    memcpy(data, bytes.data() + offset, size);
+    return true;
+  }
+  bool WriteAt(uint64_t offset, const void* data, size_t size) override {
+    if (offset + size > bytes.size()) bytes.resize(offset + size);
+    memcpy(bytes.data() + offset, data, size);
+    return true;
+  }
+  std::vector<uint8_t> bytes;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  MemoryTiff file(data, size);
+  codec::TiffTail found;
+  const bool bFound = codec::FindTiffTail(file, &found);
+  if (bFound && (found.link + uint64_t{4} > size || found.end != size)) __builtin_trap();
+
+  uint8_t bits[4 * 4];
+  for (size_t i = 0; i < sizeof bits; ++i) bits[i] = i < size ? data[i] : 0;
+  codec::ImageView page;
+  page.top = bits;
+  page.stride = 4;
+  page.width = 32;
+  page.height = 4;
+  page.xPelsPerMeter = page.yPelsPerMeter = 3937;
+
+  // As the first call for this file: the tail is found again by walking the chain.
+  codec::TiffTail tail;
+  if (!codec::AppendTiffPage(file, page, codec::TiffCompression::G4, &tail)) return 0;
+  if (size != 0 && !bFound) __builtin_trap();
+  for (size_t i = 0; i < size; ++i)
+    if (file.bytes[i] != data[i] && (i < found.link || i >= found.link + uint64_t{4})) __builtin_trap();
+
+  // As the next call of a multi-page export: the tail it was handed is trusted.
+  if (!codec::AppendTiffPage(file, page, codec::TiffCompression::None, &tail)) __builtin_trap();
+  codec::TiffTail again;
+  if (!codec::FindTiffTail(file, &again) || again.link != tail.link || again.end != file.bytes.size())
+    __builtin_trap();
+  return 0;
+}
