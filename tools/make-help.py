@@ -10,14 +10,13 @@ paragraphs separated by blank lines. Lines starting with "#" are comments. The
 first topic is the contents topic.
 
 The file is a container of internal files found through a B+ tree directory:
-|SYSTEM (title, contents topic), |FONT, |TOPIC (uncompressed 4 KB topic blocks),
+|SYSTEM (title, contents topic), |FONT, |TOPIC (4 KB topic blocks),
 |CONTEXT (context name hashes) and |CTXOMAP (context numbers)."""
 import re
 import struct
 import sys
 
-BLOCK = 4096            # topic block size of an uncompressed 3.1 file
-BLOCK_DATA = BLOCK - 12  # after each block's header
+BLOCK = 4096  # topic block size
 NONE = 0xFFFFFFFF
 
 # Context name hash: a weight per character, accumulated times 43.
@@ -106,53 +105,48 @@ def text_record(font, paragraphs, space_below):
     return 0x20, data1, data2
 
 
-def build_topic_stream(topics):
-    """The topic data as one stream (a TOPICPOS is 12 + its place in it) and
-    the offset of every topic. Each topic starts a block of its own, so its
-    offset is the block number times 0x8000."""
-    links = []  # [position, type, data1, data2, topic index]
-    stream_len = 0
-    starts = []
+def literals(data):
+    """LZ77 data that holds only literals: a zero flag byte before every eight."""
+    out = bytearray()
+    for i in range(0, len(data), 8):
+        out += b"\0" + data[i:i + 8]
+    return bytes(out)
+
+
+def build_topics(topics):
+    """|TOPIC: one topic block per topic, and the offset of every topic.
+
+    The blocks are flagged LZ77-compressed, so that a TOPICPOS counts 16 KB per
+    block whichever way a reader computes it, and hold only literals. A topic
+    at the start of its block has the offset block number times 0x8000."""
+    def pos(block, off):
+        return 12 + block * 0x4000 + off
+
+    data = bytearray()
+    last_link = NONE
     for i, t in enumerate(topics):
-        stream_len = -(-stream_len // BLOCK_DATA) * BLOCK_DATA
-        starts.append(stream_len)
-        records = [(2, None, encode(t.title) + b"\0"), text_record(1, [t.title], 4),
-                   text_record(0, t.paragraphs, 6)]
-        for rtype, d1, d2 in records:
-            d1 = d1 if d1 is not None else b"\0" * 28  # topic header, filled below
-            links.append([stream_len, rtype, d1, d2, i])
-            stream_len += 21 + len(d1) + len(d2)
-
-    def pos(p):
-        return p + 12
-
-    stream = bytearray(-(-stream_len // BLOCK_DATA) * BLOCK_DATA)
-    for k, (p, rtype, d1, d2, i) in enumerate(links):
-        prev = pos(links[k - 1][0]) if k else NONE
-        nxt = pos(links[k + 1][0]) if k + 1 < len(links) else NONE
-        if rtype == 2:
-            mine = [l for l in links if l[4] == i]
-            size = sum(21 + len(l[2]) + len(l[3]) for l in mine)
-            next_topic = pos(starts[i + 1]) if i + 1 < len(topics) else NONE
-            d1 = struct.pack("<IIIIIII", size, NONE, NONE, i, NONE, pos(mine[1][0]), next_topic)
-            links[k][2] = d1
-        head = struct.pack("<IIIII", 21 + len(d1) + len(d2), len(d2), prev, nxt, 21 + len(d1)) + bytes([rtype])
-        rec = head + d1 + d2
-        stream[p:p + len(rec)] = rec
-
-    # Block headers: the last link begun before the block, the first begun in
-    # it, the last topic header begun before its end.
-    blocks = bytearray()
-    for b in range(len(stream) // BLOCK_DATA):
-        lo, hi = b * BLOCK_DATA, (b + 1) * BLOCK_DATA
-        before = [l[0] for l in links if l[0] < lo]
-        inside = [l[0] for l in links if lo <= l[0] < hi]
-        headers = [l[0] for l in links if l[1] == 2 and l[0] < hi]
-        blocks += struct.pack("<III", pos(before[-1]) if before else NONE,
-                              pos(inside[0]) if inside else NONE, pos(headers[-1]) if headers else NONE)
-        blocks += stream[lo:hi]
-    offsets = [(s // BLOCK_DATA) * 0x8000 for s in starts]
-    return bytes(blocks), offsets
+        title = encode(t.title) + b"\0"
+        records = [(2, b"\0" * 28, title), text_record(1, [t.title], 4), text_record(0, t.paragraphs, 12)]
+        offs, off = [], 0
+        for _, d1, d2 in records:
+            offs.append(off)
+            off += 21 + len(d1) + len(d2)
+        next_topic = pos(i + 1, 0) if i + 1 < len(topics) else NONE
+        # Topic header: size, no browse sequence, number, no non-scrolling region.
+        records[0] = (2, struct.pack("<IIIIIII", off, NONE, NONE, i, NONE, pos(i, offs[1]), next_topic), title)
+        block = bytearray(struct.pack("<III", last_link, pos(i, 0), pos(i, 0)))
+        plain = bytearray()
+        for k, (rtype, d1, d2) in enumerate(records):
+            prev = pos(i, offs[k - 1]) if k else last_link
+            nxt = pos(i, offs[k + 1]) if k + 1 < len(records) else next_topic
+            plain += struct.pack("<IIIII", 21 + len(d1) + len(d2), len(d2), prev, nxt, 21 + len(d1))
+            plain += bytes([rtype]) + d1 + d2
+        last_link = pos(i, offs[-1])
+        block += literals(bytes(plain))
+        if len(block) > BLOCK:
+            raise ValueError("topic %r is too long for one topic block" % t.name)
+        data += block.ljust(BLOCK, b"\0")
+    return bytes(data), [i * 0x8000 for i in range(len(topics))]
 
 
 def btree(structure, entries, page_size, directory=False):
@@ -168,9 +162,9 @@ def btree(structure, entries, page_size, directory=False):
 
 
 def compile_help(title, topics):
-    topic_data, offsets = build_topic_stream(topics)
+    topic_data, offsets = build_topics(topics)
 
-    system = struct.pack("<HHHIH", 0x036C, 21, 1, 0, 0)
+    system = struct.pack("<HHHIH", 0x036C, 21, 1, 0, 4)  # LZ77 topic blocks of 4 KB
     for rtype, data in ((1, encode(title) + b"\0"), (3, struct.pack("<I", offsets[0]))):
         system += struct.pack("<HH", rtype, len(data)) + data
 

@@ -344,6 +344,50 @@ void OpenAndScroll()
     CHECK(RemovePageFiles());
 }
 
+// F1 and Help in the window's menu open the help at the window's own topic; the
+// close box closes the help window too, the Close command leaves it open.
+void Help()
+{
+    EndProcesses(ProcessesNamed("winhlp32.exe"));
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 1}, {"PageDivisor", kDivisor}, {"Seed", kSeed}});
+    Session s("help");
+    CHECK(ScanBatch(s, 1));
+    ActualSize v(s);
+    const char kTopic[] = "The Actual Size Window";
+    struct {
+        const char* how;
+        void (*ask)();
+        bool bCloseBox;
+    } ways[] = {
+        {"F1, then the Close command", [] { Tap(VK_F1); }, false},
+        {"Help in the menu, then the close box", [] { Chord(VK_MENU, 'H'); Tap(VK_RETURN); }, true},
+    };
+    for (const auto& way : ways) {
+        printf("%s\n", way.how);
+        MakeForeground(s.Main());
+        Chord(VK_MENU, 'I');
+        CHECK(v.WaitOpen());
+        CHECK(MakeForeground(v.Frame()));
+        way.ask();
+        CHECK(WaitHelpTopic(kTopic));
+        if (way.bCloseBox) {
+            ::PostMessageA(v.Frame(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            CHECK(v.WaitClosed());
+            CHECK(WaitFor([] { return HelpViewer() == nullptr; }, 10000));
+        } else {
+            CHECK(MakeForeground(v.Frame()));
+            Chord(VK_MENU, 'I');
+            Tap('C');
+            CHECK(v.WaitClosed());
+            CHECK(WaitHelpTopic(kTopic, 2000));
+        }
+    }
+    s.Prog().Kill();
+    EndProcesses(ProcessesNamed("winhlp32.exe"));
+    CHECK(RemovePageFiles());
+}
+
 // ---- printing ---------------------------------------------------------------------
 
 const char kPrinter[] = "Tolvix Test Printer";
@@ -574,6 +618,7 @@ int main(int argc, char** argv)
     return RunCases(argc, argv, {
         {"show_page", ShowPage},
         {"open_and_scroll", OpenAndScroll},
+        {"help", Help},
         {"print", Print},
         {"screenshot", Screenshot},
     });
