@@ -16,3 +16,13 @@ target_include_directories(Tolvix PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR
 target_compile_options(Tolvix PRIVATE ${TOLVIX_WARNINGS})
 target_link_libraries(Tolvix PRIVATE framework codec xrtwif comctl32 comdlg32 gdi32 user32 advapi32 winspool)
 set_target_properties(Tolvix PROPERTIES OUTPUT_NAME Tolvix)
+
+# The help file beside the program, compiled from its text source.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(TOLVIX_HELP ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/KEVRAN.HLP)
+add_custom_command(OUTPUT ${TOLVIX_HELP}
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/make-help.py ${CMAKE_SOURCE_DIR}/res/help/KEVRAN.txt ${TOLVIX_HELP}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/make-help.py ${CMAKE_SOURCE_DIR}/res/help/KEVRAN.txt
+  COMMENT "Compiling the help file KEVRAN.HLP")
+add_custom_target(helpfile ALL DEPENDS ${TOLVIX_HELP})
+add_dependencies(Tolvix helpfile)

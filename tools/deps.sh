@@ -6,7 +6,8 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   mingw-w64 wine wine64 xvfb xauth x11-utils imagemagick locales
   libgtest-dev libgmock-dev libbenchmark-dev libtiff-dev
-  libtiff-tools qpdf poppler-utils ghostscript img2pdf
+  libtiff-tools qpdf poppler-utils ghostscript img2pdf python3
+  cups printer-driver-cups-pdf
 )
 missing=()
 for p in "${packages[@]}"; do

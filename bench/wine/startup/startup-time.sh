@@ -1,35 +1,69 @@
 #!/usr/bin/env bash
 # Time from `wine <program>` to its visible window, for Tolvix.exe and for an empty
-# dialog built with the same toolchain (the floor), with the Wine server warm.
+# dialog built with the same toolchain and manifest (the floor), with the Wine
+# server warm and the two programs started in turns. Prints the medians and
+# their ratio. Only the processes this script starts are ended, by process id.
 # Usage: bench/wine/startup/startup-time.sh [runs]    (needs a display and a build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 . "$root/tools/wine-env.sh"
 bin=$root/build/win64/bin
 export WINEPREFIX=${WINEPREFIX:-$root/build/win64/wine/bench-prefix}
-runs=${1:-5}
+runs=${1:-7}
 "$root/tools/prefix.sh" "$WINEPREFIX" "$bin"
 work=$(mktemp -d)
-cp "$bin"/*.exe "$bin"/*.dll "$work"/
+cp "$bin"/*.exe "$bin"/*.dll "$bin"/*.HLP "$work"/
 wineserver -p 60   # keep the server up between runs
 
-measure() {  # exe caption
-  local best=999 total=0
-  for _ in $(seq "$runs"); do
-    local t0 t1
-    t0=$(date +%s%N)
-    (cd "$work" && wine "$1" >/dev/null 2>&1 &)
-    until xwininfo -root -tree 2>/dev/null | grep -q "\"$2\""; do sleep 0.01; done
-    t1=$(date +%s%N)
-    local ms=$(( (t1 - t0) / 1000000 ))
-    total=$((total + ms)); [ "$ms" -lt "$best" ] && best=$ms
-    pkill -f "$1" 2>/dev/null || true
-    while xwininfo -root -tree 2>/dev/null | grep -q "\"$2\""; do sleep 0.01; done
+# True when process $1 has a window captioned $2 on screen (Wine makes the X
+# window at creation, so it must also be viewable).
+window_shown() {
+  local id
+  for id in $(xwininfo -root -tree 2>/dev/null | grep -F "\"$2\":" | awk '{print $1}'); do
+    xprop -id "$id" _NET_WM_PID 2>/dev/null | grep -qw "$1" \
+      && xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
   done
-  echo "$1: best ${best} ms, mean $((total / runs)) ms over $runs runs"
+  return 1
 }
+
+# Starts exe $1, waits for its window captioned $2, ends it; prints milliseconds.
+run_once() {
+  local t0 t1 pid deadline
+  t0=$(date +%s%N)
+  cd "$work"
+  wine "$1" >/dev/null 2>&1 &
+  pid=$!
+  cd - >/dev/null
+  deadline=$((t0 + 30000000000))
+  until window_shown "$pid" "$2"; do
+    if [ "$(date +%s%N)" -gt "$deadline" ] || ! kill -0 "$pid" 2>/dev/null; then
+      echo "no window \"$2\" from $1 (process $pid) within 30 s" >&2
+      kill "$pid" 2>/dev/null || true
+      exit 1
+    fi
+    sleep 0.005
+  done
+  t1=$(date +%s%N)
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  echo $(((t1 - t0) / 1000000))
+}
+
+median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+
 wine cmd /c exit >/dev/null 2>&1   # warm up
-measure Tolvix.exe "Pagewell Utility for QX710/720"
-measure empty_dialog.exe "Empty Dialog"
+run_once Tolvix.exe "Pagewell Utility for QX710/720" >/dev/null
+run_once empty_dialog.exe "Empty Dialog" >/dev/null
+: >"$work/tolvix.ms"
+: >"$work/empty.ms"
+for _ in $(seq "$runs"); do
+  run_once Tolvix.exe "Pagewell Utility for QX710/720" >>"$work/tolvix.ms"
+  run_once empty_dialog.exe "Empty Dialog" >>"$work/empty.ms"
+done
+tolvix=$(median <"$work/tolvix.ms")
+empty=$(median <"$work/empty.ms")
+echo "Tolvix.exe: median $tolvix ms ($(tr '\n' ' ' <"$work/tolvix.ms")ms)"
+echo "empty_dialog.exe: median $empty ms ($(tr '\n' ' ' <"$work/empty.ms")ms)"
+awk -v a="$tolvix" -v b="$empty" 'BEGIN {printf "ratio: %.2f over %d alternated runs\n", a / b, '"$runs"'}'
 wineserver -k
 rm -rf "$work"

@@ -2,7 +2,6 @@
 // and the start-up failures that end the program but still write its settings.
 #include "../harness/Harness.h"
 
-#include <tlhelp32.h>
 
 using namespace harness;
 
@@ -234,42 +233,16 @@ void RegistryUnreadable()
     }
 }
 
-// Process ids of running programs with the given file name.
-std::vector<DWORD> ProcessesNamed(const char* exe)
-{
-    std::vector<DWORD> pids;
-    HANDLE hSnap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 pe = {};
-    pe.dwSize = sizeof pe;
-    for (BOOL ok = ::Process32First(hSnap, &pe); ok; ok = ::Process32Next(hSnap, &pe))
-        if (_stricmp(pe.szExeFile, exe) == 0)
-            pids.push_back(pe.th32ProcessID);
-    ::CloseHandle(hSnap);
-    return pids;
-}
-
-void EndProcesses(const std::vector<DWORD>& pids)
-{
-    for (DWORD pid : pids) {
-        HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-        if (h) {
-            ::TerminateProcess(h, 0);
-            ::WaitForSingleObject(h, 10000);
-            ::CloseHandle(h);
-        }
-    }
-}
-
 // Without its help file the program opens the help viewer, which asks for the
 // file; the program itself goes on and still ends normally.
 void HelpWithoutFile()
 {
     EndProcesses(ProcessesNamed("winhlp32.exe"));
-    Program prog("help");
+    Program prog("nohelp");
+    CHECK(::DeleteFileA((prog.Folder() + "\\KEVRAN.HLP").c_str()));
     CHECK(prog.Start());
     HWND hWnd = prog.WaitMainWindow();
     CHECK(hWnd != nullptr);
-    CHECK(!FileExists(prog.Folder() + "\\KEVRAN.HLP"));
     ::PostMessageA(hWnd, WM_COMMAND, 2005, 0);
     // The viewer asks whether to look for the file; the user says No.
     HWND hAsk = nullptr;
@@ -289,6 +262,34 @@ void HelpWithoutFile()
     EndProcesses(ProcessesNamed("winhlp32.exe"));
 }
 
+// F1 and the toolbar's Help open the help file at the main window's topic without
+// a question; ending the program closes the help window.
+void Help()
+{
+    struct {
+        const char* how;
+        bool bKey;
+    } ways[] = {{"F1", true}, {"Help  F1 on the toolbar", false}};
+    for (const auto& way : ways) {
+        printf("%s\n", way.how);
+        EndProcesses(ProcessesNamed("winhlp32.exe"));
+        Program prog("help");
+        CHECK(prog.Start());
+        HWND hWnd = prog.WaitMainWindow();
+        CHECK(hWnd != nullptr);
+        if (way.bKey) {
+            CHECK(MakeForeground(hWnd));
+            Tap(VK_F1);
+        } else {
+            ::PostMessageA(hWnd, WM_COMMAND, 2005, 0);
+        }
+        CHECK(WaitHelpTopic("The Main Window"));
+        CHECK(prog.CloseNormally());
+        CHECK(WaitFor([] { return HelpViewer() == nullptr; }, 10000));
+    }
+    EndProcesses(ProcessesNamed("winhlp32.exe"));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -299,5 +300,6 @@ int main(int argc, char** argv)
         {"no_source_manager", NoSourceManager},
         {"registry_unreadable", RegistryUnreadable},
         {"help_without_file", HelpWithoutFile},
+        {"help", Help},
     });
 }

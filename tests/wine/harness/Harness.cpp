@@ -1,6 +1,7 @@
 #include "Harness.h"
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -201,14 +202,14 @@ bool RemoveTree(const std::string& path)
 Program::Program(const char* tag) : m_folder(NewTempFolder(tag))
 {
     std::string bin = BinFolder();
-    for (const char* pattern : {"*.exe", "*.dll"}) {
+    for (const char* pattern : {"*.exe", "*.dll", "*.HLP"}) {
         WIN32_FIND_DATAA fd;
         HANDLE h = ::FindFirstFileA((bin + "\\" + pattern).c_str(), &fd);
         if (h == INVALID_HANDLE_VALUE)
             continue;
         do {
             std::string name = fd.cFileName;
-            // Only the program and the libraries it ships with; not our test drivers.
+            // Only the program, the libraries and the help file it ships with; not our test drivers.
             if (name.rfind("test_", 0) == 0 || name == "TWAINDSM.dll")
                 continue;
             ::CopyFileA((bin + "\\" + name).c_str(), (m_folder + "\\" + name).c_str(), FALSE);
@@ -468,6 +469,82 @@ bool MakeForeground(HWND hWnd)
         return ::GetForegroundWindow() == hWnd && ActiveOf(hWnd) == hWnd && hFocus
             && (hFocus == hWnd || ::IsChild(hWnd, hFocus));
     }, 5000);
+}
+
+
+// ---- other programs -------------------------------------------------------------
+
+std::vector<DWORD> ProcessesNamed(const char* exe)
+{
+    std::vector<DWORD> pids;
+    HANDLE hSnap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 pe = {};
+    pe.dwSize = sizeof pe;
+    for (BOOL ok = ::Process32First(hSnap, &pe); ok; ok = ::Process32Next(hSnap, &pe))
+        if (_stricmp(pe.szExeFile, exe) == 0)
+            pids.push_back(pe.th32ProcessID);
+    ::CloseHandle(hSnap);
+    return pids;
+}
+
+void EndProcesses(const std::vector<DWORD>& pids)
+{
+    for (DWORD pid : pids) {
+        HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (h) {
+            ::TerminateProcess(h, 0);
+            ::WaitForSingleObject(h, 10000);
+            ::CloseHandle(h);
+        }
+    }
+}
+
+HWND HelpViewer()
+{
+    return ::FindWindowA("MS_WINHELP", nullptr);
+}
+
+namespace {
+// The text of the viewer's topic pane, a rich edit control.
+std::string HelpPaneText(HWND hViewer)
+{
+    struct Enum {
+        static BOOL CALLBACK Proc(HWND h, LPARAM lp)
+        {
+            char cls[64] = {};
+            ::GetClassNameA(h, cls, sizeof cls);
+            if (_strnicmp(cls, "RichEdit", 8) != 0)
+                return TRUE;
+            *reinterpret_cast<std::string*>(lp) = ControlText(h);
+            return FALSE;
+        }
+    };
+    std::string text;
+    ::EnumChildWindows(hViewer, Enum::Proc, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+} // namespace
+
+bool WaitHelpTopic(const std::string& title, DWORD timeoutMs)
+{
+    std::string seen, asked;
+    bool ok = WaitFor([&] {
+        HWND h = HelpViewer();
+        seen = h ? HelpPaneText(h) : "(no help window)";
+        asked.clear();
+        for (DWORD pid : ProcessesNamed("winhlp32.exe"))
+            for (HWND w : ProcessWindows(pid)) {
+                char cls[64] = {};
+                ::GetClassNameA(w, cls, sizeof cls);
+                if (strcmp(cls, "#32770") == 0)
+                    asked += WindowText(w) + ": " + DialogText(w);
+            }
+        return asked.empty() && seen.compare(0, title.size(), title) == 0;
+    }, timeoutMs);
+    if (!ok)
+        printf("  help window shows \"%.80s\"%s%s, expected \"%s\"\n", seen.c_str(), asked.empty() ? "" : "; it asks ",
+               asked.c_str(), title.c_str());
+    return ok;
 }
 
 } // namespace harness

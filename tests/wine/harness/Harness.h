@@ -114,6 +114,15 @@ void MouseClicks(int x, int y, int count);
 inline void ClickScreen(int x, int y) { MouseClicks(x, y, 1); }
 inline void MoveMouse(int x, int y) { MouseClicks(x, y, 0); }
 
+// Process ids of running programs with the given file name, and ending them.
+std::vector<DWORD> ProcessesNamed(const char* exe);
+void EndProcesses(const std::vector<DWORD>& pids);
+
+// The help viewer started by WinHelpA: its window (null when none), and a wait
+// until it shows a topic whose text begins with the title and asks nothing.
+HWND HelpViewer();
+bool WaitHelpTopic(const std::string& title, DWORD timeoutMs = 20000);
+
 // What hWnd's own thread has as its focus and active window (null when none);
 // GetFocus and GetActiveWindow answer only for the calling thread.
 HWND FocusOf(HWND hWnd);

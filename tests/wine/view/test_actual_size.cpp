@@ -346,6 +346,50 @@ void OpenAndScroll()
     CHECK(RemovePageFiles());
 }
 
+// F1 and Help in the window's menu open the help at the window's own topic; the
+// close box closes the help window too, the Close command leaves it open.
+void Help()
+{
+    EndProcesses(ProcessesNamed("winhlp32.exe"));
+    CHECK(RemovePageFiles());
+    ScannerControls scanner({{"Sheets", 1}, {"PageDivisor", kDivisor}, {"Seed", kSeed}});
+    Session s("help");
+    CHECK(ScanBatch(s, 1));
+    ActualSize v(s);
+    const char kTopic[] = "The Actual Size Window";
+    struct {
+        const char* how;
+        void (*ask)();
+        bool bCloseBox;
+    } ways[] = {
+        {"F1, then the Close command", [] { Tap(VK_F1); }, false},
+        {"Help in the menu, then the close box", [] { Chord(VK_MENU, 'H'); Tap(VK_RETURN); }, true},
+    };
+    for (const auto& way : ways) {
+        printf("%s\n", way.how);
+        MakeForeground(s.Main());
+        Chord(VK_MENU, 'I');
+        CHECK(v.WaitOpen());
+        CHECK(MakeForeground(v.Frame()));
+        way.ask();
+        CHECK(WaitHelpTopic(kTopic));
+        if (way.bCloseBox) {
+            ::PostMessageA(v.Frame(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            CHECK(v.WaitClosed());
+            CHECK(WaitFor([] { return HelpViewer() == nullptr; }, 10000));
+        } else {
+            CHECK(MakeForeground(v.Frame()));
+            Chord(VK_MENU, 'I');
+            Tap('C');
+            CHECK(v.WaitClosed());
+            CHECK(WaitHelpTopic(kTopic, 2000));
+        }
+    }
+    s.Prog().Kill();
+    EndProcesses(ProcessesNamed("winhlp32.exe"));
+    CHECK(RemovePageFiles());
+}
+
 // ---- printing ---------------------------------------------------------------------
 
 const char kPrinter[] = "Tolvix Test Printer";
@@ -462,32 +506,42 @@ void OpenPrintDialog(ActualSize& v)
     Tap('P');
 }
 
-void Print()
+// Where the page must stand on the default printer's sheet: the printable
+// area's offset, and the page scaled to fill the area's width or height.
+std::string Expectation(const char* doc, const Page& page)
 {
-    if (PrintWorkUnix().empty()) {
-        printf("  TOLVIX_PRINT_WORK is not set\n");
-        CHECK(!"a work folder for printing");
-        return;
-    }
+    char name[256] = {};
+    DWORD cch = sizeof name;
+    HDC hdc = ::GetDefaultPrinterA(name, &cch) ? ::CreateDCA("WINSPOOL", name, nullptr, nullptr) : nullptr;
+    if (!hdc)
+        return "";
+    const int W = ::GetDeviceCaps(hdc, HORZRES), H = ::GetDeviceCaps(hdc, VERTRES);
+    const int left = ::GetDeviceCaps(hdc, PHYSICALOFFSETX), top = ::GetDeviceCaps(hdc, PHYSICALOFFSETY);
+    const int dpi = ::GetDeviceCaps(hdc, LOGPIXELSX);
+    ::DeleteDC(hdc);
+    const double a = (double)W / H, r = (double)page.Width() / page.Height();
+    const int w = a > r ? (int)(H * r) : W, h = a < r ? (int)(W / r) : H;
+    printf("  %s: printable area %dx%d at %d,%d, %d dpi; page printed %dx%d\n", name, W, H, left, top, dpi, w, h);
+    return std::string(doc) + " page.bmp " + std::to_string(w) + " " + std::to_string(h) + " " +
+           std::to_string(left) + " " + std::to_string(top) + " " + std::to_string(dpi) + "\n";
+}
+
+// Scans 7 pages and prints page 5 from the actual-size window on the default
+// printer: the print dialog offers page 1 to 1, one copy, no selection and no
+// printing to a file; Cancel prints nothing, OK prints. expect.txt tells the
+// checker where the page must be in the document doc.
+void PrintPageFive(Session& s, const char* doc)
+{
     const std::string work = PrintWork();
-    const std::string out = work + "\\page.ps";
-    ::CreateDirectoryA(work.c_str(), nullptr);
-    ::DeleteFileA(out.c_str());
-    CHECK(InstallPrinter(PrintWorkUnix() + "/page.ps"));
     CHECK(RemovePageFiles());
     ScannerControls scanner({{"Sheets", 7}, {"PageDivisor", kDivisor}, {"Seed", kSeed}});
-    Session s("print");
     CHECK(ScanBatch(s, 7));
     ActualSize v(s);
     const Page page5(5);
     CHECK(WritePageBmp(page5, work + "\\page.bmp"));
-    // Printing area 2400 by 3000 and a page narrower in proportion: full height.
-    const int printedW = (int)(3000 * ((double)page5.Width() / page5.Height()));
-    CHECK(WriteFileBytes(work + "\\expect.txt",
-                         [&] {
-                             std::string t = "page.ps page.bmp " + std::to_string(printedW) + " 3000\n";
-                             return Bytes(t.begin(), t.end());
-                         }()));
+    const std::string expect = Expectation(doc, page5);
+    CHECK(!expect.empty());
+    CHECK(WriteFileBytes(work + "\\expect.txt", Bytes(expect.begin(), expect.end())));
 
     EnterShowPage(s, "5", VK_RETURN);
     CHECK(WaitShowPage(s, "5"));
@@ -495,42 +549,70 @@ void Print()
     Chord(VK_MENU, 'I');
     CHECK(v.WaitOpen());
 
-    // The dialog offers page 1 to 1, one copy, no selection, no printing to a file.
     OpenPrintDialog(v);
     HWND hDlg = WaitPrintDialog(s);
     CHECK(hDlg != nullptr);
-    if (!hDlg) {
-        s.Prog().Kill();
-        RemovePrinter();
+    if (!hDlg)
         return;
-    }
     CHECK_EQ(ControlText(::GetDlgItem(hDlg, kFromPage)), std::string("1"));
     CHECK_EQ(ControlText(::GetDlgItem(hDlg, kToPage)), std::string("1"));
     CHECK_EQ(ControlText(::GetDlgItem(hDlg, kCopies)), std::string("1"));
     CHECK(!::IsWindowEnabled(::GetDlgItem(hDlg, kRangeSelection)));
     CHECK(!::IsWindowVisible(::GetDlgItem(hDlg, kPrintToFile)));
-    // Cancelled: nothing is printed and the window is usable again.
     ClickButton(hDlg, IDCANCEL);
     CHECK(WaitFor([&] { return !::IsWindow(hDlg) && ::IsWindowEnabled(v.Frame()); }, 10000));
-    CHECK(!FileExists(out));
 
     OpenPrintDialog(v);
     hDlg = WaitPrintDialog(s);
     CHECK(hDlg != nullptr);
     if (hDlg)
         ClickButton(hDlg, IDOK);
-    // The job is complete once the document's trailer is written.
+    CHECK(WaitFor([&] { return ::IsWindowEnabled(v.Frame()) && ProcessWindows(s.Prog().Pid(), "Printing...").empty(); },
+                  30000));
+    CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 5000));
+    CHECK(v.WaitShows(page5, 0, 0, "after printing"));
+}
+
+// To a PostScript printer whose port is a file.
+void Print()
+{
+    if (PrintWorkUnix().empty()) {
+        printf("  TOLVIX_PRINT_WORK is not set\n");
+        CHECK(!"a work folder for printing");
+        return;
+    }
+    const std::string out = PrintWork() + "\\page.ps";
+    ::CreateDirectoryA(PrintWork().c_str(), nullptr);
+    ::DeleteFileA(out.c_str());
+    CHECK(InstallPrinter(PrintWorkUnix() + "/page.ps"));
+    Session s("print");
+    PrintPageFive(s, "page.ps");
+    // The job is complete once the document's trailer is written; Cancel wrote nothing before.
     CHECK(WaitFor([&] {
         Bytes b;
         return ReadFileBytes(out, b) && std::string(b.begin(), b.end()).find("%%EOF") != std::string::npos;
     }, 30000));
-    CHECK(WaitFor([&] { return ::IsWindowEnabled(v.Frame()) && ProcessWindows(s.Prog().Pid(), "Printing...").empty(); },
-                  10000));
-    CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 5000));
-    CHECK(v.WaitShows(page5, 0, 0, "after printing"));
-
     s.Prog().Kill();
     RemovePrinter();
+    CHECK(RemovePageFiles());
+}
+
+// To the print queue named by TOLVIX_PRINTER, which Wine lists from the print
+// server; print-queue.sh reads the job back from the queue.
+void PrintQueue()
+{
+    const char* queue = getenv("TOLVIX_PRINTER");
+    CHECK(queue != nullptr && !PrintWorkUnix().empty());
+    if (!queue || PrintWorkUnix().empty())
+        return;
+    HANDLE h = nullptr;
+    CHECK(WaitFor([&] { return ::OpenPrinterA(const_cast<char*>(queue), &h, nullptr) != FALSE; }, 20000));
+    if (h)
+        ::ClosePrinter(h);
+    CHECK(::SetDefaultPrinterA(queue));
+    Session s("printq");
+    PrintPageFive(s, "page.pdf");
+    s.Prog().Kill();
     CHECK(RemovePageFiles());
 }
 
@@ -576,7 +658,9 @@ int main(int argc, char** argv)
     return RunCases(argc, argv, {
         {"show_page", ShowPage},
         {"open_and_scroll", OpenAndScroll},
+        {"help", Help},
         {"print", Print},
+        {"print_queue", PrintQueue},
         {"screenshot", Screenshot},
     });
 }
