@@ -28,9 +28,6 @@ fi
 key='HKLM\Software\Vexel\PagewellQX\1.0\Devices\QX710/720\Pagewell QX Devices\VexelPagewellQX'
 # A crash must end the process, not wait on a dialog nobody will answer.
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-# The virtual scanner chosen once in the manager's Select Source, as a user
-# whose prefix also holds Wine's own sources would have done.
-wine reg add 'HKCU\Software\Tolvix\TWAINDSM' /v 'Default Source' /t REG_SZ /d 'Tolvix Virtual Scanner' /f >/dev/null 2>&1
 for view in 64 32; do
   wine reg add "$key" /v ProductId /t REG_SZ /d "$product" /f /reg:$view >/dev/null 2>&1
 done
