@@ -42,7 +42,9 @@ UINT PageSizeTextId(int nPageSize)
 CScanSettings::CScanSettings()
 {
     // The record's fields as the file holds them, the same on either build.
-    static_assert(sizeof m_szSaveFolder == kOffStem - kOffFolder && kOffStem + sizeof m_szFileName == 320,
+    using namespace settingsrec;
+    static_assert(sizeof m_szSaveFolder == kFolderSize && sizeof m_szFileName == kStemSize &&
+                      kOffStem + kStemSize == 320,
                   "settings file: folder and stem fields");
     static_assert(sizeof(int) == 4 && sizeof(BOOL) == 4 && sizeof m_nMode == 4 && sizeof m_bAutoSave == 4,
                   "settings file: 32-bit integer fields");
