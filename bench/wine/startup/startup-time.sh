@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Time from `wine <program>` to its visible window, for Tolvix.exe and for an empty
 # dialog built with the same toolchain and manifest (the floor), with the Wine
-# server warm and the two programs started in turns. Prints the medians and
-# their ratio. Only the processes this script starts are ended, by process id.
+# server warm and the programs started in turns. Prints the medians and their
+# ratio; also the main window's bare template (template_dialog.exe), which shows
+# what the template's controls cost before the program does anything. Only the processes this script starts are ended, by process id.
 # Usage: bench/wine/startup/startup-time.sh [runs]    (needs a display and a build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
@@ -55,15 +56,22 @@ wine cmd /c exit >/dev/null 2>&1   # warm up
 run_once Tolvix.exe "Pagewell Utility for QX710/720" >/dev/null
 run_once empty_dialog.exe "Empty Dialog" >/dev/null
 : >"$work/tolvix.ms"
+: >"$work/template.ms"
 : >"$work/empty.ms"
 for _ in $(seq "$runs"); do
   run_once Tolvix.exe "Pagewell Utility for QX710/720" >>"$work/tolvix.ms"
   run_once empty_dialog.exe "Empty Dialog" >>"$work/empty.ms"
+  run_once template_dialog.exe "Pagewell Utility for QX710/720" >>"$work/template.ms"
 done
-tolvix=$(median <"$work/tolvix.ms")
-empty=$(median <"$work/empty.ms")
-echo "Tolvix.exe: median $tolvix ms ($(tr '\n' ' ' <"$work/tolvix.ms")ms)"
-echo "empty_dialog.exe: median $empty ms ($(tr '\n' ' ' <"$work/empty.ms")ms)"
-awk -v a="$tolvix" -v b="$empty" 'BEGIN {printf "ratio: %.2f over %d alternated runs\n", a / b, '"$runs"'}'
+report() {  # name file
+  local m
+  m=$(median <"$2")
+  echo "$1: median $m ms ($(tr '\n' ' ' <"$2")ms)"
+}
+report Tolvix.exe "$work/tolvix.ms"
+report template_dialog.exe "$work/template.ms"
+report empty_dialog.exe "$work/empty.ms"
+awk -v a="$(median <"$work/tolvix.ms")" -v t="$(median <"$work/template.ms")" -v b="$(median <"$work/empty.ms")" \
+  'BEGIN {printf "ratio: %.2f (bare template %.2f) over %d alternated runs\n", a / b, t / b, '"$runs"'}'
 wineserver -k
 rm -rf "$work"
