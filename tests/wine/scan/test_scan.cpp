@@ -10,6 +10,7 @@
 #include <string.h>
 
 #include <map>
+#include <memory>
 
 using namespace harness;
 using namespace scantest;
@@ -304,9 +305,34 @@ struct SourceRow {
     int width = 0, height = 0;      // of every page, when nonzero
     const char* sameAs = nullptr;   // page 1 has the same pixels as that row's
     const char* differsFrom = nullptr;
+    bool noSavedDefault = false;  // the manager's default is then the first source found
 };
 
 std::map<std::string, Bytes> g_firstPage;
+
+// Without the saved choice the manager's default is Wine's own camera source,
+// the first one in every prefix; the program must still open the scanner.
+class NoSavedDefault {
+public:
+    NoSavedDefault()
+    {
+        DWORD size = sizeof m_sz;
+        m_bHad = ::RegGetValueA(HKEY_CURRENT_USER, kManagerKey, kDefault, RRF_RT_REG_SZ, nullptr, m_sz, &size) ==
+                 ERROR_SUCCESS;
+        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kManagerKey, kDefault);
+    }
+    ~NoSavedDefault()
+    {
+        if (m_bHad)
+            ::RegSetKeyValueA(HKEY_CURRENT_USER, kManagerKey, kDefault, REG_SZ, m_sz, (DWORD)strlen(m_sz) + 1);
+    }
+
+private:
+    static constexpr const char* kManagerKey = "Software\\Tolvix\\TWAINDSM";
+    static constexpr const char* kDefault = "Default Source";
+    char m_sz[256] = {};
+    bool m_bHad = false;
+};
 
 void PutSetting(Bytes& b, size_t offset, int value)
 {
@@ -345,6 +371,7 @@ void ScanWithSource(const SourceRow& row)
 {
     CHECK(RemovePageFiles());
     ScannerControls scanner(std::string("Sheets=9 PageDivisor=4 Seed=11 ") + row.controls);
+    std::unique_ptr<NoSavedDefault> noDefault(row.noSavedDefault ? new NoSavedDefault : nullptr);
     Session s(row.tag, row.range);
     Bytes settings = SettingsRecord(row.range);
     PutSetting(settings, 328, row.resolution);
@@ -422,6 +449,7 @@ std::vector<SourceRow> SourceRows()
     r.orientation = 1, r.width = 2200, r.height = 1700, r.sameAs = "landscape", rows.push_back(r);
     // Whatever form the pages come in, the page files are the same.
     row("plain", "Sheets=2", 2), rows.push_back(r);
+    row("no_saved_default", "Sheets=2", 2), r.noSavedDefault = true, r.sameAs = "plain", rows.push_back(r);
     for (const char* form : {"Sheets=2 DibForm=31", "Sheets=2 Transfer=1"})
         row(form + 9, form, 2), r.sameAs = "plain", rows.push_back(r);
     for (const char* depth : {"Sheets=2 Depth=8", "Sheets=2 Depth=24"})

@@ -272,6 +272,9 @@ int main(int argc, char** argv)
                               nullptr, wc.hInstance, nullptr);
     CHECK(hWnd != nullptr);
 
+    // No saved choice: the manager's default is the first source found, Wine's
+    // own camera source; the scanner must be picked all the same.
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Tolvix\\TWAINDSM", "Default Source");
     {
         tw_Interface twi;
         CHECK_EQ(twi.Open(hWnd), 0);
