@@ -969,6 +969,20 @@ void DamagedNumberCases()
         CHECK_EQ(what + std::to_string(CountFiles(save)), what + std::to_string(2 + t.written.size()));
     }
     b.CheckPagesHeld();
+
+    // A failure at the second page cleans up from the number this export began with.
+    std::string save = Folder("damaged");
+    for (const char* name : {"Doc001.tif", "Doc002.tif"})
+        WriteFileBytes(Out(save, name), {'k', 'e', 'e', 'p'});
+    Batch gap(Folder("damaged-gap"), 2);
+    ::CloseHandle(gap.store.m_hPageFiles[1]);
+    gap.store.m_hPageFiles[1] = nullptr;
+    CHECK(::DeleteFileA(gap.PageFile(2).c_str()));
+    gap.Target(save, "Doc", 2, 0, 10005);
+    CHECK_EQ(gap.Export(), EXPORT_PAGE_MISSING);
+    CHECK_EQ(CountFiles(save), 2);
+    for (const char* name : {"Doc001.tif", "Doc002.tif"})
+        CHECK_EQ(Bytes(Out(save, name)).size(), (size_t)4);
 }
 
 // Headers that claim more than their block or file holds: the store refuses
