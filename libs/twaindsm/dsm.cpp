@@ -378,10 +378,10 @@ TW_UINT16 Identity(Application* app, TW_UINT16 msg, TW_IDENTITY* pId)
 {
     switch (msg) {
     case MSG_GETFIRST:
-        ListSources(*app);
         app->nextSource = 0;
         [[fallthrough]];
     case MSG_GETNEXT:
+        ListSources(*app);
         if (!pId)
             return Fail(app, TWCC_BADVALUE);
         if (app->nextSource >= app->sources.size())

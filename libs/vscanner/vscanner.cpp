@@ -26,6 +26,7 @@ const char kProductName[] = "Tolvix Virtual Scanner";
 const char kModuleName[] = "TolvixVScan";
 const UINT WM_VS_START = WM_APP + 1;    // the user (or the application) starts the batch
 const UINT WM_VS_DELIVER = WM_APP + 2;  // a message waits for the application's event loop
+const UINT WM_VS_CLOSE = WM_APP + 3;    // the user pressed Cancel in the progress window
 const char kWindowClass[] = "TolvixVirtualScannerNotify";
 
 // Extended image information this source reports, and the answer for the rest.
@@ -865,6 +866,8 @@ TW_UINT16 Source::ProcessEvent(TW_EVENT* ev)
     if (msg && msg->hwnd == m_hNotify && m_hNotify) {
         if (msg->message == WM_VS_START)
             StartBatch();
+        else if (msg->message == WM_VS_CLOSE && m_state >= 5)
+            Signal(MSG_CLOSEDSREQ);
         rc = TWRC_DSEVENT;
     } else if (msg && m_hDialog && IsDialogMessageA(m_hDialog, msg)) {
         rc = TWRC_DSEVENT;
@@ -878,6 +881,11 @@ LRESULT Source::WindowMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_VS_START) {
         StartBatch();
+        return 0;
+    }
+    if (msg == WM_VS_CLOSE) {
+        if (m_state >= 5)
+            Signal(MSG_CLOSEDSREQ);
         return 0;
     }
     return DefWindowProcA(hWnd, msg, wParam, lParam);
@@ -1241,9 +1249,10 @@ TW_UINT16 Source::PendingXfers(TW_UINT16 msg, TW_PENDINGXFERS* p)
         p->Count = Remaining();
         p->EOJ = 0;
         m_state = p->Count ? 6 : 5;
-        // The user pressed Cancel in the progress window while this page went through.
+        // The user pressed Cancel in the progress window while this page went
+        // through; the request comes through the event loop, as a click would.
         if (p->Count && m_settings.closeRequestAt > 0 && m_pagesDone == m_settings.closeRequestAt)
-            Signal(MSG_CLOSEDSREQ);
+            PostMessageA(m_hNotify, WM_VS_CLOSE, 0, 0);
         break;
     }
     case MSG_RESET:
