@@ -115,7 +115,9 @@ struct tw_Interface::Impl {
     // Transfer.cpp
     void OnSourceMessage(TW_UINT16 msg);
     void StopStartTimer();
-    Final Pump();
+    Final Pump(bool next);
+    void PostNext();
+    bool IsNext(const MSG& msg) const;
     Final TransferOne();
     bool TransferNative(const TW_IMAGEINFO& info, TW_UINT16* rc);
     bool TransferMemory(const TW_IMAGEINFO& info, TW_UINT16* rc);

@@ -16,6 +16,11 @@ int32_t PelsPerMeter(double dpi)
     return (int32_t)lround(dpi * 10000.0 / 254.0);
 }
 
+// The event loop's turn for the next page, told apart from the source's own
+// messages: a request to close that the source queued after a page is seen
+// before the next page is asked for.
+constexpr WPARAM kNextPage = 0x5458;
+
 // Larger strips than this are not worth asking for.
 constexpr TW_UINT32 kMaxStrip = 1u << 22;
 
@@ -75,7 +80,17 @@ Final tw_Interface::Impl::StartTimedOut()
     return fin;
 }
 
-Final tw_Interface::Impl::Pump()
+void tw_Interface::Impl::PostNext()
+{
+    PostMessageA(hScanWnd, WM_NULL, kNextPage, (LPARAM)this);
+}
+
+bool tw_Interface::Impl::IsNext(const MSG& msg) const
+{
+    return msg.message == WM_NULL && msg.hwnd == hScanWnd && msg.wParam == kNextPage && msg.lParam == (LPARAM)this;
+}
+
+Final tw_Interface::Impl::Pump(bool next)
 {
     TW_UINT16 msg = pendingMsg;
     pendingMsg = MSG_NULL;
@@ -85,8 +100,9 @@ Final tw_Interface::Impl::Pump()
         StopStartTimer();
         state = 6;
         bTransferring = true;
+        next = true;
     }
-    if (bTransferring && state == 6)
+    if (next && bTransferring && state == 6)
         return TransferOne();
     return Final{};
 }
@@ -217,6 +233,6 @@ Final tw_Interface::Impl::TransferOne()
         return Finish(false);
     if (r == 0 || state != 6 || (plan.stopSelf && nPages >= plan.wanted))
         return Finish(true);
-    PostMessageA(hScanWnd, WM_NULL, 0, 0);
+    PostNext();
     return Final{};
 }

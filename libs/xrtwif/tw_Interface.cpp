@@ -361,7 +361,7 @@ int tw_Interface::HandleMessage(HWND, MSG* pMsg)
         result = d.Ds(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &ev) == TWRC_DSEVENT ? 1 : 0;
         if (ev.TWMessage != MSG_NULL)
             d.OnSourceMessage(ev.TWMessage);
-        fin = d.Pump();
+        fin = d.Pump(d.IsNext(*pMsg));
     }
     d.bBusy = false;
     if (fin.event && d.pfnCallback) {
