@@ -329,9 +329,17 @@ void Session::PressShowDriver()
 bool Session::WaitPagesShown(int nPages, DWORD timeoutMs)
 {
     const std::string total = "/ " + std::to_string(nPages);
-    return WaitFor([&] {
-        return ::IsWindowEnabled(m_hMain) && Text(kPageTotal) == total && ToolEnabled(kCmdScan);
-    }, timeoutMs);
+    if (WaitFor([&] { return ::IsWindowEnabled(m_hMain) && Text(kPageTotal) == total && ToolEnabled(kCmdScan); },
+                timeoutMs))
+        return true;
+    // Say what shows instead: the window's state and every other window of the program.
+    printf("  waited for %s: the window is %s and shows \"%s\"; page files %zu\n", total.c_str(),
+           ::IsWindowEnabled(m_hMain) ? "enabled" : "disabled", Text(kPageTotal).c_str(), PageFilesPresent().size());
+    for (HWND h : ProcessWindows(m_prog.Pid()))
+        if (h != m_hMain)
+            printf("  also on screen: \"%s\" %s\n", WindowText(h).c_str(), DialogText(h).c_str());
+    fflush(stdout);
+    return false;
 }
 
 bool Session::WaitUnlocked(DWORD timeoutMs)
