@@ -153,21 +153,11 @@ double Unfix(TW_UINT32 bits)
     return TwFix32ToDouble(TwBitsFix32(bits));
 }
 
+// Types the shared table does not size travel in a 32-bit item.
 TW_UINT32 ItemSize(TW_UINT16 type)
 {
-    switch (type) {
-    case TWTY_INT8:
-    case TWTY_UINT8:
-        return 1;
-    case TWTY_INT16:
-    case TWTY_UINT16:
-    case TWTY_BOOL:
-        return 2;
-    case TWTY_FRAME:
-        return sizeof(TW_FRAME);
-    default:
-        return 4;
-    }
+    TW_UINT32 n = TwItemSize(type);
+    return n ? n : 4;
 }
 
 void PutItem(TW_UINT8* dst, TW_UINT16 type, TW_UINT32 value)
