@@ -58,14 +58,31 @@ std::vector<uint8_t> ReduceBmp(const uint8_t* data, size_t size) {
   if (ReducedDibSize(plan) > size + 48) return {};
   std::vector<uint8_t> out(static_cast<size_t>(ReducedDibSize(plan)), 0);
   WriteReducedHeader(plan, h.xPelsPerMeter, h.yPelsPerMeter, out.data());
+  struct Memory {
+    const uint8_t* data;
+    size_t size;
+  } file{data, size};
+  auto read = [](void* context, uint64_t offset, uint8_t* row, size_t bytes) {
+    const Memory& m = *static_cast<const Memory*>(context);
+    if (offset > m.size || m.size - offset < bytes) return false;
+    std::memcpy(row, m.data + offset, bytes);
+    return true;
+  };
+  std::vector<uint8_t> row(plan.srcStride);
+  if (!ReduceRows(plan, offBits, h.sizeImage, read, &file, row.data(), out.data())) return {};
+  return out;
+}
+
+bool ReduceRows(const Reduction& plan, uint64_t offBits, uint32_t sizeImage, ReadRowAt read, void* context,
+                uint8_t* rowBuffer, uint8_t* out) {
   uint64_t offset = offBits;
   for (uint32_t r = 0; r < plan.height; ++r) {
-    if (offset > size || size - offset < plan.srcStride) return {};
-    ReduceRow(data + offset, plan.srcStride, plan.width, out.data() + 48 + size_t{r} * plan.dstStride);
+    if (!read(context, offset, rowBuffer, plan.srcStride)) return false;
+    ReduceRow(rowBuffer, plan.srcStride, plan.width, out + 48 + size_t{r} * plan.dstStride);
     offset += uint64_t{16} * plan.srcStride;
-    if (offset >= h.sizeImage) break;
+    if (offset >= sizeImage) break;
   }
-  return out;
+  return true;
 }
 
 }  // namespace codec

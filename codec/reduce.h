@@ -37,4 +37,12 @@ void WriteReducedHeader(const Reduction& plan, int32_t xPelsPerMeter, int32_t yP
 // reaches biSizeImage, leaving the rest zero.
 std::vector<uint8_t> ReduceBmp(const uint8_t* data, size_t size);
 
+// The row loop of that reduction over any store of the file's bytes: `read`
+// copies `bytes` bytes at a file offset into the row buffer (srcStride bytes)
+// and says false when the file ends first. `out` holds ReducedDibSize(plan)
+// bytes with the header already written. False when a row cannot be read.
+using ReadRowAt = bool (*)(void* context, uint64_t offset, uint8_t* row, size_t bytes);
+bool ReduceRows(const Reduction& plan, uint64_t offBits, uint32_t sizeImage, ReadRowAt read, void* context,
+                uint8_t* rowBuffer, uint8_t* out);
+
 }  // namespace codec

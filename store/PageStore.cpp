@@ -201,22 +201,16 @@ HLOCAL CPageStore::ReadPageReduced(const char* pszPath, int index)
         return nullptr;
     BYTE* pDst = static_cast<BYTE*>(::LocalLock(hDst));
     codec::WriteReducedHeader(plan, bi.biXPelsPerMeter, bi.biYPelsPerMeter, pDst);
-    BYTE* pBits = pDst + 48;
-
     // One seek and one read per reduced row: only the first row of each band is used.
-    LONGLONG offset = fh.bfOffBits;
-    for (uint32_t r = 0; r < plan.height; ++r) {
-        if (!ReadAt(hFile, (ULONGLONG)offset, row.data(), plan.srcStride)) {
-            ::LocalUnlock(hDst);
-            ::LocalFree(hDst);
-            return nullptr;
-        }
-        codec::ReduceRow(row.data(), plan.srcStride, plan.width, pBits + (SIZE_T)r * plan.dstStride);
-        offset += 16LL * plan.srcStride;
-        if (offset >= (LONGLONG)bi.biSizeImage)
-            break;
-    }
+    auto read = [](void* context, uint64_t offset, uint8_t* pRow, size_t cb) {
+        return ReadAt(static_cast<HANDLE>(context), offset, pRow, (DWORD)cb) != FALSE;
+    };
+    const bool ok = codec::ReduceRows(plan, fh.bfOffBits, bi.biSizeImage, read, hFile, row.data(), pDst);
     ::LocalUnlock(hDst);
+    if (!ok) {
+        ::LocalFree(hDst);
+        return nullptr;
+    }
     return hDst;
 }
 
