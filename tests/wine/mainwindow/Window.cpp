@@ -152,6 +152,14 @@ RECT ButtonRect(HWND hMain, int cmd)
     return rc;
 }
 
+bool WaitSpin(HWND hDlg, int want, DWORD ms)
+{
+    if (WaitFor([&] { return SpinPos(hDlg) == want; }, ms))
+        return true;
+    printf("  the up-down stays at %d, expected %d\n", SpinPos(hDlg), want);
+    return false;
+}
+
 bool WaitText(HWND hDlg, int id, const std::string& want, DWORD ms)
 {
     return WaitFor([&] { return Text(hDlg, id) == want; }, ms);

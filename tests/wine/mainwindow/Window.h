@@ -23,6 +23,8 @@ std::vector<std::string> ComboItems(HWND hDlg, int id);
 std::string SelectedText(HWND hDlg, int id);
 bool Dropped(HWND hDlg, int id);
 int SpinPos(HWND hDlg);            // low word of UDM_GETPOS of 1114
+// The up-down is set after the field's text, in the same handler: wait for it.
+bool WaitSpin(HWND hDlg, int want, DWORD ms = 5000);
 int FocusId(HWND hWnd);            // its control id, 0 when none
 int DefaultId(HWND hDlg);          // DM_GETDEFID, 0 when none
 

@@ -155,11 +155,11 @@ void RestoreDefaults()
     CHECK_EQ(SelectedText(h, 1011), std::string("Specify"));
     EnterPages(h, "40", VK_TAB);
     CHECK(WaitText(h, 1110, "040"));
-    CHECK_EQ(SpinPos(h), 40);
+    CHECK(WaitSpin(h, 40));
 
     AltKey('F');
     CHECK(WaitText(h, 1110, "001"));
-    CHECK_EQ(SpinPos(h), 1);
+    CHECK(WaitSpin(h, 1));
     CHECK_EQ(SelectedText(h, 1002), std::string("400 dpi "));
     CHECK_EQ(SelectedText(h, 1006), std::string(USLocale() ? "Letter" : "A4"));
     CHECK_EQ(SelectedText(h, 1047), std::string("Text (Error Diffusion)"));
@@ -177,7 +177,7 @@ void RestoreDefaults()
     CHECK(WaitFor([&] { return Enabled(h, 1110); }));
     CHECK_EQ(SelectedText(h, 1011), std::string("Specify"));
     CHECK_EQ(Text(h, 1110), std::string("001"));
-    CHECK_EQ(SpinPos(h), 1);
+    CHECK(WaitSpin(h, 1));
 
     CHECK(prog.CloseNormally());
     Bytes out;

@@ -170,7 +170,7 @@ void NoPagesDefaults()
     CHECK(ComboItems(h, 1006) == std::vector<std::string>({"A4", "Letter", "B5", "Trimming", "Maximum"}));
     CHECK_EQ(SelectedText(h, 1006), std::string(USLocale() ? "Letter" : "A4"));
     CHECK_EQ(Text(h, 1110), std::string("001"));
-    CHECK_EQ(SpinPos(h), 1);
+    CHECK(WaitSpin(h, 1));
     CHECK_EQ((int)::SendMessageA(::GetDlgItem(h, 1108), BM_GETCHECK, 0, 0), BST_CHECKED);
     CHECK_EQ((int)::SendMessageA(::GetDlgItem(h, 1109), BM_GETCHECK, 0, 0), BST_UNCHECKED);
     CHECK(prog.CloseNormally());

@@ -76,7 +76,7 @@ void Typing()
     // Tab leaves the field; the count is shown with three digits.
     EnterPages(h, "25", VK_TAB);
     CHECK(WaitText(h, 1110, "025"));
-    CHECK_EQ(SpinPos(h), 25);
+    CHECK(WaitSpin(h, 25));
     CHECK(WaitFocus(h, 1057));
     // Shift+Tab comes back, with the whole text selected by the dialog manager.
     Chord(VK_SHIFT, VK_TAB);
@@ -85,17 +85,17 @@ void Typing()
     // Enter checks the field in place.
     EnterPages(h, "12000", VK_RETURN);
     CHECK(WaitText(h, 1110, "12000"));
-    CHECK_EQ(SpinPos(h), 12000);
+    CHECK(WaitSpin(h, 12000));
     CHECK_EQ(FocusId(h), 1110);
 
     EnterPages(h, "1000", VK_TAB);
     CHECK(WaitText(h, 1110, "1000"));
-    CHECK_EQ(SpinPos(h), 1000);
+    CHECK(WaitSpin(h, 1000));
 
     // Non-digits never reach the field.
     EnterPages(h, "7x-.,", VK_TAB);
     CHECK(WaitText(h, 1110, "007"));
-    CHECK_EQ(SpinPos(h), 7);
+    CHECK(WaitSpin(h, 7));
     EnterPages(h, "999", VK_RETURN);
     CHECK(WaitText(h, 1110, "999"));
 
@@ -103,7 +103,7 @@ void Typing()
     EnterPages(h, "0", VK_TAB);
     CHECK(beeps.WaitCount(1));
     CHECK(WaitText(h, 1110, "999"));
-    CHECK_EQ(SpinPos(h), 999);
+    CHECK(WaitSpin(h, 999));
     EnterPages(h, "30001", VK_RETURN);
     CHECK(beeps.WaitCount(2));
     CHECK(WaitText(h, 1110, "999"));
@@ -140,7 +140,7 @@ void UpDown()
     CHECK(WaitFor([&] { return Text(h, 1110) == "001" && SpinPos(h) == 1; }));
     clickUp();
     CHECK(WaitText(h, 1110, "002"));
-    CHECK_EQ(SpinPos(h), 2);
+    CHECK(WaitSpin(h, 2));
 
     // One step up from a checked count and back down: each text is formatted by its
     // base, so 999 up shows 1000 and 1000 down shows 0999.
@@ -149,10 +149,10 @@ void UpDown()
         CHECK(WaitText(h, 1110, typed));
         clickUp();
         CHECK(WaitText(h, 1110, up));
-        CHECK_EQ(SpinPos(h), atoi(up));
+        CHECK(WaitSpin(h, atoi(up)));
         clickDown();
         CHECK(WaitText(h, 1110, down));
-        CHECK_EQ(SpinPos(h), atoi(down));
+        CHECK(WaitSpin(h, atoi(down)));
     };
     upThenDown("999", "1000", "0999");
 
@@ -161,7 +161,7 @@ void UpDown()
     CHECK(WaitFocus(h, 1110));
     Tap(VK_UP);
     CHECK(WaitText(h, 1110, "1000"));
-    CHECK_EQ(SpinPos(h), 1000);
+    CHECK(WaitSpin(h, 1000));
 
     // 9999 up shows five digits; 10000 down keeps five.
     upThenDown("9999", "10000", "09999");
@@ -173,7 +173,7 @@ void UpDown()
     clickUp();
     clickDown();
     CHECK(WaitText(h, 1110, "29999"));
-    CHECK_EQ(SpinPos(h), 29999);
+    CHECK(WaitSpin(h, 29999));
 
     // A count typed but not yet checked becomes the base of the step, also when
     // the up-down stands at an end of its range.
@@ -182,22 +182,22 @@ void UpDown()
     EnterPages(h, "500", 0);
     clickUp();
     CHECK(WaitText(h, 1110, "501"));
-    CHECK_EQ(SpinPos(h), 501);
+    CHECK(WaitSpin(h, 501));
     EnterPages(h, "1", VK_TAB);
     CHECK(WaitText(h, 1110, "001"));
     EnterPages(h, "700", 0);
     clickDown();
     CHECK(WaitText(h, 1110, "699"));
-    CHECK_EQ(SpinPos(h), 699);
+    CHECK(WaitSpin(h, 699));
     EnterPages(h, "500", 0);
     CHECK(WaitText(h, 1110, "500"));
     Tap(VK_UP);
     CHECK(WaitText(h, 1110, "501"));
-    CHECK_EQ(SpinPos(h), 501);
+    CHECK(WaitSpin(h, 501));
     EnterPages(h, "1", 0);
     Tap(VK_DOWN);
     CHECK(WaitText(h, 1110, "001"));
-    CHECK_EQ(SpinPos(h), 1);
+    CHECK(WaitSpin(h, 1));
     CHECK(prog.CloseNormally());
 }
 
