@@ -1,25 +1,21 @@
 #include "app/UtilityDlg.h"
 
-#include "controls/ScanAreaDlg.h"
 #include "controls/SmallDialogs.h"
 #include "framework/App.h"
 #include "framework/Gdi.h"
 #include "libs/xrtwif/tw_Interface.h"
 #include "res/resource.h"
-#include "scan/ScanSession.h"
 #include "settings/OptionControls.h"
 #include "settings/ScanSettings.h"
 #include "store/PageStore.h"
-#include "view/PageNavigation.h"
 #include "view/ViewWnd.h"
 
+#include <assert.h>
 #include <ctype.h>
 #include <string.h>
 
 tw_Interface* g_pScanner = nullptr;
 CUtilityDlg* g_pMainDlg = nullptr;
-HWND g_hMainWnd = nullptr;
-HWND g_hDisplayWnd = nullptr;
 int g_nNextPage = 0;
 
 namespace {
@@ -176,13 +172,12 @@ BOOL CUtilityDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    m_cbResolution.SubclassDlgItem(IDC_RESOLUTION, this);
+    m_cbResolution.BindDlgItem(IDC_RESOLUTION, this);
     g_pSettings = new CScanSettings;
     g_pScanner = new tw_Interface;
     g_pPageStore = new CPageStore;
     g_pMainDlg = this;
     m_wndToolBar.AutoSize();
-    g_hMainWnd = m_hWnd;
 
     int nOpen = g_pScanner->Open(m_hWnd);
     if (nOpen == TWI_ERR_NO_DSM || nOpen == TWI_ERR_INTERNAL) {
@@ -191,28 +186,27 @@ BOOL CUtilityDlg::OnInitDialog()
         return FALSE;
     }
 
-    FillModeList(this);
+    FillModeList();
     m_pszSourceName = g_pScanner->GetSelecedDS(m_hWnd);
 
-    m_editAll.SubclassDlgItem(IDC_ALL_EDIT, this);
-    m_editShowPage.SubclassDlgItem(IDC_SHOW_PAGE, this);
-    m_btnGo.SubclassDlgItem(IDC_GO, this);
-    m_btnActualSize.SubclassDlgItem(IDC_ACTUAL_SIZE, this);
+    m_editAll.BindDlgItem(IDC_ALL_EDIT, this);
+    m_editShowPage.BindDlgItem(IDC_SHOW_PAGE, this);
+    m_btnGo.BindDlgItem(IDC_GO, this);
+    m_btnActualSize.BindDlgItem(IDC_ACTUAL_SIZE, this);
     m_editShowPage.LimitText(5);
 
-    FillResolutionList(this);
-    m_cbPageSize.SubclassDlgItem(IDC_PAGE_SIZE, this);
-    FillPageSizeList(this);
-    m_cbScanRange.SubclassDlgItem(IDC_SCAN_RANGE, this);
-    FillScanRangeList(this);
-    SetupPagesToScan(this);
+    FillResolutionList();
+    m_cbPageSize.BindDlgItem(IDC_PAGE_SIZE, this);
+    FillPageSizeList();
+    m_cbScanRange.BindDlgItem(IDC_SCAN_RANGE, this);
+    FillScanRangeList();
+    SetupPagesToScan();
 
     strcpy(m_szPendingFolder, g_pSettings->m_szSaveFolder);
     strcpy(m_szPendingFileName, g_pSettings->m_szFileName);
     g_nNextPage = 0;
 
     m_wndDisplay.Create(this, IDC_DISPLAY_FRAME);
-    g_hDisplayWnd = m_wndDisplay.GetSafeHwnd();
 
     EnterNoPagesState();
     m_chkAllPages.SetCheck(BST_CHECKED);
@@ -221,21 +215,21 @@ BOOL CUtilityDlg::OnInitDialog()
     RebuildScanButton(m_bAutoSaveOn);
     m_wndToolBar.EnableButton(ID_CMD_SAVE, FALSE);
 
-    SetupOrientation(this);
+    SetupOrientation();
     if (!g_pSettings->PrepareWorkFolder()) {
         TeardownAtStart();
         return FALSE;
     }
     m_bShowSaveDialogOn = g_pSettings->m_bShowSaveDialog;
-    int nModel = QueryDeviceModel(HKEY_LOCAL_MACHINE, kDeviceRegistryPath, kDevicesKeyName, kDeviceKeyName);
-    if (nModel == 4) {
+    DeviceModel nModel = QueryDeviceModel(HKEY_LOCAL_MACHINE, kDeviceRegistryPath, kDevicesKeyName, kDeviceKeyName);
+    if (nModel == MODEL_KEY_UNREADABLE) {
         AfxMessageBox(IDS_ERR_REGISTRY, MB_ICONSTOP);
         TeardownAtStart();
         return FALSE;
     }
-    ApplyDeviceModel(this, nModel);
+    ApplyDeviceModel(nModel);
 
-    SetupToolTips(this);
+    SetupToolTips();
     m_nPendingError = 0;
     m_nSaveDlgFocus = 0;
     m_bSaved = FALSE;
@@ -417,10 +411,10 @@ BOOL CUtilityDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         OpenHelp(hMain, HELP_FINDER, 0);
         return TRUE;
     case ID_CMD_SCAN:
-        OnScanCommand(this, FALSE);
+        OnScanCommand(FALSE);
         return TRUE;
     case ID_CMD_SHOW_DRIVER:
-        OnScanCommand(this, TRUE);
+        OnScanCommand(TRUE);
         return TRUE;
     case ID_CMD_SAVE: {
         int bConfirm = 1;
@@ -438,12 +432,12 @@ BOOL CUtilityDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         return TRUE;
     case IDC_SCAN_AREA:
         if (nCode == BN_CLICKED)
-            ShowScanAreaDialog(this);
+            OnScanArea();
         return TRUE;
     }
-    if (OnOptionCommand(this, nID, nCode))
+    if (OnOptionCommand(nID, nCode))
         return TRUE;
-    if (OnPageCommand(this, nID, nCode))
+    if (OnPageCommand(nID, nCode))
         return TRUE;
     return CDialog::OnCommand(wParam, lParam);
 }
@@ -453,7 +447,7 @@ BOOL CUtilityDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
     NMHDR* pNMHDR = reinterpret_cast<NMHDR*>(lParam);
     if (pNMHDR->code == TTN_NEEDTEXTA || pNMHDR->code == TTN_NEEDTEXTW)
         return OnToolTipNeedText(pNMHDR, pResult);
-    if (OnOptionNotify(this, (int)wParam, pNMHDR, pResult))
+    if (OnOptionNotify((int)wParam, pNMHDR, pResult))
         return TRUE;
     return CDialog::OnNotify(wParam, lParam, pResult);
 }
@@ -520,6 +514,7 @@ BOOL CUtilityDlg::IsActualSizeOpen() const
 
 void CUtilityDlg::EnterNoPagesState()
 {
+    m_nState = STATE_NO_PAGES;
     SetDlgItemText(IDC_SHOW_PAGE, "0");
     EnableDlgItem(IDC_SHOW_PAGE, FALSE);
     SetDlgItemText(IDC_PAGE_TOTAL, "/ 0");
@@ -547,7 +542,7 @@ void CUtilityDlg::EnterNoPagesState()
                    IDC_HEIGHT_VALUE, IDC_FILE_SIZE_VALUE, IDC_SCREEN_LABEL, IDC_PORTRAIT, IDC_LANDSCAPE,
                    IDC_PORTRAIT_PICTURE, IDC_LANDSCAPE_PICTURE})
         EnableDlgItem(id, TRUE);
-    if (g_pSettings && g_pSettings->m_nScanRange == 4) {
+    if (g_pSettings && g_pSettings->m_nScanRange == SCANRANGE_SPECIFY) {
         for (int id : {IDC_PAGES_LABEL, IDC_PAGES_TO_SCAN, IDC_PAGES_SPIN})
             EnableDlgItem(id, TRUE);
     }
@@ -570,6 +565,7 @@ void CUtilityDlg::EnterNoPagesState()
 
 void CUtilityDlg::EnterScanningState()
 {
+    m_nState = STATE_SCANNING;
     for (int id : {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED, IDC_MODE, IDC_WIDTH_VALUE, IDC_HEIGHT_VALUE,
                    IDC_FILE_SIZE_VALUE, IDC_WIDTH_UNITS, IDC_HEIGHT_UNITS, IDC_SCAN_AREA, IDC_RESTORE_DEFAULTS,
                    IDC_RESOLUTION_LABEL, IDC_PAGE_SIZE_LABEL, IDC_TWO_SIDED_LABEL, IDC_MODE_LABEL, IDC_WIDTH_LABEL,
@@ -590,6 +586,9 @@ void CUtilityDlg::EnterScanningState()
 
 void CUtilityDlg::EnterPagesPresentState()
 {
+    // The controls the scanning state disabled and this one does not name stay disabled.
+    assert(m_nState == STATE_SCANNING && "EnterPagesPresentState: a batch is shown only at the end of a scan");
+    m_nState = STATE_PAGES_PRESENT;
     for (int id : {IDC_SHOW_PAGE_LABEL, IDC_PAGE_TOTAL, IDC_GO, IDC_ACTUAL_SIZE})
         EnableDlgItem(id, TRUE);
     for (int id : {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED, IDC_MODE, IDC_WIDTH_VALUE, IDC_HEIGHT_VALUE,

@@ -6,6 +6,7 @@
 
 class CEnterEdit : public CEdit {
 protected:
+    BOOL Bind(HWND hWnd) override { return SubclassWindow(hWnd); }
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 

@@ -63,12 +63,11 @@ void CScanAreaDlg::OnOK()
     CDialog::OnOK();
 }
 
-void ShowScanAreaDialog(CUtilityDlg* pDlg)
+void CUtilityDlg::OnScanArea()
 {
-    CScanAreaDlg dlg(pDlg, pDlg->GetDlgItemText(IDC_WIDTH_VALUE), pDlg->GetDlgItemText(IDC_HEIGHT_VALUE),
-                     pDlg->m_nUnits);
+    CScanAreaDlg dlg(this, GetDlgItemText(IDC_WIDTH_VALUE), GetDlgItemText(IDC_HEIGHT_VALUE), m_nUnits);
     if (dlg.DoModal() == IDOK)
-        pDlg->m_nUnits = dlg.m_nUnits;
-    pDlg->m_cbWidthUnits.SetCurSel(pDlg->m_nUnits);
-    pDlg->m_cbHeightUnits.SetCurSel(pDlg->m_nUnits);
+        m_nUnits = dlg.m_nUnits;
+    m_cbWidthUnits.SetCurSel(m_nUnits);
+    m_cbHeightUnits.SetCurSel(m_nUnits);
 }

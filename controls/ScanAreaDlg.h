@@ -32,7 +32,3 @@ private:
     CComboBox m_cbUnits;     // 1046
     CComboBox m_cbSources;   // 1037
 };
-
-class CUtilityDlg;
-// Command 1029: shows the dialog and applies the chosen units to the main window.
-void ShowScanAreaDialog(CUtilityDlg* pDlg);

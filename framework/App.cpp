@@ -21,11 +21,6 @@ CWinApp* AfxGetApp()
     return g_pApp;
 }
 
-HINSTANCE AfxGetInstanceHandle()
-{
-    return ::GetModuleHandleA(nullptr);
-}
-
 void CWinApp::Enable3dControls()
 {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
@@ -42,12 +37,11 @@ int CWinApp::Run()
     return (int)msg.wParam;
 }
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     CWinApp* pApp = AfxGetApp();
     if (!pApp)
         return 1;
-    pApp->m_hInstance = hInstance;
     if (!pApp->InitInstance())
         return 0;
     return pApp->Run();

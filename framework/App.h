@@ -17,8 +17,6 @@ public:
     void Enable3dControls();
 
     CWnd* m_pMainWnd = nullptr;
-    HINSTANCE m_hInstance = nullptr;
 };
 
 CWinApp* AfxGetApp();
-HINSTANCE AfxGetInstanceHandle();

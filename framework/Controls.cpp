@@ -7,7 +7,7 @@ BOOL CToolTipCtrl::Create(CWnd* pParent)
                                   pParent->GetSafeHwnd(), nullptr, ::GetModuleHandleA(nullptr), nullptr);
     if (!hTip)
         return FALSE;
-    return SubclassWindow(hTip);
+    return Attach(hTip);
 }
 
 BOOL CToolTipCtrl::AddTool(HWND hCtrl) const

@@ -1,25 +1,21 @@
 #include "framework/Dialog.h"
 #include "framework/App.h"
 
+#include <assert.h>
+
 namespace {
-// The dialog being created on this thread; the creation hook binds it to the
-// first window made, so that the object also sees WM_CREATE.
+// The dialog being created on this thread and the hook that binds it; a dialog
+// created while another is (from its WM_CREATE or WM_INITDIALOG) saves the
+// outer pair and puts it back.
 thread_local CDialog* t_pDlgInit = nullptr;
 thread_local HHOOK t_hHook = nullptr;
 }
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
-    if (!rControl.GetSafeHwnd())
-        rControl.SubclassDlgItem(nIDC, pDX->m_pDlgWnd);
-}
-
-void DDX_Text(CDataExchange* pDX, int nIDC, std::string& value)
-{
-    if (pDX->m_bSaveAndValidate)
-        value = pDX->m_pDlgWnd->GetDlgItemText(nIDC);
-    else
-        pDX->m_pDlgWnd->SetDlgItemText(nIDC, value.c_str());
+    HWND hItem = pDX->m_pDlgWnd->GetDlgItem(nIDC);
+    if (rControl.GetSafeHwnd() != hItem)
+        rControl.BindDlgItem(nIDC, pDX->m_pDlgWnd);
 }
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParent) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParent) {}
@@ -35,7 +31,7 @@ LRESULT CALLBACK CDialog::CreateHook(int nCode, WPARAM wParam, LPARAM lParam)
     if (nCode == HCBT_CREATEWND && t_pDlgInit) {
         CDialog* pDlg = t_pDlgInit;
         t_pDlgInit = nullptr;
-        pDlg->SubclassWindow(reinterpret_cast<HWND>(wParam));
+        pDlg->HookProcedure(reinterpret_cast<HWND>(wParam));
     }
     return ::CallNextHookEx(t_hHook, nCode, wParam, lParam);
 }
@@ -55,19 +51,9 @@ INT_PTR CDialog::DoModal()
 
     m_bModalEnded = FALSE;
     m_nModalResult = -1;
-    t_pDlgInit = this;
-    t_hHook = ::SetWindowsHookExA(WH_CBT, &CDialog::CreateHook, nullptr, ::GetCurrentThreadId());
-    HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
-                                     hParent, &CDialog::DlgProc, 0);
-    ::UnhookWindowsHookEx(t_hHook);
-    t_hHook = nullptr;
-    t_pDlgInit = nullptr;
-    if (!hWnd) {
-        // Creation was refused (WM_CREATE gave -1) or the template is missing.
-        if (m_hWnd && !::IsWindow(m_hWnd))
-            m_hWnd = nullptr;
+    HWND hWnd = CreateFromTemplate(hParent);
+    if (!hWnd)
         return -1;
-    }
 
     if (bParentEnabled)
         ::EnableWindow(hParent, FALSE);
@@ -102,16 +88,26 @@ BOOL CDialog::Create(CWnd* pParent)
 {
     m_pParentWnd = pParent;
     m_bModalEnded = FALSE;
+    return CreateFromTemplate(pParent ? pParent->GetSafeHwnd() : nullptr) != nullptr;
+}
+
+HWND CDialog::CreateFromTemplate(HWND hParent)
+{
+    assert(!m_hWnd && "CDialog: the dialog already has a window");
+    CDialog* pOuterDlg = t_pDlgInit;
+    HHOOK hOuterHook = t_hHook;
     t_pDlgInit = this;
     t_hHook = ::SetWindowsHookExA(WH_CBT, &CDialog::CreateHook, nullptr, ::GetCurrentThreadId());
-    HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
-                                     pParent ? pParent->GetSafeHwnd() : nullptr, &CDialog::DlgProc, 0);
+    HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), hParent,
+                                     &CDialog::DlgProc, 0);
     ::UnhookWindowsHookEx(t_hHook);
-    t_hHook = nullptr;
-    t_pDlgInit = nullptr;
+    assert(t_pDlgInit != this && "CDialog: the creation hook never saw the dialog's window");
+    t_hHook = hOuterHook;
+    t_pDlgInit = pOuterDlg;
+    // Creation was refused (WM_CREATE gave -1) or the template is missing.
     if (!hWnd && m_hWnd && !::IsWindow(m_hWnd))
         m_hWnd = nullptr;
-    return hWnd != nullptr;
+    return hWnd;
 }
 
 void CDialog::EndDialog(int nResult)
@@ -122,22 +118,21 @@ void CDialog::EndDialog(int nResult)
         ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
 }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+BOOL CDialog::UpdateData()
 {
-    CDataExchange dx(this, bSaveAndValidate);
+    CDataExchange dx(this);
     DoDataExchange(&dx);
     return TRUE;
 }
 
 BOOL CDialog::OnInitDialog()
 {
-    UpdateData(FALSE);
+    UpdateData();
     return TRUE;
 }
 
 void CDialog::OnOK()
 {
-    UpdateData(TRUE);
     EndDialog(IDOK);
 }
 

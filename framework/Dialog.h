@@ -6,17 +6,16 @@
 
 class CDialog;
 
-// Binds controls to dialog items and moves values between them and members.
+// Binds controls to dialog items.
 class CDataExchange {
 public:
-    CDataExchange(CDialog* pDlg, BOOL bSaveAndValidate) : m_pDlgWnd(pDlg), m_bSaveAndValidate(bSaveAndValidate) {}
+    explicit CDataExchange(CDialog* pDlg) : m_pDlgWnd(pDlg) {}
     CDialog* m_pDlgWnd;
-    BOOL m_bSaveAndValidate;
 };
 
-// Subclasses the dialog item once, on the first exchange.
+// Binds the control to the dialog item (see CWnd::BindDlgItem) on the first
+// exchange of each window.
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
-void DDX_Text(CDataExchange* pDX, int nIDC, std::string& value);
 
 class CDialog : public CWnd {
 public:
@@ -28,7 +27,8 @@ public:
     // message loop drives it (IsDialogMessage).
     BOOL Create(CWnd* pParent = nullptr);
     void EndDialog(int nResult);
-    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+    // Runs DoDataExchange: binds the controls it names.
+    BOOL UpdateData();
 
     virtual BOOL OnInitDialog();
     virtual void OnOK();
@@ -50,6 +50,9 @@ protected:
     int m_nModalResult = -1;
 
 private:
+    // Creates the window of the template, bound to this object from its
+    // first message on, so that the object also sees WM_CREATE.
+    HWND CreateFromTemplate(HWND hParent);
     static INT_PTR CALLBACK DlgProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK CreateHook(int nCode, WPARAM wParam, LPARAM lParam);
 };

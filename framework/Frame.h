@@ -6,7 +6,6 @@
 
 // A window class that can be created by its record alone.
 struct CRuntimeClass {
-    const char* m_lpszClassName;
     CWnd* (*m_pfnCreateObject)();
     CWnd* CreateObject() const { return m_pfnCreateObject ? m_pfnCreateObject() : nullptr; }
 };
@@ -16,17 +15,13 @@ public: \
     static const CRuntimeClass class##cls; \
     static CWnd* CreateObject();
 #define IMPLEMENT_DYNCREATE(cls) \
-    const CRuntimeClass cls::class##cls = {#cls, &cls::CreateObject}; \
+    const CRuntimeClass cls::class##cls = {&cls::CreateObject}; \
     CWnd* cls::CreateObject() { return new cls; }
 #define RUNTIME_CLASS(cls) (&cls::class##cls)
 
 // What a frame is to make while it is created: here only the view's class.
 struct CCreateContext {
     const CRuntimeClass* m_pNewViewClass = nullptr;
-    void* m_pCurrentDoc = nullptr;
-    void* m_pNewDocTemplate = nullptr;
-    CWnd* m_pLastView = nullptr;
-    CWnd* m_pCurrentFrame = nullptr;
 };
 
 class CScrollView;

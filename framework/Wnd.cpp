@@ -1,29 +1,50 @@
 #include "framework/Wnd.h"
 
+#include <commctrl.h>
+
+#include <assert.h>
+
 namespace {
 // The object whose window is being created on this thread; bound by the thunk
 // at the window's first message, before WM_NCCREATE and WM_CREATE.
 thread_local CWnd* t_pWndInit = nullptr;
+const UINT_PTR kSubclassId = 1;
 }
 
 CWnd::~CWnd()
 {
-    if (m_pfnSuper && m_hWnd && ::IsWindow(m_hWnd))
-        UnsubclassWindow();
+    if (!m_hWnd || !::IsWindow(m_hWnd))
+        return;
+    if (m_bSubclassed)
+        ::RemoveWindowSubclass(m_hWnd, &CWnd::SubclassProc, kSubclassId);
+    else if (m_pfnSuper)
+        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
 }
 
-CWnd* CWnd::FromHandlePermanent(HWND hWnd)
+BOOL CWnd::Attach(HWND hWnd)
 {
-    if (!hWnd)
-        return nullptr;
-    // Only windows whose procedure is our thunk carry an object pointer.
-    if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hWnd, GWLP_WNDPROC)) != &CWnd::Thunk)
-        return nullptr;
-    return reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+    // A wrapper whose old window was destroyed may take a new one.
+    assert((!m_hWnd || m_hWnd == hWnd || !::IsWindow(m_hWnd)) && "CWnd::Attach: already bound to another window");
+    assert(!m_bSubclassed && !m_pfnSuper && "CWnd::Attach: the wrapper still routes another window's messages");
+    m_hWnd = hWnd;
+    return hWnd != nullptr;
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd)
 {
+    assert(!m_bSubclassed && !m_pfnSuper && "CWnd::SubclassWindow: the wrapper already routes a window");
+    if (!hWnd || m_bSubclassed || m_pfnSuper)
+        return FALSE;
+    if (!::SetWindowSubclass(hWnd, &CWnd::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+        return FALSE;
+    m_hWnd = hWnd;
+    m_bSubclassed = TRUE;
+    return TRUE;
+}
+
+BOOL CWnd::HookProcedure(HWND hWnd)
+{
+    assert(!m_hWnd && "CWnd::HookProcedure: the object already has a window");
     if (!hWnd || m_hWnd)
         return FALSE;
     m_hWnd = hWnd;
@@ -33,28 +54,12 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     return TRUE;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent)
+void CWnd::Release()
 {
-    return SubclassWindow(::GetDlgItem(pParent->m_hWnd, nID));
-}
-
-HWND CWnd::UnsubclassWindow()
-{
-    HWND hWnd = m_hWnd;
-    if (hWnd && m_pfnSuper) {
-        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
-    }
     m_pfnSuper = nullptr;
+    m_bSubclassed = FALSE;
     m_hWnd = nullptr;
-    return hWnd;
-}
-
-HWND CWnd::Detach()
-{
-    HWND hWnd = m_hWnd;
-    m_hWnd = nullptr;
-    return hWnd;
+    PostNcDestroy();
 }
 
 BOOL CWnd::DestroyWindow()
@@ -109,6 +114,8 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 
 LRESULT CWnd::Default(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (m_bSubclassed)
+        return ::DefSubclassProc(m_hWnd, msg, wParam, lParam);
     if (m_pfnSuper)
         return ::CallWindowProcA(m_pfnSuper, m_hWnd, msg, wParam, lParam);
     return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
@@ -117,6 +124,7 @@ LRESULT CWnd::Default(UINT msg, WPARAM wParam, LPARAM lParam)
 BOOL CWnd::CreateEx(DWORD dwExStyle, const char* pszClassName, const char* pszWindowName, DWORD dwStyle,
                     const RECT& rect, HWND hParent, HMENU hMenu, LPVOID lpParam)
 {
+    assert(!m_hWnd && "CWnd::CreateEx: the object already has a window");
     if (m_hWnd)
         return FALSE;
     CREATESTRUCTA cs = {};
@@ -134,10 +142,14 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, const char* pszClassName, const char* pszWi
     cs.lpCreateParams = lpParam;
     if (!PreCreateWindow(cs))
         return FALSE;
+    // A window created while this one is (from its WM_CREATE) leaves the outer
+    // slot as it found it.
+    CWnd* pOuter = t_pWndInit;
     t_pWndInit = this;
     HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, (DWORD)cs.style, cs.x, cs.y, cs.cx, cs.cy,
                                   cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
-    t_pWndInit = nullptr;
+    assert((!hWnd || m_hWnd == hWnd) && "CWnd::CreateEx: the window was bound to another object");
+    t_pWndInit = pOuter;
     return hWnd != nullptr;
 }
 
@@ -154,14 +166,22 @@ LRESULT CALLBACK CWnd::Thunk(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return ::DefWindowProcA(hWnd, msg, wParam, lParam);
     LRESULT lr = pWnd->WindowProc(msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
-        // The window is gone: restore its class procedure and let the object go.
-        WNDPROC pfnSuper = pWnd->m_pfnSuper;
-        if (pfnSuper)
-            ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnSuper));
+        if (pWnd->m_pfnSuper)
+            ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pWnd->m_pfnSuper));
         ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
-        pWnd->m_pfnSuper = nullptr;
-        pWnd->m_hWnd = nullptr;
-        pWnd->PostNcDestroy();
+        pWnd->Release();
+    }
+    return lr;
+}
+
+LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR dwRefData)
+{
+    CWnd* pWnd = reinterpret_cast<CWnd*>(dwRefData);
+    assert(pWnd->m_hWnd == hWnd && "CWnd::SubclassProc: the subclass outlived its object's binding");
+    LRESULT lr = pWnd->WindowProc(msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) {
+        ::RemoveWindowSubclass(hWnd, &CWnd::SubclassProc, kSubclassId);
+        pWnd->Release();
     }
     return lr;
 }

@@ -15,14 +15,15 @@ public:
     HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }
 
-    // Binds this object to an existing window (a dialog item or a window made by
-    // someone else) and routes its messages through WindowProc.
+    // Borrows a window's handle (a dialog item or a window made by someone
+    // else); its messages stay with its own procedure.
+    BOOL Attach(HWND hWnd);
+    // Binds the dialog item as this wrapper wants it: attached, or subclassed by
+    // a wrapper that handles the item's own messages (see Bind).
+    BOOL BindDlgItem(UINT nID, const CWnd* pParent) { return Bind(::GetDlgItem(pParent->m_hWnd, nID)); }
+    // Routes the control's messages through WindowProc with SetWindowSubclass;
+    // the control keeps its GWLP_USERDATA. The subclass ends at WM_NCDESTROY.
     BOOL SubclassWindow(HWND hWnd);
-    BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
-    HWND UnsubclassWindow();
-    // Borrow a handle without taking its messages.
-    void Attach(HWND hWnd) { m_hWnd = hWnd; }
-    HWND Detach();
 
     virtual BOOL DestroyWindow();
     virtual BOOL PreTranslateMessage(MSG* pMsg);
@@ -48,18 +49,29 @@ public:
     // that can be seen, keeping it on the work area.
     void CenterWindow() const;
 
-    static CWnd* FromHandlePermanent(HWND hWnd);
-
 protected:
     virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT Default(UINT msg, WPARAM wParam, LPARAM lParam);
     // The last message of the window: the object lets go of its handle.
     virtual void PostNcDestroy() {}
+    // How BindDlgItem takes the item: a wrapper with messages of its own
+    // overrides this to subclass.
+    virtual BOOL Bind(HWND hWnd) { return Attach(hWnd); }
+    // Takes over the procedure of a window made from our own dialog template;
+    // only dialogs do this, so that their messages stay ANSI (a comctl32
+    // subclass would turn the window Unicode, and with it the notifications
+    // its controls send).
+    BOOL HookProcedure(HWND hWnd);
 
     static LRESULT CALLBACK Thunk(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR uId,
+                                         DWORD_PTR dwRefData);
+    // The window is gone: the object lets go of its handle.
+    void Release();
 
     HWND m_hWnd = nullptr;
-    WNDPROC m_pfnSuper = nullptr;
+    WNDPROC m_pfnSuper = nullptr;    // the procedure HookProcedure replaced
+    BOOL m_bSubclassed = FALSE;      // SubclassWindow's subclass is installed
 };
 
 // Text of a string-table entry of the program ("" when missing).

@@ -19,82 +19,6 @@ namespace {
 const char kPagePrefix[] = "Doc";
 const UINT kIdsPageTotalPrefix = 124;  // "/ "
 
-HWND DisplayWnd(CUtilityDlg* pDlg)
-{
-    return pDlg->m_wndDisplay.GetSafeHwnd();
-}
-
-void RepaintDisplayNow(CUtilityDlg* pDlg)
-{
-    ::RedrawWindow(DisplayWnd(pDlg), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-}
-
-void BackToNoPages(CUtilityDlg* pDlg)
-{
-    pDlg->EnterNoPagesState();
-    ::SetForegroundWindow(pDlg->GetSafeHwnd());
-    ::EnableWindow(pDlg->GetSafeHwnd(), TRUE);
-}
-
-// Discards the batch on screen: its page files, counters, thumbnails and page controls.
-void ClearBatch(CUtilityDlg* pDlg)
-{
-    g_pPageStore->DeleteAllPages(g_pSettings->m_szWorkFolder, kPagePrefix, g_pSettings->m_nPageCount);
-    g_pSettings->ResetPageCount();
-    g_pSettings->ResetCurrentPage();
-    pDlg->FreeThumbnails();
-    RepaintDisplayNow(pDlg);
-    pDlg->SetDlgItemText(IDC_SHOW_PAGE, "0");
-    pDlg->EnableDlgItem(IDC_SHOW_PAGE, FALSE);
-    pDlg->SetDlgItemText(IDC_PAGE_TOTAL, "/ 0");
-    pDlg->EnableDlgItem(IDC_PAGE_TOTAL, FALSE);
-    for (int id : {IDC_SHOW_PAGE_LABEL, IDC_GO, IDC_ACTUAL_SIZE})
-        pDlg->EnableDlgItem(id, FALSE);
-    ::ShowScrollBar(DisplayWnd(pDlg), SB_VERT, FALSE);
-}
-
-// The window stays disabled until the scanner library reports the end.
-void LockAndStart(CUtilityDlg* pDlg, BOOL bDriver)
-{
-    pDlg->EnterScanningState();
-    ::EnableWindow(pDlg->GetSafeHwnd(), FALSE);
-    StartScanning(pDlg, bDriver);
-    pDlg->m_nShowPage = 1;
-}
-
-void Unlock(CUtilityDlg* pDlg)
-{
-    HWND hWnd = pDlg->GetSafeHwnd();
-    ::EnableWindow(hWnd, TRUE);
-    ::SetActiveWindow(hWnd);
-    ::SetForegroundWindow(hWnd);
-    // The control that had the keyboard was locked and let it go; without a
-    // focus the navigation keys would arrive as system keys.
-    pDlg->FocusWorkingControl(::GetFocus());
-    RepaintDisplayNow(pDlg);
-}
-
-// The top-left corner of the newest page, unscaled, over the display area.
-void DrawPreview(CUtilityDlg* pDlg, HLOCAL hDib)
-{
-    RECT rc;
-    ::GetWindowRect(pDlg->GetDlgItem(IDC_DISPLAY_FRAME), &rc);
-    const int w = rc.right - rc.left - 6;
-    const int h = rc.bottom - rc.top - 6;
-    const BYTE* pDib = static_cast<const BYTE*>(::LocalLock(hDib));
-    if (!pDib)
-        return;
-    const BITMAPINFOHEADER* pbi = reinterpret_cast<const BITMAPINFOHEADER*>(pDib);
-    const BYTE* pBits = pDib + pbi->biSize + DibPaletteBytes(pbi);
-    {
-        CClientDC dc(DisplayWnd(pDlg));
-        // Rows are bottom-up: the top h rows begin at row biHeight - h.
-        ::StretchDIBits(dc, 0, 0, w, h, 0, pbi->biHeight - h, w, h, pBits, reinterpret_cast<const BITMAPINFO*>(pbi),
-                        DIB_RGB_COLORS, SRCCOPY);
-    }
-    ::LocalUnlock(hDib);
-}
-
 // Closes and deletes the page files nFrom down to 1.
 void DeletePagesDownFrom(int nFrom)
 {
@@ -103,57 +27,132 @@ void DeletePagesDownFrom(int nFrom)
         if (!g_pSettings->BuildPageFileName(szName, n))
             continue;
         _chmod(szName, _S_IREAD | _S_IWRITE);
-        std::vector<HANDLE>& table = g_pPageStore->m_hPageFiles;
-        if (n - 1 < (int)table.size()) {
-            HANDLE h = table[n - 1];
-            if (h && h != INVALID_HANDLE_VALUE)
-                ::CloseHandle(h);
-            table[n - 1] = nullptr;
-        }
+        g_pPageStore->ReleasePage(n - 1);
         ::DeleteFileA(szName);
     }
-    g_pPageStore->m_cbPageTable = 0;
+}
+
+// A batch of no pages leaves no output file behind under the first number.
+void DropEmptyOutput()
+{
+    char szName[256] = {};
+    const int nFirst = OutputNumber(g_pSettings->m_nNumberFrom);
+    if (nFirst != 0 && g_pSettings->BuildOutputFileName(szName, nFirst) && g_pPageStore->IsFileOpenable(szName))
+        ::DeleteFileA(szName);
+}
+
+} // namespace
+
+void CUtilityDlg::RepaintDisplayNow()
+{
+    ::RedrawWindow(m_wndDisplay.GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void CUtilityDlg::BackToNoPages()
+{
+    EnterNoPagesState();
+    ::SetForegroundWindow(m_hWnd);
+    ::EnableWindow(m_hWnd, TRUE);
+}
+
+// Discards the batch on screen: its page files, counters, thumbnails and page controls.
+void CUtilityDlg::ClearBatch()
+{
+    g_pPageStore->DeleteAllPages(g_pSettings->m_szWorkFolder, kPagePrefix, g_pSettings->m_nPageCount);
+    g_pSettings->ResetPageCount();
+    g_pSettings->ResetCurrentPage();
+    FreeThumbnails();
+    RepaintDisplayNow();
+    SetDlgItemText(IDC_SHOW_PAGE, "0");
+    EnableDlgItem(IDC_SHOW_PAGE, FALSE);
+    SetDlgItemText(IDC_PAGE_TOTAL, "/ 0");
+    EnableDlgItem(IDC_PAGE_TOTAL, FALSE);
+    for (int id : {IDC_SHOW_PAGE_LABEL, IDC_GO, IDC_ACTUAL_SIZE})
+        EnableDlgItem(id, FALSE);
+    ::ShowScrollBar(m_wndDisplay.GetSafeHwnd(), SB_VERT, FALSE);
+}
+
+// The window stays disabled until the scanner library reports the end.
+void CUtilityDlg::LockAndStart(BOOL bDriver)
+{
+    EnterScanningState();
+    ::EnableWindow(m_hWnd, FALSE);
+    StartScanning(bDriver);
+    m_nShowPage = 1;
+}
+
+void CUtilityDlg::Unlock()
+{
+    HWND hWnd = m_hWnd;
+    ::EnableWindow(hWnd, TRUE);
+    ::SetActiveWindow(hWnd);
+    ::SetForegroundWindow(hWnd);
+    // The control that had the keyboard was locked and let it go; without a
+    // focus the navigation keys would arrive as system keys.
+    FocusWorkingControl(::GetFocus());
+    RepaintDisplayNow();
+}
+
+// The top-left corner of the newest page, unscaled, over the display area.
+void CUtilityDlg::DrawPreview(HLOCAL hDib)
+{
+    RECT rc;
+    ::GetWindowRect(GetDlgItem(IDC_DISPLAY_FRAME), &rc);
+    const int w = rc.right - rc.left - 6;
+    const int h = rc.bottom - rc.top - 6;
+    const BYTE* pDib = static_cast<const BYTE*>(::LocalLock(hDib));
+    if (!pDib)
+        return;
+    const BITMAPINFOHEADER* pbi = reinterpret_cast<const BITMAPINFOHEADER*>(pDib);
+    const BYTE* pBits = pDib + pbi->biSize + DibPaletteBytes(pbi);
+    {
+        CClientDC dc(m_wndDisplay.GetSafeHwnd());
+        // Rows are bottom-up: the top h rows begin at row biHeight - h.
+        ::StretchDIBits(dc, 0, 0, w, h, 0, pbi->biHeight - h, w, h, pBits, reinterpret_cast<const BITMAPINFO*>(pbi),
+                        DIB_RGB_COLORS, SRCCOPY);
+    }
+    ::LocalUnlock(hDib);
 }
 
 // Shows the stored pages as the first screen of thumbnails; FALSE when the
 // thumbnail set cannot be allocated.
-BOOL ShowBatch(CUtilityDlg* pDlg)
+BOOL CUtilityDlg::ShowBatch()
 {
     const int nStored = g_nNextPage;
     const int nCount = g_pSettings->m_nPageCount;
 
-    pDlg->SetDlgItemText(IDC_SHOW_PAGE, nStored > 0 ? "1" : "");
-    pDlg->EnableDlgItem(IDC_SHOW_PAGE, TRUE);
+    SetDlgItemText(IDC_SHOW_PAGE, nStored > 0 ? "1" : "");
+    EnableDlgItem(IDC_SHOW_PAGE, TRUE);
     char szTotal[64];
     snprintf(szTotal, sizeof szTotal, "%s%d", LoadStr(kIdsPageTotalPrefix).c_str(), nStored);
-    pDlg->SetDlgItemText(IDC_PAGE_TOTAL, szTotal);
+    SetDlgItemText(IDC_PAGE_TOTAL, szTotal);
 
     int nScreens = nCount / 4;
     if (nScreens == 0)
         nScreens = 1;
     if (nCount > 4 && nCount % 4 != 0)
         ++nScreens;
-    pDlg->m_nScreenCount = nScreens;
+    m_nScreenCount = nScreens;
 
-    HWND hArea = DisplayWnd(pDlg);
+    HWND hArea = m_wndDisplay.GetSafeHwnd();
     ::SetScrollRange(hArea, SB_VERT, 1, nScreens, FALSE);
     ::SetScrollPos(hArea, SB_VERT, 1, FALSE);
     ::ShowScrollBar(hArea, SB_VERT, nCount > 4);
 
-    pDlg->EnterPagesPresentState();
-    pDlg->m_wndDisplay.m_nScreen = 1;
-    pDlg->m_nShowPage = 1;
-    return pDlg->m_wndDisplay.LoadThumbnails(0, nCount < 4 ? nCount : 4);
+    EnterPagesPresentState();
+    m_wndDisplay.m_nScreen = 1;
+    m_nShowPage = 1;
+    return m_wndDisplay.LoadThumbnails(0, nCount < 4 ? nCount : 4);
 }
 
-int OnPageWaiting(CUtilityDlg* pDlg)
+int CUtilityDlg::OnPageWaiting()
 {
     HGLOBAL hImage = static_cast<HGLOBAL>(g_pScanner->GetScanImage());
     HLOCAL hPreview = nullptr;
     if (!g_pSettings->m_bDriverUI) {
         hPreview = g_pPageStore->CopyDib(hImage);
         if (hPreview)
-            DrawPreview(pDlg, hPreview);
+            DrawPreview(hPreview);
     }
 
     char szName[256] = {};
@@ -173,7 +172,7 @@ int OnPageWaiting(CUtilityDlg* pDlg)
         // The page just stored stays in the batch; the scanner is told to stop.
         nResult = (!bGrown || g_nNextPage > kMaxBatchPages) ? 0 : 1;
     } else {
-        pDlg->m_nPendingError = IDS_ERR_NO_MEMORY_SCAN;
+        m_nPendingError = IDS_ERR_NO_MEMORY_SCAN;
         nResult = -1;
     }
     if (hPreview)
@@ -181,112 +180,101 @@ int OnPageWaiting(CUtilityDlg* pDlg)
     return nResult;
 }
 
-// A batch of no pages leaves no output file behind under the first number.
-void DropEmptyOutput()
+void CUtilityDlg::OnAutoSaveEnd(int nStored)
 {
-    char szName[256] = {};
-    const int nFirst = OutputNumber(g_pSettings->m_nNumberFrom);
-    if (nFirst != 0 && g_pSettings->BuildOutputFileName(szName, nFirst) && g_pPageStore->IsFileOpenable(szName))
-        ::DeleteFileA(szName);
-}
-
-void OnAutoSaveEnd(CUtilityDlg* pDlg, int nStored)
-{
-    pDlg->LockForSave();
+    LockForSave();
     if (nStored == 0) {
         DropEmptyOutput();
-        pDlg->UnlockAfterSave();
-        pDlg->EnterNoPagesState();
+        UnlockAfterSave();
+        EnterNoPagesState();
         // Nothing else follows this end: the window is unlocked here.
-        Unlock(pDlg);
+        Unlock();
         return;
     }
-    ::SetForegroundWindow(pDlg->GetSafeHwnd());
-    pDlg->ExportBatch(nStored);
-    pDlg->UnlockAfterSave();
-    RepaintDisplayNow(pDlg);
-    pDlg->EnterNoPagesState();
-    Unlock(pDlg);
+    ::SetForegroundWindow(m_hWnd);
+    ExportBatch(nStored);
+    UnlockAfterSave();
+    RepaintDisplayNow();
+    EnterNoPagesState();
+    Unlock();
 }
 
-void OnNormalEnd(CUtilityDlg* pDlg)
+void CUtilityDlg::OnNormalEnd()
 {
     if (g_nNextPage >= 1)
         --g_nNextPage;
     const int nStored = g_nNextPage;
     if (g_pSettings->m_bAutoSave) {
-        OnAutoSaveEnd(pDlg, nStored);
+        OnAutoSaveEnd(nStored);
         return;
     }
     g_pSettings->SetPageCount(nStored);
     g_pSettings->SetCurrentPage(nStored);
-    if (!ShowBatch(pDlg)) {
+    if (!ShowBatch()) {
         DeletePagesDownFrom(nStored);
         g_nNextPage = 1;
         AfxMessageBox(IDS_ERR_THUMB_MEMORY, MB_ICONEXCLAMATION);
     }
-    pDlg->m_bSaved = FALSE;
-    Unlock(pDlg);
+    m_bSaved = FALSE;
+    Unlock();
 }
 
-void OnAbnormalEnd(CUtilityDlg* pDlg)
+void CUtilityDlg::OnAbnormalEnd()
 {
-    ::SetForegroundWindow(pDlg->GetSafeHwnd());
+    ::SetForegroundWindow(m_hWnd);
     if (!g_pSettings->m_bAutoSave) {
         g_pSettings->SetPageCount(g_nNextPage);
         g_pSettings->SetCurrentPage(g_nNextPage);
         DeletePagesDownFrom(g_nNextPage);
         g_nNextPage = 1;
     }
-    if (pDlg->m_nPendingError) {
-        AfxMessageBox((UINT)pDlg->m_nPendingError, MB_ICONEXCLAMATION);
+    if (m_nPendingError) {
+        AfxMessageBox((UINT)m_nPendingError, MB_ICONEXCLAMATION);
         // The library has finished with us: the window and the scanner object
         // may go from inside its callback.
-        pDlg->EndDialog(-1);
-        pDlg->DestroyWindow();
+        EndDialog(-1);
+        DestroyWindow();
         return;
     }
-    Unlock(pDlg);
+    Unlock();
     // The batch is gone: the window must offer a new scan rather than stay in
     // its scanning state with every command off.
-    pDlg->EnterNoPagesState();
+    EnterNoPagesState();
 }
 
-} // namespace
-
-void OnScanCommand(CUtilityDlg* pDlg, BOOL bDriver)
+void CUtilityDlg::OnScanCommand(BOOL bDriver)
 {
     if (!g_pSettings || !g_pScanner || !g_pPageStore)
         return;
-    if (pDlg->m_bAutoSaveOn) {
-        if (pDlg->m_bShowSaveDialogOn == 1) {
+    if (m_bAutoSaveOn) {
+        if (m_bShowSaveDialogOn == 1) {
             int bConfirm = 0;
-            pDlg->SaveImages(&bConfirm);
+            SaveImages(&bConfirm);
             if (!bConfirm)
                 return;
-        } else if (!pDlg->CheckAutoSaveTarget()) {
+        } else if (!CheckAutoSaveTarget()) {
             return;
         }
-        LockAndStart(pDlg, bDriver);
+        LockAndStart(bDriver);
         g_pSettings->ResetPageCount();
         g_pSettings->ResetCurrentPage();
         return;
     }
-    if (pDlg->m_pThumbnails) {
-        if (!pDlg->m_bSaved) {
-            CClearConfirmDlg dlg(pDlg);
+    if (m_pThumbnails) {
+        if (!m_bSaved) {
+            CClearConfirmDlg dlg(this);
             if (dlg.DoModal() != IDOK)
                 return;
         }
-        ClearBatch(pDlg);
+        ClearBatch();
     }
-    LockAndStart(pDlg, bDriver);
+    LockAndStart(bDriver);
 }
 
-void StartScanning(CUtilityDlg* pDlg, BOOL bDriver)
+void CUtilityDlg::StartScanning(BOOL bDriver)
 {
     CScanSettings* pSettings = g_pSettings;
-    pSettings->SetResolution((int)pDlg->m_cbResolution.GetItemData(pDlg->m_cbResolution.GetCurSel()));
+    pSettings->SetResolution((int)m_cbResolution.GetItemData(m_cbResolution.GetCurSel()));
     g_nNextPage = 1;
     pSettings->ResetCurrentPage();
     pSettings->m_bDriverUI = bDriver;
@@ -306,22 +294,22 @@ void StartScanning(CUtilityDlg* pDlg, BOOL bDriver)
     set.nPagesToScan = pSettings->m_nPagesToScan;
     set.nMode = pSettings->GetMode();
     set.nOrientation = pSettings->GetOrientation();
-    if (pSettings->m_nScanRange == 4)
+    if (pSettings->m_nScanRange == SCANRANGE_SPECIFY)
         set.nPages = pSettings->m_nPagesToScan;
-    else if (pSettings->m_nScanRange == 0)
+    else if (pSettings->m_nScanRange == SCANRANGE_CURRENT_PAGE)
         set.nPages = 1;
     else
         set.nPages = -1;
-    const int nPageSize = (int)pDlg->m_cbPageSize.GetItemData(pDlg->m_cbPageSize.GetCurSel());
+    const int nPageSize = (int)m_cbPageSize.GetItemData(m_cbPageSize.GetCurSel());
     set.nPageSize = nPageSize;
     set.bTrimming = nPageSize == PAGESIZE_TRIMMING ? 1 : 0;
     set.bMaximum = nPageSize == PAGESIZE_MAXIMUM ? 1 : 0;
 
-    HWND hWnd = pDlg->GetSafeHwnd();
+    HWND hWnd = m_hWnd;
     if (!hWnd)
         return;
     pSettings->ResetCurrentPage();
-    pDlg->m_nPendingError = 0;
+    m_nPendingError = 0;
     g_pPageStore->DeleteAllPages(pSettings->m_szWorkFolder, kPagePrefix, pSettings->m_nPageCount);
     const int nResult = g_pScanner->StartScan(hWnd, ScanCallback, &set);
 
@@ -330,38 +318,42 @@ void StartScanning(CUtilityDlg* pDlg, BOOL bDriver)
     case TWI_ERR_NO_SOURCE:
     case TWI_ERR_SCAN_FAILED:
         AfxMessageBox(IDS_ERR_INTERNAL, MB_ICONSTOP);
-        pDlg->EndDialog(-1);
+        EndDialog(-1);
         break;
     case TWI_ERR_PAPER_JAM:
         AfxMessageBox(IDS_ERR_TWAIN_OPEN, MB_ICONSTOP);
-        BackToNoPages(pDlg);
+        BackToNoPages();
         break;
     case TWI_ERR_NO_PAPER:
         // With the source's own dialog the user may still load paper there.
         if (!bDriver)
-            BackToNoPages(pDlg);
+            BackToNoPages();
         break;
     }
 }
 
 int ScanCallback(unsigned long nEvent, int nArg)
 {
-    CUtilityDlg* pDlg = g_pMainDlg;
-    if (!pDlg || !g_pSettings || !g_pPageStore || !g_pScanner)
+    if (!g_pMainDlg || !g_pSettings || !g_pPageStore || !g_pScanner)
         return 1;
+    return g_pMainDlg->OnScanEvent(nEvent, nArg);
+}
+
+int CUtilityDlg::OnScanEvent(unsigned long nEvent, int nArg)
+{
     switch (nEvent) {
     case TWI_EVENT_IMAGE:
-        return nArg == 1 ? OnPageWaiting(pDlg) : 1;
+        return nArg == 1 ? OnPageWaiting() : 1;
     case TWI_EVENT_END:
         if (nArg)
-            OnNormalEnd(pDlg);
+            OnNormalEnd();
         else
-            OnAbnormalEnd(pDlg);
+            OnAbnormalEnd();
         return 1;
     case TWI_EVENT_CLOSED:
-        ::EnableWindow(pDlg->GetSafeHwnd(), TRUE);
-        pDlg->EnterNoPagesState();
-        ::SetForegroundWindow(pDlg->GetSafeHwnd());
+        ::EnableWindow(m_hWnd, TRUE);
+        EnterNoPagesState();
+        ::SetForegroundWindow(m_hWnd);
         return 1;
     }
     return 1;

@@ -26,7 +26,8 @@ const ListItem kModes[] = {{133, 0}, {134, 1}, {135, 2}};
 // Not in index order: the third item is 400 dpi with value 1.
 const ListItem kResolutions[] = {{103, 0}, {105, 2}, {104, 1}};
 const int kPageSizes[] = {PAGESIZE_A4, PAGESIZE_LETTER, PAGESIZE_B5, PAGESIZE_TRIMMING, PAGESIZE_MAXIMUM};
-const ListItem kScanRanges[] = {{306, 0}, {307, 1}, {308, 2}, {309, 3}, {310, 4}};
+const ListItem kScanRanges[] = {{306, SCANRANGE_CURRENT_PAGE}, {307, SCANRANGE_BATCH}, {308, SCANRANGE_FILE},
+                                 {309, SCANRANGE_FROM_CURRENT_PAGE}, {310, SCANRANGE_SPECIFY}};
 
 void AddItem(const CComboBox& cb, UINT idText, int nValue)
 {
@@ -54,49 +55,49 @@ int SelectedValue(const CComboBox& cb, int nDefault)
     return i < 0 ? nDefault : (int)cb.GetItemData(i);
 }
 
-void EnablePagesToScan(CUtilityDlg* pDlg, BOOL bEnable)
+} // namespace
+
+void CUtilityDlg::EnablePagesToScan(BOOL bEnable)
 {
     for (int id : {IDC_PAGES_LABEL, IDC_PAGES_TO_SCAN, IDC_PAGES_SPIN})
-        pDlg->EnableDlgItem(id, bEnable);
+        EnableDlgItem(id, bEnable);
 }
 
-void OnModeSelEndOk(CUtilityDlg* pDlg)
+void CUtilityDlg::OnModeSelEndOk()
 {
-    g_pSettings->SetMode(pDlg->m_cbMode.GetCurSel());
+    g_pSettings->SetMode(m_cbMode.GetCurSel());
 }
 
-void OnResolutionSelEndOk(CUtilityDlg* pDlg)
+void CUtilityDlg::OnResolutionSelEndOk()
 {
-    g_pSettings->SetResolution(SelectedValue(pDlg->m_cbResolution, -1));
+    g_pSettings->SetResolution(SelectedValue(m_cbResolution, -1));
 }
 
-void OnPageSizeSelEndOk(CUtilityDlg* pDlg)
+void CUtilityDlg::OnPageSizeSelEndOk()
 {
-    if (pDlg->m_cbPageSize.GetCurSel() >= 0)
-        g_pSettings->m_nPageSize = SelectedValue(pDlg->m_cbPageSize, g_pSettings->m_nPageSize);
+    if (m_cbPageSize.GetCurSel() >= 0)
+        g_pSettings->m_nPageSize = SelectedValue(m_cbPageSize, g_pSettings->m_nPageSize);
 }
 
-void OnScanRangeSelEndOk(CUtilityDlg* pDlg)
+void CUtilityDlg::OnScanRangeSelEndOk()
 {
-    int i = pDlg->m_cbScanRange.GetCurSel();
-    EnablePagesToScan(pDlg, FALSE);
-    if (i == 4)
-        EnablePagesToScan(pDlg, TRUE);
+    int i = m_cbScanRange.GetCurSel();
+    EnablePagesToScan(FALSE);
+    if (i == SCANRANGE_SPECIFY)
+        EnablePagesToScan(TRUE);
     g_pSettings->SetScanRange(i);
 }
 
-void OnPagesKillFocus(CUtilityDlg* pDlg)
+void CUtilityDlg::OnPagesKillFocus()
 {
-    g_pSettings->m_nPagesToScan = CheckCountField(*pDlg, IDC_PAGES_TO_SCAN, pDlg->m_spinPages, kMaxPages, TRUE);
+    g_pSettings->m_nPagesToScan = CheckCountField(*this, IDC_PAGES_TO_SCAN, m_spinPages, kMaxPages, TRUE);
 }
 
-LRESULT OnPagesDeltaPos(CUtilityDlg* pDlg, NMUPDOWN* pUD)
+LRESULT CUtilityDlg::OnPagesDeltaPos(NMUPDOWN* pUD)
 {
-    g_pSettings->m_nPagesToScan = StepCountField(*pDlg, IDC_PAGES_TO_SCAN, pDlg->m_spinPages, kMaxPages, pUD->iDelta);
+    g_pSettings->m_nPagesToScan = StepCountField(*this, IDC_PAGES_TO_SCAN, m_spinPages, kMaxPages, pUD->iDelta);
     return 0;
 }
-
-} // namespace
 
 void FormatCount(char* pszOut, size_t cb, int n)
 {
@@ -156,68 +157,68 @@ int StepCountField(const CWnd& dlg, int idEdit, const CSpinButtonCtrl& spin, int
     return nStepped;
 }
 
-void FillModeList(CUtilityDlg* pDlg)
+void CUtilityDlg::FillModeList()
 {
     for (const ListItem& it : kModes)
-        AddItem(pDlg->m_cbMode, it.idText, it.nValue);
-    SelectByValue(pDlg->m_cbMode, g_pSettings->m_nMode);
+        AddItem(m_cbMode, it.idText, it.nValue);
+    SelectByValue(m_cbMode, g_pSettings->m_nMode);
 }
 
-void FillResolutionList(CUtilityDlg* pDlg)
+void CUtilityDlg::FillResolutionList()
 {
     for (const ListItem& it : kResolutions)
-        AddItem(pDlg->m_cbResolution, it.idText, it.nValue);
-    SelectByValue(pDlg->m_cbResolution, g_pSettings->m_nResolution);
-    OnResolutionSelEndOk(pDlg);
+        AddItem(m_cbResolution, it.idText, it.nValue);
+    SelectByValue(m_cbResolution, g_pSettings->m_nResolution);
+    OnResolutionSelEndOk();
 }
 
-void FillPageSizeList(CUtilityDlg* pDlg)
+void CUtilityDlg::FillPageSizeList()
 {
     for (int code : kPageSizes)
-        AddItem(pDlg->m_cbPageSize, PageSizeTextId(code), code);
-    if (SelectByValue(pDlg->m_cbPageSize, g_pSettings->m_nPageSize) < 0)
-        pDlg->m_cbPageSize.SetCurSel(0);
+        AddItem(m_cbPageSize, PageSizeTextId(code), code);
+    if (SelectByValue(m_cbPageSize, g_pSettings->m_nPageSize) < 0)
+        m_cbPageSize.SetCurSel(0);
 }
 
-void FillScanRangeList(CUtilityDlg* pDlg)
+void CUtilityDlg::FillScanRangeList()
 {
     for (const ListItem& it : kScanRanges)
-        AddItem(pDlg->m_cbScanRange, it.idText, it.nValue);
-    SelectByValue(pDlg->m_cbScanRange, g_pSettings->m_nScanRange);
+        AddItem(m_cbScanRange, it.idText, it.nValue);
+    SelectByValue(m_cbScanRange, g_pSettings->m_nScanRange);
 }
 
-void SetupPagesToScan(CUtilityDlg* pDlg)
+void CUtilityDlg::SetupPagesToScan()
 {
-    pDlg->m_spinPages.SetRange32(1, kMaxPages);
-    pDlg->m_editPagesToScan.LimitText(5);
-    pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, "001");
-    pDlg->m_spinPages.SetPos(1);
+    m_spinPages.SetRange32(1, kMaxPages);
+    m_editPagesToScan.LimitText(5);
+    SetDlgItemText(IDC_PAGES_TO_SCAN, "001");
+    m_spinPages.SetPos(1);
     g_pSettings->m_nPagesToScan = 1;
 }
 
-void SetupOrientation(CUtilityDlg* pDlg)
+void CUtilityDlg::SetupOrientation()
 {
     BOOL bLandscape = g_pSettings->m_nOrientation != 0;
-    pDlg->m_rbLandscape.SetCheck(bLandscape ? BST_CHECKED : BST_UNCHECKED);
-    pDlg->m_rbPortrait.SetCheck(bLandscape ? BST_UNCHECKED : BST_CHECKED);
+    m_rbLandscape.SetCheck(bLandscape ? BST_CHECKED : BST_UNCHECKED);
+    m_rbPortrait.SetCheck(bLandscape ? BST_UNCHECKED : BST_CHECKED);
 }
 
-void SetupToolTips(CUtilityDlg* pDlg)
+void CUtilityDlg::SetupToolTips()
 {
-    if (!pDlg->m_tooltip.Create(pDlg))
+    if (!m_tooltip.Create(this))
         return;
     for (int id : {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED, IDC_WIDTH_UNITS, IDC_HEIGHT_UNITS, IDC_SHOW_PAGE,
                    IDC_GO, IDC_ACTUAL_SIZE, IDC_RESTORE_DEFAULTS, IDC_LANDSCAPE, IDC_PORTRAIT})
-        pDlg->m_tooltip.AddTool(pDlg->GetDlgItem(id));
-    pDlg->m_tooltip.Activate(TRUE);
+        m_tooltip.AddTool(GetDlgItem(id));
+    m_tooltip.Activate(TRUE);
 }
 
-int QueryDeviceModel(HKEY hRoot, const char* pszPath, const char* pszDevices, const char* pszDevice)
+DeviceModel QueryDeviceModel(HKEY hRoot, const char* pszPath, const char* pszDevices, const char* pszDevice)
 {
     HKEY keys[4] = {};
     const char* names[4] = {"Software", pszPath, pszDevices, pszDevice};
     int nOpened = 0;
-    int nResult = 0;
+    DeviceModel nResult = MODEL_FULL_RANGE;
     HKEY hParent = hRoot;
     for (; nOpened < 4; ++nOpened) {
         if (::RegOpenKeyExA(hParent, names[nOpened], 0, KEY_READ, &keys[nOpened]) != ERROR_SUCCESS)
@@ -225,7 +226,7 @@ int QueryDeviceModel(HKEY hRoot, const char* pszPath, const char* pszDevices, co
         hParent = keys[nOpened];
     }
     if (nOpened < 4) {
-        nResult = 4;
+        nResult = MODEL_KEY_UNREADABLE;
     } else {
         for (DWORD i = 0;; ++i) {
             char szName[261];
@@ -243,12 +244,12 @@ int QueryDeviceModel(HKEY hRoot, const char* pszPath, const char* pszDevices, co
                 continue;
             const char* psz = data.c_str();
             if (strstr(psz, "QX720"))
-                nResult = strstr(psz, "QX720KTR") ? 1 : 2;
+                nResult = strstr(psz, "QX720KTR") ? MODEL_QX720KTR : MODEL_QX720;
             else if (strstr(psz, "QX710")) {
                 if (!strstr(psz, "QX710KTR"))
-                    nResult = 3;
+                    nResult = MODEL_QX710;
             } else
-                nResult = 0;
+                nResult = MODEL_FULL_RANGE;
         }
     }
     for (int i = 0; i < nOpened; ++i)
@@ -256,81 +257,81 @@ int QueryDeviceModel(HKEY hRoot, const char* pszPath, const char* pszDevices, co
     return nResult;
 }
 
-void ApplyDeviceModel(CUtilityDlg* pDlg, int nModel)
+void CUtilityDlg::ApplyDeviceModel(DeviceModel nModel)
 {
-    if (nModel == 1 || nModel == 2) {
+    if (nModel == MODEL_QX720KTR || nModel == MODEL_QX720) {
         for (int id : {IDC_SCREEN_LABEL, IDC_PORTRAIT, IDC_LANDSCAPE, IDC_PORTRAIT_PICTURE, IDC_LANDSCAPE_PICTURE})
-            pDlg->ShowDlgItem(id, SW_SHOW);
-        pDlg->m_bHasOrientation = TRUE;
+            ShowDlgItem(id, SW_SHOW);
+        m_bHasOrientation = TRUE;
     }
-    if (nModel == 2 || nModel == 3) {
-        pDlg->m_cbScanRange.ResetContent();
-        AddItem(pDlg->m_cbScanRange, 306, 0);
-        pDlg->m_cbScanRange.SetCurSel(0);
-        OnScanRangeSelEndOk(pDlg);
+    if (nModel == MODEL_QX720 || nModel == MODEL_QX710) {
+        m_cbScanRange.ResetContent();
+        AddItem(m_cbScanRange, 306, SCANRANGE_CURRENT_PAGE);
+        m_cbScanRange.SetCurSel(0);
+        OnScanRangeSelEndOk();
     }
 }
 
-void OnRestoreDefaults(CUtilityDlg* pDlg)
+void CUtilityDlg::OnRestoreDefaults()
 {
-    pDlg->m_cbResolution.SetCurSel(2);
-    OnResolutionSelEndOk(pDlg);
-    pDlg->m_cbPageSize.SetCurSel(g_pSettings->m_bUSLocale ? 1 : 0);
-    OnPageSizeSelEndOk(pDlg);
-    pDlg->m_cbMode.SetCurSel(0);
-    OnModeSelEndOk(pDlg);
-    pDlg->m_cbScanRange.SetCurSel(0);
-    OnScanRangeSelEndOk(pDlg);
-    pDlg->SetDlgItemText(IDC_PAGES_TO_SCAN, "001");
-    pDlg->m_spinPages.SetPos(1);
+    m_cbResolution.SetCurSel(2);
+    OnResolutionSelEndOk();
+    m_cbPageSize.SetCurSel(g_pSettings->m_bUSLocale ? 1 : 0);
+    OnPageSizeSelEndOk();
+    m_cbMode.SetCurSel(0);
+    OnModeSelEndOk();
+    m_cbScanRange.SetCurSel(0);
+    OnScanRangeSelEndOk();
+    SetDlgItemText(IDC_PAGES_TO_SCAN, "001");
+    m_spinPages.SetPos(1);
     g_pSettings->m_nPagesToScan = 1;
     g_pSettings->SetOrientation(0);
-    pDlg->m_rbPortrait.SetCheck(BST_CHECKED);
-    pDlg->m_rbLandscape.SetCheck(BST_UNCHECKED);
-    ::SetFocus(pDlg->GetDlgItem(IDC_RESTORE_DEFAULTS));
+    m_rbPortrait.SetCheck(BST_CHECKED);
+    m_rbLandscape.SetCheck(BST_UNCHECKED);
+    ::SetFocus(GetDlgItem(IDC_RESTORE_DEFAULTS));
 }
 
-void OnClear(CUtilityDlg* pDlg)
+void CUtilityDlg::OnClear()
 {
-    if (pDlg->m_pThumbnails)
+    if (m_pThumbnails)
         g_pPageStore->DeleteAllPages(g_pSettings->m_szWorkFolder, "Doc", g_pSettings->m_nPageCount);
     g_pSettings->ResetPageCount();
     g_pSettings->ResetCurrentPage();
-    pDlg->FreeThumbnails();
-    pDlg->m_nShowPage = 1;
-    ::RedrawWindow(pDlg->GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    pDlg->EnterNoPagesState();
-    ::SetFocus(pDlg->GetDlgItem(IDC_MODE));
-    pDlg->SendMessage(DM_SETDEFID, IDC_RESTORE_DEFAULTS);
+    FreeThumbnails();
+    m_nShowPage = 1;
+    ::RedrawWindow(GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EnterNoPagesState();
+    ::SetFocus(GetDlgItem(IDC_MODE));
+    SendMessage(DM_SETDEFID, IDC_RESTORE_DEFAULTS);
 }
 
-BOOL OnOptionCommand(CUtilityDlg* pDlg, int nID, int nCode)
+BOOL CUtilityDlg::OnOptionCommand(int nID, int nCode)
 {
     if (!g_pSettings)
         return FALSE;
     switch (nID) {
     case ID_CMD_CLEAR:
-        OnClear(pDlg);
+        OnClear();
         return TRUE;
     case IDC_MODE:
         if (nCode == CBN_SELENDOK)
-            OnModeSelEndOk(pDlg);
+            OnModeSelEndOk();
         return TRUE;
     case IDC_RESOLUTION:
         if (nCode == CBN_SELENDOK)
-            OnResolutionSelEndOk(pDlg);
+            OnResolutionSelEndOk();
         return TRUE;
     case IDC_PAGE_SIZE:
         if (nCode == CBN_SELENDOK || nCode == CBN_SELCHANGE)
-            OnPageSizeSelEndOk(pDlg);
+            OnPageSizeSelEndOk();
         return TRUE;
     case IDC_SCAN_RANGE:
         if (nCode == CBN_SELENDOK)
-            OnScanRangeSelEndOk(pDlg);
+            OnScanRangeSelEndOk();
         return TRUE;
     case IDC_PAGES_TO_SCAN:
         if (nCode == EN_KILLFOCUS)
-            OnPagesKillFocus(pDlg);
+            OnPagesKillFocus();
         return TRUE;
     case IDC_PORTRAIT:
         if (nCode == BN_CLICKED)
@@ -342,16 +343,16 @@ BOOL OnOptionCommand(CUtilityDlg* pDlg, int nID, int nCode)
         return TRUE;
     case IDC_RESTORE_DEFAULTS:
         if (nCode == BN_CLICKED)
-            OnRestoreDefaults(pDlg);
+            OnRestoreDefaults();
         return TRUE;
     }
     return FALSE;
 }
 
-BOOL OnOptionNotify(CUtilityDlg* pDlg, int nID, NMHDR* pNMHDR, LRESULT* pResult)
+BOOL CUtilityDlg::OnOptionNotify(int nID, NMHDR* pNMHDR, LRESULT* pResult)
 {
     if (nID == IDC_PAGES_SPIN && pNMHDR->code == UDN_DELTAPOS && g_pSettings) {
-        *pResult = OnPagesDeltaPos(pDlg, reinterpret_cast<NMUPDOWN*>(pNMHDR));
+        *pResult = OnPagesDeltaPos(reinterpret_cast<NMUPDOWN*>(pNMHDR));
         return TRUE;
     }
     return FALSE;

@@ -7,31 +7,23 @@
 
 #include "framework/Controls.h"
 
-class CUtilityDlg;
-
 extern const char kDeviceRegistryPath[];
 extern const char kDevicesKeyName[];
 extern const char kDeviceKeyName[];
 
-void FillModeList(CUtilityDlg* pDlg);
-void FillResolutionList(CUtilityDlg* pDlg);
-void FillPageSizeList(CUtilityDlg* pDlg);
-void FillScanRangeList(CUtilityDlg* pDlg);
-void SetupPagesToScan(CUtilityDlg* pDlg);
-void SetupOrientation(CUtilityDlg* pDlg);
-void SetupToolTips(CUtilityDlg* pDlg);
+// The scanner model found under the device key.
+enum DeviceModel : int {
+    MODEL_FULL_RANGE = 0,  // QX710KTR, or no model named
+    MODEL_QX720KTR = 1,
+    MODEL_QX720 = 2,
+    MODEL_QX710 = 3,
+    MODEL_KEY_UNREADABLE = 4,
+};
 
-// 0..3 classify the model found under the device key; 4: the key cannot be read.
-int QueryDeviceModel(HKEY hRoot, const char* pszPath, const char* pszDevices, const char* pszDevice);
-void ApplyDeviceModel(CUtilityDlg* pDlg, int nModel);
+DeviceModel QueryDeviceModel(HKEY hRoot, const char* pszPath, const char* pszDevices, const char* pszDevice);
 
-// Command and notification handlers of the option controls; TRUE when handled.
-BOOL OnOptionCommand(CUtilityDlg* pDlg, int nID, int nCode);
-BOOL OnOptionNotify(CUtilityDlg* pDlg, int nID, NMHDR* pNMHDR, LRESULT* pResult);
 BOOL ToolTipNeedText(NMHDR* pNMHDR, LRESULT* pResult);
 
-void OnRestoreDefaults(CUtilityDlg* pDlg);
-void OnClear(CUtilityDlg* pDlg);
 // "%003d", "%0004d" or "%00005d" by the size of the count.
 void FormatCount(char* pszOut, size_t cb, int n);
 

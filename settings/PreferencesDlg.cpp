@@ -20,7 +20,7 @@ void CPreferencesDlg::EnableTargetControls(BOOL bEnable)
 {
     for (int id : kTargetControls)
         EnableDlgItem(id, bEnable);
-    EnableDlgItem(IDC_COMPRESSION, bEnable && m_cbFileType.GetCurSel() != 0);
+    EnableDlgItem(IDC_COMPRESSION, bEnable && m_cbFileType.GetCurSel() != FILETYPE_BMP);
 }
 
 BOOL CPreferencesDlg::OnInitDialog()
@@ -30,11 +30,11 @@ BOOL CPreferencesDlg::OnInitDialog()
         ShowDlgItem(id, SW_HIDE);
     m_nOpeningNumber = g_pSettings->m_nNumberFrom;
     ShowTarget();
-    const BOOL bAuto = m_pMain->m_bAutoSaveOn;
+    const BOOL bAuto = m_pMain->IsAutoSaveOn();
     ::CheckDlgButton(m_hWnd, IDC_AUTO_SAVE, bAuto ? BST_CHECKED : BST_UNCHECKED);
     if (!bAuto)
         EnableTargetControls(FALSE);
-    ::CheckDlgButton(m_hWnd, IDC_SHOW_SAVE_DIALOG, m_pMain->m_bShowSaveDialogOn ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(m_hWnd, IDC_SHOW_SAVE_DIALOG, m_pMain->IsShowSaveDialogOn() ? BST_CHECKED : BST_UNCHECKED);
     CreateToolTips({IDC_AUTO_SAVE, IDC_FILE_TYPE, IDC_COMPRESSION, IDC_LOCATION, IDC_BROWSE, IDC_FILE_NAME,
                     IDC_NUMBER_FROM, IDC_NUMBER_SPIN, IDC_EXTENSION});
     return TRUE;
@@ -49,7 +49,7 @@ void CPreferencesDlg::OnAutoSaveClicked()
     }
     EnableTargetControls(FALSE);
     // Switched off, the dialog forgets the target edits: what it opened with comes back.
-    ShowLocation(m_pMain->m_szPendingFolder);
+    ShowLocation(m_pMain->PendingFolder());
     ShowStoredStem();
     ShowNumber(m_nOpeningNumber);
 }
@@ -57,17 +57,17 @@ void CPreferencesDlg::OnAutoSaveClicked()
 void CPreferencesDlg::OnOK()
 {
     if (::IsDlgButtonChecked(m_hWnd, IDC_AUTO_SAVE) == BST_CHECKED) {
-        m_pMain->m_bAutoSaveOn = TRUE;
+        m_pMain->SetAutoSaveOn(TRUE);
         g_pSettings->SetAutoSave(TRUE);
         StoreTarget();
     } else {
-        m_pMain->m_bAutoSaveOn = FALSE;
+        m_pMain->SetAutoSaveOn(FALSE);
         g_pSettings->SetAutoSave(FALSE);
     }
     StoreTypeAndCompression();
     const BOOL bShowSave = ::IsDlgButtonChecked(m_hWnd, IDC_SHOW_SAVE_DIALOG) == BST_CHECKED;
     g_pSettings->m_bShowSaveDialog = bShowSave;
-    m_pMain->m_bShowSaveDialogOn = bShowSave;
+    m_pMain->SetShowSaveDialogOn(bShowSave);
     EndDialog(IDOK);
 }
 

@@ -18,7 +18,6 @@ const int kMaxLocation = 100;
 const int kMaxStem = 50;
 const char kDefaultExtensions[] = "BMP|TIF|PDF";
 
-enum { kTypeBmp = 0, kTypeMultiTiff = 1, kTypeTiff = 2, kTypePdf = 3 };
 
 const UINT kFileTypeTexts[] = {127, 128, 129, 132};
 const UINT kTiffCompressions[] = {200, 201, 202};
@@ -72,10 +71,10 @@ void CSaveTargetDlg::ShowNumber(int n)
 
 void CSaveTargetDlg::ShowTarget()
 {
-    ShowLocation(m_pMain->m_szPendingFolder);
-    lstrcpynA(m_szBrowseFolder, m_pMain->m_szPendingFolder, sizeof m_szBrowseFolder);
+    ShowLocation(m_pMain->PendingFolder());
+    lstrcpynA(m_szBrowseFolder, m_pMain->PendingFolder(), sizeof m_szBrowseFolder);
     ShowStoredStem();
-    g_pSettings->GetFileName(m_pMain->m_szPendingFileName);
+    m_pMain->SetPendingFileName(g_pSettings->m_szFileName);
     ShowNumber(g_pSettings->m_nNumberFrom);
 
     for (UINT id : kFileTypeTexts)
@@ -90,10 +89,10 @@ void CSaveTargetDlg::ShowTarget()
 void CSaveTargetDlg::FillCompressionList(int nFileType)
 {
     m_cbCompression.ResetContent();
-    const BOOL bList = nFileType != kTypeBmp;
+    const BOOL bList = nFileType != FILETYPE_BMP;
     EnableDlgItem(IDC_COMPRESSION, bList);
     EnableDlgItem(IDC_COMPRESSION_LABEL, bList);
-    if (nFileType == kTypePdf) {
+    if (nFileType == FILETYPE_PDF) {
         for (UINT id : kPdfCompressions)
             m_cbCompression.AddString(LoadStr(id).c_str());
     } else if (bList) {
@@ -119,8 +118,8 @@ void CSaveTargetDlg::StoreTypeAndCompression()
 
 void CSaveTargetDlg::StoreTarget()
 {
-    lstrcpynA(m_pMain->m_szPendingFileName, Stem().c_str(), sizeof m_pMain->m_szPendingFileName);
-    lstrcpynA(m_pMain->m_szPendingFolder, Location().c_str(), sizeof m_pMain->m_szPendingFolder);
+    m_pMain->SetPendingFileName(Stem().c_str());
+    m_pMain->SetPendingFolder(Location().c_str());
     g_pSettings->m_nNumberFrom = Number();
 }
 
@@ -194,7 +193,7 @@ void CSaveTargetDlg::OnBrowse()
         if (!g_pPageStore->IsValidFileStem(Stem().c_str())) {
             AfxMessageBox(IDS_ERR_BAD_NAME, MB_ICONEXCLAMATION);
             ShowStoredStem();
-            m_pMain->m_nSaveDlgFocus = 2;
+            m_pMain->SetSaveDlgFocus(2);
             ApplyFocusRule();
             return;
         }
@@ -223,11 +222,11 @@ void CSaveTargetDlg::OnBrowse()
         for (char& c : ext)
             c = (char)toupper((unsigned char)c);
         if (ext == "BMBM" || ext == "BMP")
-            m_cbFileType.SetCurSel(kTypeBmp);
+            m_cbFileType.SetCurSel(FILETYPE_BMP);
         else if (ext == "TIF")
-            m_cbFileType.SetCurSel(dlg.m_ofn.nFilterIndex == 2 ? kTypeMultiTiff : kTypeTiff);
+            m_cbFileType.SetCurSel(dlg.m_ofn.nFilterIndex == 2 ? FILETYPE_MULTI_TIFF : FILETYPE_TIFF);
         else if (ext == "PDF")
-            m_cbFileType.SetCurSel(kTypePdf);
+            m_cbFileType.SetCurSel(FILETYPE_PDF);
         OnFileTypeChanged();
 
         if (dot != std::string::npos)
@@ -242,10 +241,10 @@ void CSaveTargetDlg::OnBrowse()
 
 void CSaveTargetDlg::ApplyFocusRule()
 {
-    int& nFocus = m_pMain->m_nSaveDlgFocus;
+    const int nFocus = m_pMain->SaveDlgFocus();
     if (nFocus == 1 || nFocus == 2) {
         FocusAndSelect(nFocus == 1 ? IDC_LOCATION : IDC_FILE_NAME);
-        nFocus = 0;
+        m_pMain->SetSaveDlgFocus(0);
     }
 }
 

@@ -12,10 +12,6 @@
 class CUtilityDlg;
 
 class CSaveTargetDlg : public CDialog {
-public:
-    char m_szBrowseFolder[256] = {};
-    int m_nChosenCompression = 0;
-
 protected:
     CSaveTargetDlg(UINT nIDTemplate, CUtilityDlg* pMain, BOOL bBeepOnBadNumber);
 
@@ -53,6 +49,8 @@ protected:
     CNumEdit m_editNumber;        // 1083
     CSpinButtonCtrl m_spinNumber; // 1040
     CToolTipCtrl m_tooltip;
+    char m_szBrowseFolder[256] = {};
+    int m_nChosenCompression = 0;
 
 private:
     void ApplyFocusRule();

@@ -90,9 +90,9 @@ void CScanSettings::SetDefaults()
     m_nOrientation = 0;
     m_bShowSaveDialog = TRUE;
     m_nMode = 0;
-    m_nFileType = 1;
+    m_nFileType = FILETYPE_MULTI_TIFF;
     m_nCompression = 0;
-    m_nScanRange = 0;
+    m_nScanRange = SCANRANGE_CURRENT_PAGE;
     m_nPageSize = m_bUSLocale ? PAGESIZE_LETTER : PAGESIZE_A4;
     m_nUnits = 0;
     m_nFrameLeft = 0;
@@ -300,8 +300,8 @@ BOOL CScanSettings::BuildOutputFileName(char* pszOut, int n)
 
     const char* pszFormat;
     switch (m_nFileType) {
-    case 0: pszFormat = n < 1000 ? "%s\\%s%03d.bmp" : "%s\\%s%04d.bmp"; break;
-    case 3: pszFormat = n < 1000 ? "%s\\%s%03d.pdf" : "%s\\%s%04d.pdf"; break;
+    case FILETYPE_BMP: pszFormat = n < 1000 ? "%s\\%s%03d.bmp" : "%s\\%s%04d.bmp"; break;
+    case FILETYPE_PDF: pszFormat = n < 1000 ? "%s\\%s%03d.pdf" : "%s\\%s%04d.pdf"; break;
     default: pszFormat = n < 1000 ? "%s\\%s%03d.tif" : "%s\\%s%04d.tif"; break;
     }
     // A name that does not fit is refused rather than cut to another file's name.

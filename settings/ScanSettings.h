@@ -18,6 +18,36 @@ enum : int {
     PAGESIZE_MAXIMUM = 54,
 };
 
+// m_nFileType.
+enum FileType : int {
+    FILETYPE_BMP = 0,
+    FILETYPE_MULTI_TIFF = 1,
+    FILETYPE_TIFF = 2,
+    FILETYPE_PDF = 3,
+};
+
+// m_nCompression: the item of the compression list the file type shows.
+enum TiffCompression : int {
+    TIFFCOMP_NONE = 0,
+    TIFFCOMP_CCITT_G3 = 1,
+    TIFFCOMP_CCITT_G4 = 2,
+};
+enum PdfCompression : int {
+    PDFCOMP_NONE = 0,
+    PDFCOMP_PACKBITS = 1,
+    PDFCOMP_CCITT_G3 = 2,
+    PDFCOMP_CCITT_G4 = 3,
+};
+
+// m_nScanRange.
+enum ScanRange : int {
+    SCANRANGE_CURRENT_PAGE = 0,
+    SCANRANGE_BATCH = 1,
+    SCANRANGE_FILE = 2,
+    SCANRANGE_FROM_CURRENT_PAGE = 3,
+    SCANRANGE_SPECIFY = 4,
+};
+
 // String-table id of a page size code's text; 0 for an unknown code.
 UINT PageSizeTextId(int nPageSize);
 

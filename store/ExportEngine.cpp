@@ -29,8 +29,8 @@ int NextNumber(int n)
 int TiffCompressionCode(int nCompression)
 {
     switch (nCompression) {
-    case 1: return TIFF32_CCITT_G3;
-    case 2: return TIFF32_CCITT_G4;
+    case TIFFCOMP_CCITT_G3: return TIFF32_CCITT_G3;
+    case TIFFCOMP_CCITT_G4: return TIFF32_CCITT_G4;
     }
     return TIFF32_NONE;
 }
@@ -38,9 +38,9 @@ int TiffCompressionCode(int nCompression)
 int PdfCompressionCode(int nCompression)
 {
     switch (nCompression) {
-    case 1: return PDFLIB_PACKBITS;
-    case 2: return PDFLIB_CCITT_G3;
-    case 3: return PDFLIB_CCITT_G4;
+    case PDFCOMP_PACKBITS: return PDFLIB_PACKBITS;
+    case PDFCOMP_CCITT_G3: return PDFLIB_CCITT_G3;
+    case PDFCOMP_CCITT_G4: return PDFLIB_CCITT_G4;
     }
     return PDFLIB_NONE;
 }
@@ -147,9 +147,9 @@ int CExport::Run()
         return m_nFirst;
 
     switch (m_pSettings->m_nFileType) {
-    case 2: return Tiff();
-    case 1: return MultiPageTiff();
-    case 3: return Pdf();
+    case FILETYPE_TIFF: return Tiff();
+    case FILETYPE_MULTI_TIFF: return MultiPageTiff();
+    case FILETYPE_PDF: return Pdf();
     }
     return Bmp();
 }
@@ -321,11 +321,8 @@ UINT ExportResultMessage(int result)
 int CPageStore::ExportPages(CScanSettings* pSettings, int count)
 {
     // The libraries and the copy open the page files by name.
-    for (int i = 0; i < count && i < (int)m_hPageFiles.size(); ++i) {
-        if (m_hPageFiles[i] && m_hPageFiles[i] != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_hPageFiles[i]);
-        m_hPageFiles[i] = nullptr;
-    }
+    for (int i = 0; i < count; ++i)
+        ReleasePage(i);
     if (!pSettings)
         return EXPORT_NO_SETTINGS;
     HLOCAL hOut = ::LocalAlloc(LMEM_ZEROINIT, kNameSize);
@@ -350,12 +347,10 @@ int CPageStore::ExportPages(CScanSettings* pSettings, int count)
         m_hPageFiles.resize(count + 1, nullptr);
     for (int n = 1; n <= count; ++n) {
         pSettings->BuildPageFileName(pszPage, n);
-        HANDLE h = ::CreateFileA(pszPage, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
+        if (!HoldPage(pszPage, n - 1)) {
             result = EXPORT_PAGE_MISSING;
             break;
         }
-        m_hPageFiles[n - 1] = h;
     }
 
     ::LocalUnlock(hPage);

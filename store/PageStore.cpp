@@ -62,8 +62,31 @@ CPageStore::~CPageStore()
 
 void CPageStore::GrowPageTable()
 {
-    m_cbPageTable = (int)(m_hPageFiles.size() * sizeof(HANDLE));
     m_hPageFiles.push_back(nullptr);
+}
+
+void CPageStore::ReleasePage(int index)
+{
+    if (index < 0 || index >= (int)m_hPageFiles.size())
+        return;
+    HANDLE& h = m_hPageFiles[index];
+    if (h && h != INVALID_HANDLE_VALUE)
+        ::CloseHandle(h);
+    h = nullptr;
+}
+
+BOOL CPageStore::HoldPage(const char* pszPath, int index)
+{
+    if (index < 0)
+        return FALSE;
+    HANDLE h = ::CreateFileA(pszPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return FALSE;
+    ReleasePage(index);
+    if (index >= (int)m_hPageFiles.size())
+        m_hPageFiles.resize(index + 1, nullptr);
+    m_hPageFiles[index] = h;
+    return TRUE;
 }
 
 HANDLE CPageStore::PageHandle(int index) const
@@ -105,8 +128,7 @@ BOOL CPageStore::WritePage(HGLOBAL hDib, const char* pszPath, int index)
     ::GlobalUnlock(hDib);
     if (!bOk) {
         // No partial page file is left behind.
-        ::CloseHandle(hFile);
-        m_hPageFiles[index] = nullptr;
+        ReleasePage(index);
         ::DeleteFileA(pszPath);
         return FALSE;
     }
@@ -232,21 +254,15 @@ BOOL CPageStore::DeleteAllPages(const char* pszFolder, const char* pszPrefix, in
         BuildPathName(szName, pszFolder, pszPrefix, n);
         if (_access(szName, 0) != 0)
             continue;
-        if (n - 1 < (int)m_hPageFiles.size() && m_hPageFiles[n - 1]) {
+        if (PageHandle(n - 1)) {
             _chmod(szName, _S_IREAD | _S_IWRITE);
-            if (m_hPageFiles[n - 1] != INVALID_HANDLE_VALUE)
-                ::CloseHandle(m_hPageFiles[n - 1]);
-            m_hPageFiles[n - 1] = nullptr;
+            ReleasePage(n - 1);
         }
-        m_cbPageTable = 0;
         ::DeleteFileA(szName);
     }
     // Handles of pages whose files vanished are still ours to close.
-    for (HANDLE& h : m_hPageFiles) {
-        if (h && h != INVALID_HANDLE_VALUE)
-            ::CloseHandle(h);
-        h = nullptr;
-    }
+    for (int i = 0; i < (int)m_hPageFiles.size(); ++i)
+        ReleasePage(i);
     m_hPageFiles.assign(1, nullptr);
     return TRUE;
 }

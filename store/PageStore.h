@@ -67,9 +67,15 @@ public:
     // Grows the handle table by one element for the next arriving page.
     void GrowPageTable();
     HANDLE PageHandle(int index) const;
+    // Closes the page file held in element index, if any, and forgets it.
+    void ReleasePage(int index);
+    // Holds the existing page file open, read-only and without sharing, in
+    // element index; FALSE when it cannot be opened.
+    BOOL HoldPage(const char* pszPath, int index);
 
+    // The table stays public until the store's tests and benchmark hold and
+    // release pages through the methods above.
     std::vector<HANDLE> m_hPageFiles;
-    int m_cbPageTable = 0;
 };
 
 extern CPageStore* g_pPageStore;

@@ -29,28 +29,6 @@ const int kScanOptionControls[] = {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED,
                                    IDC_WIDTH_UNITS, IDC_HEIGHT_UNITS, IDC_RESTORE_DEFAULTS};
 const int kPageControls[] = {IDC_SHOW_PAGE, IDC_GO, IDC_ACTUAL_SIZE};
 
-enum TargetCheck { kTargetPassed, kTargetBadFolder, kTargetBadStem };
-
-// The tests of the pending location and stem; a target that passes is stored.
-TargetCheck CheckPendingTarget(CUtilityDlg* pDlg)
-{
-    TrimSpaces(pDlg->m_szPendingFolder);
-    if (!g_pPageStore->TestFolderWritable(pDlg->m_szPendingFolder)) {
-        AfxMessageBox(IDS_ERR_BAD_NAME, MB_ICONEXCLAMATION);
-        g_pSettings->GetSaveFolder(pDlg->m_szPendingFolder);
-        pDlg->m_nSaveDlgFocus = 1;
-        return kTargetBadFolder;
-    }
-    if (!g_pPageStore->TestFileName(pDlg->m_szPendingFolder, pDlg->m_szPendingFileName)) {
-        AfxMessageBox(IDS_ERR_BAD_NAME, MB_ICONEXCLAMATION);
-        pDlg->m_nSaveDlgFocus = 2;
-        return kTargetBadStem;
-    }
-    g_pSettings->SetSaveFolder(pDlg->m_szPendingFolder);
-    g_pSettings->SetFileName(pDlg->m_szPendingFileName);
-    return kTargetPassed;
-}
-
 // Asks before the first output file is replaced; 1 lets the save go on.
 int ConfirmStoredTarget(COverwriteDlg& overwrite)
 {
@@ -61,6 +39,25 @@ int ConfirmStoredTarget(COverwriteDlg& overwrite)
 }
 
 } // namespace
+
+CUtilityDlg::TargetCheck CUtilityDlg::CheckPendingTarget()
+{
+    TrimSpaces(m_szPendingFolder);
+    if (!g_pPageStore->TestFolderWritable(m_szPendingFolder)) {
+        AfxMessageBox(IDS_ERR_BAD_NAME, MB_ICONEXCLAMATION);
+        g_pSettings->GetSaveFolder(m_szPendingFolder);
+        m_nSaveDlgFocus = 1;
+        return kTargetBadFolder;
+    }
+    if (!g_pPageStore->TestFileName(m_szPendingFolder, m_szPendingFileName)) {
+        AfxMessageBox(IDS_ERR_BAD_NAME, MB_ICONEXCLAMATION);
+        m_nSaveDlgFocus = 2;
+        return kTargetBadStem;
+    }
+    g_pSettings->SetSaveFolder(m_szPendingFolder);
+    g_pSettings->SetFileName(m_szPendingFileName);
+    return kTargetPassed;
+}
 
 void CUtilityDlg::SaveImages(int* pbConfirm)
 {
@@ -76,7 +73,7 @@ void CUtilityDlg::SaveImages(int* pbConfirm)
             break;
         }
         TargetCheck check;
-        while ((check = CheckPendingTarget(this)) != kTargetPassed) {
+        while ((check = CheckPendingTarget()) != kTargetPassed) {
             if (dlg.DoModal() != IDOK)
                 break;
         }
@@ -105,7 +102,7 @@ BOOL CUtilityDlg::CheckAutoSaveTarget()
     CSaveDlg dlg(this);
     COverwriteDlg overwrite(this);
     for (;;) {
-        while (CheckPendingTarget(this) != kTargetPassed) {
+        while (CheckPendingTarget() != kTargetPassed) {
             if (dlg.DoModal() != IDOK)
                 return FALSE;
         }
@@ -163,7 +160,7 @@ void CUtilityDlg::OnPreferences()
     if (dlg.DoModal() != IDOK)
         return;
     while (m_bAutoSaveOn) {
-        if (CheckPendingTarget(this) == kTargetPassed)
+        if (CheckPendingTarget() == kTargetPassed)
             break;
         if (dlg.DoModal() != IDOK)
             break;

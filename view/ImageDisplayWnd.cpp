@@ -21,7 +21,7 @@ ATOM RegisterPaneClass()
     if (!s_atom) {
         WNDCLASSA wc = {};
         wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.lpfnWndProc = CWnd::WndProc();
         wc.hInstance = ::GetModuleHandleA(nullptr);
         wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
         wc.lpszClassName = kClassName;
@@ -54,14 +54,9 @@ BOOL CImageDisplayWnd::Create(CUtilityDlg* pOwner, int nPlaceholderId)
     RECT rc;
     ::GetWindowRect(pOwner->GetDlgItem(nPlaceholderId), &rc);
     ::MapWindowPoints(nullptr, pOwner->GetSafeHwnd(), reinterpret_cast<POINT*>(&rc), 2);
-    HWND hWnd = ::CreateWindowExA(WS_EX_CLIENTEDGE, kClassName, "PicView", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
-                                  rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, pOwner->GetSafeHwnd(),
-                                  reinterpret_cast<HMENU>((INT_PTR)nPlaceholderId), ::GetModuleHandleA(nullptr),
-                                  nullptr);
-    if (!hWnd)
-        return FALSE;
     m_nScreen = 1;
-    return SubclassWindow(hWnd);
+    return CreateEx(WS_EX_CLIENTEDGE, kClassName, "PicView", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, rc,
+                    pOwner->GetSafeHwnd(), reinterpret_cast<HMENU>((INT_PTR)nPlaceholderId));
 }
 
 LRESULT CImageDisplayWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -112,7 +107,7 @@ void CImageDisplayWnd::DoPaint(HDC hDC)
     ::GetWindowRect(m_hWnd, &rcWnd);
     const int W = rcWnd.right - rcWnd.left;
     const int H = rcWnd.bottom - rcWnd.top;
-    if (!m_pOwner || m_pOwner->m_bAutoSaveOn || !m_pOwner->m_pThumbnails) {
+    if (!m_pOwner || m_pOwner->IsAutoSaveOn() || !m_pOwner->Thumbnails()) {
         ::PatBlt(hDC, 0, 0, W, H, WHITENESS);
         return;
     }
@@ -137,7 +132,7 @@ void CImageDisplayWnd::DoPaint(HDC hDC)
     if (last > m_nThumbCount)
         last = m_nThumbCount;
     for (int s = first; s <= last; ++s) {
-        const ThumbnailEntry& e = m_pOwner->m_pThumbnails[s - 1];
+        const ThumbnailEntry& e = m_pOwner->Thumbnails()[s - 1];
         const int c = (s - 1) % 2;
         const int r = (s - 1) / 2;
         const int nPage = s + 4 * (m_nScreen - 1);
@@ -173,7 +168,7 @@ void CImageDisplayWnd::DoPaint(HDC hDC)
             y = top;
         }
         {
-            CSelectObject brush(hDC, nPage == m_pOwner->m_nShowPage ? greenBrush.get() : grayBrush.get());
+            CSelectObject brush(hDC, nPage == m_pOwner->ShowPage() ? greenBrush.get() : grayBrush.get());
             ::PatBlt(hDC, x, y, drawW + 8, drawH + 8, PATCOPY);
         }
         ::StretchBlt(hDC, x + 4, y + 4, drawW, drawH, e.hMemDC, 0, 0, w, h, SRCCOPY);
@@ -187,7 +182,7 @@ BOOL CImageDisplayWnd::LoadThumbnails(int nFirstSlot, int nCount)
     ThumbnailEntry* pSet = new (std::nothrow) ThumbnailEntry[nCount > 0 ? nCount : 0];
     if (!pSet)
         return FALSE;
-    m_pOwner->m_pThumbnails = pSet;
+    m_pOwner->SetThumbnails(pSet);
     m_nThumbCount = nCount > 0 ? nCount : 0;
 
     CClientDC dc(m_hWnd);
@@ -238,7 +233,7 @@ void CImageDisplayWnd::Reload()
 void CImageDisplayWnd::OnVScroll(int nCode, int nTrackPos)
 {
     m_nScreen = ::GetScrollPos(m_hWnd, SB_VERT);
-    const int nScreens = m_pOwner->m_nScreenCount;
+    const int nScreens = m_pOwner->ScreenCount();
     switch (nCode) {
     case SB_LINEUP:
     case SB_PAGEUP:
@@ -301,11 +296,11 @@ void CImageDisplayWnd::SetShowPageText(int nPage) const
 
 void CImageDisplayWnd::OnLButtonDown(LPARAM lParam)
 {
-    if (!m_pOwner->m_pThumbnails)
+    if (!m_pOwner->Thumbnails())
         return;
     const int nPage = PageAt(lParam);
     if (nPage <= PageCount()) {
-        m_pOwner->m_nShowPage = nPage;
+        m_pOwner->SetShowPage(nPage);
         SetShowPageText(nPage);
     }
     ::InvalidateRect(m_hWnd, nullptr, TRUE);
@@ -315,12 +310,12 @@ void CImageDisplayWnd::OnLButtonDown(LPARAM lParam)
 // FALSE when the click hit no page: then the message is swallowed.
 BOOL CImageDisplayWnd::OnLButtonDblClk(LPARAM lParam)
 {
-    if (!m_pOwner->m_pThumbnails)
+    if (!m_pOwner->Thumbnails())
         return TRUE;
     const int nPage = PageAt(lParam);
     if (nPage > PageCount())
         return FALSE;
-    m_pOwner->m_nShowPage = nPage;
+    m_pOwner->SetShowPage(nPage);
     SetShowPageText(nPage);
     m_pOwner->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_ACTUAL_SIZE, BN_CLICKED),
                           reinterpret_cast<LPARAM>(m_pOwner->GetDlgItem(IDC_ACTUAL_SIZE)));
@@ -331,10 +326,10 @@ void CImageDisplayWnd::OnKeyDown(WPARAM vk)
 {
     // Without a thumbnail set there is nothing to move through; moving would
     // load a batch that was saved and put away.
-    if (!m_pOwner->m_pThumbnails)
+    if (!m_pOwner->Thumbnails())
         return;
     const int nPages = PageCount();
-    int& nShow = m_pOwner->m_nShowPage;
+    int nShow = m_pOwner->ShowPage();
     m_nScreen = nPages < 1 ? 1 : ScreenOfPage(nShow);
     bool bMoved = false;
     switch (vk) {
@@ -373,6 +368,7 @@ void CImageDisplayWnd::OnKeyDown(WPARAM vk)
     }
     if (!bMoved)
         return;
+    m_pOwner->SetShowPage(nShow);
     ShowScreenOf(nShow);
     SetShowPageText(nShow);
 }

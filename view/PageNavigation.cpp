@@ -1,5 +1,4 @@
-#include "view/PageNavigation.h"
-
+// The page controls of the main window: the Show Page edit, Go and Actual Size.
 #include "app/UtilityDlg.h"
 #include "res/resource.h"
 #include "settings/ScanSettings.h"
@@ -8,10 +7,10 @@
 namespace {
 
 // The typed number; an empty or non-numeric text gives 0.
-int TypedPage(CUtilityDlg* pDlg)
+int TypedPage(HWND hDlg)
 {
     BOOL bTranslated = FALSE;
-    return (int)::GetDlgItemInt(pDlg->GetSafeHwnd(), IDC_SHOW_PAGE, &bTranslated, TRUE);
+    return (int)::GetDlgItemInt(hDlg, IDC_SHOW_PAGE, &bTranslated, TRUE);
 }
 
 bool IsValidPage(int n)
@@ -19,69 +18,69 @@ bool IsValidPage(int n)
     return g_pSettings && n >= 1 && n <= g_pSettings->m_nPageCount;
 }
 
-void OnShowPageKillFocus(CUtilityDlg* pDlg)
+} // namespace
+
+void CUtilityDlg::OnShowPageKillFocus()
 {
     // Disabling the focused field on the way to the no-pages state sends a
     // lose-focus notice too; there is no typed page to apply then.
-    if (!::IsWindowEnabled(pDlg->GetDlgItem(IDC_SHOW_PAGE)))
+    if (!::IsWindowEnabled(GetDlgItem(IDC_SHOW_PAGE)))
         return;
-    const int n = TypedPage(pDlg);
+    const int n = TypedPage(m_hWnd);
     if (!IsValidPage(n)) {
-        pDlg->m_wndDisplay.SetShowPageText(pDlg->m_nShowPage);
+        m_wndDisplay.SetShowPageText(m_nShowPage);
         return;
     }
-    pDlg->m_nShowPage = n;
-    pDlg->m_wndDisplay.SetShowPageText(n);
-    pDlg->m_wndDisplay.ShowScreenOf(n);
+    m_nShowPage = n;
+    m_wndDisplay.SetShowPageText(n);
+    m_wndDisplay.ShowScreenOf(n);
 }
 
 // Like leaving the field, but the text stays as typed and the focus moves to Go.
-void OnGo(CUtilityDlg* pDlg)
+void CUtilityDlg::OnGo()
 {
-    const int n = TypedPage(pDlg);
+    const int n = TypedPage(m_hWnd);
     if (IsValidPage(n)) {
-        pDlg->m_nShowPage = n;
-        pDlg->m_wndDisplay.ShowScreenOf(n);
+        m_nShowPage = n;
+        m_wndDisplay.ShowScreenOf(n);
     } else {
-        pDlg->m_wndDisplay.SetShowPageText(pDlg->m_nShowPage);
+        m_wndDisplay.SetShowPageText(m_nShowPage);
     }
-    ::SetFocus(pDlg->GetDlgItem(IDC_GO));
+    ::SetFocus(GetDlgItem(IDC_GO));
 }
 
-} // namespace
-
-void OpenActualSizeWindow(CUtilityDlg* pDlg)
+void CUtilityDlg::OpenActualSizeWindow()
 {
     CViewWnd* pFrame = new CViewWnd;
     CCreateContext context;
     context.m_pNewViewClass = RUNTIME_CLASS(CViewScroll);
     const RECT rc = {0, 0, 480, 480};
     // A frame that fails to be created has deleted itself.
-    if (!pFrame->Create(nullptr, nullptr, WS_OVERLAPPEDWINDOW | WS_HSCROLL | WS_VSCROLL, rc, pDlg,
+    if (!pFrame->Create(nullptr, nullptr, WS_OVERLAPPEDWINDOW | WS_HSCROLL | WS_VSCROLL, rc, this,
                         MAKEINTRESOURCEA(IDR_VIEW_MENU), 0, &context))
         return;
     ::ShowWindow(pFrame->GetSafeHwnd(), SW_SHOW);
-    ::EnableWindow(pDlg->GetSafeHwnd(), FALSE);
+    ::EnableWindow(m_hWnd, FALSE);
 }
 
-bool OnPageCommand(CUtilityDlg* pDlg, int nID, int nCode)
+BOOL CUtilityDlg::OnPageCommand(int nID, int nCode)
 {
     switch (nID) {
     case IDC_SHOW_PAGE:
         if (nCode != EN_KILLFOCUS)
-            return false;
-        OnShowPageKillFocus(pDlg);
-        return true;
+            return FALSE;
+        OnShowPageKillFocus();
+        return TRUE;
     case IDC_GO:
         if (nCode != BN_CLICKED)
-            return false;
-        OnGo(pDlg);
-        return true;
+            return FALSE;
+        OnGo();
+        return TRUE;
     case IDC_ACTUAL_SIZE:
         if (nCode != BN_CLICKED)
-            return false;
-        OpenActualSizeWindow(pDlg);
-        return true;
+            return FALSE;
+        OpenActualSizeWindow();
+        return TRUE;
     }
-    return false;
+    return FALSE;
 }
