@@ -1,6 +1,5 @@
-// What both TWAIN drivers need beyond the harness: the application's event loop,
-// in which every message reaches the source (or the library that talks to it)
-// before it is dispatched, and the virtual scanner's test controls.
+// What both TWAIN drivers need beyond the harness: the application's event loop, in which every message reaches
+// the source (or the library that talks to it) before it is dispatched, and the virtual scanner's controls.
 #pragma once
 
 #include <stdlib.h>
@@ -20,27 +19,24 @@ inline bool PumpUntil(const std::function<bool(MSG&)>& route, const std::functio
         if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         else if (!route(msg))
-            TranslateMessage(&msg), DispatchMessageA(&msg);
+            DispatchMessageA(&msg);
     }
     return true;
 }
 
-// Replaces the scanner's controls ("Name=value ..."), read at its next MSG_OPENDS.
+// Replaces the scanner's controls ("Name=value ..."), read when the source is next opened.
 inline bool SetScanner(std::string controls)
 {
-    const char* path = "Software\\Tolvix\\VirtualScanner";
     HKEY key;
-    RegDeleteKeyA(HKEY_CURRENT_USER, path);
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tolvix\\VirtualScanner");
+    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Tolvix\\VirtualScanner", &key) != ERROR_SUCCESS)
         return false;
     for (char* item = strtok(&controls[0], " "); item; item = strtok(nullptr, " ")) {
         char* eq = strchr(item, '=');
-        if (!eq)
-            continue;
-        *eq = 0;
-        DWORD v = (DWORD)strtoul(eq + 1, nullptr, 0);
+        DWORD v = eq ? (DWORD)strtoul(eq + 1, nullptr, 0) : 0;
+        if (eq)
+            *eq = 0;
         RegSetValueExA(key, item, 0, REG_DWORD, (const BYTE*)&v, sizeof(v));
     }
-    RegCloseKey(key);
-    return true;
+    return RegCloseKey(key) == ERROR_SUCCESS;
 }
