@@ -39,45 +39,44 @@ TW_UINT32 Dpi(double dpi)
     return TwFix32Bits(TwFix32(dpi));
 }
 
-TW_HANDLE OneValue(TW_UINT16 type, TW_UINT32 value)
+TW_UINT16 SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 value)
 {
-    TW_HANDLE h = g_mem.DSM_MemAllocate(sizeof(TW_ONEVALUE));
-    *(TW_ONEVALUE*)g_mem.DSM_MemLock(h) = {type, value};
-    g_mem.DSM_MemUnlock(h);
-    return h;
+    TW_CAPABILITY c = {cap, TWON_ONEVALUE, g_mem.DSM_MemAllocate(sizeof(TW_ONEVALUE))};
+    *(TW_ONEVALUE*)g_mem.DSM_MemLock(c.hContainer) = {type, value};
+    g_mem.DSM_MemUnlock(c.hContainer);
+    TW_UINT16 rc = Ds(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &c);
+    g_mem.DSM_MemFree(c.hContainer);
+    return rc;
 }
 
-// A call with the data its triplet takes, and its answer: the return code and, when it fails and cc is not 0,
-// the condition code.
+// A call with the data its triplet takes, to the manager (DAT_IDENTITY, DAT_PARENT) or else to the source, and
+// its answer: the return code and, when it fails and cc is not 0, the condition code.
 struct Step {
     const char* what;
-    bool toManager;
     TW_UINT32 dg;
     TW_UINT16 dat, msg, rc, cc;
 };
-const Step kNative = {"native transfer", false, DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, F, kSeq};
-const Step kInfo = {"image info", false, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, F, kSeq};
-const Step kEndXfer = {"end transfer", false, DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, F, kSeq};
-const Step kReset = {"reset transfers", false, DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, F, kSeq};
-const Step kEnable = {"enable", false, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, F, kSeq};
-const Step kDisable = {"disable", false, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, F, kSeq};
-const Step kEvent = {"process event", false, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, F, kSeq};
-const Step kSetCap = {"set a capability", false, DG_CONTROL, DAT_CAPABILITY, MSG_SET, F, kSeq};
-const Step kSetFrame = {"set the frame", false, DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, F, kSeq};
-const Step kEnabled = {"enable", false, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, S, 0};
-const Step kDisabled = {"disable", false, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, S, 0};
-const Step kOpenDsm = {"open the manager", true, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, S, 0};
-const Step kCloseDsm = {"close the manager", true, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, S, 0};
-const Step kOpenDs = {"open the source", true, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, S, 0};
-const Step kCloseDs = {"close the source", true, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, S, 0};
-const Step kGetFirst = {"first source", true, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, S, 0};
-const Step kGetDefault = {"default source", true, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, S, 0};
+const Step kNative = {"native transfer", DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, F, kSeq};
+const Step kInfo = {"image info", DG_IMAGE, DAT_IMAGEINFO, MSG_GET, F, kSeq};
+const Step kEndXfer = {"end transfer", DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, F, kSeq};
+const Step kReset = {"reset transfers", DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, F, kSeq};
+const Step kEnable = {"enable", DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, F, kSeq};
+const Step kDisable = {"disable", DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, F, kSeq};
+const Step kEvent = {"process event", DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, F, kSeq};
+const Step kSetCap = {"set a capability", DG_CONTROL, DAT_CAPABILITY, MSG_SET, F, kSeq};
+const Step kSetFrame = {"set the frame", DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, F, kSeq};
+const Step kEnabled = {"enable", DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, S, 0};
+const Step kDisabled = {"disable", DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, S, 0};
+const Step kOpenDsm = {"open the manager", DG_CONTROL, DAT_PARENT, MSG_OPENDSM, S, 0};
+const Step kCloseDsm = {"close the manager", DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, S, 0};
+const Step kOpenDs = {"open the source", DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, S, 0};
+const Step kCloseDs = {"close the source", DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, S, 0};
+const Step kGetFirst = {"first source", DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, S, 0};
+const Step kGetDefault = {"default source", DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, S, 0};
 
-Step Fails(Step s, TW_UINT16 cc)
+Step Fails(const Step& s, TW_UINT16 cc)
 {
-    s.rc = F;
-    s.cc = cc;
-    return s;
+    return {s.what, s.dg, s.dat, s.msg, F, cc};
 }
 
 void Expect(const char* state, std::initializer_list<Step> steps)
@@ -87,34 +86,22 @@ void Expect(const char* state, std::initializer_list<Step> steps)
             TW_UINT8 zero[1024];
             TW_IDENTITY id;
             TW_USERINTERFACE ui;
-            TW_CAPABILITY cap;
             HWND wnd;
         } d = {};
+        TW_IDENTITY* dest = s.dat == DAT_IDENTITY || s.dat == DAT_PARENT ? nullptr : &g_src;
         if (s.dat == DAT_IDENTITY)
             d.id = g_src;
         if (s.dat == DAT_PARENT)
             d.wnd = g_hWnd;
         if (s.dat == DAT_USERINTERFACE)
             d.ui.hParent = g_hWnd;
-        if (s.dat == DAT_CAPABILITY)
-            d.cap = {CAP_XFERCOUNT, TWON_ONEVALUE, OneValue(TWTY_INT16, 1)};
-        TW_IDENTITY* dest = s.toManager ? nullptr : &g_src;
-        TW_UINT16 rc = Ds(s.dg, s.dat, s.msg, &d, dest);
+        TW_UINT16 rc = s.dat == DAT_CAPABILITY ? SetOne(CAP_XFERCOUNT, TWTY_INT16, 1)
+                                               : Ds(s.dg, s.dat, s.msg, &d, dest);
         std::string what = std::string(state) + ": " + s.what;
         harness::CheckEq(rc, s.rc, what.c_str(), "");
         if (s.cc && rc == F)
             harness::CheckEq(Condition(dest), s.cc, what.c_str(), "condition code");
-        if (s.dat == DAT_CAPABILITY)
-            g_mem.DSM_MemFree(d.cap.hContainer);
     }
-}
-
-TW_UINT16 SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 value)
-{
-    TW_CAPABILITY c = {cap, TWON_ONEVALUE, OneValue(type, value)};
-    TW_UINT16 rc = Ds(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &c);
-    g_mem.DSM_MemFree(c.hContainer);
-    return rc;
 }
 
 // MSG_GET (its enumeration's items, sorted) or MSG_GETCURRENT (its one value); nothing when refused.
@@ -286,16 +273,21 @@ void Manager()
     for (; rc == S; rc = Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &id, nullptr))
         list.push_back(id);
     CHECK_EQ(rc, TWRC_ENDOFLIST);
-    auto listed = [&](const char* name) {
-        return std::count_if(list.begin(), list.end(), [&](const TW_IDENTITY& l) { return !strcmp(l.ProductName, name); });
+    auto listed = [&](const TW_IDENTITY& s, bool byId) {
+        return std::count_if(list.begin(), list.end(), [&](const TW_IDENTITY& l) {
+            return !strcmp(l.ProductName, s.ProductName) && (!byId || l.Id == s.Id);
+        });
     };
-    CHECK(listed(kScanner) == 1 && listed(kSecond) == 1);
+    TW_IDENTITY scanner = {}, other = {};
+    strcpy(scanner.ProductName, kScanner);
+    strcpy(other.ProductName, kSecond);
+    CHECK(listed(scanner, false) == 1 && listed(other, false) == 1);
     for (size_t i = 0; i < list.size(); ++i)
         for (size_t j = 0; j < i; ++j)
             CHECK(list[i].Id != 0 && list[i].Id != list[j].Id);
     // The default is one of the list, with its Id; the dialog's choice becomes it.
     CHECK_EQ(Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &id, nullptr), S);
-    CHECK(std::any_of(list.begin(), list.end(), [&](const TW_IDENTITY& l) { return l.Id == id.Id && !strcmp(l.ProductName, id.ProductName); }));
+    CHECK(listed(id, true) == 1);
     CHECK_EQ(UserSelect(IDCANCEL, &chosen), TWRC_CANCEL);
     CHECK_EQ(UserSelect(IDOK, &chosen), S);
     CHECK_EQ(Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &id, nullptr), S);
@@ -439,7 +431,7 @@ void FrameAndTransfers()
             off += fabs(TwFix32ToDouble((&got.Left)[i]) - TwFix32ToDouble((&f.got.Left)[i]));
         harness::Check(off < 0.02, what.c_str(), "frame off by " + std::to_string(off));
         if (f.size != kAny)
-            harness::Check(Get(ICAP_SUPPORTEDSIZES, MSG_GETCURRENT) == std::vector<TW_UINT32>{f.size}, what.c_str(), "size");
+            harness::Check(Get(ICAP_SUPPORTEDSIZES, MSG_GETCURRENT) == std::vector<TW_UINT32>{f.size}, what.c_str());
     }
 
     TW_FRAME frame = set;
@@ -523,7 +515,8 @@ int main(int argc, char** argv)
         return 1;
     }
     // In this order: each case starts where the one before left the manager.
-    return harness::RunCases(argc, argv, {{"manager", Manager}, {"states", States}, {"events and dialog", EventsAndDialog},
-                                          {"two sources", TwoSources}, {"frame and transfers", FrameAndTransfers},
-                                          {"adjusting source", AdjustingSource}});
+    return harness::RunCases(argc, argv,
+                             {{"manager", Manager}, {"states", States}, {"events and dialog", EventsAndDialog},
+                              {"two sources", TwoSources}, {"frame and transfers", FrameAndTransfers},
+                              {"adjusting source", AdjustingSource}});
 }

@@ -185,7 +185,7 @@ void RunRow(const Row& row)
     tw_Interface twi;
     g_run = Run{&twi, &row};
     CHECK_EQ(twi.Open(g_hWnd), 0);
-    __ScanSetInterface set = {0,        row.dpi, row.dpi, {0, 0, 1640, 2260}, row.showUI != 0, 0, row.pages, row.pageSize,
+    __ScanSetInterface set = {0, row.dpi, row.dpi, {0, 0, 1640, 2260}, row.showUI != 0, 0, row.pages, row.pageSize,
                               row.mode, row.pageSize == 0, row.pageSize == 54, 0, 0, row.pages > 0 ? row.pages : 1,
                               row.orientation};
     int rc = twi.StartScan(g_hWnd, ScanCallback, &set);
@@ -201,8 +201,7 @@ void RunRow(const Row& row)
             return g_run.ended;
         };
         bool ended = PumpUntil(route, done, 40000);
-        harness::Check(ended, "the scan ends within 40 s",
-                       std::to_string(g_run.images) + " image(s), " + std::to_string(g_run.events.size()) + " event(s)");
+        harness::Check(ended, "the scan ends within 40 s", std::to_string(g_run.images) + " image(s)");
         CHECK(pressed);
     }
     // Nothing more may arrive once the scan has ended: what is queued still goes through the library.
