@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs one TWAIN test program in a prefix of its own, made from the test prefix, so that the scanner's controls
-# and the installed managers touch no other test. Usage: run-prefix.sh twain2|legacy NAME EXE
+# and the installed managers touch no other test. Usage: run-prefix.sh twain2|legacy NAME EXE [CASE...]
 #   twain2: our TWAINDSM.dll in the system folder, as the test prefix has it
 #   legacy: no TWAINDSM.dll; the virtual scanner stands in for Wine's sane.ds, the one source its twain_32.dll loads
 set -euo pipefail
@@ -19,6 +19,6 @@ case $1 in
   *) echo "unknown mode $1" >&2; exit 2 ;;
 esac
 status=0
-WINEPREFIX=$own wine "$3" || status=$?
+WINEPREFIX=$own wine "${@:3}" || status=$?
 WINEPREFIX=$own wineserver -k 2>/dev/null || true
 exit $status
