@@ -156,6 +156,7 @@ TW_UINT16 WINAPI Callback(TW_IDENTITY* pOrigin, TW_IDENTITY*, TW_UINT32, TW_UINT
     g_callbackMsgs.push_back(msg);
     return S;
 }
+TW_CALLBACK2 g_callback = {(TW_MEMREF)Callback, 0, 0};
 
 bool ToSource(MSG& msg)
 {
@@ -181,10 +182,9 @@ bool Open(const char* name, bool callback)
 {
     g_src = TW_IDENTITY{};
     strcpy(g_src.ProductName, name);
-    TW_CALLBACK2 cb = {(TW_MEMREF)Callback, 0, 0};
     g_callbackMsgs.clear();
     return Ds(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &g_src, nullptr) == S &&
-           (!callback || Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &cb) == S);
+           (!callback || Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &g_callback) == S);
 }
 
 UINT_PTR g_timer;
@@ -300,36 +300,35 @@ void States()
     CHECK_EQ(Condition(nullptr), TWCC_NODS);
     CHECK(Open(kScanner, false));
     CHECK(g_src.Id != 0 && g_src.Id != g_app.Id && (g_src.SupportedGroups & DF_DS2));
-    TW_CALLBACK2 cb = {(TW_MEMREF)Callback, 0, 0};
     TW_IDENTITY nobody = g_src;
     nobody.Id = 0x7777;
-    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &cb, &nobody), F);
+    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &g_callback, &nobody), F);
     CHECK_EQ(Condition(nullptr), TWCC_BADDEST);
-    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &cb), S);
+    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &g_callback), S);
     Expect("state 4", {Fails(kOpenDs, 0), Fails(kCloseDsm, kSeq), kNative, kInfo, kEndXfer, kReset, kDisable, kEvent});
 
     CHECK(Get(ICAP_XRESOLUTION, MSG_GET) == std::vector<TW_UINT32>({Dpi(200), Dpi(300), Dpi(400)}));
     CHECK(Get(ICAP_SUPPORTEDSIZES, MSG_GET) == std::vector<TW_UINT32>({0, 1, 2, 3, 4, 5, 6, 7, 10, 54}));
     CHECK(Get(ICAP_PIXELTYPE, MSG_GET) == std::vector<TW_UINT32>({TWPT_BW}));
     ExpectCaps("state 4", {
-                              {ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW, S, 0, kAny},
-                              {ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY, F, TWCC_BADVALUE, kAny},
-                              {ICAP_BITDEPTH, TWTY_UINT16, 1, S, 0, kAny},
-                              {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(250), F, TWCC_BADVALUE, kAny},
-                              {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, Dpi(300)},
-                              {ICAP_YRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, kAny},
-                              {ICAP_SUPPORTEDSIZES, TWTY_UINT16, 11, F, 0, kAny},
-                              {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_USLETTER, S, 0, kAny},
-                              {ICAP_ORIENTATION, TWTY_UINT16, TWOR_LANDSCAPE, S, 0, kAny},
-                              {CAP_XFERCOUNT, TWTY_INT16, 0, F, 0, kAny},
-                              {CAP_XFERCOUNT, TWTY_INT16, 2, S, 0, 2},
-                              {CAP_FEEDERLOADED, TWTY_BOOL, kGetOnly, S, 0, 1},
-                              {CAP_UICONTROLLABLE, TWTY_BOOL, kGetOnly, S, 0, 1},
-                              {CAP_FEEDERLOADED, TWTY_BOOL, 0, F, 0, kAny},
-                              {CAP_FEEDERENABLED, TWTY_BOOL, 1, S, 0, kAny},
-                              {CAP_INDICATORS, TWTY_BOOL, 0, S, 0, kAny},
-                              {0x7123, TWTY_UINT16, kGetOnly, F, TWCC_CAPUNSUPPORTED, kRefused},
-                          });
+        {ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW, S, 0, kAny},
+        {ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY, F, TWCC_BADVALUE, kAny},
+        {ICAP_BITDEPTH, TWTY_UINT16, 1, S, 0, kAny},
+        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(250), F, TWCC_BADVALUE, kAny},
+        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, Dpi(300)},
+        {ICAP_YRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, kAny},
+        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, 11, F, 0, kAny},
+        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_USLETTER, S, 0, kAny},
+        {ICAP_ORIENTATION, TWTY_UINT16, TWOR_LANDSCAPE, S, 0, kAny},
+        {CAP_XFERCOUNT, TWTY_INT16, 0, F, 0, kAny},
+        {CAP_XFERCOUNT, TWTY_INT16, 2, S, 0, 2},
+        {CAP_FEEDERLOADED, TWTY_BOOL, kGetOnly, S, 0, 1},
+        {CAP_UICONTROLLABLE, TWTY_BOOL, kGetOnly, S, 0, 1},
+        {CAP_FEEDERLOADED, TWTY_BOOL, 0, F, 0, kAny},
+        {CAP_FEEDERENABLED, TWTY_BOOL, 1, S, 0, kAny},
+        {CAP_INDICATORS, TWTY_BOOL, 0, S, 0, kAny},
+        {0x7123, TWTY_UINT16, kGetOnly, F, TWCC_CAPUNSUPPORTED, kRefused},
+    });
 
     // State 5, then 6 on the source's word through the manager's callback, then two pages of US Letter,
     // landscape, at 300 dpi, sides / 8; the feeder still holds one sheet, but the batch is done.
@@ -360,16 +359,16 @@ void EventsAndDialog()
     CHECK_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &px), S);
     CHECK_EQ(px.Count, 0);
     Expect("state 5", {kDisabled});
-    TW_CALLBACK2 cb = {(TW_MEMREF)Callback, 0, 0};
     TW_USERINTERFACE ui = {TRUE, FALSE, (TW_HANDLE)g_hWnd};
-    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &cb), S);
+    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &g_callback), S);
     CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), S);
     HWND dlg = FindWindowA("#32770", kScanner);
     CHECK(dlg != nullptr && IsWindowVisible(dlg));
     harness::ClickButton(dlg, IDCANCEL);
     WaitWord(MSG_CLOSEDSREQ, true);
-    Expect("state 5", {kDisabled, kCloseDs});
+    Expect("state 5", {kDisabled});
     CHECK(FindWindowA("#32770", kScanner) == nullptr);
+    Expect("state 4", {kCloseDs});
 }
 
 // Both sources open side by side, each with its own Id and identity.
@@ -490,12 +489,12 @@ void AdjustingSource()
     CHECK(SetScanner("Rounding=1"));
     CHECK(Open(kScanner, true));
     ExpectCaps("rounding", {
-                               {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(200), C, 0, Dpi(150)},
-                               {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(400), C, 0, Dpi(450)},
-                               {CAP_XFERCOUNT, TWTY_INT16, 2, C, 0, 0xffff},
-                               {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_MAXSIZE, C, 0, TWSS_USLEGAL},
-                               {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, kAny},
-                           });
+        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(200), C, 0, Dpi(150)},
+        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(400), C, 0, Dpi(450)},
+        {CAP_XFERCOUNT, TWTY_INT16, 2, C, 0, 0xffff},
+        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_MAXSIZE, C, 0, TWSS_USLEGAL},
+        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, kAny},
+    });
     Expect("rounding", {kCloseDs});
     Expect("state 3", {kCloseDsm, Fails(kGetDefault, 0)});
 }

@@ -159,7 +159,7 @@ int ScanCallback(unsigned long nEvent, int nArg)
     return 1;
 }
 
-// Presses a button in the scanner's own dialog once it is up and the button enabled.
+// Presses a button in the scanner's own dialog once it is up and enabled (posted to it: the focus does not matter).
 bool PressScannerButton(int id)
 {
     HWND dlg = FindWindowA("#32770", kScanner);
