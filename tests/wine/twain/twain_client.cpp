@@ -1,617 +1,521 @@
-// A scripted TWAIN application: walks states 1 to 7 and back through our
-// TWAINDSM.dll and the virtual scanner, tries calls in the wrong states,
-// negotiates capabilities, checks the pages delivered by native and by memory
-// transfer, the frame, the extended image information, a source that adjusts
-// values, and a second source installed beside the first.
-#include "check.h"
+// A TWAIN application written out call by call against our TWAINDSM.dll and the virtual scanner: states 1 to
+// 7 and back, calls refused in the wrong state, capability answers, pages by native and by memory transfer, the
+// frame, the extended image information, a source that adjusts values, two sources at once.
+#include "../harness/Harness.h"
+#include "TwainTest.h"
 #include "tolvix_twain.h"
 
-#include <string.h>
+#include <math.h>
 
-#include <string>
+#include <algorithm>
 #include <vector>
 
 namespace {
 
+const char kScanner[] = "Tolvix Virtual Scanner", kSecond[] = "Tolvix Second Scanner";
+const TW_UINT32 kGetOnly = 0xfffffffe, kAny = 0xfffffffd, kRefused = 0xdeadbeef;
+const TW_UINT16 S = TWRC_SUCCESS, F = TWRC_FAILURE, C = TWRC_CHECKSTATUS, kSeq = TWCC_SEQERROR;
+
 DSMENTRYPROC g_dsm;
-TW_IDENTITY g_app;
-TW_IDENTITY g_src;
-TW_ENTRYPOINT g_entry;
+TW_IDENTITY g_app, g_src;
+TW_ENTRYPOINT g_mem;
+HWND g_hWnd;
 std::vector<TW_UINT16> g_callbackMsgs;
+TW_UINT16 g_event;  // the source's last word through MSG_PROCESSEVENT
 
-TW_UINT16 Dsm(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data)
+TW_UINT16 Ds(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data, TW_IDENTITY* dest = &g_src)
 {
-    return g_dsm(&g_app, nullptr, DG_CONTROL, dat, msg, data);
+    return g_dsm(&g_app, dest, dg, dat, msg, data);
 }
 
-TW_UINT16 Ds(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data)
-{
-    return g_dsm(&g_app, &g_src, dg, dat, msg, data);
-}
-
-TW_UINT16 DsmCondition()
+TW_UINT16 Condition(TW_IDENTITY* dest)
 {
     TW_STATUS st = {};
-    return Dsm(DAT_STATUS, MSG_GET, &st) == TWRC_SUCCESS ? st.ConditionCode : 0xffff;
+    return Ds(DG_CONTROL, DAT_STATUS, MSG_GET, &st, dest) == S ? st.ConditionCode : 0xffff;
 }
 
-TW_UINT16 DsCondition()
+TW_UINT32 Dpi(double dpi)
 {
-    TW_STATUS st = {};
-    return Ds(DG_CONTROL, DAT_STATUS, MSG_GET, &st) == TWRC_SUCCESS ? st.ConditionCode : 0xffff;
-}
-
-// A call that the source must refuse in its present state.
-#define CHECK_SEQERROR(call)                      \
-    do {                                          \
-        CHECK_EQ((call), TWRC_FAILURE);           \
-        CHECK_EQ(DsCondition(), TWCC_SEQERROR);   \
-    } while (0)
-
-TW_UINT16 WINAPI Callback(TW_IDENTITY* pOrigin, TW_IDENTITY*, TW_UINT32, TW_UINT16 dat, TW_UINT16 msg,
-                          TW_MEMREF pData)
-{
-    CHECK(pOrigin && pOrigin->Id == g_src.Id);
-    CHECK_EQ(dat, DAT_NULL);
-    CHECK(pData == (TW_MEMREF)&g_callbackMsgs);
-    g_callbackMsgs.push_back(msg);
-    return TWRC_SUCCESS;
+    return TwFix32Bits(TwFix32(dpi));
 }
 
 TW_UINT16 SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 value)
 {
-    TW_CAPABILITY c = {cap, TWON_ONEVALUE, g_entry.DSM_MemAllocate(sizeof(TW_ONEVALUE))};
-    auto* v = (TW_ONEVALUE*)g_entry.DSM_MemLock(c.hContainer);
-    v->ItemType = type;
-    v->Item = value;
-    g_entry.DSM_MemUnlock(c.hContainer);
+    TW_CAPABILITY c = {cap, TWON_ONEVALUE, g_mem.DSM_MemAllocate(sizeof(TW_ONEVALUE))};
+    *(TW_ONEVALUE*)g_mem.DSM_MemLock(c.hContainer) = {type, value};
+    g_mem.DSM_MemUnlock(c.hContainer);
     TW_UINT16 rc = Ds(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &c);
-    g_entry.DSM_MemFree(c.hContainer);
+    g_mem.DSM_MemFree(c.hContainer);
     return rc;
 }
 
-// MSG_GETCURRENT as one value; 0xdeadbeef when the source refuses.
-TW_UINT32 GetCurrent(TW_UINT16 cap)
+// A call with the data its triplet takes, to the manager (DAT_IDENTITY, DAT_PARENT) or else to the source, and
+// its answer: the return code and, when it fails and cc is not 0, the condition code.
+struct Step {
+    const char* what;
+    TW_UINT32 dg;
+    TW_UINT16 dat, msg, rc, cc;
+};
+const Step kNative = {"native transfer", DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, F, kSeq};
+const Step kInfo = {"image info", DG_IMAGE, DAT_IMAGEINFO, MSG_GET, F, kSeq};
+const Step kEndXfer = {"end transfer", DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, F, kSeq};
+const Step kReset = {"reset transfers", DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, F, kSeq};
+const Step kEnable = {"enable", DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, F, kSeq};
+const Step kDisable = {"disable", DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, F, kSeq};
+const Step kEvent = {"process event", DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, F, kSeq};
+const Step kSetCap = {"set a capability", DG_CONTROL, DAT_CAPABILITY, MSG_SET, F, kSeq};
+const Step kSetFrame = {"set the frame", DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, F, kSeq};
+const Step kEnabled = {"enable", DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, S, 0};
+const Step kDisabled = {"disable", DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, S, 0};
+const Step kOpenDsm = {"open the manager", DG_CONTROL, DAT_PARENT, MSG_OPENDSM, S, 0};
+const Step kCloseDsm = {"close the manager", DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, S, 0};
+const Step kOpenDs = {"open the source", DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, S, 0};
+const Step kCloseDs = {"close the source", DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, S, 0};
+const Step kGetFirst = {"first source", DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, S, 0};
+const Step kGetDefault = {"default source", DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, S, 0};
+
+Step Fails(const Step& s, TW_UINT16 cc)
 {
-    TW_CAPABILITY c = {cap, TWON_DONTCARE16, nullptr};
-    if (Ds(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &c) != TWRC_SUCCESS)
-        return 0xdeadbeef;
-    CHECK_EQ(c.ConType, TWON_ONEVALUE);
-    auto* v = (TW_ONEVALUE*)g_entry.DSM_MemLock(c.hContainer);
-    TW_UINT32 item = v->Item;
-    if (v->ItemType == TWTY_BOOL || v->ItemType == TWTY_UINT16 || v->ItemType == TWTY_INT16)
-        item &= 0xffff;
-    g_entry.DSM_MemUnlock(c.hContainer);
-    g_entry.DSM_MemFree(c.hContainer);
-    return item;
+    return {s.what, s.dg, s.dat, s.msg, F, cc};
 }
 
-// MSG_GET as the list of allowed values of an enumeration.
-std::vector<TW_UINT32> GetEnumeration(TW_UINT16 cap, TW_UINT16 itemType)
+void Expect(const char* state, std::initializer_list<Step> steps)
+{
+    for (const Step& s : steps) {
+        union {
+            TW_UINT8 zero[1024];
+            TW_IDENTITY id;
+            TW_USERINTERFACE ui;
+            HWND wnd;
+        } d = {};
+        TW_IDENTITY* dest = s.dat == DAT_IDENTITY || s.dat == DAT_PARENT ? nullptr : &g_src;
+        if (s.dat == DAT_IDENTITY)
+            d.id = g_src;
+        if (s.dat == DAT_PARENT)
+            d.wnd = g_hWnd;
+        if (s.dat == DAT_USERINTERFACE)
+            d.ui.hParent = g_hWnd;
+        TW_UINT16 rc = s.dat == DAT_CAPABILITY ? SetOne(CAP_XFERCOUNT, TWTY_INT16, 1)
+                                               : Ds(s.dg, s.dat, s.msg, &d, dest);
+        std::string what = std::string(state) + ": " + s.what;
+        harness::CheckEq(rc, s.rc, what.c_str(), "");
+        if (s.cc && rc == F)
+            harness::CheckEq(Condition(dest), s.cc, what.c_str(), "condition code");
+    }
+}
+
+// MSG_GET (its enumeration's items, sorted) or MSG_GETCURRENT (its one value); nothing when refused.
+std::vector<TW_UINT32> Get(TW_UINT16 cap, TW_UINT16 msg)
 {
     std::vector<TW_UINT32> items;
     TW_CAPABILITY c = {cap, TWON_DONTCARE16, nullptr};
-    if (Ds(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &c) != TWRC_SUCCESS)
+    if (Ds(DG_CONTROL, DAT_CAPABILITY, msg, &c) != S)
         return items;
-    CHECK_EQ(c.ConType, TWON_ENUMERATION);
-    auto* e = (TW_ENUMERATION*)g_entry.DSM_MemLock(c.hContainer);
-    CHECK_EQ(e->ItemType, itemType);
-    TW_UINT32 size = itemType == TWTY_FIX32 ? 4 : 2;
-    for (TW_UINT32 i = 0; i < e->NumItems; ++i) {
+    CHECK_EQ(c.ConType, msg == MSG_GET ? TWON_ENUMERATION : TWON_ONEVALUE);
+    auto* e = (TW_ENUMERATION*)g_mem.DSM_MemLock(c.hContainer);
+    auto* one = (TW_ONEVALUE*)e;
+    TW_UINT32 size = TwItemSize(e->ItemType), n = c.ConType == TWON_ENUMERATION ? e->NumItems : 1;
+    for (TW_UINT32 i = 0; i < n; ++i) {
         TW_UINT32 v = 0;
-        memcpy(&v, e->ItemList + i * size, size);
+        memcpy(&v, c.ConType == TWON_ENUMERATION ? e->ItemList + i * size : (TW_UINT8*)&one->Item, size);
         items.push_back(v);
     }
-    CHECK(e->CurrentIndex < e->NumItems);
-    g_entry.DSM_MemUnlock(c.hContainer);
-    g_entry.DSM_MemFree(c.hContainer);
+    CHECK(c.ConType != TWON_ENUMERATION || e->CurrentIndex < e->NumItems);
+    g_mem.DSM_MemUnlock(c.hContainer);
+    g_mem.DSM_MemFree(c.hContainer);
+    std::sort(items.begin(), items.end());
     return items;
 }
 
-// Sets the virtual scanner's behaviour values; read at its next MSG_OPENDS.
-void SetScanner(std::vector<std::pair<const char*, DWORD>> values)
+// A capability set (unless kGetOnly) with its answer, its current value then (unless kAny), and the condition
+// code (unless 0).
+struct CapRow {
+    TW_UINT16 cap, type;
+    TW_UINT32 set;
+    TW_UINT16 rc, cc;
+    TW_UINT32 current;
+};
+
+void ExpectCaps(const char* state, std::initializer_list<CapRow> rows)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tolvix\\VirtualScanner", 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
-        CHECK(!"scanner settings");
-        return;
+    for (const CapRow& r : rows) {
+        std::string what = std::string(state) + ": capability " + std::to_string(r.cap) + " " + std::to_string(r.set);
+        if (r.set != kGetOnly)
+            harness::CheckEq(SetOne(r.cap, r.type, r.set), r.rc, what.c_str(), "set");
+        std::vector<TW_UINT32> current = r.current == kAny ? std::vector<TW_UINT32>{kAny} : Get(r.cap, MSG_GETCURRENT);
+        harness::CheckEq(current.empty() ? kRefused : current[0], r.current, what.c_str(), "current");
+        if (r.cc)
+            harness::CheckEq(Condition(&g_src), r.cc, what.c_str(), "condition code");
     }
-    for (const auto& v : values)
-        RegSetValueExA(key, v.first, 0, REG_DWORD, (const BYTE*)&v.second, sizeof(v.second));
-    RegCloseKey(key);
 }
 
-// Runs the event loop, passing each message to the source, until `done`.
-template <typename Done>
-bool PumpUntil(Done done, TW_UINT16* eventMsg = nullptr)
+TW_UINT16 WINAPI Callback(TW_IDENTITY* pOrigin, TW_IDENTITY*, TW_UINT32, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF)
 {
-    DWORD deadline = GetTickCount() + 10000;
-    while (!done()) {
-        if ((int)(deadline - GetTickCount()) <= 0)
-            return false;
-        MSG msg;
-        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-            continue;
-        }
-        TW_EVENT ev = {&msg, MSG_NULL};
-        TW_UINT16 rc = Ds(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &ev);
-        if (ev.TWMessage != MSG_NULL && eventMsg)
-            *eventMsg = ev.TWMessage;
-        if (rc == TWRC_DSEVENT)
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return true;
+    CHECK(pOrigin && pOrigin->Id == g_src.Id);
+    CHECK_EQ(dat, DAT_NULL);
+    g_callbackMsgs.push_back(msg);
+    return S;
+}
+TW_CALLBACK2 g_callback = {(TW_MEMREF)Callback, 0, 0};
+
+bool ToSource(MSG& msg)
+{
+    TW_EVENT ev = {&msg, MSG_NULL};
+    TW_UINT16 rc = Ds(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &ev);
+    g_event = ev.TWMessage != MSG_NULL ? ev.TWMessage : g_event;
+    return rc == TWRC_DSEVENT;
 }
 
-void CheckDib(TW_HANDLE h, const TW_IMAGEINFO& info)
+// The source's one word, through the callback or else through MSG_PROCESSEVENT, within a few seconds.
+void WaitWord(TW_UINT16 msg, bool callback)
 {
-    auto* bih = (const BITMAPINFOHEADER*)GlobalLock(h);
+    g_event = MSG_NULL;
+    bool came = PumpUntil(ToSource, [&] { return callback ? !g_callbackMsgs.empty() : g_event != MSG_NULL; }, 10000);
+    harness::Check(came && (callback ? g_callbackMsgs == std::vector<TW_UINT16>{msg} : g_event == msg),
+                   "the source's word", std::to_string(msg) + " expected, " + std::to_string(g_callbackMsgs.size()) +
+                                            " callback(s), event " + std::to_string(g_event));
+    g_callbackMsgs.clear();
+}
+
+// Opens the source named (state 4), with the callback registered when asked.
+bool Open(const char* name, bool callback)
+{
+    g_src = TW_IDENTITY{};
+    strcpy(g_src.ProductName, name);
+    g_callbackMsgs.clear();
+    return Ds(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &g_src, nullptr) == S &&
+           (!callback || Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &g_callback) == S);
+}
+
+UINT_PTR g_timer;
+int g_button;
+void CALLBACK PressInSelectDialog(HWND, UINT, UINT_PTR, DWORD)
+{
+    char cls[16] = {};
+    for (HWND h : harness::ProcessWindows(GetCurrentProcessId()))
+        if (GetClassNameA(h, cls, sizeof(cls)) && strcmp(cls, "#32770") == 0 && KillTimer(nullptr, g_timer))
+            harness::ClickButton(h, g_button);
+}
+
+// The manager's selection dialog, whatever its title, answered once it is up.
+TW_UINT16 UserSelect(int button, TW_IDENTITY* id)
+{
+    g_button = button;
+    g_timer = SetTimer(nullptr, 0, 50, PressInSelectDialog);
+    TW_UINT16 rc = Ds(DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, id, nullptr);
+    KillTimer(nullptr, g_timer);
+    return rc;
+}
+
+// One page by native transfer, in states 6 and 7: its image information and its DIB.
+void NativePage(int width, int height, double dpi)
+{
+    TW_IMAGEINFO info = {};
+    TW_HANDLE h = nullptr;
+    CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), S);
+    CHECK_EQ(info.ImageWidth, width);
+    CHECK_EQ(info.ImageLength, height);
+    CHECK_EQ(info.BitsPerPixel, 1);
+    CHECK_EQ(TwFix32Bits(info.XResolution), Dpi(dpi));
+    CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h), TWRC_XFERDONE);
+    auto* bih = h ? (const BITMAPINFOHEADER*)GlobalLock(h) : nullptr;
     CHECK(bih != nullptr);
     if (!bih)
         return;
-    CHECK_EQ(bih->biSize, 40);
-    CHECK_EQ(bih->biWidth, info.ImageWidth);
-    CHECK_EQ(bih->biHeight, info.ImageLength);
+    CHECK_EQ(bih->biSize, 40u);
+    CHECK_EQ(bih->biWidth, width);
+    CHECK_EQ(bih->biHeight, height);
     CHECK_EQ(bih->biBitCount, 1);
-    CHECK_EQ(bih->biXPelsPerMeter, 300 * 10000 / 254);
-    DWORD stride = ((DWORD)bih->biWidth + 31) / 32 * 4;
-    CHECK_EQ(bih->biSizeImage, stride * (DWORD)bih->biHeight);
+    CHECK_EQ(bih->biXPelsPerMeter, lround(dpi * 10000 / 254));
+    CHECK_EQ(bih->biSizeImage, (width + 31u) / 32 * 4 * height);
     CHECK(GlobalSize(h) >= 48 + bih->biSizeImage);
     GlobalUnlock(h);
     GlobalFree(h);
 }
 
-// The manager's selection dialog, whatever its title: the dialog box this
-// thread shows during MSG_USERSELECT.
-BOOL CALLBACK FindDialog(HWND hWnd, LPARAM found)
-{
-    char cls[16] = {};
-    GetClassNameA(hWnd, cls, sizeof(cls));
-    if (strcmp(cls, "#32770") == 0 && IsWindowVisible(hWnd))
-        *(HWND*)found = hWnd;
-    return TRUE;
-}
-
-int g_button;
-VOID CALLBACK PressButton(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND dlg = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dlg);
-    if (dlg) {
-        PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(g_button, BN_CLICKED), 0);
-        KillTimer(nullptr, id);
-    }
-}
-
-TW_UINT16 UserSelect(int button, TW_IDENTITY* id)
-{
-    g_button = button;
-    SetTimer(nullptr, 0, 50, PressButton);
-    return Dsm(DAT_IDENTITY, MSG_USERSELECT, id);
-}
-
-// Opens the source named `name` (state 4) with a callback.
-bool OpenWithCallback(const char* name)
-{
-    g_src = TW_IDENTITY{};
-    strcpy(g_src.ProductName, name);
-    if (Dsm(DAT_IDENTITY, MSG_OPENDS, &g_src) != TWRC_SUCCESS)
-        return false;
-    TW_CALLBACK2 cb = {(TW_MEMREF)Callback, (TW_UINTPTR)&g_callbackMsgs, 0};
-    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &cb), TWRC_SUCCESS);
-    g_callbackMsgs.clear();
-    return true;
-}
-
-// Enabled without its dialog, up to MSG_XFERREADY (state 6).
-bool Enable(HWND hWnd)
-{
-    TW_USERINTERFACE ui = {FALSE, FALSE, (TW_HANDLE)hWnd};
-    CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
-    bool ready = PumpUntil([] { return !g_callbackMsgs.empty(); });
-    CHECK(ready && g_callbackMsgs[0] == MSG_XFERREADY);
-    return ready;
-}
-
-// From state 7 or 6 back to 4, and closed.
-void EndAndClose(HWND hWnd)
+// After page 1 of several: the next waits, MSG_RESET drops it and the rest, and the source closes.
+void EndBatch()
 {
     TW_PENDINGXFERS px = {};
-    if (Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &px) != TWRC_SUCCESS || px.Count != 0)
-        CHECK_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &px), TWRC_SUCCESS);
-    TW_USERINTERFACE ui = {FALSE, FALSE, (TW_HANDLE)hWnd};
-    CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &g_src), TWRC_SUCCESS);
+    CHECK_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &px), S);
+    CHECK(px.Count != 0);
+    CHECK_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &px), S);
+    CHECK_EQ(px.Count, 0);
+    Expect("closing", {kDisabled, kCloseDs});
 }
 
-TW_UINT16 SetLayout(double l, double t, double r, double b)
+void Manager()
+{
+    // A second vendor's copy of the scanner, installed before the manager opens.
+    char dir[MAX_PATH], ours[MAX_PATH], second[MAX_PATH];
+    GetWindowsDirectoryA(dir, MAX_PATH - 64);
+    snprintf(ours, sizeof(ours), "%s\\twain_64\\Tolvix\\TolvixVScan.ds", dir);
+    snprintf(second, sizeof(second), "%s\\twain_64\\Second", dir);
+    CreateDirectoryA(second, nullptr);
+    CHECK(CopyFileA(ours, strcat(second, "\\SecondScan.ds"), FALSE));
+    HKEY key;
+    CHECK(SetScanner("Sheets=3 PageDivisor=8 Seed=77") &&
+          !RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tolvix\\VirtualScanner", 0, KEY_WRITE, &key));
+    RegSetValueExA(key, "ProductName", 0, REG_SZ, (const BYTE*)kSecond, sizeof(kSecond));
+    RegCloseKey(key);
+
+    g_app = {0, {}, TWON_PROTOCOLMAJOR, TWON_PROTOCOLMINOR, DG_CONTROL | DG_IMAGE | DF_APP2, "", "", "twain_client"};
+    Expect("state 2", {Fails(kGetFirst, kSeq), kOpenDsm});
+    CHECK(g_app.Id != 0 && (g_app.SupportedGroups & DF_DSM2));
+    Expect("state 3", {Fails(kOpenDsm, kSeq)});
+    g_mem.Size = sizeof(g_mem);
+    CHECK_EQ(Ds(DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &g_mem, nullptr), S);
+    CHECK(g_mem.DSM_Entry && g_mem.DSM_MemAllocate && g_mem.DSM_MemFree && g_mem.DSM_MemLock && g_mem.DSM_MemUnlock);
+
+    std::vector<TW_IDENTITY> list;
+    TW_IDENTITY id = {}, chosen = {};
+    TW_UINT16 rc = Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &id, nullptr);
+    for (; rc == S; rc = Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &id, nullptr))
+        list.push_back(id);
+    CHECK_EQ(rc, TWRC_ENDOFLIST);
+    auto listed = [&](const TW_IDENTITY& s, bool byId) {
+        return std::count_if(list.begin(), list.end(), [&](const TW_IDENTITY& l) {
+            return !strcmp(l.ProductName, s.ProductName) && (!byId || l.Id == s.Id);
+        });
+    };
+    TW_IDENTITY scanner = {}, other = {};
+    strcpy(scanner.ProductName, kScanner);
+    strcpy(other.ProductName, kSecond);
+    CHECK(listed(scanner, false) == 1 && listed(other, false) == 1);
+    for (size_t i = 0; i < list.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            CHECK(list[i].Id != 0 && list[i].Id != list[j].Id);
+    // The default is one of the list, with its Id; the dialog's choice becomes it.
+    CHECK_EQ(Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &id, nullptr), S);
+    CHECK(listed(id, true) == 1);
+    CHECK_EQ(UserSelect(IDCANCEL, &chosen), TWRC_CANCEL);
+    CHECK_EQ(UserSelect(IDOK, &chosen), S);
+    CHECK_EQ(Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &id, nullptr), S);
+    CHECK(strcmp(id.ProductName, chosen.ProductName) == 0 && id.Id == chosen.Id);
+}
+
+void States()
+{
+    CHECK(!Open("No Such Scanner", false));
+    CHECK_EQ(Condition(nullptr), TWCC_NODS);
+    CHECK(Open(kScanner, false));
+    CHECK(g_src.Id != 0 && g_src.Id != g_app.Id && (g_src.SupportedGroups & DF_DS2));
+    TW_IDENTITY nobody = g_src;
+    nobody.Id = 0x7777;
+    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &g_callback, &nobody), F);
+    CHECK_EQ(Condition(nullptr), TWCC_BADDEST);
+    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &g_callback), S);
+    Expect("state 4", {Fails(kOpenDs, 0), Fails(kCloseDsm, kSeq), kNative, kInfo, kEndXfer, kReset, kDisable, kEvent});
+
+    CHECK(Get(ICAP_XRESOLUTION, MSG_GET) == std::vector<TW_UINT32>({Dpi(200), Dpi(300), Dpi(400)}));
+    CHECK(Get(ICAP_SUPPORTEDSIZES, MSG_GET) == std::vector<TW_UINT32>({0, 1, 2, 3, 4, 5, 6, 7, 10, 54}));
+    CHECK(Get(ICAP_PIXELTYPE, MSG_GET) == std::vector<TW_UINT32>({TWPT_BW}));
+    ExpectCaps("state 4", {
+        {ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW, S, 0, kAny},
+        {ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY, F, TWCC_BADVALUE, kAny},
+        {ICAP_BITDEPTH, TWTY_UINT16, 1, S, 0, kAny},
+        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(250), F, TWCC_BADVALUE, kAny},
+        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, Dpi(300)},
+        {ICAP_YRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, kAny},
+        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, 11, F, 0, kAny},
+        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_USLETTER, S, 0, kAny},
+        {ICAP_ORIENTATION, TWTY_UINT16, TWOR_LANDSCAPE, S, 0, kAny},
+        {CAP_XFERCOUNT, TWTY_INT16, 0, F, 0, kAny},
+        {CAP_XFERCOUNT, TWTY_INT16, 2, S, 0, 2},
+        {CAP_FEEDERLOADED, TWTY_BOOL, kGetOnly, S, 0, 1},
+        {CAP_UICONTROLLABLE, TWTY_BOOL, kGetOnly, S, 0, 1},
+        {CAP_FEEDERLOADED, TWTY_BOOL, 0, F, 0, kAny},
+        {CAP_FEEDERENABLED, TWTY_BOOL, 1, S, 0, kAny},
+        {CAP_INDICATORS, TWTY_BOOL, 0, S, 0, kAny},
+        {0x7123, TWTY_UINT16, kGetOnly, F, TWCC_CAPUNSUPPORTED, kRefused},
+    });
+
+    // State 5, then 6 on the source's word through the manager's callback, then two pages of US Letter,
+    // landscape, at 300 dpi, sides / 8; the feeder still holds one sheet, but the batch is done.
+    Expect("state 4", {kEnabled});
+    Expect("state 5", {kEnable, kSetCap, kNative, Fails(kCloseDs, 0)});
+    WaitWord(MSG_XFERREADY, true);
+    TW_PENDINGXFERS px = {};
+    CHECK_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &px), S);
+    CHECK_EQ(px.Count, 2);
+    Expect("state 6", {kEndXfer});
+    for (int page = 1; page <= 2; ++page) {
+        NativePage(3300 / 8, 2550 / 8, 300);
+        Expect("state 7", {kNative, kReset});
+        CHECK_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &px), S);
+        CHECK_EQ(px.Count, 2 - page);
+    }
+    Expect("state 5 after the batch", {kNative, kDisabled, kCloseDs});
+}
+
+// Without a callback the word comes through MSG_PROCESSEVENT, and MSG_RESET drops the batch; in the source's
+// dialog Cancel asks to close the source, and disabling takes the dialog down.
+void EventsAndDialog()
+{
+    CHECK(Open(kScanner, false));
+    Expect("state 4", {kEnabled});
+    WaitWord(MSG_XFERREADY, false);
+    TW_PENDINGXFERS px = {};
+    CHECK_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &px), S);
+    CHECK_EQ(px.Count, 0);
+    Expect("state 5", {kDisabled});
+    TW_USERINTERFACE ui = {TRUE, FALSE, (TW_HANDLE)g_hWnd};
+    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &g_callback), S);
+    CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), S);
+    HWND dlg = FindWindowA("#32770", kScanner);
+    CHECK(dlg != nullptr && IsWindowVisible(dlg));
+    harness::ClickButton(dlg, IDCANCEL);
+    WaitWord(MSG_CLOSEDSREQ, true);
+    Expect("state 5", {kDisabled});
+    CHECK(FindWindowA("#32770", kScanner) == nullptr);
+    Expect("state 4", {kCloseDs});
+}
+
+// Both sources open side by side, each with its own Id and identity.
+void TwoSources()
+{
+    CHECK(Open(kScanner, false));
+    TW_IDENTITY first = g_src;
+    CHECK(Open(kSecond, true));
+    CHECK(g_src.Id != first.Id && strcmp(g_src.ProductFamily, "Pagewell QX") != 0);
+    CHECK(strcmp(first.ProductFamily, "Pagewell QX") == 0);
+    Expect("second open", {kCloseDs});
+    g_src = first;
+    Expect("first open", {kCloseDs});
+}
+
+TW_UINT16 Layout(TW_UINT16 msg, TW_FRAME* f)
 {
     TW_IMAGELAYOUT lay = {};
-    lay.Frame = {TwFix32(l), TwFix32(t), TwFix32(r), TwFix32(b)};
-    return Ds(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &lay);
+    lay.Frame = *f;
+    TW_UINT16 rc = Ds(DG_IMAGE, DAT_IMAGELAYOUT, msg, &lay);
+    *f = lay.Frame;
+    return rc;
 }
 
-std::vector<double> Layout(TW_UINT16 msg)
+TW_FRAME Inches(double l, double t, double r, double b)
 {
-    TW_IMAGELAYOUT lay = {};
-    CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGELAYOUT, msg, &lay), TWRC_SUCCESS);
-    const TW_FRAME& f = lay.Frame;
-    return {TwFix32ToDouble(f.Left), TwFix32ToDouble(f.Top), TwFix32ToDouble(f.Right), TwFix32ToDouble(f.Bottom)};
+    return {TwFix32(l), TwFix32(t), TwFix32(r), TwFix32(b)};
 }
 
-bool Near(const std::vector<double>& a, const std::vector<double>& b)
+// The frame: set inside the scan area, clipped to it, in the units set, reset to the default paper; the page
+// delivered is the frame, with its extended image information, and its rows come in strips by memory transfer.
+void FrameAndTransfers()
 {
-    bool same = a.size() == b.size();
-    for (size_t i = 0; same && i < a.size(); ++i)
-        same = a[i] > b[i] - 0.01 && a[i] < b[i] + 0.01;
-    if (!same && a.size() == 4)
-        printf("  frame %.3f %.3f %.3f %.3f\n", a[0], a[1], a[2], a[3]);
-    return same;
-}
+    const TW_FRAME a4 = Inches(0, 0, 8.268, 11.693), set = Inches(1, 2, 5, 6.5);
+    struct {
+        TW_UINT16 units, msg, rc;
+        TW_FRAME frame, got;  // sent; then read back unless the call failed
+        TW_UINT32 size;       // ICAP_SUPPORTEDSIZES then
+    } frames[] = {
+        {TWUN_INCHES, MSG_GETDEFAULT, S, {}, a4, kAny},
+        {TWUN_INCHES, MSG_SET, S, set, set, TWSS_NONE},
+        {TWUN_CENTIMETERS, MSG_GET, S, {}, Inches(2.54, 5.08, 12.7, 16.51), kAny},
+        {TWUN_INCHES, MSG_SET, C, Inches(1, 1, 30, 30), Inches(1, 1, 9.843, 14), kAny},
+        {TWUN_INCHES, MSG_SET, F, Inches(20, 20, 30, 30), {}, kAny},
+        {TWUN_INCHES, MSG_RESET, S, {}, a4, TWSS_A4},
+    };
+    CHECK(Open(kScanner, true));
+    for (const auto& f : frames) {
+        std::string what = "frame " + std::to_string(f.msg) + " " + std::to_string(f.frame.Right.Whole);
+        TW_FRAME got = f.frame;
+        CHECK_EQ(SetOne(ICAP_UNITS, TWTY_UINT16, f.units), S);
+        harness::CheckEq(Layout(f.msg, &got), f.rc, what.c_str(), "");
+        if (f.rc == F)
+            continue;
+        if (f.msg == MSG_SET || f.msg == MSG_RESET)
+            CHECK_EQ(Layout(MSG_GET, &got), S);
+        double off = 0;
+        for (int i = 0; i < 4; ++i)
+            off += fabs(TwFix32ToDouble((&got.Left)[i]) - TwFix32ToDouble((&f.got.Left)[i]));
+        harness::Check(off < 0.02, what.c_str(), "frame off by " + std::to_string(off));
+        if (f.size != kAny)
+            harness::Check(Get(ICAP_SUPPORTEDSIZES, MSG_GETCURRENT) == std::vector<TW_UINT32>{f.size}, what.c_str());
+    }
 
-// Page 1 by native transfer as top-down rows of `stride` bytes.
-std::vector<BYTE> NativeRows(size_t* stride)
-{
-    TW_HANDLE h = nullptr;
-    std::vector<BYTE> rows;
-    CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h), TWRC_XFERDONE);
-    auto* bih = h ? (const BITMAPINFOHEADER*)GlobalLock(h) : nullptr;
-    if (!bih)
-        return rows;
-    *stride = ((size_t)bih->biWidth + 31) / 32 * 4;
-    const BYTE* bits = (const BYTE*)(bih + 1) + 8;
-    for (LONG y = bih->biHeight - 1; y >= 0; --y)
-        rows.insert(rows.end(), bits + y * *stride, bits + (y + 1) * *stride);
-    GlobalUnlock(h);
-    GlobalFree(h);
-    return rows;
-}
+    TW_FRAME frame = set;
+    CHECK_EQ(Layout(MSG_SET, &frame), S);
+    ExpectCaps("native", {{ICAP_XRESOLUTION, TWTY_FIX32, Dpi(200), S, 0, kAny}});
+    Expect("state 4", {kEnabled});
+    WaitWord(MSG_XFERREADY, true);
+    Expect("state 6", {kSetFrame});
+    NativePage(800 / 8, 900 / 8, 200);
+    // Document, page and frame number, and a bar code the source does not read (8: not supported).
+    const TW_UINT16 ids[4] = {0x123a, 0x123b, 0x123d, 0x1200}, rcs[4] = {S, S, S, 8};
+    TW_UINT8 buf[sizeof(TW_EXTIMAGEINFO) + 3 * sizeof(TW_INFO)] = {};
+    auto* ext = (TW_EXTIMAGEINFO*)buf;
+    ext->NumInfos = 4;
+    for (int i = 0; i < 4; ++i)
+        ext->Info[i].InfoID = ids[i];
+    CHECK_EQ(Ds(DG_IMAGE, DAT_EXTIMAGEINFO, MSG_GET, ext), S);
+    for (int i = 0; i < 4; ++i) {
+        harness::CheckEq(ext->Info[i].ReturnCode, rcs[i], "extended info", std::to_string(ids[i]));
+        if (rcs[i] == S)
+            harness::CheckEq(ext->Info[i].Item, (TW_UINTPTR)1, "extended info", std::to_string(ids[i]));
+    }
+    EndBatch();
 
-// Page 1 by memory transfer into small strips of whole rows.
-std::vector<BYTE> MemoryRows(size_t* stride, int* strips)
-{
+    CHECK(Open(kScanner, true));
+    CHECK_EQ(Layout(MSG_SET, &frame), S);
+    CHECK_EQ(SetOne(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY), S);
+    Expect("state 4", {kEnabled});
+    WaitWord(MSG_XFERREADY, true);
+    Expect("state 6, memory transfer", {kNative});
     TW_SETUPMEMXFER setup = {};
-    CHECK_EQ(Ds(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
+    CHECK_EQ(Ds(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), S);
     CHECK(setup.MinBufSize > 0 && setup.MinBufSize <= setup.Preferred && setup.Preferred <= setup.MaxBufSize);
-    std::vector<BYTE> rows, buffer(setup.MinBufSize);
-    TW_UINT16 rc = TWRC_SUCCESS;
-    *strips = 0;
-    for (TW_UINT32 next = 0; rc == TWRC_SUCCESS && *strips < 10000; ++*strips) {
+    std::vector<BYTE> buffer(setup.MinBufSize);
+    TW_UINT16 rc = S;
+    TW_UINT32 rows = 0;
+    int strips = 0;
+    for (; rc == S && strips < 10000; ++strips) {
         TW_IMAGEMEMXFER mem = {};
         mem.Memory = {TWMF_APPOWNS | TWMF_POINTER, (TW_UINT32)buffer.size(), buffer.data()};
         rc = Ds(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &mem);
-        if (rc != TWRC_SUCCESS && rc != TWRC_XFERDONE)
-            break;
-        CHECK_EQ(mem.YOffset, next);
+        CHECK_EQ(mem.YOffset, rows);
         CHECK_EQ(mem.BytesWritten, mem.Rows * mem.BytesPerRow);
-        next += mem.Rows;
-        *stride = mem.BytesPerRow;
-        rows.insert(rows.end(), buffer.begin(), buffer.begin() + mem.BytesWritten);
+        CHECK_EQ(mem.BytesPerRow, (800 / 8 + 31u) / 32 * 4);
+        rows += mem.Rows;
     }
     CHECK_EQ(rc, TWRC_XFERDONE);
-    return rows;
+    CHECK(strips > 1);
+    CHECK_EQ(rows, 900u / 8);
+    EndBatch();
+}
+
+// A source that adjusts what it cannot do, and says so; then back to state 2.
+void AdjustingSource()
+{
+    CHECK(SetScanner("Rounding=1"));
+    CHECK(Open(kScanner, true));
+    ExpectCaps("rounding", {
+        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(200), C, 0, Dpi(150)},
+        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(400), C, 0, Dpi(450)},
+        {CAP_XFERCOUNT, TWTY_INT16, 2, C, 0, 0xffff},
+        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_MAXSIZE, C, 0, TWSS_USLEGAL},
+        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, kAny},
+    });
+    Expect("rounding", {kCloseDs});
+    Expect("state 3", {kCloseDsm, Fails(kGetDefault, 0)});
 }
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     char path[MAX_PATH];
     GetSystemDirectoryA(path, MAX_PATH - 16);
-    strcat(path, "\\TWAINDSM.dll");
-    HMODULE hDsm = LoadLibraryA(path);
-    CHECK(hDsm != nullptr);
-    if (!hDsm)
+    HMODULE hDsm = LoadLibraryA(strcat(path, "\\TWAINDSM.dll"));
+    g_dsm = hDsm ? (DSMENTRYPROC)(void*)GetProcAddress(hDsm, "DSM_Entry") : nullptr;
+    g_hWnd = CreateWindowA("STATIC", "twain_client", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+    if (!g_dsm) {
+        printf("no DSM_Entry in %s\n", path);
         return 1;
-    g_dsm = (DSMENTRYPROC)(void*)GetProcAddress(hDsm, "DSM_Entry");
-    CHECK(g_dsm != nullptr);
-    HWND hWnd = CreateWindowA("STATIC", "twain_client", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-    SetScanner({{"Sheets", 3}, {"PageDivisor", 8}, {"Seed", 77}});
-
-    // State 2: nothing but MSG_OPENDSM.
-    g_app = TW_IDENTITY{};
-    g_app.ProtocolMajor = TWON_PROTOCOLMAJOR;
-    g_app.ProtocolMinor = TWON_PROTOCOLMINOR;
-    g_app.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_APP2;
-    strcpy(g_app.ProductName, "twain_client");
-    TW_IDENTITY id = {};
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_GETFIRST, &id), TWRC_FAILURE);
-    CHECK_EQ(DsmCondition(), TWCC_SEQERROR);
-
-    // State 3.
-    CHECK_EQ(Dsm(DAT_PARENT, MSG_OPENDSM, &hWnd), TWRC_SUCCESS);
-    CHECK(g_app.Id != 0);
-    CHECK(g_app.SupportedGroups & DF_DSM2);
-    CHECK_EQ(Dsm(DAT_PARENT, MSG_OPENDSM, &hWnd), TWRC_FAILURE);
-    CHECK_EQ(DsmCondition(), TWCC_SEQERROR);
-    g_entry = TW_ENTRYPOINT{};
-    g_entry.Size = sizeof(g_entry);
-    CHECK_EQ(Dsm(DAT_ENTRYPOINT, MSG_GET, &g_entry), TWRC_SUCCESS);
-    CHECK(g_entry.DSM_Entry && g_entry.DSM_MemAllocate && g_entry.DSM_MemFree && g_entry.DSM_MemLock &&
-          g_entry.DSM_MemUnlock);
-
-    // A second vendor's folder beside ours, holding a copy of the scanner under
-    // another name: the manager finds sources only when first asked for them.
-    char twain[MAX_PATH], second[MAX_PATH];
-    GetWindowsDirectoryA(twain, MAX_PATH - 64);
-    snprintf(second, sizeof(second), "%s\\twain_64\\Second", twain);
-    CreateDirectoryA(second, nullptr);
-    strcat(twain, "\\twain_64\\Tolvix\\TolvixVScan.ds");
-    strcat(second, "\\SecondScan.ds");
-    CHECK(CopyFileA(twain, second, FALSE));
-    HKEY key;
-    CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tolvix\\VirtualScanner", 0, nullptr, 0, KEY_WRITE, nullptr,
-                          &key, nullptr) == ERROR_SUCCESS);
-    RegSetValueExA(key, "ProductName", 0, REG_SZ, (const BYTE*)"Tolvix Second Scanner", 22);
-    RegCloseKey(key);
-
-    std::vector<std::string> names;
-    std::vector<TW_UINT32> ids;
-    TW_UINT16 rc = Dsm(DAT_IDENTITY, MSG_GETFIRST, &id);
-    while (rc == TWRC_SUCCESS) {
-        names.push_back(id.ProductName);
-        ids.push_back(id.Id);
-        rc = Dsm(DAT_IDENTITY, MSG_GETNEXT, &id);
     }
-    CHECK_EQ(rc, TWRC_ENDOFLIST);
-    bool found = false, secondFound = false;
-    for (const std::string& n : names) {
-        printf("source: %s\n", n.c_str());
-        found = found || n == "Tolvix Virtual Scanner";
-        secondFound = secondFound || n == "Tolvix Second Scanner";
-    }
-    CHECK(secondFound);
-    CHECK(found);
-    CHECK_EQ(names.size(), ids.size());
-    for (size_t i = 0; i < ids.size(); ++i)
-        for (size_t j = 0; j < i; ++j)
-            CHECK(ids[i] != 0 && ids[i] != ids[j]);
-    // The default is one of the list, with its Id; the dialog's choice becomes it.
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_GETDEFAULT, &id), TWRC_SUCCESS);
-    for (size_t i = 0; i < names.size(); ++i)
-        if (names[i] == id.ProductName)
-            CHECK_EQ(ids[i], id.Id);
-    TW_IDENTITY chosen = {};
-    CHECK_EQ(UserSelect(IDCANCEL, &chosen), TWRC_CANCEL);
-    CHECK_EQ(UserSelect(IDOK, &chosen), TWRC_SUCCESS);
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_GETDEFAULT, &id), TWRC_SUCCESS);
-    CHECK(strcmp(id.ProductName, chosen.ProductName) == 0 && id.Id == chosen.Id);
-
-    // State 4.
-    g_src = TW_IDENTITY{};
-    strcpy(g_src.ProductName, "No Such Scanner");
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_OPENDS, &g_src), TWRC_FAILURE);
-    CHECK_EQ(DsmCondition(), TWCC_NODS);
-    g_src = TW_IDENTITY{};
-    strcpy(g_src.ProductName, "Tolvix Virtual Scanner");
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_OPENDS, &g_src), TWRC_SUCCESS);
-    CHECK(g_src.Id != 0 && g_src.Id != g_app.Id);
-    CHECK(g_src.SupportedGroups & DF_DS2);
-    TW_IDENTITY again = g_src;
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_OPENDS, &again), TWRC_FAILURE);
-    CHECK_EQ(DsmCondition(), TWCC_MAXCONNECTIONS);
-    CHECK_EQ(Dsm(DAT_PARENT, MSG_CLOSEDSM, &hWnd), TWRC_FAILURE);
-    CHECK_EQ(DsmCondition(), TWCC_SEQERROR);
-
-    TW_CALLBACK2 cb = {(TW_MEMREF)Callback, (TW_UINTPTR)&g_callbackMsgs, 0};
-    TW_IDENTITY nobody = g_src;
-    nobody.Id = 0x7777;
-    CHECK_EQ(g_dsm(&g_app, &nobody, DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &cb), TWRC_FAILURE);
-    CHECK_EQ(DsmCondition(), TWCC_BADDEST);
-    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &cb), TWRC_SUCCESS);
-
-    TW_HANDLE hImage = nullptr;
-    TW_PENDINGXFERS px = {};
-    TW_IMAGEINFO info = {};
-    TW_USERINTERFACE ui = {FALSE, FALSE, (TW_HANDLE)hWnd};
-    TW_EVENT ev = {nullptr, MSG_NULL};
-    CHECK_SEQERROR(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hImage));
-    CHECK_SEQERROR(Ds(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info));
-    CHECK_SEQERROR(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &px));
-    CHECK_SEQERROR(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &px));
-    CHECK_SEQERROR(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui));
-    CHECK_SEQERROR(Ds(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &ev));
-
-    // Capabilities.
-    std::vector<TW_UINT32> dpis = GetEnumeration(ICAP_XRESOLUTION, TWTY_FIX32);
-    CHECK_EQ(dpis.size(), 3);
-    if (dpis.size() == 3) {
-        CHECK_EQ(TwFix32ToDouble(TwBitsFix32(dpis[0])), 200);
-        CHECK_EQ(TwFix32ToDouble(TwBitsFix32(dpis[2])), 400);
-    }
-    std::vector<TW_UINT32> sizes = GetEnumeration(ICAP_SUPPORTEDSIZES, TWTY_UINT16);
-    CHECK_EQ(sizes.size(), 10);
-    for (TW_UINT32 want : {0, 1, 2, 3, 4, 5, 6, 7, 10, 54}) {
-        bool has = false;
-        for (TW_UINT32 v : sizes)
-            has = has || v == want;
-        CHECK(has);
-    }
-    CHECK_EQ(GetEnumeration(ICAP_PIXELTYPE, TWTY_UINT16).size(), 1);
-    CHECK_EQ(SetOne(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW), TWRC_SUCCESS);
-    CHECK_EQ(SetOne(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY), TWRC_FAILURE);
-    CHECK_EQ(DsCondition(), TWCC_BADVALUE);
-    CHECK_EQ(SetOne(ICAP_BITDEPTH, TWTY_UINT16, 1), TWRC_SUCCESS);
-    CHECK_EQ(SetOne(ICAP_XRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(250))), TWRC_FAILURE);
-    CHECK_EQ(DsCondition(), TWCC_BADVALUE);
-    CHECK_EQ(SetOne(ICAP_XRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(300))), TWRC_SUCCESS);
-    CHECK_EQ(SetOne(ICAP_YRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(300))), TWRC_SUCCESS);
-    CHECK_EQ(TwFix32ToDouble(TwBitsFix32(GetCurrent(ICAP_XRESOLUTION))), 300);
-    CHECK_EQ(SetOne(ICAP_SUPPORTEDSIZES, TWTY_UINT16, 11), TWRC_FAILURE);
-    CHECK_EQ(SetOne(ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_USLETTER), TWRC_SUCCESS);
-    CHECK_EQ(SetOne(ICAP_ORIENTATION, TWTY_UINT16, TWOR_LANDSCAPE), TWRC_SUCCESS);
-    CHECK_EQ(SetOne(CAP_XFERCOUNT, TWTY_INT16, 0), TWRC_FAILURE);
-    CHECK_EQ(SetOne(CAP_XFERCOUNT, TWTY_INT16, 2), TWRC_SUCCESS);
-    CHECK_EQ(GetCurrent(CAP_XFERCOUNT), 2);
-    CHECK_EQ(GetCurrent(CAP_FEEDERLOADED), 1);
-    CHECK_EQ(GetCurrent(CAP_UICONTROLLABLE), 1);
-    CHECK_EQ(SetOne(CAP_FEEDERLOADED, TWTY_BOOL, 0), TWRC_FAILURE);
-    CHECK_EQ(SetOne(CAP_FEEDERENABLED, TWTY_BOOL, 1), TWRC_SUCCESS);
-    CHECK_EQ(SetOne(CAP_INDICATORS, TWTY_BOOL, 0), TWRC_SUCCESS);
-    CHECK_EQ(GetCurrent(0x7123), 0xdeadbeef);
-    CHECK_EQ(DsCondition(), TWCC_CAPUNSUPPORTED);
-
-    // State 5, then 6 on the source's word through the manager's callback.
-    CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
-    CHECK_SEQERROR(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui));
-    CHECK_SEQERROR(SetOne(CAP_XFERCOUNT, TWTY_INT16, 1));
-    CHECK_SEQERROR(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hImage));
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &g_src), TWRC_FAILURE);
-    CHECK_EQ(DsmCondition(), TWCC_SEQERROR);
-    CHECK(PumpUntil([] { return !g_callbackMsgs.empty(); }));
-    CHECK(g_callbackMsgs.size() == 1 && g_callbackMsgs[0] == MSG_XFERREADY);
-
-    // States 6 and 7: two pages of US Letter, landscape, at 300 dpi, sides / 8.
-    CHECK_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &px), TWRC_SUCCESS);
-    CHECK_EQ(px.Count, 2);
-    CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
-    CHECK_EQ(info.ImageWidth, 3300 / 8);
-    CHECK_EQ(info.ImageLength, 2550 / 8);
-    CHECK_EQ(info.BitsPerPixel, 1);
-    CHECK_EQ(TwFix32ToDouble(info.XResolution), 300);
-    CHECK_SEQERROR(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &px));
-    for (int page = 1; page <= 2; ++page) {
-        hImage = nullptr;
-        CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hImage), TWRC_XFERDONE);
-        CHECK_SEQERROR(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hImage));
-        CHECK_SEQERROR(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &px));
-        CheckDib(hImage, info);
-        CHECK_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &px), TWRC_SUCCESS);
-        CHECK_EQ(px.Count, 2 - page);
-    }
-    // Back in state 5: the feeder still holds one sheet, but the batch is done.
-    CHECK_SEQERROR(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hImage));
-    CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &g_src), TWRC_SUCCESS);
-
-    // Without a callback the source's word comes back through MSG_PROCESSEVENT;
-    // MSG_RESET abandons the batch.
-    g_src = TW_IDENTITY{};
-    strcpy(g_src.ProductName, "Tolvix Virtual Scanner");
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_OPENDS, &g_src), TWRC_SUCCESS);
-    CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
-    TW_UINT16 eventMsg = MSG_NULL;
-    CHECK(PumpUntil([&] { return eventMsg != MSG_NULL; }, &eventMsg));
-    CHECK_EQ(eventMsg, MSG_XFERREADY);
-    CHECK_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &px), TWRC_SUCCESS);
-    CHECK_EQ(px.Count, 0);
-    CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
-
-    // The source's dialog: Cancel asks the application to close the source.
-    g_callbackMsgs.clear();
-    CHECK_EQ(Ds(DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &cb), TWRC_SUCCESS);
-    ui.ShowUI = TRUE;
-    CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
-    HWND dlg = FindWindowA("#32770", "Tolvix Virtual Scanner");
-    CHECK(dlg != nullptr && IsWindowVisible(dlg));
-    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    CHECK(PumpUntil([] { return !g_callbackMsgs.empty(); }));
-    CHECK(g_callbackMsgs.size() == 1 && g_callbackMsgs[0] == MSG_CLOSEDSREQ);
-    CHECK_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
-    CHECK(FindWindowA("#32770", "Tolvix Virtual Scanner") == nullptr);
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &g_src), TWRC_SUCCESS);
-
-    // Both sources open side by side, each with its own Id and identity.
-    TW_IDENTITY first = {};
-    strcpy(first.ProductName, "Tolvix Virtual Scanner");
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_OPENDS, &first), TWRC_SUCCESS);
-    CHECK(OpenWithCallback("Tolvix Second Scanner"));
-    CHECK(g_src.Id != first.Id);
-    CHECK(strcmp(first.ProductFamily, "Pagewell QX") == 0);
-    CHECK(strcmp(g_src.ProductFamily, "Pagewell QX") != 0);
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &g_src), TWRC_SUCCESS);
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &first), TWRC_SUCCESS);
-
-    // The frame: set inside the scan area, clipped beyond it, in the units set,
-    // reset to the default paper; the page delivered is the frame.
-    CHECK(OpenWithCallback("Tolvix Virtual Scanner"));
-    std::vector<double> a4 = Layout(MSG_GETDEFAULT);
-    CHECK(Near(a4, {0, 0, 8.268, 11.693}));
-    CHECK_EQ(SetLayout(1, 2, 5, 6.5), TWRC_SUCCESS);
-    CHECK(Near(Layout(MSG_GET), {1, 2, 5, 6.5}));
-    CHECK_EQ(GetCurrent(ICAP_SUPPORTEDSIZES), TWSS_NONE);
-    CHECK_EQ(SetOne(ICAP_UNITS, TWTY_UINT16, TWUN_CENTIMETERS), TWRC_SUCCESS);
-    CHECK(Near(Layout(MSG_GET), {2.54, 5.08, 12.7, 16.51}));
-    CHECK_EQ(SetOne(ICAP_UNITS, TWTY_UINT16, TWUN_INCHES), TWRC_SUCCESS);
-    CHECK_EQ(SetLayout(1, 1, 30, 30), TWRC_CHECKSTATUS);
-    std::vector<double> clipped = Layout(MSG_GET);
-    CHECK(clipped.size() == 4 && clipped[2] < 30 && clipped[3] < 30);
-    CHECK_EQ(SetLayout(20, 20, 30, 30), TWRC_FAILURE);
-    TW_IMAGELAYOUT lay = {};
-    CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGELAYOUT, MSG_RESET, &lay), TWRC_SUCCESS);
-    CHECK(Near(Layout(MSG_GET), a4));
-    CHECK_EQ(GetCurrent(ICAP_SUPPORTEDSIZES), TWSS_A4);
-    CHECK_EQ(SetLayout(1, 2, 5, 6.5), TWRC_SUCCESS);
-    CHECK_EQ(SetOne(ICAP_XRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(200))), TWRC_SUCCESS);
-    CHECK(Enable(hWnd));
-    CHECK_SEQERROR(SetLayout(0, 0, 4, 4));
-    CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
-    CHECK_EQ(info.ImageWidth, 800 / 8);
-    CHECK_EQ(info.ImageLength, 900 / 8);
-    size_t nativeStride = 0;
-    std::vector<BYTE> native = NativeRows(&nativeStride);
-
-    // Extended image information of the page just transferred.
-    TW_UINT8 extBuf[sizeof(TW_EXTIMAGEINFO) + 3 * sizeof(TW_INFO)] = {};
-    auto* ext = (TW_EXTIMAGEINFO*)extBuf;
-    ext->NumInfos = 4;
-    const TW_UINT16 infoIds[4] = {0x123a, 0x123b, 0x123d, 0x1200};  // document, page, frame number; a bar code
-    for (int i = 0; i < 4; ++i)
-        ext->Info[i].InfoID = infoIds[i];
-    CHECK_EQ(Ds(DG_IMAGE, DAT_EXTIMAGEINFO, MSG_GET, ext), TWRC_SUCCESS);
-    const TW_UINT16 wantRc[4] = {TWRC_SUCCESS, TWRC_SUCCESS, TWRC_SUCCESS, 8};  // 8: information not supported
-    const TW_UINTPTR wantItem[3] = {1, 1, 1};
-    for (int i = 0; i < 4; ++i) {
-        CHECK_EQ(ext->Info[i].ReturnCode, wantRc[i]);
-        if (i < 3)
-            CHECK_EQ(ext->Info[i].Item, wantItem[i]);
-    }
-    EndAndClose(hWnd);
-
-    // The same page by memory transfer, in strips: the same rows, top-down.
-    CHECK(OpenWithCallback("Tolvix Virtual Scanner"));
-    CHECK_EQ(SetLayout(1, 2, 5, 6.5), TWRC_SUCCESS);
-    CHECK_EQ(SetOne(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY), TWRC_SUCCESS);
-    CHECK(Enable(hWnd));
-    CHECK_SEQERROR(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hImage));
-    size_t memStride = 0;
-    int strips = 0;
-    std::vector<BYTE> memory = MemoryRows(&memStride, &strips);
-    CHECK(strips > 1);
-    CHECK_EQ(memStride, nativeStride);
-    CHECK(!native.empty() && memory == native);
-    EndAndClose(hWnd);
-
-    // A source that adjusts what it cannot do, and says so.
-    SetScanner({{"Rounding", 1}});
-    CHECK(OpenWithCallback("Tolvix Virtual Scanner"));
-    struct Adjusted {
-        TW_UINT16 cap, type;
-        TW_UINT32 asked, got;
-    } adjusted[] = {
-        {ICAP_XRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(200)), TwFix32Bits(TwFix32(150))},
-        {ICAP_XRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(400)), TwFix32Bits(TwFix32(450))},
-        {CAP_XFERCOUNT, TWTY_INT16, 2, 0xffff},
-        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_MAXSIZE, TWSS_USLEGAL},
-    };
-    for (const Adjusted& row : adjusted) {
-        CHECK_EQ(SetOne(row.cap, row.type, row.asked), TWRC_CHECKSTATUS);
-        CHECK_EQ(GetCurrent(row.cap), row.got);
-    }
-    CHECK_EQ(SetOne(ICAP_XRESOLUTION, TWTY_FIX32, TwFix32Bits(TwFix32(300))), TWRC_SUCCESS);
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_CLOSEDS, &g_src), TWRC_SUCCESS);
-    SetScanner({{"Rounding", 0}});
-
-    // Back to state 2.
-    CHECK_EQ(Dsm(DAT_PARENT, MSG_CLOSEDSM, &hWnd), TWRC_SUCCESS);
-    CHECK_EQ(Dsm(DAT_IDENTITY, MSG_GETDEFAULT, &id), TWRC_FAILURE);
-    FreeLibrary(hDsm);
-    DestroyWindow(hWnd);
-    printf("%d failure(s)\n", g_nFailures);
-    return g_nFailures;
+    // In this order: each case starts where the one before left the manager.
+    return harness::RunCases(argc, argv,
+                             {{"manager", Manager}, {"states", States}, {"events and dialog", EventsAndDialog},
+                              {"two sources", TwoSources}, {"frame and transfers", FrameAndTransfers},
+                              {"adjusting source", AdjustingSource}});
 }
