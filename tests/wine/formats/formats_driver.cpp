@@ -97,20 +97,26 @@ void TestTiff() {
   const std::vector<Page> pages = MakePages();
 
   // One file per page and code; then all pages into one file, in order.
-  const int codes[] = {TIFF32_NONE, TIFF32_CCITT_G3, TIFF32_CCITT_G4};
+  const struct {
+    int code;
+    const char* scheme;
+  } codes[] = {{TIFF32_NONE, "None"}, {TIFF32_CCITT_G3, "CCITT_Group_3"}, {TIFF32_CCITT_G4, "CCITT_Group_4"}};
+  // Only bilevel pages are fax-coded.
+  auto scheme = [&](const Page& p, int i) { return p.bmp[28] == 1 ? codes[i].scheme : "None"; };
   for (size_t i = 0; i < pages.size(); ++i) {
     const Page& p = pages[i];
-    for (int code : codes) {
-      std::string name = p.name.substr(0, p.name.size() - 4) + "-" + std::to_string(code) + ".tif";
-      HLOCAL block = PageBlock(p.bmp, code == TIFF32_CCITT_G3 ? LHND : LMEM_ZEROINIT);
-      Check(writePage(Path(name).c_str(), block, code, 0) != 0, name.c_str());
+    for (int k = 0; k < 3; ++k) {
+      const auto& c = codes[k];
+      std::string name = p.name.substr(0, p.name.size() - 4) + "-" + std::to_string(c.code) + ".tif";
+      HLOCAL block = PageBlock(p.bmp, c.code == TIFF32_CCITT_G3 ? LHND : LMEM_ZEROINIT);
+      Check(writePage(Path(name).c_str(), block, c.code, 0) != 0, name.c_str());
       LocalFree(block);
-      Expect("tiff " + name + " 0 " + p.name + " " + std::to_string(code));
+      Expect("tiff " + name + " 0 " + p.name + " " + scheme(p, k));
     }
     HLOCAL block = PageBlock(p.bmp);
-    Check(writePage(Path("multi.tif").c_str(), block, codes[i % 3], 0) != 0, ("multi.tif " + p.name).c_str());
+    Check(writePage(Path("multi.tif").c_str(), block, codes[i % 3].code, 0) != 0, ("multi.tif " + p.name).c_str());
     LocalFree(block);
-    Expect("tiff multi.tif " + std::to_string(i) + " " + p.name + " " + std::to_string(codes[i % 3]));
+    Expect("tiff multi.tif " + std::to_string(i) + " " + p.name + " " + scheme(p, i % 3));
   }
   Expect("pages multi.tif " + std::to_string(pages.size()));
 
@@ -122,7 +128,7 @@ void TestTiff() {
   CHECK_EQ(written, 3000);
   CHECK(WriteFileBytes(Path("small.bmp"), small));
   Expect("pages many.tif 3000");
-  Expect("tiff many.tif 2999 small.bmp 208");
+  Expect("tiff many.tif 2999 small.bmp CCITT_Group_4");
 
   // Refusals leave nothing behind, or the existing file as it was.
   const Bytes text = {'n', 'o', 't', ' ', 'a', ' ', 't', 'i', 'f', 'f'};
@@ -174,8 +180,10 @@ void TestPdf() {
   for (int code : {PDFLIB_NONE, PDFLIB_PACKBITS, PDFLIB_CCITT_G3, PDFLIB_CCITT_G4}) {
     std::string name = "out-" + std::to_string(code) + ".pdf";
     CHECK_EQ(bmps2Pdf(Path(name).c_str(), all.c_str(), code, 0), PDFLIB_OK);
+    Expect("pdfpages " + name + " " + std::to_string(pages.size()));
     for (size_t i = 0; i < pages.size(); ++i)
-      Expect("pdf " + name + " " + std::to_string(i) + " " + pages[i].name + " " + std::to_string(code));
+      Expect("pdf " + name + " " + std::to_string(i) + " " + pages[i].name +
+             (pages[i].bmp[28] == 1 && code >= PDFLIB_CCITT_G3 ? " ccitt" : " image"));
   }
 
   CHECK(WriteFileBytes(Path("text.bmp"), {'B', 'M', 'x'}));
