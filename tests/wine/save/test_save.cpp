@@ -3,8 +3,8 @@
 // saving and a failed export. Files written are listed in expect.txt of the work
 // folder for check_outputs.sh, which reads them back with libtiff's tools and qpdf.
 // Usage: test_save [case ...]   TOLVIX_SAVE_WORK = the work folder (Unix path)
-#include "../mainwindow/Window.h"
-#include "../scan/ScanHelpers.h"
+#include "../harness/Controls.h"
+#include "../harness/Session.h"
 #include "../../../res/resource.h"
 
 #include <dlgs.h>
@@ -13,10 +13,6 @@
 #include <string.h>
 
 using namespace harness;
-using namespace scantest;
-using mw::CurSel;
-using mw::Enabled;
-using mw::WaitFocus;
 
 namespace {
 
@@ -25,8 +21,6 @@ const char kClearQuestion[] = "Scanned images will be cleared. Continue?";
 const char kDiskFull[] = "Running out of disk space.";
 
 enum { kBmp = 0, kMultiTiff = 1, kTiff = 2, kPdf = 3 };
-enum { kOffStem = 256, kOffNumber = 324, kOffFileType = 332, kOffCompression = 336, kOffShowSave = 364,
-       kOffFolderValid = 384 };
 
 std::string g_work; // Windows path of the work folder
 std::string g_workUnix;
@@ -72,25 +66,23 @@ std::string Target(const std::string& folder, const char* stem, int number, int 
 std::string StoredTarget(Session& s)
 {
     Bytes b;
-    if (!ReadFileBytes(s.Prog().SettingsPath(), b) || b.size() != (size_t)mw::kSettingsSize)
+    if (!ReadFileBytes(s.Prog().SettingsPath(), b) || b.size() != (size_t)kSettingsSize)
         return "no settings file of 392 bytes";
-    return Target((const char*)&b[0], (const char*)&b[kOffStem], mw::GetInt(b, kOffNumber), mw::GetInt(b, kOffFileType),
-                  mw::GetInt(b, kOffCompression), mw::GetInt(b, mw::kOffAutoSave));
+    return Target((const char*)&b[0], (const char*)&b[kOffStem], GetInt(b, kOffNumber), GetInt(b, kOffFileType),
+                  GetInt(b, kOffCompression), GetInt(b, kOffAutoSave));
 }
 
-bool StartWith(Session& s, int scanRange, const std::string& folder, const char* stem, int number, int type,
+bool StartWithTarget(Session& s, int scanRange, const std::string& folder, const char* stem, int number, int type,
                int compression, BOOL bAuto = FALSE, BOOL bShowSave = TRUE)
 {
-    Bytes b = SettingsRecord(scanRange);
-    memset(&b[0], 0, 320);
-    memcpy(&b[0], folder.data(), folder.size());
-    memcpy(&b[kOffStem], stem, strlen(stem));
-    mw::PutInt(b, kOffNumber, number);
-    mw::PutInt(b, kOffFileType, type);
-    mw::PutInt(b, kOffCompression, compression);
-    mw::PutInt(b, mw::kOffAutoSave, bAuto);
-    mw::PutInt(b, kOffShowSave, bShowSave);
-    mw::PutInt(b, kOffFolderValid, 1);
+    Bytes b = SettingsRecord(scanRange, folder);
+    memcpy(&b[kOffStem], stem, strlen(stem) + 1);
+    PutInt(b, kOffNumber, number);
+    PutInt(b, kOffFileType, type);
+    PutInt(b, kOffCompression, compression);
+    PutInt(b, kOffAutoSave, bAuto);
+    PutInt(b, kOffShowSave, bShowSave);
+    PutInt(b, kOffFolderValid, 1);
     WriteFileBytes(s.Prog().SettingsPath(), b);
     if (s.Start())
         return true;
@@ -118,7 +110,7 @@ HWND WaitWindow(Session& s, const char* caption, DWORD ms = 15000)
 HWND OpenFromMain(Session& s, char letter, const char* caption)
 {
     CHECK(MakeForeground(s.Main()));
-    mw::AltKey(letter);
+    AltKey(letter);
     return WaitWindow(s, caption);
 }
 
@@ -139,15 +131,15 @@ void Dismiss(HWND hDlg)
 void Pick(HWND hDlg, char mnemonic, int id, int index)
 {
     CHECK(MakeForeground(hDlg));
-    mw::AltKey(mnemonic);
+    AltKey(mnemonic);
     CHECK(WaitFocus(hDlg, id));
     Tap(VK_F4);
-    CHECK(WaitFor([&] { return mw::Dropped(hDlg, id); }, 5000));
+    CHECK(WaitFor([&] { return Dropped(hDlg, id); }, 5000));
     Tap(VK_HOME);
     for (int i = 0; i < index; ++i)
         Tap(VK_DOWN);
     Tap(VK_RETURN);
-    CHECK(WaitFor([&] { return !mw::Dropped(hDlg, id) && CurSel(hDlg, id) == index; }, 5000));
+    CHECK(WaitFor([&] { return !Dropped(hDlg, id) && CurSel(hDlg, id) == index; }, 5000));
 }
 
 // Replaces the text of the edit that has the focus by typing.
@@ -166,10 +158,10 @@ void Retype(const std::string& text)
 void TypeInto(HWND hDlg, char mnemonic, int id, const std::string& text, bool bLeave = false)
 {
     CHECK(MakeForeground(hDlg));
-    mw::AltKey(mnemonic);
+    AltKey(mnemonic);
     CHECK(WaitFocus(hDlg, id));
     Retype(text);
-    CHECK(mw::WaitText(hDlg, id, text));
+    CHECK(WaitText(hDlg, id, text));
     if (bLeave)
         Tap(VK_TAB);
 }
@@ -188,8 +180,8 @@ bool AnswerMessage(Session& s, const char* text)
 bool ToolsAfterManualSave(Session& s)
 {
     return WaitFor([&] {
-        return ::IsWindowEnabled(s.Main()) && s.ToolEnabled(ID_CMD_SAVE) && s.ToolEnabled(ID_CMD_CLEAR) &&
-               !s.ToolEnabled(ID_CMD_PREFERENCES);
+        return ::IsWindowEnabled(s.Main()) && ButtonEnabled(s.Main(), ID_CMD_SAVE) && ButtonEnabled(s.Main(), ID_CMD_CLEAR) &&
+               !ButtonEnabled(s.Main(), ID_CMD_PREFERENCES);
     });
 }
 
@@ -207,7 +199,7 @@ void SaveCommand()
     CHECK(WriteFileBytes(existing, Bytes(10, 'x')));
     Session s("save");
     const std::string stored = s.Prog().Folder() + "\\MyDocuments";
-    CHECK(StartWith(s, kRangeBatch, stored, "Doc", 1, kBmp, 0));
+    CHECK(StartWithTarget(s, kRangeBatch, stored, "Doc", 1, kBmp, 0));
     s.PressScan();
     if (!s.WaitPagesShown(5))
         return CHECK(!"five pages shown");
@@ -215,18 +207,18 @@ void SaveCommand()
     HWND hDlg = OpenFromMain(s, 'A', "Save");
     if (!hDlg)
         return;
-    CHECK(mw::ComboItems(hDlg, IDC_COMPRESSION).empty());
+    CHECK(ComboItems(hDlg, IDC_COMPRESSION).empty());
     CHECK(!Enabled(hDlg, IDC_COMPRESSION));
-    CHECK_EQ(mw::Text(hDlg, IDC_EXTENSION), std::string(".BMP"));
-    CHECK_EQ(mw::Text(hDlg, IDC_LOCATION), stored);
+    CHECK_EQ(Text(hDlg, IDC_EXTENSION), std::string(".BMP"));
+    CHECK_EQ(Text(hDlg, IDC_LOCATION), stored);
     TypeInto(hDlg, 'L', IDC_LOCATION, refused + "\\missing");
     Pick(hDlg, 'F', IDC_FILE_TYPE, kPdf);
-    mw::AltKey('S');
+    AltKey('S');
     CHECK(AnswerMessage(s, kBadName));
     if (!(hDlg = WaitWindow(s, "Save")))
         return;
     CHECK(WaitFocus(hDlg, IDC_LOCATION));
-    CHECK_EQ(mw::Text(hDlg, IDC_LOCATION), stored);
+    CHECK_EQ(Text(hDlg, IDC_LOCATION), stored);
     CHECK_EQ(CurSel(hDlg, IDC_FILE_TYPE), kPdf);
     DWORD sel = (DWORD)::SendMessageA(::GetDlgItem(hDlg, IDC_LOCATION), EM_GETSEL, 0, 0);
     CHECK_EQ(std::to_string(LOWORD(sel)) + "-" + std::to_string(HIWORD(sel)), "0-" + std::to_string(stored.size()));
@@ -236,17 +228,17 @@ void SaveCommand()
     if (!(hDlg = OpenFromMain(s, 'A', "Save")))
         return;
     Pick(hDlg, 'F', IDC_FILE_TYPE, kTiff);
-    CHECK_EQ(mw::Text(hDlg, IDC_EXTENSION), std::string(".TIF"));
+    CHECK_EQ(Text(hDlg, IDC_EXTENSION), std::string(".TIF"));
     CHECK(Enabled(hDlg, IDC_COMPRESSION));
-    CHECK(mw::ComboItems(hDlg, IDC_COMPRESSION) == (std::vector<std::string>{"None", "CCITT Group 3", "CCITT Group 4"}));
+    CHECK(ComboItems(hDlg, IDC_COMPRESSION) == (std::vector<std::string>{"None", "CCITT Group 3", "CCITT Group 4"}));
     CHECK_EQ(CurSel(hDlg, IDC_COMPRESSION), 0);
     TypeInto(hDlg, 'L', IDC_LOCATION, refused);
-    mw::AltKey('S');
+    AltKey('S');
     HWND hAsk = s.Prog().WaitDialogWithText("This file already exists.");
     if (!hAsk)
         return CHECK(!"the overwrite question");
-    mw::WaitText(hAsk, IDC_OVERWRITE_FILE, existing, 5000); // the box sets it when it paints
-    CHECK_EQ(mw::Text(hAsk, IDC_OVERWRITE_FILE), existing);
+    WaitText(hAsk, IDC_OVERWRITE_FILE, existing, 5000); // the box sets it when it paints
+    CHECK_EQ(Text(hAsk, IDC_OVERWRITE_FILE), existing);
     ClickButton(hAsk, IDCANCEL);
     CHECK(Gone(hAsk));
     if (!(hDlg = WaitWindow(s, "Save")))
@@ -265,19 +257,19 @@ void SaveCommand()
     CHECK(Gone(hQuestion));
 
     // The save locks Show Page while it runs; the keyboard comes back to it.
-    mw::ClickAt(::GetDlgItem(s.Main(), IDC_SHOW_PAGE), 0.5, 0.5);
+    ClickAt(::GetDlgItem(s.Main(), IDC_SHOW_PAGE), 5, 5);
     CHECK(WaitFocus(s.Main(), IDC_SHOW_PAGE));
     if (!(hDlg = OpenFromMain(s, 'A', "Save")))
         return;
     // The location passed its check before the overwrite question, so it stays.
-    CHECK_EQ(mw::Text(hDlg, IDC_LOCATION), refused);
+    CHECK_EQ(Text(hDlg, IDC_LOCATION), refused);
     Pick(hDlg, 'F', IDC_FILE_TYPE, kTiff);
     Pick(hDlg, 'C', IDC_COMPRESSION, 2);
     TypeInto(hDlg, 'L', IDC_LOCATION, out);
     TypeInto(hDlg, 'N', IDC_FILE_NAME, "page");
     TypeInto(hDlg, 'M', IDC_NUMBER_FROM, "998", true);
-    CHECK(mw::WaitText(hDlg, IDC_NUMBER_FROM, "998"));
-    mw::AltKey('S');
+    CHECK(WaitText(hDlg, IDC_NUMBER_FROM, "998"));
+    AltKey('S');
     CHECK(Gone(hDlg));
     CHECK(ToolsAfterManualSave(s));
     CHECK(WaitFocus(s.Main(), IDC_SHOW_PAGE));
@@ -287,7 +279,7 @@ void SaveCommand()
         ExpectTiff(out, name, "CCITT_Group_4");
     }
     CHECK(!FileExists(out + "\\page1003.tif"));
-    CHECK_EQ(s.Text(IDC_PAGE_TOTAL), std::string("/ 5"));
+    CHECK_EQ(Text(s.Main(), IDC_PAGE_TOTAL), std::string("/ 5"));
 
     // A saved batch closes without the question.
     ::PostMessageA(s.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -305,7 +297,7 @@ void PreferencesDialog()
     const std::string out = OutputFolder("browse");
     Session s("prefs");
     const std::string stored = s.Prog().Folder() + "\\MyDocuments";
-    CHECK(StartWith(s, kRangeCurrentPage, stored, "Doc", 42, kBmp, 0));
+    CHECK(StartWithTarget(s, kRangeCurrentPage, stored, "Doc", 42, kBmp, 0));
     HWND hDlg = OpenFromMain(s, 'P', "Preferences");
     if (!hDlg)
         return;
@@ -313,78 +305,78 @@ void PreferencesDialog()
     CHECK_EQ(::SendMessageA(::GetDlgItem(hDlg, IDC_AUTO_SAVE), BM_GETCHECK, 0, 0), (LRESULT)BST_UNCHECKED);
     for (int id : {IDC_FILE_TYPE, IDC_LOCATION, IDC_BROWSE, IDC_FILE_NAME, IDC_NUMBER_FROM, IDC_SHOW_SAVE_DIALOG})
         Check(!Enabled(hDlg, id), ("control " + std::to_string(id) + " disabled").c_str());
-    CHECK_EQ(mw::Text(hDlg, IDC_NUMBER_FROM), std::string("042"));
-    CHECK(!mw::Visible(hDlg, IDC_PDF_INDEX));
-    CHECK(!mw::Visible(hDlg, IDC_DEVICE_NAME));
+    CHECK_EQ(Text(hDlg, IDC_NUMBER_FROM), std::string("042"));
+    CHECK(!Visible(hDlg, IDC_PDF_INDEX));
+    CHECK(!Visible(hDlg, IDC_DEVICE_NAME));
 
     CHECK(MakeForeground(hDlg));
-    mw::AltKey('A');
+    AltKey('A');
     // BMP keeps the compression list off while its label comes on.
     CHECK(WaitFor([&] {
         return Enabled(hDlg, IDC_FILE_TYPE) && Enabled(hDlg, IDC_LOCATION) && Enabled(hDlg, IDC_COMPRESSION_LABEL);
     }, 5000));
     CHECK(!Enabled(hDlg, IDC_COMPRESSION));
     Pick(hDlg, 'F', IDC_FILE_TYPE, kPdf);
-    CHECK(mw::ComboItems(hDlg, IDC_COMPRESSION) ==
+    CHECK(ComboItems(hDlg, IDC_COMPRESSION) ==
           (std::vector<std::string>{"None", "PackBits", "CCITT Group 3", "CCITT Group 4"}));
-    CHECK_EQ(mw::Text(hDlg, IDC_EXTENSION), std::string(".PDF"));
+    CHECK_EQ(Text(hDlg, IDC_EXTENSION), std::string(".PDF"));
     Pick(hDlg, 'C', IDC_COMPRESSION, 1);
 
     // 101 characters are refused on leaving the field, 100 are taken.
     const std::string longFolder = "C:\\" + std::string(98, 'a');
     TypeInto(hDlg, 'L', IDC_LOCATION, longFolder, true);
     CHECK(AnswerMessage(s, kBadName));
-    CHECK(mw::WaitText(hDlg, IDC_LOCATION, stored));
+    CHECK(WaitText(hDlg, IDC_LOCATION, stored));
     CHECK(WaitFocus(hDlg, IDC_LOCATION));
     TypeInto(hDlg, 'L', IDC_LOCATION, longFolder.substr(0, 100), true);
     CHECK(WaitFocus(hDlg, IDC_BROWSE));
     CHECK(s.Prog().WaitDialogWithText(kBadName, 500) == nullptr);
-    CHECK_EQ(mw::Text(hDlg, IDC_LOCATION), longFolder.substr(0, 100));
+    CHECK_EQ(Text(hDlg, IDC_LOCATION), longFolder.substr(0, 100));
 
     // A new stem starts the numbers again; a number out of range is put back.
     const struct { char mnemonic; int id; const char* typed; const char* number; } fields[] = {
         {'N', IDC_FILE_NAME, "letter", "001"}, {'M', IDC_NUMBER_FROM, "0", "001"}, {'M', IDC_NUMBER_FROM, "1234", "1234"}};
     for (const auto& f : fields) {
         TypeInto(hDlg, f.mnemonic, f.id, f.typed, true);
-        Check(mw::WaitText(hDlg, IDC_NUMBER_FROM, f.number), f.typed, std::string("gives number ") + f.number);
+        Check(WaitText(hDlg, IDC_NUMBER_FROM, f.number), f.typed, std::string("gives number ") + f.number);
     }
 
     // Off again: what the dialog opened with comes back; OK stores the file type.
     CHECK(MakeForeground(hDlg));
-    mw::AltKey('A');
+    AltKey('A');
     CHECK(WaitFor([&] { return !Enabled(hDlg, IDC_LOCATION); }, 5000));
-    CHECK_EQ(mw::Text(hDlg, IDC_LOCATION), stored);
-    CHECK_EQ(mw::Text(hDlg, IDC_FILE_NAME), std::string("Doc"));
-    CHECK_EQ(mw::Text(hDlg, IDC_NUMBER_FROM), std::string("042"));
+    CHECK_EQ(Text(hDlg, IDC_LOCATION), stored);
+    CHECK_EQ(Text(hDlg, IDC_FILE_NAME), std::string("Doc"));
+    CHECK_EQ(Text(hDlg, IDC_NUMBER_FROM), std::string("042"));
     CHECK_EQ(CurSel(hDlg, IDC_FILE_TYPE), kPdf);
     ClickButton(hDlg, IDC_PREFS_OK);
     CHECK(Gone(hDlg));
-    CHECK_EQ(mw::ButtonText(s.Main(), ID_CMD_SCAN), std::string("&Scan"));
+    CHECK_EQ(ButtonText(s.Main(), ID_CMD_SCAN), std::string("&Scan"));
 
     if (!(hDlg = OpenFromMain(s, 'P', "Preferences")))
         return;
     CHECK_EQ(CurSel(hDlg, IDC_FILE_TYPE), kPdf);
     CHECK_EQ(CurSel(hDlg, IDC_COMPRESSION), 1);
     CHECK(MakeForeground(hDlg));
-    mw::AltKey('A');
+    AltKey('A');
     CHECK(WaitFor([&] { return Enabled(hDlg, IDC_BROWSE); }, 5000));
-    mw::AltKey('B');
+    AltKey('B');
     HWND hFile = WaitWindow(s, "Save As");
     if (!hFile)
         return;
     CHECK_EQ(CurSel(hFile, cmb1), kPdf);
-    std::string name = mw::Text(hFile, edt1);
-    CHECK_EQ(name.empty() ? mw::Text(hFile, cmb13) : name, std::string("Doc"));
+    std::string name = Text(hFile, edt1);
+    CHECK_EQ(name.empty() ? Text(hFile, cmb13) : name, std::string("Doc"));
     Dismiss(hFile);
     CHECK(WaitFocus(hDlg, IDC_BROWSE));
 
     // "Multi Page TIFF" and a name of the user's: the dialog takes all three.
     CHECK(MakeForeground(hDlg));
-    mw::AltKey('B');
+    AltKey('B');
     if (!(hFile = WaitWindow(s, "Save As")))
         return;
     Pick(hFile, 'T', cmb1, kMultiTiff);
-    mw::AltKey('N');
+    AltKey('N');
     CHECK(WaitFor([&] {
         char cls[32] = {};
         ::GetClassNameA(FocusOf(hFile), cls, sizeof cls);
@@ -397,15 +389,15 @@ void PreferencesDialog()
     CHECK(Gone(hFile));
     CHECK(WaitFocus(hDlg, IDC_BROWSE));
     CHECK_EQ(CurSel(hDlg, IDC_FILE_TYPE), kMultiTiff);
-    CHECK_EQ(mw::Text(hDlg, IDC_FILE_NAME), std::string("scan7"));
-    CHECK_EQ(mw::Text(hDlg, IDC_LOCATION), out);
-    CHECK_EQ(mw::Text(hDlg, IDC_NUMBER_FROM), std::string("001"));
+    CHECK_EQ(Text(hDlg, IDC_FILE_NAME), std::string("scan7"));
+    CHECK_EQ(Text(hDlg, IDC_LOCATION), out);
+    CHECK_EQ(Text(hDlg, IDC_NUMBER_FROM), std::string("001"));
 
     // OK: the target passes its checks and is stored; the toolbar says what Scan does now.
     ClickButton(hDlg, IDC_PREFS_OK);
     CHECK(Gone(hDlg));
-    CHECK(WaitFor([&] { return mw::ButtonText(s.Main(), ID_CMD_SCAN) == "&Scan && Save"; }, 5000));
-    CHECK(!s.ToolEnabled(ID_CMD_SAVE));
+    CHECK(WaitFor([&] { return ButtonText(s.Main(), ID_CMD_SCAN) == "&Scan && Save"; }, 5000));
+    CHECK(!ButtonEnabled(s.Main(), ID_CMD_SAVE));
     CHECK(s.Prog().CloseNormally());
     CHECK_EQ(StoredTarget(s), Target(out, "scan7", 1, kMultiTiff, 1, 1));
 }
@@ -419,8 +411,8 @@ void AutoSaveScan()
     const std::string out = OutputFolder("auto");
     {
         Session s("autosave");
-        CHECK(StartWith(s, kRangeBatch, out, "auto", 5, kPdf, 3, TRUE, FALSE));
-        CHECK_EQ(mw::ButtonText(s.Main(), ID_CMD_SCAN), std::string("&Scan && Save"));
+        CHECK(StartWithTarget(s, kRangeBatch, out, "auto", 5, kPdf, 3, TRUE, FALSE));
+        CHECK_EQ(ButtonText(s.Main(), ID_CMD_SCAN), std::string("&Scan && Save"));
         s.PressScan();
         // No window but the main one comes up while the batch is scanned and saved.
         std::string other;
@@ -428,13 +420,13 @@ void AutoSaveScan()
             for (HWND h : ProcessWindows(s.Prog().Pid()))
                 if (h != s.Main() && other.empty())
                     other = WindowText(h) + ": " + DialogText(h);
-            return FileExists(out + "\\auto005.pdf") && ::IsWindowEnabled(s.Main()) && s.ToolEnabled(ID_CMD_SCAN);
+            return FileExists(out + "\\auto005.pdf") && ::IsWindowEnabled(s.Main()) && ButtonEnabled(s.Main(), ID_CMD_SCAN);
         }, 60000));
         CHECK_EQ(other, std::string());
-        CHECK_EQ(s.Text(IDC_PAGE_TOTAL), std::string("/ 0"));
-        CHECK(s.ToolEnabled(ID_CMD_PREFERENCES));
-        CHECK(!s.ToolEnabled(ID_CMD_SAVE));
-        CHECK(!s.ToolEnabled(ID_CMD_CLEAR));
+        CHECK_EQ(Text(s.Main(), IDC_PAGE_TOTAL), std::string("/ 0"));
+        CHECK(ButtonEnabled(s.Main(), ID_CMD_PREFERENCES));
+        CHECK(!ButtonEnabled(s.Main(), ID_CMD_SAVE));
+        CHECK(!ButtonEnabled(s.Main(), ID_CMD_CLEAR));
         Expect(out, "auto005.pdf", {"pdfpages 3 ccitt"});
         // The focus is on a control that takes it, not on the empty display
         // area; its page keys and a double click there show no saved page.
@@ -443,22 +435,22 @@ void AutoSaveScan()
         s.Click(40, 40);
         for (WORD vk : {VK_HOME, VK_END, VK_NEXT, VK_RIGHT})
             s.KeyOnMain(vk);
-        s.DoubleClick(40, 40);
+        s.Click(40, 40, 2);
         CHECK(!WaitFor([&] { return !ProcessWindows(s.Prog().Pid(), "Actual Size").empty(); }, 1000));
-        CHECK_EQ(s.Text(IDC_SHOW_PAGE), std::string("0"));
+        CHECK_EQ(Text(s.Main(), IDC_SHOW_PAGE), std::string("0"));
         CHECK(s.Prog().CloseNormally());
         CHECK_EQ(StoredTarget(s), Target(out, "auto", 6, kPdf, 3, 1));
     }
     // The Save dialog for every scan: Cancel means no scan.
     Session s("autosave-dialog");
-    CHECK(StartWith(s, kRangeBatch, out, "auto", 6, kPdf, 3, TRUE, TRUE));
+    CHECK(StartWithTarget(s, kRangeBatch, out, "auto", 6, kPdf, 3, TRUE, TRUE));
     s.PressScan();
     if (HWND hDlg = WaitWindow(s, "Save")) {
-        CHECK_EQ(mw::Text(hDlg, IDC_NUMBER_FROM), std::string("006"));
+        CHECK_EQ(Text(hDlg, IDC_NUMBER_FROM), std::string("006"));
         Dismiss(hDlg);
     }
     CHECK(WaitFor([&] { return ::IsWindowEnabled(s.Main()) != FALSE; }, 5000));
-    CHECK(s.ToolEnabled(ID_CMD_SCAN));
+    CHECK(ButtonEnabled(s.Main(), ID_CMD_SCAN));
     CHECK(PageFilesPresent().empty());
     CHECK(!FileExists(out + "\\auto006.pdf"));
     CHECK(s.Prog().CloseNormally());
@@ -500,7 +492,7 @@ void AutoSaveKeepsEarlierFiles()
         std::string want = row + (t.message ? "answered " : "");
         {
             Session s("autosave-earlier");
-            CHECK(StartWith(s, kRangeBatch, out, "Doc", t.number, t.type, 0, TRUE, FALSE));
+            CHECK(StartWithTarget(s, kRangeBatch, out, "Doc", t.number, t.type, 0, TRUE, FALSE));
             s.PressScan();
             if (t.message && AnswerMessage(s, t.message))
                 seen += "answered ";
@@ -542,15 +534,15 @@ void ExportFailureSaved()
     RemovePageFiles();
     ScannerControls controls({{"Sheets", 4}, {"PageDivisor", 1}});
     Session s("save-full");
-    CHECK(StartWith(s, kRangeBatch, out, "full", 1, kBmp, 0));
+    CHECK(StartWithTarget(s, kRangeBatch, out, "full", 1, kBmp, 0));
     s.PressScan();
     if (!s.WaitPagesShown(4))
         return CHECK(!"four pages shown");
     HWND hDlg = OpenFromMain(s, 'A', "Save");
     if (!hDlg)
         return;
-    CHECK_EQ(mw::Text(hDlg, IDC_LOCATION), out);
-    mw::AltKey('S');
+    CHECK_EQ(Text(hDlg, IDC_LOCATION), out);
+    AltKey('S');
     CHECK(AnswerMessage(s, kDiskFull));
     CHECK(ToolsAfterManualSave(s));
 
@@ -560,7 +552,7 @@ void ExportFailureSaved()
         return;
     Pick(hDlg, 'F', IDC_FILE_TYPE, kPdf);
     Pick(hDlg, 'C', IDC_COMPRESSION, 0);
-    mw::AltKey('S');
+    AltKey('S');
     CHECK(AnswerMessage(s, kDiskFull));
     CHECK(ToolsAfterManualSave(s));
     CHECK(!FileExists(out + "\\full001.pdf"));
