@@ -43,10 +43,7 @@ Bytes WithByte(Bytes b, size_t at, unsigned char value) {
   return b;
 }
 
-struct Page {
-  std::string name;
-  Bytes bmp;
-};
+struct Page { std::string name; Bytes bmp; };
 
 // 8-bit grey or palette, or 24-bit colour, of a pattern that changes at every pixel.
 Bytes Synthetic(codec::PixelFormat format, uint32_t w, uint32_t h) {
@@ -94,12 +91,9 @@ void TestTiff() {
   const std::vector<Page> pages = MakePages();
 
   // One file per page and code; then all pages into one file, in order.
-  const struct {
-    int code;
-    const char* scheme;
-  } codes[] = {{TIFF32_NONE, "None"}, {TIFF32_CCITT_G3, "CCITT_Group_3"}, {TIFF32_CCITT_G4, "CCITT_Group_4"}};
-  // Only bilevel pages are fax-coded.
-  auto scheme = [&](const Page& p, int i) { return p.bmp[28] == 1 ? codes[i].scheme : "None"; };
+  const struct { int code; const char* scheme; } codes[] = {
+      {TIFF32_NONE, "None"}, {TIFF32_CCITT_G3, "CCITT_Group_3"}, {TIFF32_CCITT_G4, "CCITT_Group_4"}};
+  auto scheme = [&](const Page& p, int i) { return p.bmp[28] == 1 ? codes[i].scheme : "None"; };  // fax: bilevel only
   for (size_t i = 0; i < pages.size(); ++i) {
     const Page& p = pages[i];
     for (int k = 0; k < 3; ++k) {
@@ -136,12 +130,7 @@ void TestTiff() {
   HLOCAL tall = PageBlock(WithByte(pages[0].bmp, 23, 0x7F));  // more rows than the block holds
   HANDLE held = CreateFileA(multi.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   CHECK(held != INVALID_HANDLE_VALUE);
-  const struct {
-    const char* what;
-    const char* path;
-    HLOCAL page;
-    int code;
-  } refusals[] = {
+  const struct { const char* what; const char* path; HLOCAL page; int code; } refusals[] = {
       {"code 207", refused.c_str(), block, 207},
       {"code 0", refused.c_str(), block, 0},
       {"no file name", nullptr, block, TIFF32_NONE},
@@ -190,12 +179,7 @@ void TestPdf() {
                     deeper = Path("no such folder\\deeper\\x.pdf");
   HANDLE h = CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   CHECK(h != INVALID_HANDLE_VALUE);
-  const struct {
-    const char* what;
-    const char* pdf;
-    std::string list;
-    int code, result;
-  } refusals[] = {
+  const struct { const char* what; const char* pdf; std::string list; int code, result; } refusals[] = {
       {"held open without sharing", held.c_str(), all, PDFLIB_CCITT_G4, PDFLIB_CANNOT_WRITE},
       {"a page missing", partial.c_str(), List({"doc.bmp", "missing.bmp"}), PDFLIB_NONE, PDFLIB_CANNOT_READ_BMP},
       {"not a BMP", partial.c_str(), List({"text.bmp"}), PDFLIB_NONE, PDFLIB_CANNOT_READ_BMP},
@@ -219,18 +203,14 @@ void TestPdf() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* work = std::getenv("TOLVIX_FORMATS_WORK");
-  if (!work || !*work) {
-    std::printf("TOLVIX_FORMATS_WORK is not set\n");
-    return 2;
-  }
   // Pages are added to existing TIFF files: start from nothing.
+  const char* work = std::getenv("TOLVIX_FORMATS_WORK");
+  if (!work || !*work) return std::printf("TOLVIX_FORMATS_WORK names no work folder\n"), 2;
   g_work = WindowsPath(work);
   RemoveTree(g_work);
   CreateDirectoryA(g_work.c_str(), nullptr);
-  g_expect = std::fopen(Path("expect.txt").c_str(), "w");
-  if (!g_expect) {
-    std::printf("cannot write %s\n", Path("expect.txt").c_str());
+  if (!(g_expect = std::fopen(Path("expect.txt").c_str(), "w"))) {
+    std::printf("cannot write expect.txt in TOLVIX_FORMATS_WORK '%s'\n", g_work.c_str());
     return 2;
   }
   int r = RunCases(argc, argv, {{"tiff", TestTiff}, {"pdf", TestPdf}});
