@@ -1,12 +1,12 @@
-// Works TIFF32.dll and PDFLIB.dll as the program does: loads them from the
-// program folder, calls ordinal 50 and Bmps2Pdf on real BMP files and checks
-// every result code. The files written are checked afterwards by
-// check_outputs.sh with libtiff's tools, qpdf, poppler and ImageMagick; it
-// reads the list of expectations this program writes to expect.txt.
-// Usage: test_formats WORK_FOLDER   (a Windows path; its files are deleted first)
-#include <windows.h>
+// Works TIFF32.dll and PDFLIB.dll as the program does: loaded from the program
+// folder, ordinal 50 and Bmps2Pdf called on real BMP files, every result code
+// checked. What they wrote is listed in expect.txt for check_outputs.sh, which
+// reads the files back with libtiff's tools, qpdf, poppler and ImageMagick.
+// Usage: test_formats [tiff] [pdf]   TOLVIX_FORMATS_WORK = the work folder
+#include "../harness/Harness.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,195 +16,137 @@
 #include "libs/tiff32/tiff32.h"
 #include "tests/native/pages.h"
 
+using namespace harness;
+
 namespace {
 
-int g_failures = 0;
+typedef std::vector<unsigned char> Bytes;
+
 std::string g_work;
 FILE* g_expect = nullptr;
 
-#define CHECK(cond)                                                   \
-  do {                                                                \
-    if (!(cond)) {                                                    \
-      std::printf("FAILED line %d: %s\n", __LINE__, #cond);           \
-      ++g_failures;                                                   \
-    }                                                                 \
-  } while (0)
-
 std::string Path(const std::string& name) { return g_work + "\\" + name; }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD put = 0;
-  bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) && put == bytes.size();
-  CloseHandle(h);
-  return ok;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::vector<uint8_t> out;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  DWORD size = GetFileSize(h, nullptr), got = 0;
-  out.resize(size);
-  if (!ReadFile(h, out.data(), size, &got, nullptr) || got != size) out.clear();
-  CloseHandle(h);
-  return out;
-}
+void Expect(const std::string& line) { std::fprintf(g_expect, "%s\n", line.c_str()); }
 
 // A page as the export engine hands it over: the page file without its file
-// header, in zero-filled local memory.
-HLOCAL PageBlock(const std::vector<uint8_t>& bmp, UINT flags = LMEM_ZEROINIT) {
+// header, in local memory.
+HLOCAL PageBlock(const Bytes& bmp, UINT flags = LMEM_ZEROINIT) {
   HLOCAL h = LocalAlloc(flags, bmp.size() - 14);
-  void* p = LocalLock(h);
-  std::memcpy(p, bmp.data() + 14, bmp.size() - 14);
+  std::memcpy(LocalLock(h), bmp.data() + 14, bmp.size() - 14);
   LocalUnlock(h);
   return h;
 }
 
-struct Page {
-  std::string name;
-  std::vector<uint8_t> bmp;
-};
-
-std::vector<uint8_t> EightBit(bool gray, uint32_t w, uint32_t h) {
-  std::vector<uint8_t> px(size_t{w} * h);
-  for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 3 + i / w);
-  codec::ImageView v;
-  v.top = px.data();
-  v.stride = w;
-  v.width = w;
-  v.height = h;
-  v.format = gray ? codec::PixelFormat::Gray8 : codec::PixelFormat::Palette8;
-  v.xPelsPerMeter = v.yPelsPerMeter = testpages::PelsPerMeter(100);
-  v.paletteSize = 256;
-  for (int i = 0; i < 256; ++i) v.palette[i] = codec::Rgb{uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)};
-  return codec::MakeBmpFile(v);
+Bytes WithByte(Bytes b, size_t at, unsigned char value) {
+  b[at] = value;
+  return b;
 }
 
-std::vector<uint8_t> Rgb(uint32_t w, uint32_t h) {
-  std::vector<uint8_t> px(size_t{w} * h * 3);
-  for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 5 + i / (3 * w));
+struct Page { std::string name; Bytes bmp; };
+
+// 8-bit grey or palette, or 24-bit colour, of a pattern that changes at every pixel.
+Bytes Synthetic(codec::PixelFormat format, uint32_t w, uint32_t h) {
+  const uint32_t bpp = format == codec::PixelFormat::Bgr24 ? 3 : 1;
+  Bytes px(size_t{w} * h * bpp);
+  for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 5 + i / (bpp * w));
   codec::ImageView v;
   v.top = px.data();
-  v.stride = static_cast<ptrdiff_t>(w * 3);
+  v.stride = static_cast<ptrdiff_t>(w * bpp);
   v.width = w;
   v.height = h;
-  v.format = codec::PixelFormat::Bgr24;
+  v.format = format;
   v.xPelsPerMeter = v.yPelsPerMeter = testpages::PelsPerMeter(100);
+  if (format == codec::PixelFormat::Palette8) v.paletteSize = 256;
+  for (int i = 0; i < 256; ++i) v.palette[i] = codec::Rgb{uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)};
   return codec::MakeBmpFile(v);
 }
 
 std::vector<Page> MakePages() {
   std::vector<Page> pages;
-  auto add = [&](const std::string& name, std::vector<uint8_t> bmp) {
-    CHECK(WriteBytes(Path(name), bmp));
+  auto add = [&](const std::string& name, Bytes bmp) {
+    CHECK(WriteFileBytes(Path(name), bmp));
     pages.push_back({name, std::move(bmp)});
   };
-  add("doc1.bmp", codec::MakeBmpFile(testpages::Document(testpages::A4Width(200), testpages::A4Height(200), 200, 1).View()));
-  add("doc2.bmp", codec::MakeBmpFile(testpages::Document(testpages::A4Width(300), testpages::A4Height(300), 300, 2).View()));
-  add("halftone.bmp", codec::MakeBmpFile(testpages::Halftone(801, 601, 200).View()));
-  add("white.bmp", codec::MakeBmpFile(testpages::White(1001, 300, 200).View()));
-  add("black.bmp", codec::MakeBmpFile(testpages::Black(333, 222, 200).View()));
+  // Page content is the codecs' concern (their native tests); here each kind of BMP the DLLs read.
+  auto bilevel = [](const testpages::Page& p) { return codec::MakeBmpFile(p.View()); };
+  add("doc.bmp", bilevel(testpages::Document(testpages::A4Width(200), testpages::A4Height(200), 200, 1)));
   // White first in the colour table: the same document must come out the same.
-  std::vector<uint8_t> inverted = codec::MakeBmpFile(testpages::Document(900, 600, 100, 7).View());
+  Bytes inverted = bilevel(testpages::Document(900, 600, 100, 7));
   for (size_t i = 62; i < inverted.size(); ++i) inverted[i] = static_cast<uint8_t>(~inverted[i]);
   std::swap_ranges(&inverted[54], &inverted[58], &inverted[58]);
   add("inverted.bmp", inverted);
-  add("gray.bmp", EightBit(true, 203, 101));
-  add("palette.bmp", EightBit(false, 203, 101));
-  add("rgb.bmp", Rgb(203, 101));
+  add("gray.bmp", Synthetic(codec::PixelFormat::Gray8, 203, 101));
+  add("palette.bmp", Synthetic(codec::PixelFormat::Palette8, 203, 101));
+  add("rgb.bmp", Synthetic(codec::PixelFormat::Bgr24, 203, 101));
   return pages;
 }
 
-void EmptyFolder() {
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA(Path("*").c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(Path(found.cFileName).c_str());
-  } while (FindNextFileA(h, &found));
-  FindClose(h);
-}
-
-void Expect(const std::string& line) { std::fprintf(g_expect, "%s\n", line.c_str()); }
-
-void TestTiff(HMODULE lib, const std::vector<Page>& pages) {
+void TestTiff() {
+  HMODULE lib = LoadLibraryA("TIFF32.dll");
   auto writePage = reinterpret_cast<PFN_TIFF32_WRITEPAGE>(
       reinterpret_cast<void*>(GetProcAddress(lib, MAKEINTRESOURCEA(TIFF32_ORDINAL_WRITEPAGE))));
-  CHECK(writePage != nullptr);
-  if (!writePage) return;
+  if (!writePage) return CHECK(!"TIFF32.dll with ordinal 50");
   CHECK(GetProcAddress(lib, "Tiff32WritePage") == nullptr);
+  const std::vector<Page> pages = MakePages();
 
   // One file per page and code; then all pages into one file, in order.
-  const int codes[] = {TIFF32_NONE, TIFF32_CCITT_G3, TIFF32_CCITT_G4};
-  const std::string multi = Path("multi.tif");
-  int index = 0;
-  for (const Page& p : pages) {
-    for (int code : codes) {
-      std::string name = p.name.substr(0, p.name.size() - 4) + "-" + std::to_string(code) + ".tif";
-      HLOCAL block = PageBlock(p.bmp, code == TIFF32_CCITT_G3 ? LHND : LMEM_ZEROINIT);
-      CHECK(writePage(Path(name).c_str(), block, code, 0) != 0);
+  const struct { int code; const char* scheme; } codes[] = {
+      {TIFF32_NONE, "None"}, {TIFF32_CCITT_G3, "CCITT_Group_3"}, {TIFF32_CCITT_G4, "CCITT_Group_4"}};
+  auto scheme = [&](const Page& p, int i) { return p.bmp[28] == 1 ? codes[i].scheme : "None"; };  // fax: bilevel only
+  for (size_t i = 0; i < pages.size(); ++i) {
+    const Page& p = pages[i];
+    for (int k = 0; k < 3; ++k) {
+      const auto& c = codes[k];
+      std::string name = p.name.substr(0, p.name.size() - 4) + "-" + std::to_string(c.code) + ".tif";
+      HLOCAL block = PageBlock(p.bmp, c.code == TIFF32_CCITT_G3 ? LHND : LMEM_ZEROINIT);
+      Check(writePage(Path(name).c_str(), block, c.code, 0) != 0, name.c_str());
       LocalFree(block);
-      Expect("tiff " + name + " 0 " + p.name + " " + std::to_string(code));
+      Expect("tiff " + name + " 0 " + p.name + " " + scheme(p, k));
     }
-    int code = codes[index % 3];
     HLOCAL block = PageBlock(p.bmp);
-    CHECK(writePage(multi.c_str(), block, code, 0) != 0);
+    Check(writePage(Path("multi.tif").c_str(), block, codes[i % 3].code, 0) != 0, ("multi.tif " + p.name).c_str());
     LocalFree(block);
-    Expect("tiff multi.tif " + std::to_string(index) + " " + p.name + " " + std::to_string(code));
-    ++index;
+    Expect("tiff multi.tif " + std::to_string(i) + " " + p.name + " " + scheme(p, i % 3));
   }
-  Expect("pages multi.tif " + std::to_string(index));
+  Expect("pages multi.tif " + std::to_string(pages.size()));
 
   // A long multi-page export: each page is added without rereading the file.
-  const std::string many = Path("many.tif");
-  std::vector<uint8_t> small = codec::MakeBmpFile(testpages::Noise(120, 40, 100, 0.2, 3).View());
+  Bytes small = codec::MakeBmpFile(testpages::Noise(120, 40, 100, 0.2, 3).View());
   HLOCAL block = PageBlock(small);
-  bool all = true;
-  for (int i = 0; i < 3000; ++i) all = writePage(many.c_str(), block, TIFF32_CCITT_G4, 0) != 0 && all;
-  CHECK(all);
-  CHECK(WriteBytes(Path("small.bmp"), small));
+  int written = 0;
+  while (written < 3000 && writePage(Path("many.tif").c_str(), block, TIFF32_CCITT_G4, 0) != 0) ++written;
+  CHECK_EQ(written, 3000);
+  CHECK(WriteFileBytes(Path("small.bmp"), small));
   Expect("pages many.tif 3000");
-  Expect("tiff many.tif 2999 small.bmp 208");
+  Expect("tiff many.tif 2999 small.bmp CCITT_Group_4");
 
   // Refusals leave nothing behind, or the existing file as it was.
-  const std::string refused = Path("refused.tif");
-  CHECK(writePage(refused.c_str(), block, 207, 0) == 0);
-  CHECK(writePage(refused.c_str(), block, 0, 0) == 0);
-  CHECK(!Exists(refused));
-  CHECK(writePage(nullptr, block, TIFF32_NONE, 0) == 0);
-  CHECK(writePage(refused.c_str(), nullptr, TIFF32_NONE, 0) == 0);
-  CHECK(writePage(Path("no such folder\\x.tif").c_str(), block, TIFF32_NONE, 0) == 0);
-  LocalFree(block);
-
-  std::vector<uint8_t> fourBit = pages[0].bmp;
-  fourBit[28] = 4;
-  HLOCAL bad = PageBlock(fourBit);
-  CHECK(writePage(refused.c_str(), bad, TIFF32_NONE, 0) == 0);
-  LocalFree(bad);
-  // A header promising more rows than the block holds.
-  std::vector<uint8_t> tall = pages[0].bmp;
-  tall[22 + 1] = 0x7F;
-  bad = PageBlock(tall);
-  CHECK(writePage(refused.c_str(), bad, TIFF32_CCITT_G4, 0) == 0);
-  LocalFree(bad);
-  CHECK(!Exists(refused));
-
-  const std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', ' ', 't', 'i', 'f', 'f'};
-  CHECK(WriteBytes(Path("text.tif"), text));
-  block = PageBlock(pages[3].bmp);
-  CHECK(writePage(Path("text.tif").c_str(), block, TIFF32_NONE, 0) == 0);
-  CHECK(ReadBytes(Path("text.tif")) == text);
-
-  // A file held open by someone else cannot be extended.
+  const Bytes text = {'n', 'o', 't', ' ', 'a', ' ', 't', 'i', 'f', 'f'};
+  CHECK(WriteFileBytes(Path("text.tif"), text));
+  const std::string refused = Path("refused.tif"), noFolder = Path("no such folder\\x.tif"),
+                    textTif = Path("text.tif"), multi = Path("multi.tif");
+  HLOCAL fourBit = PageBlock(WithByte(pages[0].bmp, 28, 4));
+  HLOCAL tall = PageBlock(WithByte(pages[0].bmp, 23, 0x7F));  // more rows than the block holds
   HANDLE held = CreateFileA(multi.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   CHECK(held != INVALID_HANDLE_VALUE);
-  CHECK(writePage(multi.c_str(), block, TIFF32_NONE, 0) == 0);
+  const struct { const char* what; const char* path; HLOCAL page; int code; } refusals[] = {
+      {"code 207", refused.c_str(), block, 207},
+      {"code 0", refused.c_str(), block, 0},
+      {"no file name", nullptr, block, TIFF32_NONE},
+      {"no page", refused.c_str(), nullptr, TIFF32_NONE},
+      {"no folder", noFolder.c_str(), block, TIFF32_NONE},
+      {"4-bit page", refused.c_str(), fourBit, TIFF32_NONE},
+      {"rows beyond the block", refused.c_str(), tall, TIFF32_CCITT_G4},
+      {"not a TIFF", textTif.c_str(), block, TIFF32_NONE},
+      {"held open by another", multi.c_str(), block, TIFF32_NONE},
+  };
+  for (const auto& r : refusals) Check(writePage(r.path, r.page, r.code, 0) == 0, r.what, "is refused");
   CloseHandle(held);
-  LocalFree(block);
+  for (HLOCAL h : {block, fourBit, tall}) LocalFree(h);
+  CHECK(!FileExists(refused));
+  Bytes after;
+  CHECK(ReadFileBytes(textTif, after) && after == text);
 }
 
 std::string List(const std::vector<std::string>& names) {
@@ -213,78 +155,65 @@ std::string List(const std::vector<std::string>& names) {
   return list + '\0';
 }
 
-void TestPdf(HMODULE lib, const std::vector<Page>& pages) {
-  auto bmps2Pdf = reinterpret_cast<PFN_BMPS2PDF>(reinterpret_cast<void*>(GetProcAddress(lib, "Bmps2Pdf")));
-  CHECK(bmps2Pdf != nullptr);
-  if (!bmps2Pdf) return;
-
+void TestPdf() {
+  auto bmps2Pdf = reinterpret_cast<PFN_BMPS2PDF>(
+      reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("PDFLIB.dll"), "Bmps2Pdf")));
+  if (!bmps2Pdf) return CHECK(!"PDFLIB.dll with Bmps2Pdf");
+  const std::vector<Page> pages = MakePages();
   std::vector<std::string> names;
   for (const Page& p : pages) names.push_back(p.name);
-  const std::string list = List(names);
+  const std::string all = List(names);
   for (int code : {PDFLIB_NONE, PDFLIB_PACKBITS, PDFLIB_CCITT_G3, PDFLIB_CCITT_G4}) {
     std::string name = "out-" + std::to_string(code) + ".pdf";
-    CHECK(bmps2Pdf(Path(name).c_str(), list.c_str(), code, 0) == PDFLIB_OK);
-    for (size_t i = 0; i < pages.size(); ++i) Expect("pdf " + name + " " + std::to_string(i) + " " + pages[i].name + " " + std::to_string(code));
+    CHECK_EQ(bmps2Pdf(Path(name).c_str(), all.c_str(), code, 0), PDFLIB_OK);
+    Expect("pdfpages " + name + " " + std::to_string(pages.size()));
+    for (size_t i = 0; i < pages.size(); ++i)
+      Expect("pdf " + name + " " + std::to_string(i) + " " + pages[i].name +
+             (pages[i].bmp[28] == 1 && code >= PDFLIB_CCITT_G3 ? " ccitt" : " image"));
   }
 
-  // 9: the PDF is held open without sharing.
-  const std::string held = Path("held.pdf");
+  CHECK(WriteFileBytes(Path("text.bmp"), {'B', 'M', 'x'}));
+  CHECK(WriteFileBytes(Path("four.bmp"), WithByte(pages[0].bmp, 28, 4)));
+  CHECK(WriteFileBytes(Path("cut.bmp"), Bytes(pages[0].bmp.begin(), pages[0].bmp.end() - 100)));
+  const std::string held = Path("held.pdf"), partial = Path("partial.pdf"), noFolder = Path("no such folder\\x.pdf"),
+                    deeper = Path("no such folder\\deeper\\x.pdf");
   HANDLE h = CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   CHECK(h != INVALID_HANDLE_VALUE);
-  CHECK(bmps2Pdf(held.c_str(), list.c_str(), PDFLIB_CCITT_G4, 0) == PDFLIB_CANNOT_WRITE);
+  const struct { const char* what; const char* pdf; std::string list; int code, result; } refusals[] = {
+      {"held open without sharing", held.c_str(), all, PDFLIB_CCITT_G4, PDFLIB_CANNOT_WRITE},
+      {"a page missing", partial.c_str(), List({"doc.bmp", "missing.bmp"}), PDFLIB_NONE, PDFLIB_CANNOT_READ_BMP},
+      {"not a BMP", partial.c_str(), List({"text.bmp"}), PDFLIB_NONE, PDFLIB_CANNOT_READ_BMP},
+      {"4-bit BMP", partial.c_str(), List({"doc.bmp", "four.bmp"}), PDFLIB_PACKBITS, PDFLIB_CANNOT_READ_BMP},
+      {"cut BMP", partial.c_str(), List({"cut.bmp"}), PDFLIB_CCITT_G3, PDFLIB_CANNOT_READ_BMP},
+      {"no folder", noFolder.c_str(), all, PDFLIB_NONE, PDFLIB_NO_FOLDER},
+      {"no folders", deeper.c_str(), all, PDFLIB_NONE, PDFLIB_NO_FOLDER},
+      {"code 1", partial.c_str(), all, 1, PDFLIB_BAD_ARGUMENT},
+      {"empty list", partial.c_str(), std::string(1, '\0'), PDFLIB_NONE, PDFLIB_BAD_ARGUMENT},
+      {"no file name", nullptr, all, PDFLIB_NONE, PDFLIB_BAD_ARGUMENT},
+  };
+  for (const auto& r : refusals) {
+    int result = bmps2Pdf(r.pdf, r.list.c_str(), r.code, 0);
+    Check(result == r.result, r.what, "gives " + std::to_string(result) + ", not " + std::to_string(r.result));
+  }
   CloseHandle(h);
-  CHECK(Exists(held));
-
-  // 11: a listed file is missing, or not a BMP, or a BMP of a depth not written.
-  const std::string partial = Path("partial.pdf");
-  CHECK(bmps2Pdf(partial.c_str(), List({"doc1.bmp", "missing.bmp"}).c_str(), PDFLIB_NONE, 0) == PDFLIB_CANNOT_READ_BMP);
-  CHECK(!Exists(partial));
-  CHECK(WriteBytes(Path("text.bmp"), {'B', 'M', 'x'}));
-  CHECK(bmps2Pdf(partial.c_str(), List({"text.bmp"}).c_str(), PDFLIB_NONE, 0) == PDFLIB_CANNOT_READ_BMP);
-  std::vector<uint8_t> fourBit = pages[4].bmp;
-  fourBit[28] = 4;
-  CHECK(WriteBytes(Path("four.bmp"), fourBit));
-  CHECK(bmps2Pdf(partial.c_str(), List({"white.bmp", "four.bmp"}).c_str(), PDFLIB_PACKBITS, 0) == PDFLIB_CANNOT_READ_BMP);
-  std::vector<uint8_t> cut(pages[4].bmp.begin(), pages[4].bmp.end() - 100);
-  CHECK(WriteBytes(Path("cut.bmp"), cut));
-  CHECK(bmps2Pdf(partial.c_str(), List({"cut.bmp"}).c_str(), PDFLIB_CCITT_G3, 0) == PDFLIB_CANNOT_READ_BMP);
-  CHECK(!Exists(partial));
-
-  // 15: the folder does not exist.
-  CHECK(bmps2Pdf(Path("no such folder\\x.pdf").c_str(), list.c_str(), PDFLIB_NONE, 0) == PDFLIB_NO_FOLDER);
-  CHECK(bmps2Pdf(Path("no such folder\\deeper\\x.pdf").c_str(), list.c_str(), PDFLIB_NONE, 0) == PDFLIB_NO_FOLDER);
-
-  CHECK(bmps2Pdf(partial.c_str(), list.c_str(), 1, 0) == PDFLIB_BAD_ARGUMENT);
-  CHECK(bmps2Pdf(partial.c_str(), "\0", PDFLIB_NONE, 0) == PDFLIB_BAD_ARGUMENT);
-  CHECK(bmps2Pdf(nullptr, list.c_str(), PDFLIB_NONE, 0) == PDFLIB_BAD_ARGUMENT);
-  CHECK(!Exists(partial));
+  CHECK(FileExists(held));
+  CHECK(!FileExists(partial));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::printf("usage: test_formats WORK_FOLDER\n");
-    return 2;
-  }
-  g_work = argv[1];
-  CreateDirectoryA(g_work.c_str(), nullptr);
   // Pages are added to existing TIFF files: start from nothing.
-  EmptyFolder();
-  g_expect = std::fopen(Path("expect.txt").c_str(), "w");
-  if (!g_expect) {
-    std::printf("cannot write %s\n", Path("expect.txt").c_str());
+  const char* work = std::getenv("TOLVIX_FORMATS_WORK");
+  if (!work || !*work) return std::printf("TOLVIX_FORMATS_WORK names no work folder\n"), 2;
+  g_work = WindowsPath(work);
+  RemoveTree(g_work);
+  CreateDirectoryA(g_work.c_str(), nullptr);
+  if (!(g_expect = std::fopen(Path("expect.txt").c_str(), "w"))) {
+    std::printf("cannot write expect.txt in TOLVIX_FORMATS_WORK '%s'\n", g_work.c_str());
     return 2;
   }
-  // Loaded from the program's own folder, where the build puts them.
-  HMODULE tiff = LoadLibraryA("TIFF32.dll");
-  HMODULE pdf = LoadLibraryA("PDFLIB.dll");
-  CHECK(tiff != nullptr);
-  CHECK(pdf != nullptr);
-  std::vector<Page> pages = MakePages();
-  if (tiff) TestTiff(tiff, pages);
-  if (pdf) TestPdf(pdf, pages);
+  int r = RunCases(argc, argv, {{"tiff", TestTiff}, {"pdf", TestPdf}});
   std::fclose(g_expect);
-  std::printf("%d failure(s)\n", g_failures);
-  return g_failures == 0 ? 0 : 1;
+  return r;
 }
