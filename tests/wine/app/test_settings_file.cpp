@@ -1,28 +1,15 @@
 // The settings file through real runs of Tolvix.exe: what each kind of file on
 // disk at start-up becomes on disk after a normal exit, byte for byte.
-#include "../harness/Harness.h"
+#include "../harness/Controls.h"
 
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 using namespace harness;
 
 namespace {
-
-typedef std::vector<unsigned char> Bytes;
-
-const int kSize = 392;
-
-int GetInt(const Bytes& b, int off)
-{
-    return (int)(b[off] | b[off + 1] << 8 | b[off + 2] << 16 | (unsigned)b[off + 3] << 24);
-}
-
-void PutInt(Bytes& b, int off, int v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[off + i] = (unsigned char)((unsigned)v >> (8 * i));
-}
 
 void PutText(Bytes& b, int off, int field, const std::string& s)
 {
@@ -35,214 +22,157 @@ std::string FieldText(const Bytes& b, int off, int field)
     return std::string(reinterpret_cast<const char*>(&b[off]), strnlen(reinterpret_cast<const char*>(&b[off]), field));
 }
 
-// A valid record with values that differ from every default.
-Bytes SampleRecord(const std::string& folder, int flag)
-{
-    Bytes b(kSize, 0);
-    PutText(b, 0, 256, folder);
-    PutText(b, 256, 64, "Page");
-    int values[] = {12, 2, 3, 1, 4, 1, 1, 1, 4, 2, 0, 10, 20, 1000, 2000};
-    for (int i = 0; i < 15; ++i)
-        PutInt(b, 324 + 4 * i, values[i]);
-    PutInt(b, 384, flag);
-    return b;
-}
-
-struct RunResult {
-    Bytes file;
-    bool exited = false;
-    DWORD exitCode = 0;
-};
-
-// Starts the program on the given settings file (none when null), waits for its
-// window, closes it normally and returns the file it left.
-RunResult RunOnce(Program& prog, const Bytes* input, const std::function<void()>& whileRunning = {})
-{
-    RunResult r;
-    if (input)
-        CHECK(WriteFileBytes(prog.SettingsPath(), *input));
-    CHECK(prog.Start());
-    HWND hWnd = prog.WaitMainWindow();
-    CHECK(hWnd != nullptr);
-    if (whileRunning)
-        whileRunning();
-    r.exited = prog.CloseNormally();
-    r.exitCode = prog.ExitCode();
-    CHECK(r.exited);
-    CHECK_EQ(r.exitCode, 0u);
-    ReadFileBytes(prog.SettingsPath(), r.file);
-    return r;
-}
-
 std::string DefaultFolder(const Program& prog)
 {
     return prog.Folder() + "\\MyDocuments";
 }
 
-// The fields the program writes on every exit: the defaults after an unusable file.
-void ExpectDefaults(const Bytes& out, const Program& prog)
+// A valid record with values that differ from every default, flag 1.
+Bytes SampleRecord(const std::string& folder)
 {
-    CHECK_EQ(out.size(), (size_t)kSize);
-    if (out.size() != kSize)
-        return;
-    CHECK_EQ(FieldText(out, 0, 256), DefaultFolder(prog));
-    for (int i = (int)DefaultFolder(prog).size(); i < 256; ++i)
-        if (out[i] != 0) {
-            CHECK_EQ(i, -1);
+    Bytes b(kSettingsSize, 0);
+    PutText(b, kOffFolder, 256, folder);
+    PutText(b, kOffStem, 64, "Page");
+    const int values[] = {12, 2, 3, 1, 4, 1, 1, 1, 4, 2, 0, 10, 20, 1000, 2000, 1};
+    for (int i = 0; i < 16; ++i)
+        PutInt(b, kOffNumber + 4 * i, values[i]);
+    return b;
+}
+
+// Starts the program on the file (none when empty), closes it normally, returns what it left.
+Bytes RunOnce(Program& prog, const Bytes& input, const std::function<void(HWND)>& whileRunning = {})
+{
+    HWND hWnd = StartWith(prog, input);
+    if (hWnd && whileRunning)
+        whileRunning(hWnd);
+    CHECK(prog.CloseNormally());
+    CHECK_EQ(prog.ExitCode(), 0u);
+    Bytes out;
+    ReadFileBytes(prog.SettingsPath(), out);
+    return out;
+}
+
+void CheckRecord(const Bytes& out, const Bytes& expected)
+{
+    CHECK_EQ(out.size(), expected.size());
+    for (size_t i = 0; i < out.size() && i < expected.size(); ++i)
+        if (out[i] != expected[i]) {
+            CHECK_EQ("byte " + std::to_string(i) + " = " + std::to_string(out[i]),
+                     "byte " + std::to_string(i) + " = " + std::to_string(expected[i]));
             break;
         }
-    CHECK_EQ(FieldText(out, 256, 64), std::string("Doc"));
-    int us = GetInt(out, 388);
-    CHECK(us == 0 || us == 1);
-    int expected[] = {1, 1, 1, 0, us ? 3 : 1, 0, 0, 0, 0, 0, 1, 0, 0, 1640, 2260};
-    for (int i = 0; i < 15; ++i)
-        CHECK_EQ(GetInt(out, 324 + 4 * i), expected[i]);
-    CHECK_EQ(GetInt(out, 384), 0);
 }
 
-void NoFile()
-{
-    Program prog("nofile");
-    RunResult r = RunOnce(prog, nullptr);
-    ExpectDefaults(r.file, prog);
-    if (r.file.size() == kSize) {
-        for (int i = 260; i < 324; ++i)
-            if (r.file[i] != 0) {
-                CHECK_EQ(i, -1);
-                break;
-            }
-    }
-    CHECK(!FileExists(DefaultFolder(prog)));
-}
+HANDLE g_hLock = INVALID_HANDLE_VALUE;
 
-void ShortFile()
-{
-    Program prog("short");
-    Bytes in = SampleRecord("C:\\Short", 1);
-    in.resize(391);
-    for (int i = 260; i < 324; ++i)
-        in[i] = (unsigned char)(0xA0 + i % 16);
-    RunResult r = RunOnce(prog, &in);
-    ExpectDefaults(r.file, prog);
-    // What the short read brought into the record still travels to the new file.
-    if (r.file.size() == kSize) {
-        CHECK(memcmp(&r.file[260], &in[260], 64) == 0);
-    }
-}
+enum Outcome {
+    kDefaults,    // every field its default; only the stem's tail and the reserved word travel
+    kKept,        // the first 392 bytes come back, with this run's locale word
+    kUnchanged,   // the file is not rewritten
+};
 
-void LongFile()
-{
-    Program prog("long");
-    Bytes in = SampleRecord("C:\\Scans", 1);
-    in.resize(500, 0x77);
-    RunResult r = RunOnce(prog, &in);
-    CHECK_EQ(r.file.size(), (size_t)kSize);
-    if (r.file.size() != kSize)
-        return;
-    Bytes expected(in.begin(), in.begin() + kSize);
-    PutInt(expected, 388, GetInt(r.file, 388));
-    CHECK(r.file == expected);
-    CHECK_EQ(FieldText(r.file, 0, 256), std::string("C:\\Scans"));
-    CHECK_EQ(GetInt(r.file, 324), 12);
-}
+struct Row {
+    const char* name;
+    size_t size;                                  // bytes on disk; 0: no file
+    std::function<void(Bytes&)> edit;             // changes to the sample record
+    Outcome outcome;
+    std::function<void(Bytes&)> fix;              // changes to the expected record
+    std::function<void(Program&, HWND)> during;   // while the program runs
+};
 
-void FlagFiveAndForeignBytes()
-{
-    Program prog("flag5");
-    Bytes in = SampleRecord("C:\\Kept", 5);
-    const unsigned char reserved[] = {0xDE, 0xAD, 0xBE, 0xEF};
-    memcpy(&in[320], reserved, 4);
-    for (int i = 261; i < 320; ++i)
-        in[i] = 'x';
-    RunResult r = RunOnce(prog, &in);
-    CHECK_EQ(r.file.size(), (size_t)kSize);
-    if (r.file.size() != kSize)
-        return;
-    CHECK_EQ(GetInt(r.file, 384), 5);
-    CHECK_EQ(FieldText(r.file, 0, 256), std::string("C:\\Kept"));
-    CHECK(memcmp(&r.file[320], reserved, 4) == 0);
-    CHECK(memcmp(&r.file[256], "Page\0xxx", 8) == 0);
-    CHECK(memcmp(&r.file[261], &in[261], 59) == 0);
-    CHECK(!FileExists(DefaultFolder(prog)));
-}
+const Row kRows[] = {
+    {"no_file", 0, nullptr, kDefaults, nullptr, nullptr},
+    {"short_file", 391, [](Bytes& b) { for (int i = 260; i < 324; ++i) b[i] = (unsigned char)(0xA0 + i % 16); },
+     kDefaults, nullptr, nullptr},
+    {"long_file", 500, [](Bytes& b) { std::fill(b.begin() + kSettingsSize, b.end(), 0x77); }, kKept, nullptr,
+     nullptr},
+    {"flag_five_and_foreign_bytes", kSettingsSize,
+     [](Bytes& b) {
+         PutInt(b, kOffFolderValid, 5);
+         PutInt(b, 320, (int)0xEFBEADDE);
+         memset(&b[261], 'x', 59);
+     },
+     kKept, nullptr, nullptr},
+    {"unterminated_fields", kSettingsSize,
+     [](Bytes& b) {
+         memset(&b[kOffFolder], 'A', 256);
+         memset(&b[kOffStem], 'B', 64);
+     },
+     kKept, [](Bytes& b) { b[255] = b[319] = 0; }, nullptr},
+    // Lists without a matching item: no selection, except Page Size on its first item.
+    {"out_of_range_values", kSettingsSize,
+     [](Bytes& b) {
+         PutInt(b, kOffResolution, 7);
+         PutInt(b, kOffPageSize, 99);
+         PutInt(b, kOffScanRange, 8);
+         PutInt(b, kOffMode, -3);
+     },
+     kKept, nullptr,
+     [](Program&, HWND hWnd) {
+         CHECK_EQ(CurSel(hWnd, IDC_RESOLUTION), -1);
+         CHECK_EQ(CurSel(hWnd, IDC_SCAN_RANGE), -1);
+         CHECK_EQ(CurSel(hWnd, IDC_MODE), -1);
+         CHECK_EQ(CurSel(hWnd, IDC_PAGE_SIZE), 0);
+     }},
+    // Held without sharing until the program has ended: the file cannot be rewritten.
+    {"locked_at_exit", kSettingsSize, nullptr, kUnchanged, nullptr,
+     [](Program& prog, HWND) {
+         g_hLock = ::CreateFileA(prog.SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+         CHECK(g_hLock != INVALID_HANDLE_VALUE);
+     }},
+};
 
-void Unterminated()
+void RunRow(const Row& row)
 {
-    Program prog("unterm");
-    Bytes in = SampleRecord("", 1);
-    memset(&in[0], 'A', 256);
-    memset(&in[256], 'B', 64);
-    RunResult r = RunOnce(prog, &in);
-    CHECK_EQ(r.file.size(), (size_t)kSize);
-    if (r.file.size() != kSize)
-        return;
-    CHECK_EQ(FieldText(r.file, 0, 256), std::string(255, 'A'));
-    CHECK_EQ(r.file[255], 0);
-    CHECK_EQ(FieldText(r.file, 256, 64), std::string(63, 'B'));
-    CHECK_EQ(r.file[319], 0);
-}
-
-void OutOfRangeValues()
-{
-    Program prog("range");
-    Bytes in = SampleRecord("C:\\Range", 1);
-    PutInt(in, 328, 7);    // resolution
-    PutInt(in, 340, 99);   // page size
-    PutInt(in, 356, 8);    // scan range
-    PutInt(in, 360, -3);   // mode
-    RunResult r = RunOnce(prog, &in, [&] {
-        HWND hWnd = prog.WaitMainWindow();
-        // Lists without a matching item: no selection, except Page Size on its first item.
-        CHECK_EQ((int)::SendMessageA(::GetDlgItem(hWnd, 1002), CB_GETCURSEL, 0, 0), -1);
-        CHECK_EQ((int)::SendMessageA(::GetDlgItem(hWnd, 1047), CB_GETCURSEL, 0, 0), -1);
-        CHECK_EQ((int)::SendMessageA(::GetDlgItem(hWnd, 1011), CB_GETCURSEL, 0, 0), -1);
-        CHECK_EQ((int)::SendMessageA(::GetDlgItem(hWnd, 1006), CB_GETCURSEL, 0, 0), 0);
+    Program prog(row.name);
+    Bytes in = SampleRecord("C:\\Scans");
+    in.resize(std::max(in.size(), row.size));
+    if (row.edit)
+        row.edit(in);
+    in.resize(row.size);
+    Bytes out = RunOnce(prog, in, [&](HWND hWnd) {
+        if (row.during)
+            row.during(prog, hWnd);
     });
-    if (r.file.size() != kSize)
-        return;
-    CHECK_EQ(GetInt(r.file, 328), 7);
-    CHECK_EQ(GetInt(r.file, 340), 99);
-    CHECK_EQ(GetInt(r.file, 356), 8);
-    CHECK_EQ(GetInt(r.file, 360), -3);
-}
-
-void LockedAtExit()
-{
-    Program prog("locked");
-    Bytes in = SampleRecord("C:\\Locked", 1);
-    HANDLE hLock = INVALID_HANDLE_VALUE;
-    RunResult r = RunOnce(prog, &in, [&] {
-        hLock = ::CreateFileA(prog.SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        CHECK(hLock != INVALID_HANDLE_VALUE);
-    });
-    if (hLock != INVALID_HANDLE_VALUE)
-        ::CloseHandle(hLock);
-    ReadFileBytes(prog.SettingsPath(), r.file);
-    CHECK(r.file == in);
+    if (g_hLock != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(g_hLock);
+        g_hLock = INVALID_HANDLE_VALUE;
+        ReadFileBytes(prog.SettingsPath(), out);
+    }
+    Bytes expected(in.begin(), in.begin() + std::min(in.size(), (size_t)kSettingsSize));
+    if (row.outcome == kDefaults) {
+        Bytes tail = expected;
+        expected = SettingsRecord(kRangeCurrentPage, DefaultFolder(prog));
+        PutInt(expected, kOffPageSize, USLocale() ? 3 : 1);
+        if (!tail.empty())
+            std::copy(tail.begin() + 260, tail.begin() + 324, expected.begin() + 260);
+    }
+    if (row.outcome != kUnchanged)
+        PutInt(expected, kOffUSLocale, USLocale() ? 1 : 0);
+    if (row.fix)
+        row.fix(expected);
+    CheckRecord(out, expected);
+    CHECK(!FileExists(DefaultFolder(prog)));
 }
 
 void SecondRunCreatesDefaultFolder()
 {
     Program prog("second");
-    RunResult first = RunOnce(prog, nullptr);
-    if (first.file.size() != kSize) {
-        CHECK_EQ(first.file.size(), (size_t)kSize);
+    Bytes first = RunOnce(prog, Bytes());
+    CHECK_EQ(first.size(), (size_t)kSettingsSize);
+    if (first.size() != kSettingsSize)
         return;
-    }
-    CHECK_EQ(GetInt(first.file, 384), 0);
     // A folder stored while the flag is 0 is ignored on the next start.
-    Bytes edited = first.file;
-    PutText(edited, 0, 256, "C:\\Elsewhere");
-    RunResult second = RunOnce(prog, &edited);
+    PutText(first, kOffFolder, 256, "C:\\Elsewhere");
+    Bytes second = RunOnce(prog, first);
     CHECK(FileExists(DefaultFolder(prog)));
-    CHECK_EQ(FieldText(second.file, 0, 256), DefaultFolder(prog));
-    CHECK_EQ(GetInt(second.file, 384), 1);
+    CHECK_EQ(FieldText(second, kOffFolder, 256), DefaultFolder(prog));
+    CHECK_EQ(GetInt(second, kOffFolderValid), 1);
     // From then on the stored folder is used.
-    Bytes third_in = second.file;
-    PutText(third_in, 0, 256, "C:\\Chosen");
-    RunResult third = RunOnce(prog, &third_in);
-    CHECK_EQ(FieldText(third.file, 0, 256), std::string("C:\\Chosen"));
-    CHECK_EQ(GetInt(third.file, 384), 1);
+    PutText(second, kOffFolder, 256, "C:\\Chosen");
+    Bytes third = RunOnce(prog, second);
+    CHECK_EQ(FieldText(third, kOffFolder, 256), std::string("C:\\Chosen"));
+    CHECK_EQ(GetInt(third, kOffFolderValid), 1);
 }
 
 // Run with LANG chosen by the caller; TOLVIX_EXPECT_PAGESIZE names the default.
@@ -252,16 +182,14 @@ void LocaleDefault()
     CHECK(expect != nullptr);
     if (!expect)
         return;
+    const bool us = atoi(expect) == 3;
     Program prog("locale");
-    RunResult r = RunOnce(prog, nullptr, [&] {
-        HWND hWnd = prog.WaitMainWindow();
-        // A drop-down list's text is its selected item.
-        CHECK_EQ(ControlText(::GetDlgItem(hWnd, 1006)), std::string(atoi(expect) == 3 ? "Letter" : "A4"));
-    });
-    if (r.file.size() != kSize)
-        return;
-    CHECK_EQ(GetInt(r.file, 340), atoi(expect));
-    CHECK_EQ(GetInt(r.file, 388), atoi(expect) == 3 ? 1 : 0);
+    Bytes out = RunOnce(prog, Bytes(), [&](HWND hWnd) { CHECK_EQ(Text(hWnd, IDC_PAGE_SIZE), us ? "Letter" : "A4"); });
+    CHECK_EQ(out.size(), (size_t)kSettingsSize);
+    if (out.size() == kSettingsSize) {
+        CHECK_EQ(GetInt(out, kOffPageSize), atoi(expect));
+        CHECK_EQ(GetInt(out, kOffUSLocale), us ? 1 : 0);
+    }
 }
 
 } // namespace
@@ -271,14 +199,9 @@ int main(int argc, char** argv)
     // The locale case needs a Wine server started with a chosen LANG: run by name only.
     if (argc > 1 && strcmp(argv[1], "locale_default") == 0)
         return RunCases(argc, argv, {{"locale_default", LocaleDefault}});
-    return RunCases(argc, argv, {
-        {"no_file", NoFile},
-        {"short_file", ShortFile},
-        {"long_file", LongFile},
-        {"flag_five_and_foreign_bytes", FlagFiveAndForeignBytes},
-        {"unterminated_fields", Unterminated},
-        {"out_of_range_values", OutOfRangeValues},
-        {"locked_at_exit", LockedAtExit},
-        {"second_run_creates_default_folder", SecondRunCreatesDefaultFolder},
-    });
+    std::vector<Case> cases;
+    for (const Row& row : kRows)
+        cases.push_back({row.name, [&row] { RunRow(row); }});
+    cases.push_back({"second_run_creates_default_folder", SecondRunCreatesDefaultFolder});
+    return RunCases(argc, argv, cases);
 }
