@@ -9,13 +9,8 @@ namespace testpages {
 namespace {
 
 Page Blank(uint32_t width, uint32_t height, int dpi, uint8_t fill) {
-  Page p;
-  p.width = width;
-  p.height = height;
-  p.stride = ((width + 31) / 32) * 4;
-  p.dpi = dpi;
-  p.bits.assign(size_t{p.stride} * height, fill);
-  return p;
+  const uint32_t stride = (width + 31) / 32 * 4;
+  return Page{width, height, stride, dpi, std::vector<uint8_t>(size_t{stride} * height, fill)};
 }
 
 void FillRect(Page& p, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h) {
@@ -31,14 +26,11 @@ codec::ImageView Page::View() const {
   v.stride = stride;
   v.width = width;
   v.height = height;
-  v.format = codec::PixelFormat::Bilevel;
-  v.whiteIs1 = true;
   v.xPelsPerMeter = v.yPelsPerMeter = PelsPerMeter(dpi);
   return v;
 }
 
 int32_t PelsPerMeter(int dpi) { return static_cast<int32_t>(std::lround(dpi / 0.0254)); }
-
 uint32_t A4Width(int dpi) { return static_cast<uint32_t>(std::lround(210 / 25.4 * dpi)); }
 uint32_t A4Height(int dpi) { return static_cast<uint32_t>(std::lround(297 / 25.4 * dpi)); }
 
@@ -52,44 +44,41 @@ Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed) {
   // A glyph is a random 5 x 7 cell scaled to the type size, like a coarse font.
   std::vector<uint64_t> font(64);
   for (auto& g : font) g = rng() | (uint64_t{rng()} << 32);
-  // One inch, or less on pages too small for that.
   const uint32_t margin = std::min({static_cast<uint32_t>(dpi), width / 8, height / 8});
   const uint32_t unit = static_cast<uint32_t>(std::max(1, dpi / 75));  // one cell of a 10 pt glyph
-  auto glyph = [&](uint32_t x, uint32_t y, uint32_t u, uint64_t shape) {
+  auto glyph = [&](uint32_t x, uint32_t y, uint32_t u) {
+    const uint64_t shape = font[rnd(0, 63)];
     for (uint32_t r = 0; r < 7; ++r)
       for (uint32_t c = 0; c < 5; ++c)
         if (shape >> (r * 5 + c) & 1) FillRect(p, x + c * u, y + r * u, u, u);
   };
   uint32_t y = margin;
-  // Heading in large type, then a rule.
-  for (uint32_t x = margin; x < width / 2; x += 7 * unit * 2) glyph(x, y, unit * 2, font[rnd(0, 63)]);
+  for (uint32_t x = margin; x < width / 2; x += 7 * unit * 2) glyph(x, y, unit * 2);
   y += 20 * unit;
   FillRect(p, margin, y, width - 2 * margin, std::max(1u, unit / 2));
   y += 6 * unit;
   const uint32_t line = 11 * unit;
   while (y + line < height - margin) {
-    if (rnd(0, 9) == 0) {
-      // A ruled table of three rows and four columns.
-      uint32_t rows = 3, cellH = 10 * unit, cols = 4, cellW = (width - 2 * margin) / cols;
-      if (y + rows * cellH >= height - margin) break;
-      for (uint32_t r = 0; r <= rows; ++r) FillRect(p, margin, y + r * cellH, cols * cellW, 1 + unit / 3);
-      for (uint32_t c = 0; c <= cols; ++c) FillRect(p, margin + c * cellW, y, 1 + unit / 3, rows * cellH);
-      for (uint32_t r = 0; r < rows; ++r)
-        for (uint32_t c = 0; c < cols; ++c)
+    if (rnd(0, 9) == 0) {  // a ruled table of three rows and four columns
+      const uint32_t cellH = 10 * unit, cellW = (width - 2 * margin) / 4;
+      if (y + 3 * cellH >= height - margin) break;
+      for (uint32_t r = 0; r <= 3; ++r) FillRect(p, margin, y + r * cellH, 4 * cellW, 1 + unit / 3);
+      for (uint32_t c = 0; c <= 4; ++c) FillRect(p, margin + c * cellW, y, 1 + unit / 3, 3 * cellH);
+      for (uint32_t r = 0; r < 3; ++r)
+        for (uint32_t c = 0; c < 4; ++c)
           for (uint32_t k = 0; k < rnd(2, 8); ++k)
-            glyph(margin + c * cellW + 2 * unit + k * 6 * unit, y + r * cellH + 2 * unit, unit, font[rnd(0, 63)]);
-      y += rows * cellH + line;
+            glyph(margin + c * cellW + 2 * unit + k * 6 * unit, y + r * cellH + 2 * unit, unit);
+      y += 3 * cellH + line;
       continue;
     }
     uint32_t x = margin + (rnd(0, 5) == 0 ? 4 * 6 * unit : 0);
-    uint32_t end = width - margin - (rnd(0, 6) == 0 ? rnd(0, width / 2) : 0);
+    const uint32_t end = width - margin - (rnd(0, 6) == 0 ? rnd(0, width / 2) : 0);
     while (x + 6 * unit < end) {
-      uint32_t letters = rnd(1, 9);
-      for (uint32_t k = 0; k < letters && x + 6 * unit < end; ++k, x += 6 * unit) glyph(x, y, unit, font[rnd(0, 63)]);
+      const uint32_t letters = rnd(1, 9);
+      for (uint32_t k = 0; k < letters && x + 6 * unit < end; ++k, x += 6 * unit) glyph(x, y, unit);
       x += 4 * unit;
     }
-    y += line;
-    if (rnd(0, 7) == 0) y += line;  // paragraph break
+    y += rnd(0, 7) == 0 ? 2 * line : line;  // now and then a paragraph break
   }
   return p;
 }
@@ -99,17 +88,15 @@ Page Halftone(uint32_t width, uint32_t height, int dpi) {
   std::vector<float> err(width + 2, 0), next(width + 2, 0);
   for (uint32_t y = 0; y < height; ++y) {
     for (uint32_t x = 0; x < width; ++x) {
-      double fx = double(x) / width, fy = double(y) / height;
-      double r = std::hypot(fx - 0.5, fy - 0.4);
-      double grey = 0.5 + 0.35 * std::sin(r * 40) * (1 - fy) + 0.15 * (fx - 0.5);
-      double v = grey + err[x + 1];
-      double out = v < 0.5 ? 0.0 : 1.0;
+      const double fx = double(x) / width, fy = double(y) / height;
+      const double grey = 0.5 + 0.35 * std::sin(std::hypot(fx - 0.5, fy - 0.4) * 40) * (1 - fy) + 0.15 * (fx - 0.5);
+      const double v = grey + err[x + 1], out = v < 0.5 ? 0.0 : 1.0;
       if (out == 0.0) p.SetBlack(x, y);
-      double e = v - out;
-      err[x + 2] += static_cast<float>(e * 7 / 16);
-      next[x] += static_cast<float>(e * 3 / 16);
-      next[x + 1] += static_cast<float>(e * 5 / 16);
-      next[x + 2] += static_cast<float>(e * 1 / 16);
+      const float e = static_cast<float>(v - out);
+      err[x + 2] += e * 7 / 16;
+      next[x] += e * 3 / 16;
+      next[x + 1] += e * 5 / 16;
+      next[x + 2] += e * 1 / 16;
     }
     err.swap(next);
     std::fill(next.begin(), next.end(), 0.0f);
@@ -129,17 +116,42 @@ Page Noise(uint32_t width, uint32_t height, int dpi, double black, uint32_t seed
 
 Page Runs(const std::vector<uint32_t>& lengths, uint32_t width) {
   Page p = White(width, static_cast<uint32_t>(lengths.size() * 2), 200);
-  for (size_t i = 0; i < lengths.size(); ++i) {
-    uint32_t n = lengths[i];
-    // Row 2i starts white, row 2i+1 starts black.
-    for (int phase = 0; phase < 2; ++phase) {
-      uint32_t y = static_cast<uint32_t>(2 * i + phase);
-      bool black = phase == 1;
-      for (uint32_t x = 0; x < width; x += n, black = !black)
-        if (black) FillRect(p, x, y, n, 1);
-    }
+  for (uint32_t row = 0; row < p.height; ++row) {
+    const uint32_t n = lengths[row / 2];
+    for (uint32_t x = (row % 2) ? 0 : n; x < width; x += 2 * n) FillRect(p, x, row, n, 1);
   }
   return p;
+}
+
+std::vector<Sample> Samples() {
+  std::vector<Sample> s;
+  auto add = [&](std::string name, Page p) { s.push_back({std::move(name), std::move(p.bits), p.View()}); };
+  for (int dpi : {200, 300, 400})
+    add("document " + std::to_string(dpi), Document(A4Width(dpi), A4Height(dpi), dpi, static_cast<uint32_t>(dpi)));
+  add("halftone", Halftone(A4Width(200), A4Height(200) / 2, 200));
+  add("white", White(A4Width(300), A4Height(300), 300));
+  add("black", Black(1001, 777, 150));
+  add("inverted table", Document(1203, 900, 150, 4));
+  for (auto& b : s.back().pixels) b = static_cast<uint8_t>(~b);
+  s.back().view.whiteIs1 = false;
+  const char* names[] = {"grey", "palette", "colour"};
+  for (auto format : {codec::PixelFormat::Gray8, codec::PixelFormat::Palette8, codec::PixelFormat::Bgr24}) {
+    Sample x{names[s.size() - 7], {}, {}};
+    const uint32_t w = 203, h = 101, rowBytes = static_cast<uint32_t>(codec::RowBytes(format, w));
+    x.pixels.resize(size_t{rowBytes} * h);
+    for (size_t i = 0; i < x.pixels.size(); ++i) x.pixels[i] = static_cast<uint8_t>((i / 7) * 13 + i / rowBytes);
+    x.view.stride = rowBytes;
+    x.view.width = w;
+    x.view.height = h;
+    x.view.format = format;
+    x.view.xPelsPerMeter = PelsPerMeter(300);
+    x.view.yPelsPerMeter = PelsPerMeter(150);
+    x.view.paletteSize = format == codec::PixelFormat::Palette8 ? 256 : 0;
+    for (int i = 0; i < x.view.paletteSize; ++i) x.view.palette[i] = codec::Rgb{uint8_t(i * 5), uint8_t(i), uint8_t(255 - i)};
+    s.push_back(std::move(x));
+  }
+  for (auto& x : s) x.view.top = x.pixels.data();  // after the moves
+  return s;
 }
 
 }  // namespace testpages

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "codec/image.h"
@@ -22,24 +23,28 @@ struct Page {
 };
 
 int32_t PelsPerMeter(int dpi);
-
-Page White(uint32_t width, uint32_t height, int dpi);
-Page Black(uint32_t width, uint32_t height, int dpi);
-
-// A4 portrait at `dpi`.
 uint32_t A4Width(int dpi);
 uint32_t A4Height(int dpi);
 
-// Text in paragraphs of blocky glyphs, a heading, rules and a ruled table.
+Page White(uint32_t width, uint32_t height, int dpi);
+Page Black(uint32_t width, uint32_t height, int dpi);
+// Text in paragraphs of blocky glyphs, a heading, rules and ruled tables.
 Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed);
-
 // Error-diffused grey gradients and rings: a transition at almost every pixel.
 Page Halftone(uint32_t width, uint32_t height, int dpi);
-
 // Random pixels with the given chance of black.
 Page Noise(uint32_t width, uint32_t height, int dpi, double black, uint32_t seed);
-
-// Rows of exact run lengths: for each length n, a row of alternating runs of n.
+// For each length n, a row of alternating runs of n starting white, then one starting black.
 Page Runs(const std::vector<uint32_t>& lengths, uint32_t width);
+
+// One image of every kind the writers take: A4 documents, a halftone, white and
+// black pages, a page whose colour table says 0 is white, then grey, palette and
+// colour pixels at different horizontal and vertical resolutions.
+struct Sample {
+  std::string name;
+  std::vector<uint8_t> pixels;  // what `view` shows
+  codec::ImageView view;
+};
+std::vector<Sample> Samples();
 
 }  // namespace testpages
