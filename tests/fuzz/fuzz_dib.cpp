@@ -3,7 +3,7 @@
 #include "codec/dib.h"
 #include "codec/fax.h"
 #include "codec/packbits.h"
-#include "tests/native/memory.h"
+#include "tests/native/support.h"
 
 namespace {
 

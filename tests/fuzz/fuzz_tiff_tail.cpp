@@ -2,7 +2,7 @@
 // tail reader follows the directory chain of whatever is there, and a page is
 // added only to a file whose chain it could follow, after which the file's
 // chain ends at the new page and nothing before it but one link has changed.
-#include "tests/native/memory.h"
+#include "tests/native/support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   testpages::MemoryFile file;

@@ -3,7 +3,6 @@
 
 #include "codec/dib.h"
 #include "codec/endian.h"
-#include "pages.h"
 #include "support.h"
 
 namespace {

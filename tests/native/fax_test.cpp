@@ -5,8 +5,6 @@
 
 #include "codec/fax.h"
 #include "codec/tiff.h"
-#include "memory.h"
-#include "pages.h"
 #include "support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "pages.h"
+#include "support.h"
 
 #include <algorithm>
 #include <cmath>
@@ -125,7 +125,7 @@ Page Runs(const std::vector<uint32_t>& lengths, uint32_t width) {
 
 std::vector<Sample> Samples() {
   std::vector<Sample> s;
-  auto add = [&](std::string name, Page p) { s.push_back({std::move(name), std::move(p.bits), p.View()}); };
+  auto add = [&](std::string name, Page p) { s.push_back({std::move(name), std::move(p.bits), p.View(), p.dpi, p.dpi}); };
   for (int dpi : {200, 300, 400})
     add("document " + std::to_string(dpi), Document(A4Width(dpi), A4Height(dpi), dpi, static_cast<uint32_t>(dpi)));
   add("halftone", Halftone(A4Width(200), A4Height(200) / 2, 200));
@@ -136,7 +136,7 @@ std::vector<Sample> Samples() {
   s.back().view.whiteIs1 = false;
   const char* names[] = {"grey", "palette", "colour"};
   for (auto format : {codec::PixelFormat::Gray8, codec::PixelFormat::Palette8, codec::PixelFormat::Bgr24}) {
-    Sample x{names[s.size() - 7], {}, {}};
+    Sample x{names[s.size() - 7], {}, {}, 300, 150};
     const uint32_t w = 203, h = 101, rowBytes = static_cast<uint32_t>(codec::RowBytes(format, w));
     x.pixels.resize(size_t{rowBytes} * h);
     for (size_t i = 0; i < x.pixels.size(); ++i) x.pixels[i] = static_cast<uint8_t>((i / 7) * 13 + i / rowBytes);
@@ -144,8 +144,8 @@ std::vector<Sample> Samples() {
     x.view.width = w;
     x.view.height = h;
     x.view.format = format;
-    x.view.xPelsPerMeter = PelsPerMeter(300);
-    x.view.yPelsPerMeter = PelsPerMeter(150);
+    x.view.xPelsPerMeter = PelsPerMeter(x.xdpi);
+    x.view.yPelsPerMeter = PelsPerMeter(x.ydpi);
     x.view.paletteSize = format == codec::PixelFormat::Palette8 ? 256 : 0;
     for (int i = 0; i < x.view.paletteSize; ++i) x.view.palette[i] = codec::Rgb{uint8_t(i * 5), uint8_t(i), uint8_t(255 - i)};
     s.push_back(std::move(x));

@@ -4,8 +4,6 @@
 #include <sstream>
 
 #include "codec/pdf.h"
-#include "memory.h"
-#include "pages.h"
 #include "support.h"
 
 namespace {
@@ -47,18 +45,16 @@ TEST_P(PdfPages, ReadBackByEveryReader) {
 
   auto r = RunTool("qpdf --check " + Quote(pdf));
   EXPECT_EQ(r.status, 0) << r.output;
-  r = RunTool("pdfimages -list " + Quote(pdf) + " && cd " + Quote(dir.path) + " && pdfimages " + Quote(pdf) + " img");
+  r = RunTool("pdfimages -list " + Quote(pdf) + " && cd " + Quote(dir.path) + " && pdfimages -tiff " + Quote(pdf) + " img");
   ASSERT_EQ(r.status, 0) << r.output;
   std::istringstream list(r.output);
   std::string line;
   std::getline(list, line);  // the heading and its rule
   std::getline(list, line);
   for (size_t i = 0; i < samples.size(); ++i) {
-    const codec::ImageView& v = samples[i].view;
-    SCOPED_TRACE(samples[i].name);
-    const bool bilevel = v.format == codec::PixelFormat::Bilevel;
-    const int xdpi = static_cast<int>(codec::ResolutionFromPelsPerMeter(v.xPelsPerMeter).Dpi());
-    const int ydpi = static_cast<int>(codec::ResolutionFromPelsPerMeter(v.yPelsPerMeter).Dpi());
+    const testpages::Sample& s = samples[i];
+    SCOPED_TRACE(s.name);
+    const bool bilevel = s.view.format == codec::PixelFormat::Bilevel;
     ASSERT_TRUE(std::getline(list, line));
     std::istringstream f(line);
     int page = 0, bpc = 0, xppi = 0, yppi = 0;
@@ -66,32 +62,28 @@ TEST_P(PdfPages, ReadBackByEveryReader) {
     std::string num, type, color, comp, enc, interp, object, id;
     f >> page >> num >> type >> width >> height >> color >> comp >> bpc >> enc >> interp >> object >> id >> xppi >> yppi;
     EXPECT_EQ(page, static_cast<int>(i + 1));
-    EXPECT_EQ(width, v.width);
-    EXPECT_EQ(height, v.height);
+    EXPECT_EQ(width, s.view.width);
+    EXPECT_EQ(height, s.view.height);
     EXPECT_EQ(enc, bilevel ? mode.bilevelEnc : "image");
     EXPECT_EQ(bpc, bilevel ? 1 : 8);
-    EXPECT_EQ(xppi, xdpi);
-    EXPECT_EQ(yppi, ydpi);
+    EXPECT_EQ(xppi, s.xdpi);
+    EXPECT_EQ(yppi, s.ydpi);
 
-    char name[32];  // pdfimages writes grey as RGB too
-    std::snprintf(name, sizeof name, "img-%03zu.%s", i, bilevel ? "pbm" : "ppm");
-    support::Netpbm extracted;
-    ASSERT_TRUE(support::ReadNetpbm(dir / name, &extracted)) << name;
-    EXPECT_TRUE(extracted.rows == support::Expected(v, true)) << "pdfimages " << name;
-
-    // pgmraw posterises grey; pnmraw writes a grey page as full-depth PGM.
-    const char* device = bilevel ? "pbmraw" : v.format == codec::PixelFormat::Gray8 ? "pnmraw" : "ppmraw";
-    const auto rendered = dir / ("page" + std::to_string(i + 1));
-    r = RunTool("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=" + std::string(device) + " -r" + std::to_string(xdpi) + "x" +
-                std::to_string(ydpi) + " -dFirstPage=" + std::to_string(i + 1) + " -dLastPage=" + std::to_string(i + 1) +
-                " -o " + Quote(rendered) + " " + Quote(pdf));
+    const std::vector<uint8_t> expected = support::Expected(s.view, true);
+    char name[32];
+    std::snprintf(name, sizeof name, "img-%03zu.tif", i);
+    support::TiffDir extracted, shown;
+    ASSERT_TRUE(support::ReadTiff(dir / name, 0, &extracted)) << name;
+    EXPECT_TRUE(extracted.rows == expected) << "pdfimages " << name;
+    const char* device = bilevel ? "tiffg4" : s.view.format == codec::PixelFormat::Gray8 ? "tiffgray" : "tiff24nc";
+    const std::string n = std::to_string(i + 1);
+    r = RunTool("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=" + std::string(device) + " -r" + std::to_string(s.xdpi) + "x" +
+                std::to_string(s.ydpi) + " -dFirstPage=" + n + " -dLastPage=" + n + " -o " + Quote(dir / "page.tif") + " " + Quote(pdf));
     ASSERT_EQ(r.status, 0) << r.output;
-    support::Netpbm shown;
-    ASSERT_TRUE(support::ReadNetpbm(rendered, &shown));
-    EXPECT_EQ(shown.width, v.width);
-    EXPECT_EQ(shown.height, v.height);
-    EXPECT_TRUE(shown.rows == support::Expected(v, !bilevel && v.format != codec::PixelFormat::Gray8))
-        << "Ghostscript page " << i + 1;
+    ASSERT_TRUE(support::ReadTiff(dir / "page.tif", 0, &shown));
+    EXPECT_EQ(shown.width, s.view.width);
+    EXPECT_EQ(shown.height, s.view.height);
+    EXPECT_TRUE(shown.rows == expected) << "Ghostscript page " << n;
   }
 }
 

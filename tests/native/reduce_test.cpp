@@ -4,7 +4,7 @@
 #include "codec/dib.h"
 #include "codec/endian.h"
 #include "codec/reduce.h"
-#include "pages.h"
+#include "support.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 
 namespace support {
 
@@ -46,7 +45,7 @@ namespace {
 uint8_t LastByteMask(uint32_t width) { return width & 7 ? static_cast<uint8_t>(0xFF00 >> (width & 7)) : 0xFF; }
 }  // namespace
 
-std::vector<uint8_t> Expected(const codec::ImageView& image, bool rgb) {
+std::vector<uint8_t> Expected(const codec::ImageView& image, bool expandPalette) {
   std::vector<uint8_t> out;
   const size_t rowBytes = codec::RowBytes(image.format, image.width);
   for (uint32_t y = 0; y < image.height; ++y) {
@@ -57,10 +56,10 @@ std::vector<uint8_t> Expected(const codec::ImageView& image, bool rgb) {
           out.push_back((image.whiteIs1 ? static_cast<uint8_t>(~row[i]) : row[i]) & (i + 1 < rowBytes ? 0xFF : LastByteMask(image.width)));
           break;
         case codec::PixelFormat::Gray8:
-          out.insert(out.end(), rgb ? 3 : 1, row[i]);
+          out.push_back(row[i]);
           break;
         case codec::PixelFormat::Palette8:
-          if (rgb) out.insert(out.end(), {image.palette[row[i]].r, image.palette[row[i]].g, image.palette[row[i]].b});
+          if (expandPalette) out.insert(out.end(), {image.palette[row[i]].r, image.palette[row[i]].g, image.palette[row[i]].b});
           else out.push_back(row[i]);
           break;
         case codec::PixelFormat::Bgr24:
@@ -70,28 +69,6 @@ std::vector<uint8_t> Expected(const codec::ImageView& image, bool rgb) {
     }
   }
   return out;
-}
-
-bool ReadNetpbm(const std::filesystem::path& p, Netpbm* out) {
-  std::ifstream f(p, std::ios::binary);
-  std::string magic;
-  f >> magic;
-  unsigned values[3] = {0, 0, 1};  // width, height, largest sample value
-  for (int k = 0; k < (magic == "P4" ? 2 : 3); ++k) {
-    unsigned& v = values[k];
-    while (f >> std::ws && f.peek() == '#') f.ignore(1 << 20, '\n');  // comments
-    f >> v;
-  }
-  f.get();  // the one whitespace before the samples
-  if (magic.size() != 2 || magic[0] != 'P' || magic[1] < '4' || magic[1] > '6') return false;
-  out->width = values[0];
-  out->height = values[1];
-  const size_t rowBytes = magic == "P4" ? (values[0] + 7) / 8 : magic == "P5" ? values[0] : values[0] * 3;
-  out->rows.resize(rowBytes * values[1]);
-  f.read(reinterpret_cast<char*>(out->rows.data()), static_cast<std::streamsize>(out->rows.size()));
-  if (magic == "P4")
-    for (size_t y = 0; y < values[1]; ++y) out->rows[y * rowBytes + rowBytes - 1] &= LastByteMask(values[0]);
-  return bool(f);
 }
 
 namespace {
@@ -126,6 +103,8 @@ bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out) {
   out->rows.clear();
   for (uint32_t y = 0; ok && y < out->height; ++y) {
     ok = TIFFReadScanline(t, buf.data(), y, 0) == 1;
+    if (bits == 1 && out->photometric == 1)  // min-is-black: as 1 = black, like every other file here
+      for (uint8_t& b : buf) b = static_cast<uint8_t>(~b);
     if (bits == 1) buf.back() &= LastByteMask(out->width);
     out->rows.insert(out->rows.end(), buf.begin(), buf.end());
   }

@@ -1,10 +1,7 @@
 // Multi-page TIFF files built page by page, read back by libtiff and its tools.
 #include <gtest/gtest.h>
 
-#include "codec/dib.h"
 #include "codec/tiff.h"
-#include "memory.h"
-#include "pages.h"
 #include "support.h"
 
 namespace {
@@ -32,10 +29,11 @@ TEST(Tiff, MultiPageFileOfEveryKindAndCompressionReadsBack) {
   EXPECT_EQ(r.status, 0) << r.output;
   ASSERT_EQ(support::TiffDirectories(dir / "all.tif"), static_cast<int>(3 * samples.size()));
   for (size_t i = 0; i < 3 * samples.size(); ++i) {
-    const codec::ImageView& v = samples[i % samples.size()].view;
+    const testpages::Sample& s = samples[i % samples.size()];
+    const codec::ImageView& v = s.view;
     const bool bilevel = v.format == codec::PixelFormat::Bilevel;
     const TiffCompression c = bilevel ? compressions[i / samples.size()] : TiffCompression::None;
-    SCOPED_TRACE(samples[i % samples.size()].name + " compression " + std::to_string(int(c)));
+    SCOPED_TRACE(s.name + " compression " + std::to_string(int(c)));
     support::TiffDir d;
     ASSERT_TRUE(support::ReadTiff(dir / "all.tif", static_cast<int>(i), &d));
     EXPECT_EQ(d.width, v.width);
@@ -44,8 +42,8 @@ TEST(Tiff, MultiPageFileOfEveryKindAndCompressionReadsBack) {
     EXPECT_EQ(d.strips, 1u);
     EXPECT_EQ(d.fillOrder, 1);
     EXPECT_EQ(d.resUnit, 2);
-    EXPECT_FLOAT_EQ(d.xres, static_cast<float>(codec::ResolutionFromPelsPerMeter(v.xPelsPerMeter).Dpi()));
-    EXPECT_FLOAT_EQ(d.yres, static_cast<float>(codec::ResolutionFromPelsPerMeter(v.yPelsPerMeter).Dpi()));
+    EXPECT_NEAR(d.xres, s.xdpi, 0.02);  // exact for whole dots per inch: Resolution.WholeDotsPerInchAreExact
+    EXPECT_NEAR(d.yres, s.ydpi, 0.02);
     EXPECT_EQ(d.compression, static_cast<uint16_t>(c));
     const uint16_t photometric[] = {0, 1, 3, 2};  // min-is-white, min-is-black, palette, RGB
     EXPECT_EQ(d.photometric, photometric[static_cast<int>(v.format)]);

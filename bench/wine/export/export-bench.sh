@@ -9,22 +9,29 @@
 # Usage: export-bench.sh BIN_DIR WORK_DIR [COUNT ...]   (default 100 1000; needs a display)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
+stop() { echo "export-bench.sh: $*" >&2; exit 2; }
+[ $# -ge 2 ] || stop "usage: export-bench.sh BIN_DIR WORK_DIR [COUNT ...]"
+[ -f "$1/bench_export.exe" ] || stop "no bench_export.exe in $1: build first with tools/build.sh win64"
+[ -n "${DISPLAY-}" ] || stop "needs a display: run it under xvfb-run -a -s \"-screen 0 1280x1024x24\""
+for tool in img2pdf tiffcp tiffinfo qpdf; do
+  command -v $tool >/dev/null || stop "$tool is missing (bash tools/deps.sh installs it)"
+done
 . "$root/tools/wine-env.sh"
 bin=$(cd "$1" && pwd)
-work=$(mkdir -p "$2" && cd "$2" && pwd)
+work=$(mkdir -p "$2" && cd "$2" && pwd)  # Wine takes only absolute paths
 shift 2
 counts=("$@")
 [ ${#counts[@]} -gt 0 ] || counts=(100 1000)
 export WINEPREFIX=${WINEPREFIX:-$work/prefix}
 [ -f "$WINEPREFIX/system.reg" ] || "$root/tools/prefix.sh" "$WINEPREFIX" "$bin" >/dev/null
-command -v img2pdf >/dev/null || { echo "img2pdf is missing (apt-get install img2pdf)"; exit 2; }
 
 win() { printf 'Z:%s' "${1//\//\\}"; }
 now() { date +%s.%N; }
-field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
+since() { awk "BEGIN { print $(now) - $1 }"; }
+field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p" <<<"$2"; }
 best() { printf '%s\n' "$@" | sort -g | head -1; }
-ours() {  # COUNT TYPE COMPRESSION STEM -> output line of bench_export
-  wine "$bin/bench_export.exe" export "$(win "$pages")" "$1" "$2" "$3" "$(win "$save")" "$4" | tr -d '\r'
+ours() {  # EXE COUNT TYPE COMPRESSION STEM -> output line of bench_export
+  wine "$1" export "$(win "$pages")" "$2" "$3" "$4" "$(win "$save")" "$5" | tr -d '\r'
 }
 
 floor=$work/floor  # bench_export beside the TIFF32.dll that writes nothing
@@ -37,25 +44,22 @@ for n in "${counts[@]}"; do
   rm -rf "$pages" "$save"
   mkdir -p "$pages" "$save"
   wine "$bin/bench_export.exe" write "$(win "$pages")" "$n" >/dev/null
-  ours "$n" 1 0 plain >/dev/null
+  ours "$bin/bench_export.exe" "$n" 1 0 plain >/dev/null
   plain=$save/plain001.tif
   sync  # written-back pages must not compete with the runs timed below
   rows=$(tiffinfo "$plain" 2>/dev/null | sed -n 's/.*Image Length: \([0-9]*\).*/\1/p' | sed -n 1p)
 
-  declare -a t_tif=() t_pdf=() t_cp=() t_img=() t_eng=() m_tif=() m_pdf=() w_tif=() w_pdf=()
-  for rep in 1 2 3; do
-    line=$(wine "$floor/bench_export.exe" export "$(win "$pages")" "$n" 1 2 "$(win "$save")" floor | tr -d '\r')
-    t_eng+=("$(field seconds <<<"$line")")
-    line=$(ours "$n" 1 2 g4tif)
-    t_tif+=("$(field seconds <<<"$line")") m_tif+=("$(field peak_private_kb <<<"$line")")
-    w_tif+=("$(field peak_working_set_kb <<<"$line")")
-    line=$(ours "$n" 3 3 g4pdf)
-    t_pdf+=("$(field seconds <<<"$line")") m_pdf+=("$(field peak_private_kb <<<"$line")")
-    w_pdf+=("$(field peak_working_set_kb <<<"$line")")
-    s=$(now); tiffcp -c g4 -r "$rows" "$plain" "$save/tiffcp.tif"; e=$(now)
-    t_cp+=("$(echo "$e - $s" | bc -l)")
-    s=$(now); tiffcp -c g4 -r "$rows" "$plain" "$save/img.tif"; img2pdf "$save/img.tif" -o "$save/img2pdf.pdf"; e=$(now)
-    t_img+=("$(echo "$e - $s" | bc -l)")
+  t_tif=() t_pdf=() t_cp=() t_img=() t_eng=() m_tif=() m_pdf=() w_tif=() w_pdf=()
+  for _ in 1 2 3; do
+    line=$(ours "$floor/bench_export.exe" "$n" 1 2 floor)
+    t_eng+=("$(field seconds "$line")")
+    line=$(ours "$bin/bench_export.exe" "$n" 1 2 g4tif)
+    t_tif+=("$(field seconds "$line")") m_tif+=("$(field peak_private_kb "$line")") w_tif+=("$(field peak_working_set_kb "$line")")
+    line=$(ours "$bin/bench_export.exe" "$n" 3 3 g4pdf)
+    t_pdf+=("$(field seconds "$line")") m_pdf+=("$(field peak_private_kb "$line")") w_pdf+=("$(field peak_working_set_kb "$line")")
+    s=$(now); tiffcp -c g4 -r "$rows" "$plain" "$save/tiffcp.tif"; t_cp+=("$(since "$s")")
+    s=$(now); tiffcp -c g4 -r "$rows" "$plain" "$save/img.tif"; img2pdf "$save/img.tif" -o "$save/img2pdf.pdf"
+    t_img+=("$(since "$s")")
   done
 
   # The outputs are what they claim to be.
@@ -64,22 +68,12 @@ for n in "${counts[@]}"; do
   [ "$(qpdf --show-npages "$save/g4pdf001.pdf")" = "$n" ] || echo "g4pdf001.pdf: not $n pages"
 
   rm -f "$save/floor001.tif"
-  for what in tif eng pdf cp img; do
-    declare -n times=t_$what
-    t=$(best "${times[@]}")
-    case $what in
-      tif) label="Tolvix multi-page TIFF G4"; mem=$(best "${m_tif[@]}") ws=$(best "${w_tif[@]}") ;;
-      eng) label="engine alone, TIFF32 no-op"; mem=- ws=- ;;
-      pdf) label="Tolvix PDF G4"; mem=$(best "${m_pdf[@]}") ws=$(best "${w_pdf[@]}") ;;
-      cp) label="tiffcp -c g4 -r $rows"; mem=- ws=- ;;
-      img) label="tiffcp + img2pdf"; mem=- ws=- ;;
-    esac
-    floor=$work/floor  # bench_export beside the TIFF32.dll that writes nothing
-mkdir -p "$floor"
-cp "$bin/bench_export.exe" "$bin/PDFLIB.dll" "$bin/null-tiff32/TIFF32.dll" "$floor/"
-
-printf '%-6s %-28s %10.3f %10.1f %14s %16s\n' "$n" "$label" "$t" "$(echo "$n / $t" | bc -l)" "$mem" "$ws"
-  done
+  row() { printf '%-6s %-28s %10.3f %10.1f %14s %16s\n' "$n" "$1" "$2" "$(awk "BEGIN { print $n / $2 }")" "$3" "$4"; }
+  row "Tolvix multi-page TIFF G4" "$(best "${t_tif[@]}")" "$(best "${m_tif[@]}")" "$(best "${w_tif[@]}")"
+  row "engine alone, TIFF32 no-op" "$(best "${t_eng[@]}")" - -
+  row "Tolvix PDF G4" "$(best "${t_pdf[@]}")" "$(best "${m_pdf[@]}")" "$(best "${w_pdf[@]}")"
+  row "tiffcp -c g4 -r $rows" "$(best "${t_cp[@]}")" - -
+  row "tiffcp + img2pdf" "$(best "${t_img[@]}")" - -
   ls -l "$save" | awk 'NR > 1 { print "       " $5 "\t" $9 }'
   rm -rf "$pages"
 done
