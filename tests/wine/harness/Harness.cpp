@@ -51,7 +51,17 @@ std::string Where(const char* file, int line)
     return std::string(base ? base + 1 : file) + ":" + std::to_string(line);
 }
 
+int Failures()
+{
+    return g_nFailed;
+}
+
 std::string ToText(long long v)
+{
+    return std::to_string(v);
+}
+
+std::string ToText(double v)
 {
     return std::to_string(v);
 }
@@ -144,7 +154,7 @@ std::string NewTempFolder(const char* tag)
     }
 }
 
-bool ReadFileBytes(const std::string& path, std::vector<unsigned char>& out)
+bool ReadFileBytes(const std::string& path, Bytes& out)
 {
     out.clear();
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -159,7 +169,7 @@ bool ReadFileBytes(const std::string& path, std::vector<unsigned char>& out)
     return ok;
 }
 
-bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& data)
+bool WriteFileBytes(const std::string& path, const Bytes& data)
 {
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -295,7 +305,8 @@ std::string WindowText(HWND hWnd)
 std::string ControlText(HWND hCtrl)
 {
     char buf[1024] = {};
-    ::SendMessageA(hCtrl, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+    DWORD_PTR got = 0;
+    ::SendMessageTimeoutA(hCtrl, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &got);
     return buf;
 }
 
@@ -434,6 +445,16 @@ void MouseClicks(int x, int y, int count)
         }
     }
     ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
+}
+
+void ClickAt(HWND hWnd, int x, int y, int count)
+{
+    HWND hTop = ::GetAncestor(hWnd, GA_ROOT);
+    if (::IsWindowEnabled(hTop))
+        MakeForeground(hTop);
+    POINT pt = {x, y};
+    ::ClientToScreen(hWnd, &pt);
+    MouseClicks(pt.x, pt.y, count);
 }
 
 namespace {

@@ -1,21 +1,30 @@
 // Test harness for driving the real Tolvix.exe under Wine: program folders of
 // their own, processes, windows found by caption, waits with deadlines, checks.
+// Controls.h reads another process's controls; Session.h scans.
 #pragma once
 
 #include <windows.h>
 
+#include "../../../res/resource.h"
+
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace harness {
 
+typedef std::vector<unsigned char> Bytes;
+
 // ---- checks -------------------------------------------------------------------
+// A failed check prints its line; programs without RunCases return Failures().
 void Check(bool ok, const char* what, const std::string& detail = std::string());
 #define CHECK(cond) ::harness::Check((cond), #cond, ::harness::Where(__FILE__, __LINE__))
 #define CHECK_EQ(a, b) ::harness::CheckEq((a), (b), #a " == " #b, ::harness::Where(__FILE__, __LINE__))
 std::string Where(const char* file, int line);
+int Failures();
 std::string ToText(long long v);
+std::string ToText(double v);
 std::string ToText(const std::string& s);
 inline std::string ToText(int v) { return ToText((long long)v); }
 inline std::string ToText(unsigned v) { return ToText((long long)v); }
@@ -27,7 +36,11 @@ inline std::string ToText(const char* s) { return ToText(std::string(s)); }
 template <typename A, typename B>
 void CheckEq(const A& a, const B& b, const char* what, const std::string& where)
 {
-    bool ok = (a == b);
+    bool ok;
+    if constexpr (std::is_integral_v<A> && std::is_integral_v<B>)
+        ok = (long long)a == (long long)b;
+    else
+        ok = (a == b);
     std::string detail = where;
     if (!ok)
         detail += " (got " + ToText(a) + ", expected " + ToText(b) + ")";
@@ -53,8 +66,8 @@ std::string WindowsPath(const std::string& path);
 std::string BinFolder();      // the built program folder (TOLVIX_BIN), as a Windows path
 std::string SourceFolder();   // the source tree (TOLVIX_SOURCE), as a Windows path
 std::string NewTempFolder(const char* tag);
-bool ReadFileBytes(const std::string& path, std::vector<unsigned char>& out);
-bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& data);
+bool ReadFileBytes(const std::string& path, Bytes& out);
+bool WriteFileBytes(const std::string& path, const Bytes& data);
 bool FileExists(const std::string& path);
 bool RemoveTree(const std::string& path);
 
@@ -94,8 +107,10 @@ private:
 // Top-level, visible windows of a process, optionally filtered by exact caption.
 std::vector<HWND> ProcessWindows(DWORD pid, const char* caption = nullptr);
 std::string WindowText(HWND hWnd);
-// A control's text asked of the control itself (works across processes).
+// A control's text asked of the control itself (works across processes; an
+// edit's text is not its caption).
 std::string ControlText(HWND hCtrl);
+inline std::string Text(HWND hDlg, int id) { return ControlText(::GetDlgItem(hDlg, id)); }
 // Text of all static children of a dialog, joined with newlines.
 std::string DialogText(HWND hDlg);
 // Presses a dialog's button as the user would: by BM_CLICK on the button id.
@@ -113,6 +128,9 @@ bool MakeForeground(HWND hWnd);
 void MouseClicks(int x, int y, int count);
 inline void ClickScreen(int x, int y) { MouseClicks(x, y, 1); }
 inline void MoveMouse(int x, int y) { MouseClicks(x, y, 0); }
+// Clicks count times at (x, y) of hWnd's client area, its top-level window
+// brought to the front first when it takes input.
+void ClickAt(HWND hWnd, int x, int y, int count = 1);
 
 // Process ids of running programs with the given file name, and ending them.
 std::vector<DWORD> ProcessesNamed(const char* exe);

@@ -1,7 +1,7 @@
 // Keyboard and mouse on the main window: Alt mnemonics, Escape, Clear, Restore
 // Defaults; and a picture of the window for a person to look at.
 #include "Cases.h"
-#include "../scan/ScanHelpers.h"
+#include "../harness/Session.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -10,7 +10,7 @@
 #include <set>
 
 using namespace harness;
-using namespace mw;
+using namespace harness;
 
 namespace {
 
@@ -139,7 +139,7 @@ void RestoreDefaults()
     ModelKey key;
     key.SetProduct("Pagewell QX720KTR");
     Program prog("restore");
-    Bytes in = DefaultSettings(prog.Folder());
+    Bytes in = Defaults(prog);
     PutInt(in, kOffMode, 2);
     PutInt(in, kOffResolution, 0);
     PutInt(in, kOffPageSize, 2);
@@ -203,8 +203,8 @@ std::string ArtifactFolder()
 // Copies the window's screen area into a BMP file; returns the number of colours.
 size_t SaveWindowPicture(HWND h, const std::string& path)
 {
-    scantest::Pixels p = scantest::CaptureWindow(h);
-    CHECK(scantest::SaveBmp(p, path));
+    harness::Pixels p = harness::CaptureWindow(h);
+    CHECK(harness::SaveBmp(p, path));
     return std::set<uint32_t>(p.px.begin(), p.px.end()).size();
 }
 
@@ -299,7 +299,7 @@ void ToolTips(bool autoSave)
     ModelKey key;
     key.SetProduct("Pagewell QX720KTR");
     Program prog(autoSave ? "tipsauto" : "tips");
-    Bytes in = DefaultSettings(prog.Folder());
+    Bytes in = Defaults(prog);
     PutInt(in, kOffAutoSave, autoSave ? 1 : 0);
     HWND h = StartForeground(prog, in);
     if (!h)

@@ -3,7 +3,7 @@
 #include "Cases.h"
 
 using namespace harness;
-using namespace mw;
+using namespace harness;
 
 namespace {
 
@@ -37,7 +37,7 @@ void RunModel(const char* tag, const std::function<void(ModelKey&)>& setKey, con
     ModelKey key;
     setKey(key);
     Program prog(tag);
-    Bytes in = DefaultSettings(prog.Folder());
+    Bytes in = Defaults(prog);
     PutInt(in, kOffScanRange, storedRange);
     HWND h = StartWith(prog, in);
     if (!h)
@@ -181,7 +181,7 @@ void NoPagesAutoSaveSpecify()
     ModelKey key;
     key.SetProduct("Pagewell QX720KTR");
     Program prog("nopagesauto");
-    Bytes in = DefaultSettings(prog.Folder());
+    Bytes in = Defaults(prog);
     PutInt(in, kOffAutoSave, 1);
     PutInt(in, kOffScanRange, 4);
     PutInt(in, kOffOrientation, 1);

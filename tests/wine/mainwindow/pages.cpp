@@ -1,20 +1,20 @@
 // Pages to Scan: typing, leaving the field, the beep, and the up-down arrows at
 // the ends of the range and at the digit-count boundaries.
 #include "Cases.h"
-#include "../scan/ScanHelpers.h"
+#include "../harness/Session.h"
 
 #include <stdlib.h>
 #include <string.h>
 
 using namespace harness;
-using namespace mw;
+using namespace harness;
 
 namespace {
 
 HWND StartSpecify(Program& prog, ModelKey& key)
 {
     key.SetProduct("Pagewell QX710KTR");
-    Bytes in = DefaultSettings(prog.Folder());
+    Bytes in = Defaults(prog);
     PutInt(in, kOffScanRange, 4);
     HWND h = StartWith(prog, in);
     if (!h)
@@ -132,8 +132,10 @@ void UpDown()
     if (!h)
         return;
     HWND spin = ::GetDlgItem(h, 1114);
-    auto clickUp = [&] { ClickAt(spin, 0.5, 0.25); };
-    auto clickDown = [&] { ClickAt(spin, 0.5, 0.75); };
+    RECT rc;
+    ::GetClientRect(spin, &rc);
+    auto clickUp = [&] { ClickAt(spin, rc.right / 2, rc.bottom / 4); };
+    auto clickDown = [&] { ClickAt(spin, rc.right / 2, rc.bottom * 3 / 4); };
 
     // Down at 1 shows "001".
     clickDown();
@@ -212,7 +214,7 @@ bool WaitPagesShown(HWND h, int n)
 void ScanCounts()
 {
     ModelKey key;
-    scantest::ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
+    harness::ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
     Program prog("pagesscan");
     HWND h = StartSpecify(prog, key);
     if (!h)
@@ -233,7 +235,10 @@ void ScanCounts()
 
     EnterPages(h, "5", VK_TAB);
     CHECK(WaitText(h, 1110, "005"));
-    ClickAt(::GetDlgItem(h, 1114), 0.5, 0.75);
+    HWND spin = ::GetDlgItem(h, IDC_PAGES_SPIN);
+    RECT rc;
+    ::GetClientRect(spin, &rc);
+    ClickAt(spin, rc.right / 2, rc.bottom * 3 / 4);
     CHECK(WaitText(h, 1110, "004"));
     AltKey('S');
     CHECK(WaitPagesShown(h, 4));

@@ -5,7 +5,7 @@
 #include <string.h>
 
 using namespace harness;
-using namespace mw;
+using namespace harness;
 
 namespace {
 

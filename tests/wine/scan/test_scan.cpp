@@ -1,7 +1,7 @@
 // Scans through the real Tolvix.exe, our source manager and the virtual scanner,
 // pressed as a user presses them: what the window shows and which page files the
 // work folder holds, for every way a scan can end.
-#include "ScanHelpers.h"
+#include "../harness/Session.h"
 
 #include <commctrl.h>
 #include <math.h>
@@ -13,7 +13,7 @@
 #include <memory>
 
 using namespace harness;
-using namespace scantest;
+using namespace harness;
 
 namespace {
 
@@ -35,29 +35,29 @@ void ExpectPagesHeld(int nPages)
 // Pages present: the page controls live, the options locked until Clear.
 void ExpectPagesPresentState(Session& s, int nPages)
 {
-    CHECK_EQ(s.Text(kPageTotal), "/ " + std::to_string(nPages));
-    CHECK_EQ(s.Text(kShowPageEdit), std::string("1"));
-    CHECK(s.ItemEnabled(kShowPageEdit));
-    CHECK(s.ItemEnabled(kActualSize));
-    CHECK(s.ToolEnabled(kCmdClear));
-    CHECK(s.ToolEnabled(kCmdSave));
-    CHECK(s.ToolEnabled(kCmdScan));
-    CHECK(s.ToolEnabled(kCmdShowDriver));
-    CHECK(!s.ToolEnabled(kCmdPreferences));
+    CHECK_EQ(Text(s.Main(), IDC_PAGE_TOTAL), "/ " + std::to_string(nPages));
+    CHECK_EQ(Text(s.Main(), IDC_SHOW_PAGE), std::string("1"));
+    CHECK(Enabled(s.Main(), IDC_SHOW_PAGE));
+    CHECK(Enabled(s.Main(), IDC_ACTUAL_SIZE));
+    CHECK(ButtonEnabled(s.Main(), ID_CMD_CLEAR));
+    CHECK(ButtonEnabled(s.Main(), ID_CMD_SAVE));
+    CHECK(ButtonEnabled(s.Main(), ID_CMD_SCAN));
+    CHECK(ButtonEnabled(s.Main(), ID_CMD_SHOW_DRIVER));
+    CHECK(!ButtonEnabled(s.Main(), ID_CMD_PREFERENCES));
     CHECK(::IsWindowEnabled(s.Main()));
     CHECK_EQ(s.ScrollBarShown(), nPages > 4);
 }
 
 void ExpectNoPagesState(Session& s)
 {
-    CHECK_EQ(s.Text(kPageTotal), std::string("/ 0"));
-    CHECK_EQ(s.Text(kShowPageEdit), std::string("0"));
-    CHECK(!s.ItemEnabled(kShowPageEdit));
-    CHECK(!s.ToolEnabled(kCmdClear));
-    CHECK(!s.ToolEnabled(kCmdSave));
-    CHECK(s.ToolEnabled(kCmdScan));
-    CHECK(s.ToolEnabled(kCmdShowDriver));
-    CHECK(s.ToolEnabled(kCmdPreferences));
+    CHECK_EQ(Text(s.Main(), IDC_PAGE_TOTAL), std::string("/ 0"));
+    CHECK_EQ(Text(s.Main(), IDC_SHOW_PAGE), std::string("0"));
+    CHECK(!Enabled(s.Main(), IDC_SHOW_PAGE));
+    CHECK(!ButtonEnabled(s.Main(), ID_CMD_CLEAR));
+    CHECK(!ButtonEnabled(s.Main(), ID_CMD_SAVE));
+    CHECK(ButtonEnabled(s.Main(), ID_CMD_SCAN));
+    CHECK(ButtonEnabled(s.Main(), ID_CMD_SHOW_DRIVER));
+    CHECK(ButtonEnabled(s.Main(), ID_CMD_PREFERENCES));
     CHECK(::IsWindowEnabled(s.Main()));
     CHECK(!s.ScrollBarShown());
 }
@@ -103,8 +103,8 @@ void SpecifySeven()
     ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
     Session s("specify", kRangeSpecify);
     CHECK(s.Start());
-    s.TypePagesToScan("7");
-    CHECK(WaitFor([&] { return s.Text(kPagesToScan) == "007"; }, 5000));
+    EnterPages(s.Main(), "7");
+    CHECK(WaitFor([&] { return Text(s.Main(), IDC_PAGES_TO_SCAN) == "007"; }, 5000));
     s.PressScan();
     CHECK(s.WaitPagesShown(7));
     ExpectPagesPresentState(s, 7);
@@ -119,7 +119,7 @@ void BatchNine()
     Session s("batch", kRangeBatch);
     CHECK(s.Start());
     // Through the toolbar button this time.
-    HWND hTb = ::GetDlgItem(s.Main(), kToolbar);
+    HWND hTb = ::GetDlgItem(s.Main(), IDR_MAINFRAME);
     // The buttons sit side by side from the left: Clear, then Scan.
     DWORD size = (DWORD)::SendMessageA(hTb, TB_GETBUTTONSIZE, 0, 0);
     RECT rc = {};
@@ -163,7 +163,7 @@ void RescanAsksFirst()
     ScannerControls scanner({{"Sheets", 30}, {"PageDivisor", 4}});
     Session s("rescan", kRangeSpecify);
     CHECK(s.Start());
-    s.TypePagesToScan("6");
+    EnterPages(s.Main(), "6");
     s.PressScan();
     CHECK(s.WaitPagesShown(6));
 
@@ -173,8 +173,7 @@ void RescanAsksFirst()
     ExpectPagesPresentState(s, 6);
     ExpectPagesHeld(6);
 
-    s.TypePagesToScan("3");  // not possible: the options stay locked
-    CHECK(!s.ItemEnabled(kPagesToScan));
+    CHECK(!Enabled(s.Main(), IDC_PAGES_TO_SCAN));
     ScanAgainAnswering(s, IDOK);
     // The same count again: pages 1..6 are new files of the second batch.
     CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 10000) || s.WaitPagesShown(6, 0));
@@ -192,8 +191,8 @@ void ShowDriverCancel()
     CHECK(s.Start());
     HWND hSource = OpenSourceDialog(s);
     CHECK(!::IsWindowEnabled(s.Main()));
-    for (int id : {kCmdClear, kCmdScan, kCmdSave, kCmdPreferences, kCmdShowDriver})
-        CHECK(!s.ToolEnabled(id));
+    for (int id : {ID_CMD_CLEAR, ID_CMD_SCAN, ID_CMD_SAVE, ID_CMD_PREFERENCES, ID_CMD_SHOW_DRIVER})
+        CHECK(!ButtonEnabled(s.Main(), id));
     if (hSource) {
         CHECK(DialogText(hSource).find("Sheets in the feeder: 9") != std::string::npos);
         ClickButton(hSource, IDCANCEL);
@@ -381,7 +380,7 @@ void ScanWithSource(const SourceRow& row)
     CHECK(WriteFileBytes(s.Prog().SettingsPath(), settings));
     CHECK(s.Start());
     if (row.pagesToScan)
-        s.TypePagesToScan(row.pagesToScan);
+        EnterPages(s.Main(), row.pagesToScan);
     s.PressScan();
     if (row.message) {
         HWND hBox = s.Prog().WaitDialogWithText(row.message, 40000);
@@ -395,8 +394,8 @@ void ScanWithSource(const SourceRow& row)
         ExpectPagesHeld(row.pages);
     } else {
         CHECK(WaitFor([&] {
-            return ::IsWindowEnabled(s.Main()) && s.ToolEnabled(kCmdScan) && s.ToolEnabled(kCmdShowDriver) &&
-                   s.ToolEnabled(kCmdPreferences);
+            return ::IsWindowEnabled(s.Main()) && ButtonEnabled(s.Main(), ID_CMD_SCAN) && ButtonEnabled(s.Main(), ID_CMD_SHOW_DRIVER) &&
+                   ButtonEnabled(s.Main(), ID_CMD_PREFERENCES);
         }, 40000));
         ExpectNoPagesState(s);
         CHECK(PageFilesPresent().empty());
@@ -509,7 +508,7 @@ void ThirtyThousand()
     s.PressScan();
     CHECK(s.WaitPagesShown(30000, 400000));
     printf("  30000 pages in %lu ms\n", (unsigned long)(::GetTickCount() - start));
-    CHECK_EQ(s.Text(kShowPageEdit), std::string("1"));
+    CHECK_EQ(Text(s.Main(), IDC_SHOW_PAGE), std::string("1"));
     std::vector<int> present = PageFilesPresent();
     CHECK_EQ(present.size(), (size_t)30000);
     CHECK(!present.empty() && present.front() == 1 && present.back() == 30000);

@@ -1,12 +1,10 @@
-#include "Window.h"
+#include "Controls.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-using namespace harness;
-
-namespace mw {
+namespace harness {
 
 namespace {
 
@@ -32,7 +30,6 @@ public:
     RemoteBuffer& operator=(const RemoteBuffer&) = delete;
 
     LPARAM Ptr() const { return reinterpret_cast<LPARAM>(m_p); }
-    bool Ok() const { return m_p != nullptr; }
     bool Read(void* pOut, size_t cb) const
     {
         SIZE_T got = 0;
@@ -41,10 +38,7 @@ public:
     std::string ReadText() const
     {
         std::vector<char> buf(m_cb + 1, 0);
-        SIZE_T got = 0;
-        if (!m_p || !::ReadProcessMemory(m_hProcess, m_p, buf.data(), m_cb, &got))
-            return std::string();
-        return std::string(buf.data());
+        return Read(buf.data(), m_cb) ? std::string(buf.data()) : std::string();
     }
 
 private:
@@ -54,13 +48,6 @@ private:
 };
 
 } // namespace
-
-std::string Text(HWND hDlg, int id)
-{
-    char buf[512] = {};
-    ::SendMessageA(::GetDlgItem(hDlg, id), WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
-    return buf;
-}
 
 bool Visible(HWND hDlg, int id)
 {
@@ -108,9 +95,9 @@ bool Dropped(HWND hDlg, int id)
     return ::SendMessageA(::GetDlgItem(hDlg, id), CB_GETDROPPEDSTATE, 0, 0) != 0;
 }
 
-int SpinPos(HWND hDlg)
+int SpinPos(HWND hMain)
 {
-    return LOWORD(::SendMessageA(::GetDlgItem(hDlg, 1114), UDM_GETPOS, 0, 0));
+    return LOWORD(::SendMessageA(::GetDlgItem(hMain, IDC_PAGES_SPIN), UDM_GETPOS, 0, 0));
 }
 
 int FocusId(HWND hWnd)
@@ -127,7 +114,7 @@ int DefaultId(HWND hDlg)
 
 HWND ToolBar(HWND hMain)
 {
-    return ::GetDlgItem(hMain, 132);
+    return ::GetDlgItem(hMain, IDR_MAINFRAME);
 }
 
 bool ButtonEnabled(HWND hMain, int cmd)
@@ -152,43 +139,55 @@ RECT ButtonRect(HWND hMain, int cmd)
     return rc;
 }
 
-bool WaitSpin(HWND hDlg, int want, DWORD ms)
+bool WaitText(HWND hDlg, int id, const std::string& want, DWORD ms)
 {
-    if (WaitFor([&] { return SpinPos(hDlg) == want; }, ms))
+    if (WaitFor([&] { return Text(hDlg, id) == want; }, ms))
         return true;
-    printf("  the up-down stays at %d, expected %d\n", SpinPos(hDlg), want);
+    printf("  control %d shows \"%s\", expected \"%s\"\n", id, Text(hDlg, id).c_str(), want.c_str());
     return false;
 }
 
-bool WaitText(HWND hDlg, int id, const std::string& want, DWORD ms)
+bool WaitSpin(HWND hMain, int want, DWORD ms)
 {
-    return WaitFor([&] { return Text(hDlg, id) == want; }, ms);
+    if (WaitFor([&] { return SpinPos(hMain) == want; }, ms))
+        return true;
+    printf("  the up-down stays at %d, expected %d\n", SpinPos(hMain), want);
+    return false;
 }
 
 bool WaitFocus(HWND hDlg, int id, DWORD ms)
 {
     if (WaitFor([&] { return FocusId(hDlg) == id; }, ms))
         return true;
-    // Say where the keys went instead, so that a failure in CI can be read.
+    // Say where the keys went instead.
     char cls[64] = "";
     HWND hFg = ::GetForegroundWindow();
     if (hFg)
         ::GetClassNameA(hFg, cls, sizeof cls);
-    fprintf(stderr, "focus on %d, not %d; foreground %p (%s, %s), active %p\n", FocusId(hDlg), id, (void*)hFg, cls,
-            hFg == hDlg ? "the window" : "another", (void*)ActiveOf(hDlg));
+    printf("  focus on %d, not %d; foreground %p (%s, %s), active %p\n", FocusId(hDlg), id, (void*)hFg, cls,
+           hFg == hDlg ? "the window" : "another", (void*)ActiveOf(hDlg));
     return false;
-}
-
-void ClickAt(HWND hWnd, double fx, double fy)
-{
-    RECT rc;
-    ::GetWindowRect(hWnd, &rc);
-    ClickScreen(rc.left + (int)((rc.right - rc.left) * fx), rc.top + (int)((rc.bottom - rc.top) * fy));
 }
 
 void AltKey(char letter)
 {
     Chord(VK_MENU, (WORD)letter);
+}
+
+void EnterPages(HWND hMain, const char* text, WORD leaveKey)
+{
+    MakeForeground(hMain);
+    AltKey('T');
+    CHECK(WaitFocus(hMain, IDC_PAGES_TO_SCAN));
+    Tap(VK_HOME);
+    Key(VK_SHIFT, true);
+    Tap(VK_END);
+    Key(VK_SHIFT, false);
+    TypeText(text);
+    // A Shift pressed since the last query would turn Tab into Shift+Tab.
+    ::GetAsyncKeyState(VK_SHIFT);
+    if (leaveKey)
+        Tap(leaveKey);
 }
 
 // ---- model key -------------------------------------------------------------------
@@ -214,11 +213,9 @@ ModelKey::ModelKey()
 ModelKey::~ModelKey()
 {
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kModelKey);
-    if (!m_bHad)
-        return;
     HKEY hKey;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kModelKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) !=
-        ERROR_SUCCESS)
+    if (!m_bHad || ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kModelKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey,
+                                     nullptr) != ERROR_SUCCESS)
         return;
     if (m_bHadValue)
         ::RegSetValueExA(hKey, "ProductId", 0, REG_SZ, reinterpret_cast<const BYTE*>(m_product.c_str()),
@@ -234,11 +231,6 @@ void ModelKey::SetValue(const char* name, const char* data)
     CHECK(::RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), (DWORD)strlen(data) + 1) ==
           ERROR_SUCCESS);
     ::RegCloseKey(hKey);
-}
-
-void ModelKey::SetProduct(const char* product)
-{
-    SetValue("ProductId", product);
 }
 
 void ModelKey::DeleteValue(const char* name)
@@ -263,23 +255,22 @@ void PutInt(Bytes& b, int off, int v)
         b[off + i] = (unsigned char)((unsigned)v >> (8 * i));
 }
 
+Bytes SettingsRecord(int scanRange, const std::string& saveFolder)
+{
+    Bytes b(kSettingsSize, 0);
+    memcpy(&b[kOffFolder], saveFolder.data(), saveFolder.size());
+    memcpy(&b[kOffStem], "Doc", 3);
+    const int values[] = {1, 1, 1, 0, 1, 0, 0, 0, scanRange, 0, 1, 0, 0, 1640, 2260};
+    for (int i = 0; i < 15; ++i)
+        PutInt(b, kOffNumber + 4 * i, values[i]);
+    return b;
+}
+
 bool USLocale()
 {
     char sz[20] = {};
     ::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_ICOUNTRY, sz, sizeof sz);
     return atoi(sz) == 1;
-}
-
-Bytes DefaultSettings(const std::string& folder)
-{
-    Bytes b(kSettingsSize, 0);
-    std::string save = folder + "\\MyDocuments";
-    memcpy(&b[0], save.data(), save.size());
-    memcpy(&b[256], "Doc", 3);
-    const int values[] = {1, 1, 1, 0, USLocale() ? 3 : 1, 0, 0, 0, 0, 0, 1, 0, 0, 1640, 2260};
-    for (int i = 0; i < 15; ++i)
-        PutInt(b, 324 + 4 * i, values[i]);
-    return b;
 }
 
 HWND StartWith(Program& prog, const Bytes& settings)
@@ -292,15 +283,4 @@ HWND StartWith(Program& prog, const Bytes& settings)
     return hWnd;
 }
 
-void EnterPages(HWND h, const char* text, WORD leaveKey)
-{
-    AltKey('T');
-    CHECK(WaitFocus(h, 1110));
-    TypeText(text);
-    // A Shift pressed since the last query would turn Tab into Shift+Tab.
-    ::GetAsyncKeyState(VK_SHIFT);
-    if (leaveKey)
-        Tap(leaveKey);
-}
-
-} // namespace mw
+} // namespace harness

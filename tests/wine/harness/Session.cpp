@@ -1,24 +1,14 @@
-#include "ScanHelpers.h"
-
-#include <commctrl.h>
+#include "Session.h"
 
 #include <algorithm>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-using namespace harness;
-
-namespace scantest {
+namespace harness {
 
 namespace {
 const char kScannerKey[] = "Software\\Tolvix\\VirtualScanner";
-
-void PutInt(Bytes& b, int off, int v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[off + i] = (unsigned char)((unsigned)v >> (8 * i));
-}
 
 uint32_t U32(const Bytes& b, size_t off)
 {
@@ -29,8 +19,6 @@ uint16_t U16(const Bytes& b, size_t off)
 {
     return (uint16_t)(b[off] | b[off + 1] << 8);
 }
-
-// Moves the pointer to a screen point and presses the left button count times.
 } // namespace
 
 ScannerControls::ScannerControls(std::initializer_list<std::pair<const char*, DWORD>> values)
@@ -71,7 +59,9 @@ ScannerControls::~ScannerControls()
     ::RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey);
 }
 
+namespace {
 std::string g_workFolder;
+}
 
 void SetWorkFolder(const std::string& folder)
 {
@@ -198,16 +188,6 @@ void CheckPageFile(const std::string& path, int width, int height)
     ::DeleteObject(hbm);
 }
 
-Bytes SettingsRecord(int scanRange)
-{
-    Bytes b(392, 0);
-    memcpy(&b[256], "Doc", 3);
-    const int values[] = {1, 1, 1, 0, 1, 0, 0, 0, scanRange, 0, 1, 0, 0, 1640, 2260};
-    for (int i = 0; i < 15; ++i)
-        PutInt(b, 324 + 4 * i, values[i]);
-    return b;
-}
-
 namespace {
 // The screen's pixels in a rectangle of screen coordinates.
 Pixels CaptureScreen(const RECT& rc)
@@ -329,12 +309,14 @@ void Session::PressShowDriver()
 bool Session::WaitPagesShown(int nPages, DWORD timeoutMs)
 {
     const std::string total = "/ " + std::to_string(nPages);
-    if (WaitFor([&] { return ::IsWindowEnabled(m_hMain) && Text(kPageTotal) == total && ToolEnabled(kCmdScan); },
-                timeoutMs))
+    if (WaitFor([&] {
+            return ::IsWindowEnabled(m_hMain) && Text(m_hMain, IDC_PAGE_TOTAL) == total &&
+                   ButtonEnabled(m_hMain, ID_CMD_SCAN);
+        }, timeoutMs))
         return true;
     // Say what shows instead: the window's state and every other window of the program.
     printf("  waited for %s: the window is %s and shows \"%s\"; page files %zu\n", total.c_str(),
-           ::IsWindowEnabled(m_hMain) ? "enabled" : "disabled", Text(kPageTotal).c_str(), PageFilesPresent().size());
+           ::IsWindowEnabled(m_hMain) ? "enabled" : "disabled", Text(m_hMain, IDC_PAGE_TOTAL).c_str(), PageFilesPresent().size());
     for (HWND h : ProcessWindows(m_prog.Pid()))
         if (h != m_hMain)
             printf("  also on screen: \"%s\" %s\n", WindowText(h).c_str(), DialogText(h).c_str());
@@ -347,72 +329,15 @@ bool Session::WaitUnlocked(DWORD timeoutMs)
     return WaitFor([&] { return ::IsWindowEnabled(m_hMain) != FALSE || !m_prog.Running(); }, timeoutMs);
 }
 
-std::string Session::Text(int id) const
-{
-    // Asked of the control itself: an edit's text is not its window caption.
-    char sz[256] = {};
-    DWORD_PTR got = 0;
-    ::SendMessageTimeoutA(::GetDlgItem(m_hMain, id), WM_GETTEXT, sizeof sz, reinterpret_cast<LPARAM>(sz),
-                          SMTO_ABORTIFHUNG, 5000, &got);
-    return sz;
-}
-
-bool Session::ToolEnabled(int idCommand) const
-{
-    HWND hTb = ::GetDlgItem(m_hMain, kToolbar);
-    return (::SendMessageA(hTb, TB_GETSTATE, idCommand, 0) & TBSTATE_ENABLED) != 0;
-}
-
-bool Session::ItemEnabled(int id) const
-{
-    return ::IsWindowEnabled(::GetDlgItem(m_hMain, id)) != FALSE;
-}
-
 bool Session::ScrollBarShown() const
 {
     return (::GetWindowLongA(Display(), GWL_STYLE) & WS_VSCROLL) != 0;
-}
-
-void Session::Click(int x, int y)
-{
-    POINT pt = {x, y};
-    ::ClientToScreen(Display(), &pt);
-    MakeForeground(m_hMain);
-    MouseClicks(pt.x, pt.y, 1);
-}
-
-void Session::DoubleClick(int x, int y)
-{
-    POINT pt = {x, y};
-    ::ClientToScreen(Display(), &pt);
-    MakeForeground(m_hMain);
-    MouseClicks(pt.x, pt.y, 2);
 }
 
 void Session::KeyOnMain(WORD vk)
 {
     MakeForeground(m_hMain);
     Tap(vk);
-}
-
-void Session::TypePagesToScan(const char* text)
-{
-    HWND hEdit = ::GetDlgItem(m_hMain, kPagesToScan);
-    RECT rc;
-    ::GetWindowRect(hEdit, &rc);
-    MakeForeground(m_hMain);
-    MouseClicks((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2, 1);
-    WaitFor([&] {
-        GUITHREADINFO gti = {};
-        gti.cbSize = sizeof gti;
-        return ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_hMain, nullptr), &gti) && gti.hwndFocus == hEdit;
-    }, 5000);
-    Tap(VK_HOME);
-    Key(VK_SHIFT, true);
-    Tap(VK_END);
-    Key(VK_SHIFT, false);
-    TypeText(text);
-    Tap(VK_TAB);
 }
 
 bool Session::CloseAndConfirm(DWORD exitTimeoutMs)
@@ -430,4 +355,4 @@ bool Session::CloseAndConfirm(DWORD exitTimeoutMs)
     return m_prog.WaitExit(exitTimeoutMs);
 }
 
-} // namespace scantest
+} // namespace harness

@@ -1,50 +1,44 @@
-// Reading and working another process's main window: control texts and states,
-// list contents, toolbar buttons, focus, mouse clicks, the scanner model key and
-// settings files.
+// Reading and working another process's windows: control states, lists,
+// toolbar buttons, focus; the scanner model key and settings files.
 #pragma once
 
-#include "../harness/Harness.h"
+#include "Harness.h"
 
 #include <commctrl.h>
 
 #include <string>
 #include <vector>
 
-namespace mw {
-
-typedef std::vector<unsigned char> Bytes;
+namespace harness {
 
 // ---- controls of a window in another process -----------------------------------
-std::string Text(HWND hDlg, int id);
 bool Visible(HWND hDlg, int id);
 bool Enabled(HWND hDlg, int id);
 int CurSel(HWND hDlg, int id);
 std::vector<std::string> ComboItems(HWND hDlg, int id);
 std::string SelectedText(HWND hDlg, int id);
 bool Dropped(HWND hDlg, int id);
-int SpinPos(HWND hDlg);            // low word of UDM_GETPOS of 1114
-// The up-down is set after the field's text, in the same handler: wait for it.
-bool WaitSpin(HWND hDlg, int want, DWORD ms = 5000);
+int SpinPos(HWND hMain);           // Pages to Scan's up-down
 int FocusId(HWND hWnd);            // its control id, 0 when none
 int DefaultId(HWND hDlg);          // DM_GETDEFID, 0 when none
 
-// Toolbar 132 of the main window.
+// The main window's toolbar.
 HWND ToolBar(HWND hMain);
 bool ButtonEnabled(HWND hMain, int cmd);
 std::string ButtonText(HWND hMain, int cmd);
 RECT ButtonRect(HWND hMain, int cmd);   // in screen coordinates
 
-// Waits until the control shows the text; the last text seen is returned.
-bool WaitText(HWND hDlg, int id, const std::string& want, DWORD ms = 10000);
-bool WaitFocus(HWND hDlg, int id, DWORD ms = 10000);
+// Waits for what the control shows; a failure prints what it showed instead.
+bool WaitText(HWND hDlg, int id, const std::string& want, DWORD ms = 5000);
+bool WaitFocus(HWND hDlg, int id, DWORD ms = 5000);
+// The up-down is set after the field's text, in the same handler: wait for it.
+bool WaitSpin(HWND hMain, int want, DWORD ms = 5000);
 
 // ---- input ----------------------------------------------------------------------
-// A left click at the centre of the rectangle part (fx, fy fractions of width and height).
-void ClickAt(HWND hWnd, double fx, double fy);
 void AltKey(char letter);
-// Puts text into Pages to Scan as a user would: Alt+T, type, then the leaving
-// key (none when 0).
-void EnterPages(HWND h, const char* text, WORD leaveKey);
+// Puts text into Pages to Scan as a user would: Alt+T, the field's text
+// selected, the text typed, then the leaving key (none when 0).
+void EnterPages(HWND hMain, const char* text, WORD leaveKey = VK_TAB);
 
 // ---- the scanner model key ---------------------------------------------------------
 extern const char kModelKey[];
@@ -56,7 +50,7 @@ public:
     ~ModelKey();
     ModelKey(const ModelKey&) = delete;
     ModelKey& operator=(const ModelKey&) = delete;
-    void SetProduct(const char* product);
+    void SetProduct(const char* product) { SetValue("ProductId", product); }
     void SetValue(const char* name, const char* data);
     void DeleteValue(const char* name);
 
@@ -69,22 +63,33 @@ private:
 // ---- settings files --------------------------------------------------------------
 const int kSettingsSize = 392;
 enum SettingsOffset {
+    kOffFolder = 0,
+    kOffStem = 256,
+    kOffNumber = 324,
     kOffResolution = 328,
+    kOffFileType = 332,
+    kOffCompression = 336,
     kOffPageSize = 340,
     kOffAutoSave = 348,
     kOffOrientation = 352,
     kOffScanRange = 356,
     kOffMode = 360,
+    kOffShowSave = 364,
+    kOffFolderValid = 384,
     kOffUSLocale = 388,
 };
-// A valid record: the defaults, save folder in the program's folder.
-Bytes DefaultSettings(const std::string& folder);
+// Scan ranges as the settings file stores them.
+enum { kRangeCurrentPage = 0, kRangeBatch = 1, kRangeSpecify = 4 };
+
 int GetInt(const Bytes& b, int off);
 void PutInt(Bytes& b, int off, int v);
-
-// Starts the program on the settings file (none when empty) and waits for the main window.
-HWND StartWith(harness::Program& prog, const Bytes& settings = Bytes());
+// A valid record: 400 dpi, A4, no automatic saving, the Save dialog shown, this
+// scan range; the save folder as given (empty: none).
+Bytes SettingsRecord(int scanRange = kRangeCurrentPage, const std::string& saveFolder = std::string());
 // Whether this prefix's user locale is the US one (country code 1).
 bool USLocale();
 
-} // namespace mw
+// Starts the program on the settings file (none when empty) and waits for the main window.
+HWND StartWith(Program& prog, const Bytes& settings = Bytes());
+
+} // namespace harness

@@ -1,9 +1,8 @@
-// Helpers for the drivers that scan through the real Tolvix.exe: the virtual
-// scanner's test controls, the page files in the work folder, the main window's
-// controls and what the screen shows.
+// Scanning through the real Tolvix.exe: the virtual scanner's test controls,
+// the page files in the work folder, what the screen shows, and a Session.
 #pragma once
 
-#include "../harness/Harness.h"
+#include "Controls.h"
 
 #include <stdint.h>
 
@@ -12,26 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace scantest {
-
-typedef std::vector<unsigned char> Bytes;
-
-// Control ids of the main window the drivers read.
-enum {
-    kShowPageEdit = 1005,
-    kPageTotal = 1022,
-    kActualSize = 1023,
-    kPagesToScan = 1110,
-    kToolbar = 132,
-    kCmdClear = 2000,
-    kCmdScan = 2001,
-    kCmdSave = 2002,
-    kCmdPreferences = 2003,
-    kCmdShowDriver = 2004,
-};
-
-// Scan ranges as the settings file stores them.
-enum { kRangeCurrentPage = 0, kRangeBatch = 1, kRangeSpecify = 4 };
+namespace harness {
 
 // The virtual scanner's test controls for as long as the object lives.
 class ScannerControls {
@@ -63,10 +43,7 @@ void A4PageSize(int divisor, int* width, int* height);
 // readable by the system's own BMP loader.
 void CheckPageFile(const std::string& path, int width, int height);
 
-// A settings file: defaults (400 dpi, A4, no automatic saving) and a scan range.
-Bytes SettingsRecord(int scanRange);
-
-// The screen's pixels over a window's client area, as 0x00RRGGBB.
+// The screen's pixels over a window, as 0x00RRGGBB.
 struct Pixels {
     int width = 0;
     int height = 0;
@@ -75,6 +52,8 @@ struct Pixels {
 };
 Pixels CaptureClient(HWND hWnd);
 Pixels CaptureWindow(HWND hWnd);   // frame and caption included
+// Waits until two captures agree (painting has settled) and returns the last.
+Pixels SettledCapture(HWND hWnd);
 // Writes the capture as a 24-bit BMP file (for looking at a failure).
 bool SaveBmp(const Pixels& p, const std::string& path);
 
@@ -87,37 +66,28 @@ public:
 
     HWND Main() const { return m_hMain; }
     HWND Display() const;
-    harness::Program& Prog() { return m_prog; }
+    Program& Prog() { return m_prog; }
 
     // Alt+S and Alt+D with the main window in front.
     void PressScan();
     void PressShowDriver();
-    // The scan is over with this page count on show and the window usable again.
+    // The scan is over with this page count on show and the window usable again;
+    // a failure prints what the program shows instead.
     bool WaitPagesShown(int nPages, DWORD timeoutMs = 60000);
     // The window is enabled again after a scan (whatever it shows).
     bool WaitUnlocked(DWORD timeoutMs = 60000);
-
-    std::string Text(int id) const;
-    bool ToolEnabled(int idCommand) const;
-    bool ItemEnabled(int id) const;
     bool ScrollBarShown() const;
 
     // Mouse input on the display area, in its client coordinates.
-    void Click(int x, int y);
-    void DoubleClick(int x, int y);
+    void Click(int x, int y, int count = 1) { ClickAt(Display(), x, y, count); }
     void KeyOnMain(WORD vk);
-    // Types a count into Pages to Scan and leaves the field.
-    void TypePagesToScan(const char* text);
 
     // Ends the program, answering the clear confirmation if it comes.
     bool CloseAndConfirm(DWORD exitTimeoutMs = 20000);
 
 private:
-    harness::Program m_prog;
+    Program m_prog;
     HWND m_hMain = nullptr;
 };
 
-// Waits until two captures agree (painting has settled) and returns the last.
-Pixels SettledCapture(HWND hWnd);
-
-} // namespace scantest
+} // namespace harness
