@@ -8,34 +8,30 @@ namespace testpages {
 
 namespace {
 
-Page Blank(uint32_t width, uint32_t height, int dpi, uint8_t fill) {
-  const uint32_t stride = (width + 31) / 32 * 4;
-  return Page{width, height, stride, dpi, std::vector<uint8_t>(size_t{stride} * height, fill)};
+Page Blank(uint32_t width, uint32_t height, int dpi) {
+  Page p = codec::MakeImage(width, height, codec::PixelFormat::Bilevel);
+  p.xPelsPerMeter = p.yPelsPerMeter = PelsPerMeter(dpi);
+  return p;
 }
 
 void FillRect(Page& p, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h) {
   for (uint32_t y = y0; y < y0 + h && y < p.height; ++y)
-    for (uint32_t x = x0; x < x0 + w && x < p.width; ++x) p.SetBlack(x, y);
+    for (uint32_t x = x0; x < x0 + w && x < p.width; ++x) p.bits[y * p.stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
 }
 
 }  // namespace
-
-codec::ImageView Page::View() const {
-  codec::ImageView v;
-  v.top = bits.data();
-  v.stride = stride;
-  v.width = width;
-  v.height = height;
-  v.xPelsPerMeter = v.yPelsPerMeter = PelsPerMeter(dpi);
-  return v;
-}
 
 int32_t PelsPerMeter(int dpi) { return static_cast<int32_t>(std::lround(dpi / 0.0254)); }
 uint32_t A4Width(int dpi) { return static_cast<uint32_t>(std::lround(210 / 25.4 * dpi)); }
 uint32_t A4Height(int dpi) { return static_cast<uint32_t>(std::lround(297 / 25.4 * dpi)); }
 
-Page White(uint32_t width, uint32_t height, int dpi) { return Blank(width, height, dpi, 0xFF); }
-Page Black(uint32_t width, uint32_t height, int dpi) { return Blank(width, height, dpi, 0x00); }
+Page White(uint32_t width, uint32_t height, int dpi) { return Blank(width, height, dpi); }
+
+Page Black(uint32_t width, uint32_t height, int dpi) {
+  Page p = Blank(width, height, dpi);
+  std::fill(p.bits.begin(), p.bits.end(), 0);
+  return p;
+}
 
 Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed) {
   Page p = White(width, height, dpi);
@@ -84,23 +80,15 @@ Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed) {
 }
 
 Page Halftone(uint32_t width, uint32_t height, int dpi) {
-  Page p = White(width, height, dpi);
-  std::vector<float> err(width + 2, 0), next(width + 2, 0);
-  for (uint32_t y = 0; y < height; ++y) {
+  codec::Image grey = codec::MakeImage(width, height, codec::PixelFormat::Gray8);
+  for (uint32_t y = 0; y < height; ++y)
     for (uint32_t x = 0; x < width; ++x) {
       const double fx = double(x) / width, fy = double(y) / height;
-      const double grey = 0.5 + 0.35 * std::sin(std::hypot(fx - 0.5, fy - 0.4) * 40) * (1 - fy) + 0.15 * (fx - 0.5);
-      const double v = grey + err[x + 1], out = v < 0.5 ? 0.0 : 1.0;
-      if (out == 0.0) p.SetBlack(x, y);
-      const float e = static_cast<float>(v - out);
-      err[x + 2] += e * 7 / 16;
-      next[x] += e * 3 / 16;
-      next[x + 1] += e * 5 / 16;
-      next[x + 2] += e * 1 / 16;
+      const double level = 0.5 + 0.35 * std::sin(std::hypot(fx - 0.5, fy - 0.4) * 40) * (1 - fy) + 0.15 * (fx - 0.5);
+      grey.bits[y * grey.stride + x] = static_cast<uint8_t>(std::lround(255 * level));
     }
-    err.swap(next);
-    std::fill(next.begin(), next.end(), 0.0f);
-  }
+  Page p = codec::ToBilevel(grey.View(), codec::Halftone::Diffusion);  // as the scanner library makes grey pages
+  p.xPelsPerMeter = p.yPelsPerMeter = PelsPerMeter(dpi);
   return p;
 }
 
@@ -110,7 +98,7 @@ Page Noise(uint32_t width, uint32_t height, int dpi, double black, uint32_t seed
   std::bernoulli_distribution coin(black);
   for (uint32_t y = 0; y < height; ++y)
     for (uint32_t x = 0; x < width; ++x)
-      if (coin(rng)) p.SetBlack(x, y);
+      if (coin(rng)) FillRect(p, x, y, 1, 1);
   return p;
 }
 
@@ -125,13 +113,13 @@ Page Runs(const std::vector<uint32_t>& lengths, uint32_t width) {
 
 std::vector<Sample> Samples() {
   std::vector<Sample> s;
-  auto add = [&](std::string name, Page p) { s.push_back({std::move(name), std::move(p.bits), p.View(), p.dpi, p.dpi}); };
+  auto add = [&](std::string name, Page p, int dpi) { s.push_back({std::move(name), std::move(p.bits), p.View(), dpi, dpi}); };
   for (int dpi : {200, 300, 400})
-    add("document " + std::to_string(dpi), Document(A4Width(dpi), A4Height(dpi), dpi, static_cast<uint32_t>(dpi)));
-  add("halftone", Halftone(A4Width(200), A4Height(200) / 2, 200));
-  add("white", White(A4Width(300), A4Height(300), 300));
-  add("black", Black(1001, 777, 150));
-  add("inverted table", Document(1203, 900, 150, 4));
+    add("document " + std::to_string(dpi), Document(A4Width(dpi), A4Height(dpi), dpi, static_cast<uint32_t>(dpi)), dpi);
+  add("halftone", Halftone(A4Width(200), A4Height(200) / 2, 200), 200);
+  add("white", White(A4Width(300), A4Height(300), 300), 300);
+  add("black", Black(1001, 777, 150), 150);
+  add("inverted table", Document(1203, 900, 150, 4), 150);
   for (auto& b : s.back().pixels) b = static_cast<uint8_t>(~b);
   s.back().view.whiteIs1 = false;
   const char* names[] = {"grey", "palette", "colour"};

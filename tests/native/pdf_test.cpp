@@ -1,8 +1,6 @@
 // PDF files of image pages checked by qpdf, poppler's pdfimages and Ghostscript.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "codec/pdf.h"
 #include "support.h"
 
@@ -17,13 +15,12 @@ std::string Text(const testpages::MemorySink& sink) { return std::string(sink.by
 struct Mode {
   const char* name;
   PdfCompression compression;
-  const char* bilevelEnc;  // as pdfimages names the coding
-  const char* filter;      // in the file: "" for no filter at all
+  const char* filter;  // as the image dictionaries name it; "" for no filter at all
 };
 
 class PdfPages : public testing::TestWithParam<Mode> {};
 
-// Every page as pdfimages lists and extracts it and as Ghostscript renders it.
+// Every page as pdfimages extracts it and as Ghostscript renders it.
 TEST_P(PdfPages, ReadBackByEveryReader) {
   const Mode mode = GetParam();
   const std::vector<testpages::Sample> samples = testpages::Samples();
@@ -40,35 +37,21 @@ TEST_P(PdfPages, ReadBackByEveryReader) {
   ASSERT_TRUE(w.Finish());
   support::WriteFile(pdf, sink.bytes);
   const std::string text = Text(sink);
-  if (*mode.filter) EXPECT_NE(text.find(mode.filter), std::string::npos) << mode.filter;
-  else EXPECT_EQ(text.find("/Filter"), std::string::npos);
+  // Each page coded as asked: all of them for PackBits, the bilevel ones for CCITT.
+  size_t bilevelPages = 0, coded = 0;
+  for (const testpages::Sample& s : samples) bilevelPages += s.view.format == codec::PixelFormat::Bilevel;
+  const std::string filter = *mode.filter ? mode.filter : "/Filter";
+  for (size_t at = text.find(filter); at != std::string::npos; at = text.find(filter, at + 1)) ++coded;
+  EXPECT_EQ(coded, !*mode.filter ? 0 : mode.compression == PdfCompression::PackBits ? samples.size() : bilevelPages) << filter;
 
   auto r = RunTool("qpdf --check " + Quote(pdf));
   EXPECT_EQ(r.status, 0) << r.output;
-  r = RunTool("pdfimages -list " + Quote(pdf) + " && cd " + Quote(dir.path) + " && pdfimages -tiff " + Quote(pdf) + " img");
+  r = RunTool("cd " + Quote(dir.path) + " && pdfimages -tiff " + Quote(pdf) + " img");
   ASSERT_EQ(r.status, 0) << r.output;
-  std::istringstream list(r.output);
-  std::string line;
-  std::getline(list, line);  // the heading and its rule
-  std::getline(list, line);
   for (size_t i = 0; i < samples.size(); ++i) {
     const testpages::Sample& s = samples[i];
     SCOPED_TRACE(s.name);
     const bool bilevel = s.view.format == codec::PixelFormat::Bilevel;
-    ASSERT_TRUE(std::getline(list, line));
-    std::istringstream f(line);
-    int page = 0, bpc = 0, xppi = 0, yppi = 0;
-    uint32_t width = 0, height = 0;
-    std::string num, type, color, comp, enc, interp, object, id;
-    f >> page >> num >> type >> width >> height >> color >> comp >> bpc >> enc >> interp >> object >> id >> xppi >> yppi;
-    EXPECT_EQ(page, static_cast<int>(i + 1));
-    EXPECT_EQ(width, s.view.width);
-    EXPECT_EQ(height, s.view.height);
-    EXPECT_EQ(enc, bilevel ? mode.bilevelEnc : "image");
-    EXPECT_EQ(bpc, bilevel ? 1 : 8);
-    EXPECT_EQ(xppi, s.xdpi);
-    EXPECT_EQ(yppi, s.ydpi);
-
     const std::vector<uint8_t> expected = support::Expected(s.view, true);
     char name[32];
     std::snprintf(name, sizeof name, "img-%03zu.tif", i);
@@ -88,10 +71,10 @@ TEST_P(PdfPages, ReadBackByEveryReader) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pdf, PdfPages,
-                         testing::Values(Mode{"Uncompressed", PdfCompression::None, "image", ""},
-                                         Mode{"PackBits", PdfCompression::PackBits, "image", "/Filter /RunLengthDecode"},
-                                         Mode{"CcittGroup3", PdfCompression::G3, "ccitt", "/K 0 "},
-                                         Mode{"CcittGroup4", PdfCompression::G4, "ccitt", "/K -1 "}),
+                         testing::Values(Mode{"Uncompressed", PdfCompression::None, ""},
+                                         Mode{"PackBits", PdfCompression::PackBits, "/Filter /RunLengthDecode"},
+                                         Mode{"CcittGroup3", PdfCompression::G3, "/CCITTFaxDecode /DecodeParms << /K 0 "},
+                                         Mode{"CcittGroup4", PdfCompression::G4, "/CCITTFaxDecode /DecodeParms << /K -1 "}),
                          [](const testing::TestParamInfo<Mode>& mode) { return std::string(mode.param.name); });
 
 TEST(Pdf, SinkFailureIsReported) {

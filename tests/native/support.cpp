@@ -51,21 +51,13 @@ std::vector<uint8_t> Expected(const codec::ImageView& image, bool expandPalette)
   for (uint32_t y = 0; y < image.height; ++y) {
     const uint8_t* row = image.Row(y);
     for (size_t i = 0; i < rowBytes; ++i) {
-      switch (image.format) {
-        case codec::PixelFormat::Bilevel:
-          out.push_back((image.whiteIs1 ? static_cast<uint8_t>(~row[i]) : row[i]) & (i + 1 < rowBytes ? 0xFF : LastByteMask(image.width)));
-          break;
-        case codec::PixelFormat::Gray8:
-          out.push_back(row[i]);
-          break;
-        case codec::PixelFormat::Palette8:
-          if (expandPalette) out.insert(out.end(), {image.palette[row[i]].r, image.palette[row[i]].g, image.palette[row[i]].b});
-          else out.push_back(row[i]);
-          break;
-        case codec::PixelFormat::Bgr24:
-          out.push_back(row[i - i % 3 + 2 - i % 3]);
-          break;
-      }
+      const uint8_t b = row[i];
+      const codec::Rgb& c = image.palette[b];
+      if (image.format == codec::PixelFormat::Bilevel)
+        out.push_back((image.whiteIs1 ? static_cast<uint8_t>(~b) : b) & (i + 1 < rowBytes ? 0xFF : LastByteMask(image.width)));
+      else if (image.format == codec::PixelFormat::Bgr24) out.push_back(row[i - i % 3 + 2 - i % 3]);  // BGR to RGB
+      else if (image.format == codec::PixelFormat::Palette8 && expandPalette) out.insert(out.end(), {c.r, c.g, c.b});
+      else out.push_back(b);
     }
   }
   return out;
@@ -93,6 +85,7 @@ bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out) {
     TIFFGetField(t, TIFFTAG_XRESOLUTION, &out->xres);
     TIFFGetField(t, TIFFTAG_YRESOLUTION, &out->yres);
     out->strips = TIFFNumberOfStrips(t);
+    out->directories = TIFFNumberOfDirectories(t);
     ok = TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &counts) && counts;
   }
   if (ok) {
@@ -110,15 +103,6 @@ bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out) {
   }
   TIFFClose(t);
   return ok;
-}
-
-int TiffDirectories(const std::filesystem::path& p) {
-  TIFFSetWarningHandler(Quiet);
-  TIFF* t = TIFFOpen(p.c_str(), "r");
-  if (!t) return -1;
-  const int n = TIFFNumberOfDirectories(t);
-  TIFFClose(t);
-  return n;
 }
 
 }  // namespace support

@@ -12,20 +12,12 @@
 
 #include "codec/pdf.h"
 #include "codec/tiff.h"
+#include "codec/transform.h"
 
 namespace testpages {  // pages.cpp: portable, for the benchmarks under Wine too
 
-struct Page {
-  uint32_t width = 0;
-  uint32_t height = 0;
-  uint32_t stride = 0;  // bytes per row in `bits`
-  int dpi = 0;
-  std::vector<uint8_t> bits;
-
-  codec::ImageView View() const;
-  bool Black(uint32_t x, uint32_t y) const { return !(bits[y * stride + x / 8] & (0x80 >> (x & 7))); }
-  void SetBlack(uint32_t x, uint32_t y) { bits[y * stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x & 7))); }
-};
+using Page = codec::Image;  // bilevel, bit 1 = white
+inline bool IsBlack(const Page& p, uint32_t x, uint32_t y) { return !(p.bits[y * p.stride + x / 8] & (0x80 >> (x & 7))); }
 
 int32_t PelsPerMeter(int dpi);
 uint32_t A4Width(int dpi);
@@ -114,6 +106,7 @@ std::vector<uint8_t> Expected(const codec::ImageView& image, bool expandPalette 
 
 // libtiff's view of one directory of a file.
 struct TiffDir {
+  int directories = 0;  // in the whole file
   uint32_t width = 0, height = 0, strips = 0;
   uint16_t compression = 0, photometric = 0, fillOrder = 0, resUnit = 0;
   float xres = 0, yres = 0;
@@ -121,6 +114,5 @@ struct TiffDir {
   std::vector<uint8_t> rows;      // decoded by libtiff, top-down, no padding; bilevel 1 = black
 };
 bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out);
-int TiffDirectories(const std::filesystem::path& p);
 
 }  // namespace support

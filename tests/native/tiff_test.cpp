@@ -27,7 +27,6 @@ TEST(Tiff, MultiPageFileOfEveryKindAndCompressionReadsBack) {
   // libtiff's RGBA path: palette and colour pages must be readable as colour.
   r = RunTool("tiff2rgba -c none " + Quote(dir / "all.tif") + " " + Quote(dir / "rgba.tif"));
   EXPECT_EQ(r.status, 0) << r.output;
-  ASSERT_EQ(support::TiffDirectories(dir / "all.tif"), static_cast<int>(3 * samples.size()));
   for (size_t i = 0; i < 3 * samples.size(); ++i) {
     const testpages::Sample& s = samples[i % samples.size()];
     const codec::ImageView& v = s.view;
@@ -36,6 +35,7 @@ TEST(Tiff, MultiPageFileOfEveryKindAndCompressionReadsBack) {
     SCOPED_TRACE(s.name + " compression " + std::to_string(int(c)));
     support::TiffDir d;
     ASSERT_TRUE(support::ReadTiff(dir / "all.tif", static_cast<int>(i), &d));
+    ASSERT_EQ(d.directories, static_cast<int>(3 * samples.size()));
     EXPECT_EQ(d.width, v.width);
     EXPECT_EQ(d.height, v.height);
     EXPECT_TRUE(d.rows == support::Expected(v));
@@ -69,9 +69,9 @@ TEST(Tiff, AppendingReadsOnlyTheLastLink) {
 
   support::TempDir dir;
   support::WriteFile(dir / "many.tif", f.bytes);
-  ASSERT_EQ(support::TiffDirectories(dir / "many.tif"), 303);
   support::TiffDir last;
   ASSERT_TRUE(support::ReadTiff(dir / "many.tif", 302, &last));
+  EXPECT_EQ(last.directories, 303);
   EXPECT_EQ(last.compression, 1);
   EXPECT_TRUE(last.rows == support::Expected(p.View()));
 }
@@ -98,10 +98,10 @@ TEST(Tiff, AppendsToFilesOfOtherWritersInTheirByteOrder) {
     support::WriteFile(dir / "grown.tif", g.bytes);
     r = RunTool("tiffinfo -D " + Quote(dir / "grown.tif") + " >/dev/null");
     EXPECT_EQ(r.status, 0) << r.output;
-    ASSERT_EQ(support::TiffDirectories(dir / "grown.tif"), 2);
     support::TiffDir d0, d1;
     ASSERT_TRUE(support::ReadTiff(dir / "grown.tif", 0, &d0));
     ASSERT_TRUE(support::ReadTiff(dir / "grown.tif", 1, &d1));
+    EXPECT_EQ(d1.directories, 2);
     EXPECT_TRUE(d0.rows == support::Expected(a.View()));
     EXPECT_TRUE(d1.rows == support::Expected(b.View()));
   }
