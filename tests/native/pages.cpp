@@ -4,6 +4,8 @@
 #include <cmath>
 #include <random>
 
+#include "libs/vscanner/page.h"
+
 namespace testpages {
 
 namespace {
@@ -34,48 +36,14 @@ Page Black(uint32_t width, uint32_t height, int dpi) {
 }
 
 Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed) {
-  Page p = White(width, height, dpi);
-  std::mt19937 rng(seed);
-  auto rnd = [&](uint32_t lo, uint32_t hi) { return std::uniform_int_distribution<uint32_t>(lo, hi)(rng); };
-  // A glyph is a random 5 x 7 cell scaled to the type size, like a coarse font.
-  std::vector<uint64_t> font(64);
-  for (auto& g : font) g = rng() | (uint64_t{rng()} << 32);
-  const uint32_t margin = std::min({static_cast<uint32_t>(dpi), width / 8, height / 8});
-  const uint32_t unit = static_cast<uint32_t>(std::max(1, dpi / 75));  // one cell of a 10 pt glyph
-  auto glyph = [&](uint32_t x, uint32_t y, uint32_t u) {
-    const uint64_t shape = font[rnd(0, 63)];
-    for (uint32_t r = 0; r < 7; ++r)
-      for (uint32_t c = 0; c < 5; ++c)
-        if (shape >> (r * 5 + c) & 1) FillRect(p, x + c * u, y + r * u, u, u);
-  };
-  uint32_t y = margin;
-  for (uint32_t x = margin; x < width / 2; x += 7 * unit * 2) glyph(x, y, unit * 2);
-  y += 20 * unit;
-  FillRect(p, margin, y, width - 2 * margin, std::max(1u, unit / 2));
-  y += 6 * unit;
-  const uint32_t line = 11 * unit;
-  while (y + line < height - margin) {
-    if (rnd(0, 9) == 0) {  // a ruled table of three rows and four columns
-      const uint32_t cellH = 10 * unit, cellW = (width - 2 * margin) / 4;
-      if (y + 3 * cellH >= height - margin) break;
-      for (uint32_t r = 0; r <= 3; ++r) FillRect(p, margin, y + r * cellH, 4 * cellW, 1 + unit / 3);
-      for (uint32_t c = 0; c <= 4; ++c) FillRect(p, margin + c * cellW, y, 1 + unit / 3, 3 * cellH);
-      for (uint32_t r = 0; r < 3; ++r)
-        for (uint32_t c = 0; c < 4; ++c)
-          for (uint32_t k = 0; k < rnd(2, 8); ++k)
-            glyph(margin + c * cellW + 2 * unit + k * 6 * unit, y + r * cellH + 2 * unit, unit);
-      y += 3 * cellH + line;
-      continue;
-    }
-    uint32_t x = margin + (rnd(0, 5) == 0 ? 4 * 6 * unit : 0);
-    const uint32_t end = width - margin - (rnd(0, 6) == 0 ? rnd(0, width / 2) : 0);
-    while (x + 6 * unit < end) {
-      const uint32_t letters = rnd(1, 9);
-      for (uint32_t k = 0; k < letters && x + 6 * unit < end; ++k, x += 6 * unit) glyph(x, y, unit);
-      x += 4 * unit;
-    }
-    y += rnd(0, 7) == 0 ? 2 * line : line;  // now and then a paragraph break
-  }
+  // The virtual scanner's document, laid out on a sheet of this size.
+  vscan::ScanParams params;
+  params.dpi = dpi;
+  params.seed = seed;
+  params.sheetWidthMils = params.frameMils[2] = static_cast<int>(std::lround(width * 1000.0 / dpi));
+  params.sheetHeightMils = params.frameMils[3] = static_cast<int>(std::lround(height * 1000.0 / dpi));
+  Page p = vscan::ScanPage(params, 1);
+  p.xPelsPerMeter = p.yPelsPerMeter = PelsPerMeter(dpi);
   return p;
 }
 
