@@ -25,52 +25,37 @@ extern "C" void* g_impReadFile __asm__("__imp_ReadFile");
 #else
 extern "C" void* g_impReadFile __asm__("__imp__ReadFile@20");
 #endif
-typedef BOOL(WINAPI* ReadFileFn)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
-ReadFileFn g_pfnReadFile = nullptr;
+BOOL(WINAPI* g_pfnReadFile)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) = nullptr;
 long long g_bytesRead = 0;
 
 BOOL WINAPI CountingReadFile(HANDLE h, LPVOID p, DWORD cb, LPDWORD pcbRead, LPOVERLAPPED po)
 {
     BOOL ok = g_pfnReadFile(h, p, cb, pcbRead, po);
-    if (ok && pcbRead)
-        g_bytesRead += *pcbRead;
+    g_bytesRead += ok && pcbRead ? *pcbRead : 0;
     return ok;
 }
 
-void CountReads()
-{
-    DWORD old;
-    ::VirtualProtect(&g_impReadFile, sizeof(void*), PAGE_READWRITE, &old);
-    g_pfnReadFile = reinterpret_cast<ReadFileFn>(g_impReadFile);
-    g_impReadFile = reinterpret_cast<void*>(&CountingReadFile);
-    ::VirtualProtect(&g_impReadFile, sizeof(void*), old, &old);
-}
-
 // Seconds to write the pages, and to copy the same bytes as one file in the same folder.
-std::pair<double, double> WriteVersusCopy(const std::string& folder, HGLOBAL hPage, int nPages)
+std::pair<double, double> WriteVersusCopy(const std::string& folder, HGLOBAL hPage, DWORD cbFile, int nPages)
 {
     CPageStore store;
     char name[MAX_PATH];
     const double t0 = Now();
-    for (int n = 1; n <= nPages; ++n) {
+    for (int n = 1; n <= nPages; ++n, store.GrowPageTable()) {
         store.BuildPathName(name, folder.c_str(), "Doc", n);
         if (!store.WritePage(hPage, name, n - 1))
             return printf("WritePage %d failed\n", n), std::pair<double, double>{0, 0};
-        store.GrowPageTable();
     }
     ::FlushFileBuffers(store.PageHandle(nPages - 1));
     const double tWrite = Now() - t0;
-    WIN32_FILE_ATTRIBUTE_DATA fa;
-    store.BuildPathName(name, folder.c_str(), "Doc", 1);
-    ::GetFileAttributesExA(name, GetFileExInfoStandard, &fa);
-    const double mb = (double)fa.nFileSizeLow * nPages / 1048576.0;
+    const double mb = (double)cbFile * nPages / 1048576.0;
 
     const std::string src = folder + "plain.bin", dst = folder + "plain-copy.bin";
-    std::vector<char> chunk(fa.nFileSizeLow, 'x');
+    std::vector<char> chunk(cbFile, 'x');
     HANDLE h = ::CreateFileA(src.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD put;
     for (int n = 0; n < nPages; ++n)
-        ::WriteFile(h, chunk.data(), (DWORD)chunk.size(), &put, nullptr);
+        ::WriteFile(h, chunk.data(), cbFile, &put, nullptr);
     ::CloseHandle(h);
     const double t1 = Now();
     ::CopyFileA(src.c_str(), dst.c_str(), FALSE);
@@ -112,8 +97,13 @@ void ReducedVersusFull(const std::string& folder, HGLOBAL hPage)
 
 int main()
 {
-    CountReads();
-    // An A4 400-dpi page; what the page shows does not change what is written or read.
+    DWORD old;
+    ::VirtualProtect(&g_impReadFile, sizeof(void*), PAGE_READWRITE, &old);
+    g_pfnReadFile = reinterpret_cast<decltype(g_pfnReadFile)>(g_impReadFile);
+    g_impReadFile = reinterpret_cast<void*>(&CountingReadFile);
+    ::VirtualProtect(&g_impReadFile, sizeof(void*), old, &old);
+
+    // An A4 400-dpi page; what it shows does not change what is written or read.
     const codec::Image page = codec::MakeImage(3307, 4677, codec::PixelFormat::Bilevel);
     const std::vector<uint8_t> dib = codec::MakePackedDib(page.View());
     HGLOBAL hPage = ::GlobalAlloc(GMEM_MOVEABLE, dib.size());
@@ -127,7 +117,7 @@ int main()
     // Five rounds; the medians decide (single runs of a few tens of ms are noisy).
     std::vector<double> writes, copies;
     for (int i = 0; i < 5; ++i) {
-        const auto t = WriteVersusCopy(folder, hPage, 50);
+        const auto t = WriteVersusCopy(folder, hPage, (DWORD)(codec::kFileHeaderSize + dib.size()), 50);
         writes.push_back(t.first);
         copies.push_back(t.second);
     }

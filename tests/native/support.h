@@ -1,7 +1,6 @@
-// What the codec tests, fuzzers and benchmarks share: synthetic pages shaped like
-// what a document scanner delivers (1-bit rows, top-down, bit 1 = white), the
-// writers' file and sink over memory, and the independent readers (libtiff and
-// its tools, qpdf, poppler, Ghostscript) run on what the codec wrote.
+// What the codec tests, fuzzers and benchmarks share: pages like a scanner's, the
+// writers' file and sink in memory, and the independent readers (libtiff and its
+// tools, poppler, Ghostscript) of what the codec wrote.
 #pragma once
 
 #include <cstdint>
@@ -25,12 +24,9 @@ uint32_t A4Height(int dpi);
 
 Page White(uint32_t width, uint32_t height, int dpi);
 Page Black(uint32_t width, uint32_t height, int dpi);
-// Text in paragraphs of blocky glyphs, a heading, rules and ruled tables.
-Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed);
-// Error-diffused grey gradients and rings: a transition at almost every pixel.
-Page Halftone(uint32_t width, uint32_t height, int dpi);
-// Random pixels with the given chance of black.
-Page Noise(uint32_t width, uint32_t height, int dpi, double black, uint32_t seed);
+Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed);  // the virtual scanner's
+Page Halftone(uint32_t width, uint32_t height, int dpi);  // grey rings diffused: a change at almost every pixel
+Page Noise(uint32_t width, uint32_t height, int dpi, double black, uint32_t seed);  // `black`: the chance of it
 // For each length n, a row of alternating runs of n starting white, then one starting black.
 Page Runs(const std::vector<uint32_t>& lengths, uint32_t width);
 
@@ -83,7 +79,7 @@ struct ToolResult {
   int status = -1;
   std::string output;  // stdout and stderr together
 };
-ToolResult RunTool(const std::string& command);  // a shell line; paths in it through Quote
+ToolResult RunTool(const std::string& command);  // a shell line, paths in it through Quote
 std::string Quote(const std::filesystem::path& p);
 
 // A fresh folder, removed again at the end of the test.

@@ -22,8 +22,6 @@
 #include "tests/native/support.h"
 #include "tests/wine/harness/Harness.h"
 
-using harness::Now;
-
 namespace {
 
 int WritePages(CScanSettings& settings, CPageStore& store, int count)
@@ -37,7 +35,6 @@ int WritePages(CScanSettings& settings, CPageStore& store, int count)
         memcpy(::GlobalLock(dibs.back()), dib.data(), dib.size());
         ::GlobalUnlock(dibs.back());
     }
-    const double start = Now();
     for (int n = 1; n <= count; ++n) {
         char szName[MAX_PATH];
         settings.BuildPageFileName(szName, n);
@@ -45,7 +42,6 @@ int WritePages(CScanSettings& settings, CPageStore& store, int count)
         if (!store.WritePage(dibs[(n - 1) % kDistinctPages], szName, n - 1))
             return fprintf(stderr, "cannot write %s\n", szName), 1;
     }
-    printf("wrote %d pages in %.2f s\n", count, Now() - start);
     for (HGLOBAL h : dibs)
         ::GlobalFree(h);
     return 0;
@@ -71,9 +67,9 @@ int Export(CScanSettings& settings, CPageStore& store, int count, char** argv)
 
     PROCESS_MEMORY_COUNTERS before = {}, after = {};
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &before, sizeof before);
-    const double start = Now();
+    const double start = harness::Now();
     const int result = store.ExportPages(&settings, count);
-    const double seconds = Now() - start;
+    const double seconds = harness::Now() - start;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &after, sizeof after);
     printf("result=%d pages=%d seconds=%.3f pages_per_second=%.1f private_before_kb=%llu peak_private_kb=%llu "
            "peak_working_set_kb=%llu\n",
@@ -87,11 +83,9 @@ int Export(CScanSettings& settings, CPageStore& store, int count, char** argv)
 int main(int argc, char** argv)
 {
     const bool write = argc == 4 && strcmp(argv[1], "write") == 0;
-    if (!write && !(argc == 8 && strcmp(argv[1], "export") == 0)) {
-        fprintf(stderr, "usage: bench_export write FOLDER COUNT\n"
-                        "       bench_export export FOLDER COUNT TYPE COMPRESSION SAVE_FOLDER STEM\n");
-        return 2;
-    }
+    if (!write && !(argc == 8 && strcmp(argv[1], "export") == 0))
+        return fprintf(stderr, "usage: bench_export write FOLDER COUNT\n"
+                               "       bench_export export FOLDER COUNT TYPE COMPRESSION SAVE_FOLDER STEM\n"), 2;
     // Settings are kept in the program's folder; this measurement keeps none.
     char szSettings[MAX_PATH];
     ::GetModuleFileNameA(nullptr, szSettings, MAX_PATH);
