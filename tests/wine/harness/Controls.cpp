@@ -141,32 +141,27 @@ RECT ButtonRect(HWND hMain, int cmd)
 
 bool WaitText(HWND hDlg, int id, const std::string& want, DWORD ms)
 {
-    if (WaitFor([&] { return Text(hDlg, id) == want; }, ms))
-        return true;
-    printf("  control %d shows \"%s\", expected \"%s\"\n", id, Text(hDlg, id).c_str(), want.c_str());
-    return false;
+    return WaitFor([&] { return Text(hDlg, id) == want; }, ms,
+                   [&] { return std::to_string(id) + " shows \"" + Text(hDlg, id) + "\", not \"" + want + "\""; });
 }
 
 bool WaitSpin(HWND hMain, int want, DWORD ms)
 {
-    if (WaitFor([&] { return SpinPos(hMain) == want; }, ms))
-        return true;
-    printf("  the up-down stays at %d, expected %d\n", SpinPos(hMain), want);
-    return false;
+    return WaitFor([&] { return SpinPos(hMain) == want; }, ms,
+                   [&] { return "the up-down at " + std::to_string(SpinPos(hMain)) + ", not " + std::to_string(want); });
 }
 
 bool WaitFocus(HWND hDlg, int id, DWORD ms)
 {
-    if (WaitFor([&] { return FocusId(hDlg) == id; }, ms))
-        return true;
-    // Say where the keys went instead.
-    char cls[64] = "";
-    HWND hFg = ::GetForegroundWindow();
-    if (hFg)
+    // Says where the keys went instead.
+    return WaitFor([&] { return FocusId(hDlg) == id; }, ms, [&] {
+        char cls[64] = "";
+        HWND hFg = ::GetForegroundWindow();
         ::GetClassNameA(hFg, cls, sizeof cls);
-    printf("  focus on %d, not %d; foreground %p (%s, %s), active %p\n", FocusId(hDlg), id, (void*)hFg, cls,
-           hFg == hDlg ? "the window" : "another", (void*)ActiveOf(hDlg));
-    return false;
+        return "focus on " + std::to_string(FocusId(hDlg)) + ", not " + std::to_string(id) + "; foreground " +
+               cls + (hFg == hDlg ? " (the window)" : " (another)") +
+               (ActiveOf(hDlg) == hDlg ? ", active" : ", not active");
+    });
 }
 
 void AltKey(char letter)

@@ -56,21 +56,6 @@ int Failures()
     return g_nFailed;
 }
 
-std::string ToText(long long v)
-{
-    return std::to_string(v);
-}
-
-std::string ToText(double v)
-{
-    return std::to_string(v);
-}
-
-std::string ToText(const std::string& s)
-{
-    return "\"" + s + "\"";
-}
-
 void Check(bool ok, const char* what, const std::string& detail)
 {
     if (ok) {
@@ -114,17 +99,22 @@ double Now()
     return (double)c.QuadPart / (double)f.QuadPart;
 }
 
-bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs)
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, const std::function<std::string()>& seen)
 {
     DWORD start = ::GetTickCount();
-    for (;;) {
-        if (cond())
-            return true;
-        if (::GetTickCount() - start > timeoutMs)
-            return cond();
+    while (!cond()) {
+        if (::GetTickCount() - start > timeoutMs) {
+            if (cond())
+                return true;
+            if (seen)
+                printf("  after %lu ms: %s\n", (unsigned long)timeoutMs, seen().c_str());
+            fflush(stdout);
+            return false;
+        }
         PumpMessages();
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
+    return true;
 }
 
 std::string BinFolder()

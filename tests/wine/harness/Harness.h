@@ -7,6 +7,8 @@
 
 #include "../../../res/resource.h"
 
+#include <stdint.h>
+
 #include <functional>
 #include <string>
 #include <type_traits>
@@ -23,16 +25,20 @@ void Check(bool ok, const char* what, const std::string& detail = std::string())
 #define CHECK_EQ(a, b) ::harness::CheckEq((a), (b), #a " == " #b, ::harness::Where(__FILE__, __LINE__))
 std::string Where(const char* file, int line);
 int Failures();
-std::string ToText(long long v);
-std::string ToText(double v);
-std::string ToText(const std::string& s);
-inline std::string ToText(int v) { return ToText((long long)v); }
-inline std::string ToText(unsigned v) { return ToText((long long)v); }
-inline std::string ToText(unsigned long v) { return ToText((long long)v); }
-inline std::string ToText(long v) { return ToText((long long)v); }
-inline std::string ToText(unsigned long long v) { return ToText((long long)v); }
-inline std::string ToText(bool v) { return v ? "true" : "false"; }
-inline std::string ToText(const char* s) { return ToText(std::string(s)); }
+template <typename T>
+std::string ToText(const T& v)
+{
+    if constexpr (std::is_same_v<T, bool>)
+        return v ? "true" : "false";
+    else if constexpr (std::is_floating_point_v<T>)
+        return std::to_string(v);
+    else if constexpr (std::is_integral_v<T> || std::is_enum_v<T>)
+        return std::to_string((long long)v);
+    else if constexpr (std::is_pointer_v<T> && !std::is_convertible_v<T, const char*>)
+        return std::to_string((unsigned long long)(uintptr_t)v);
+    else
+        return "\"" + std::string(v) + "\"";
+}
 template <typename A, typename B>
 void CheckEq(const A& a, const B& b, const char* what, const std::string& where)
 {
@@ -57,8 +63,10 @@ int RunCases(int argc, char** argv, const std::vector<Case>& cases);
 // ---- waiting ------------------------------------------------------------------
 // The performance counter in seconds, for the benchmarks' timings.
 double Now();
-// Polls cond until it holds or the deadline passes, pumping this thread's messages.
-bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 20000);
+// Polls cond until it holds or the deadline passes, pumping this thread's messages;
+// a failed wait prints what seen() says it found instead.
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 20000,
+             const std::function<std::string()>& seen = nullptr);
 
 // ---- files --------------------------------------------------------------------
 // A Unix path as Windows programs reach it, through drive Z:; other paths as they are.

@@ -9,48 +9,16 @@ namespace harness {
 
 namespace {
 const char kScannerKey[] = "Software\\Tolvix\\VirtualScanner";
-
-uint32_t U32(const Bytes& b, size_t off)
-{
-    return b[off] | b[off + 1] << 8 | b[off + 2] << 16 | (uint32_t)b[off + 3] << 24;
-}
-
-uint16_t U16(const Bytes& b, size_t off)
-{
-    return (uint16_t)(b[off] | b[off + 1] << 8);
-}
 } // namespace
 
-ScannerControls::ScannerControls(std::initializer_list<std::pair<const char*, DWORD>> values)
+ScannerControls::ScannerControls(const Values& values)
 {
     ::RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey);
     HKEY hKey = nullptr;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kScannerKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) !=
-        ERROR_SUCCESS) {
-        CHECK(!"scanner controls can be written");
-        return;
-    }
+    CHECK(::RegCreateKeyExA(HKEY_CURRENT_USER, kScannerKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) ==
+          ERROR_SUCCESS);
     for (const auto& v : values)
         ::RegSetValueExA(hKey, v.first, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v.second), sizeof(DWORD));
-    ::RegCloseKey(hKey);
-}
-
-ScannerControls::ScannerControls(const std::string& values) : ScannerControls({})
-{
-    HKEY hKey = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kScannerKey, 0, KEY_WRITE, &hKey) != ERROR_SUCCESS)
-        return;
-    size_t at = 0;
-    while (at < values.size()) {
-        size_t end = values.find(' ', at);
-        std::string item = values.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        at = end == std::string::npos ? values.size() : end + 1;
-        size_t eq = item.find('=');
-        if (eq == std::string::npos)
-            continue;
-        DWORD v = (DWORD)strtoul(item.c_str() + eq + 1, nullptr, 0);
-        ::RegSetValueExA(hKey, item.substr(0, eq).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
-    }
     ::RegCloseKey(hKey);
 }
 
@@ -141,19 +109,14 @@ void CheckPageFile(const std::string& path, int width, int height)
     CHECK_EQ(b.size(), 62 + bits);
     if (b.size() != 62 + bits)
         return;
-    CHECK_EQ(U16(b, 0), 0x4D42);
-    CHECK_EQ(U32(b, 2), (uint32_t)b.size());
-    CHECK_EQ(U32(b, 6), 0u);
-    CHECK_EQ(U32(b, 10), 62u);
-    CHECK_EQ(U32(b, 14), 40u);
-    CHECK_EQ((int)U32(b, 18), width);
-    CHECK_EQ((int)U32(b, 22), height);
-    CHECK_EQ(U16(b, 26), 1);
-    CHECK_EQ(U16(b, 28), 1);
-    CHECK_EQ(U32(b, 30), 0u);
-    CHECK_EQ(U32(b, 34), (uint32_t)bits);
-    CHECK_EQ(U32(b, 54), 0u);          // black
-    CHECK_EQ(U32(b, 58), 0x00FFFFFFu); // white
+    // The header of a bottom-up 1-bit DIB with a black and a white colour.
+    const struct { int off; uint32_t mask, want; } fields[] = {
+        {0, 0xFFFF, 0x4D42}, {2, ~0u, (uint32_t)b.size()}, {6, ~0u, 0}, {10, ~0u, 62}, {14, ~0u, 40},
+        {18, ~0u, (uint32_t)width}, {22, ~0u, (uint32_t)height}, {26, 0xFFFF, 1}, {28, 0xFFFF, 1}, {30, ~0u, 0},
+        {34, ~0u, (uint32_t)bits}, {54, ~0u, 0}, {58, ~0u, 0x00FFFFFF}};
+    for (const auto& f : fields)
+        CHECK_EQ("at " + std::to_string(f.off) + ": " + std::to_string((uint32_t)GetInt(b, f.off) & f.mask),
+                 "at " + std::to_string(f.off) + ": " + std::to_string(f.want));
     // Paper with print on it: mostly white, some black.
     size_t zeros = 0;
     for (size_t i = 62; i < b.size(); ++i)
@@ -188,25 +151,22 @@ void CheckPageFile(const std::string& path, int width, int height)
     ::DeleteObject(hbm);
 }
 
-namespace {
-// The screen's pixels in a rectangle of screen coordinates.
-Pixels CaptureScreen(const RECT& rc)
+Pixels CaptureClient(HWND hWnd)
 {
+    RECT rc;
+    ::GetClientRect(hWnd, &rc);
     Pixels p;
-    const POINT origin = {rc.left, rc.top};
-    p.width = rc.right - rc.left;
-    p.height = rc.bottom - rc.top;
+    p.width = rc.right;
+    p.height = rc.bottom;
     if (p.width <= 0 || p.height <= 0)
         return p;
+    POINT origin = {0, 0};
+    ::ClientToScreen(hWnd, &origin);
     p.px.resize((size_t)p.width * p.height);
     HDC hScreen = ::GetDC(nullptr);
     HDC hMem = ::CreateCompatibleDC(hScreen);
     BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = p.width;
-    bi.bmiHeader.biHeight = -p.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader = {sizeof bi.bmiHeader, p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* pBits = nullptr;
     HBITMAP hbm = ::CreateDIBSection(hScreen, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
     HGDIOBJ hOld = ::SelectObject(hMem, hbm);
@@ -220,22 +180,6 @@ Pixels CaptureScreen(const RECT& rc)
     ::DeleteDC(hMem);
     ::ReleaseDC(nullptr, hScreen);
     return p;
-}
-} // namespace
-
-Pixels CaptureClient(HWND hWnd)
-{
-    RECT rc;
-    ::GetClientRect(hWnd, &rc);
-    ::MapWindowPoints(hWnd, nullptr, reinterpret_cast<POINT*>(&rc), 2);
-    return CaptureScreen(rc);
-}
-
-Pixels CaptureWindow(HWND hWnd)
-{
-    RECT rc;
-    ::GetWindowRect(hWnd, &rc);
-    return CaptureScreen(rc);
 }
 
 Pixels SettledCapture(HWND hWnd)
@@ -309,24 +253,28 @@ void Session::PressShowDriver()
 bool Session::WaitPagesShown(int nPages, DWORD timeoutMs)
 {
     const std::string total = "/ " + std::to_string(nPages);
-    if (WaitFor([&] {
-            return ::IsWindowEnabled(m_hMain) && Text(m_hMain, IDC_PAGE_TOTAL) == total &&
-                   ButtonEnabled(m_hMain, ID_CMD_SCAN);
-        }, timeoutMs))
-        return true;
-    // Say what shows instead: the window's state and every other window of the program.
-    printf("  waited for %s: the window is %s and shows \"%s\"; page files %zu\n", total.c_str(),
-           ::IsWindowEnabled(m_hMain) ? "enabled" : "disabled", Text(m_hMain, IDC_PAGE_TOTAL).c_str(), PageFilesPresent().size());
-    for (HWND h : ProcessWindows(m_prog.Pid()))
-        if (h != m_hMain)
-            printf("  also on screen: \"%s\" %s\n", WindowText(h).c_str(), DialogText(h).c_str());
-    fflush(stdout);
-    return false;
+    // Says what shows instead: the window's state and every other window of the program.
+    return WaitFor([&] {
+        return ::IsWindowEnabled(m_hMain) && Text(m_hMain, IDC_PAGE_TOTAL) == total &&
+               ButtonEnabled(m_hMain, ID_CMD_SCAN);
+    }, timeoutMs, [&] { return "waited for " + total + ": " + State(); });
 }
 
 bool Session::WaitUnlocked(DWORD timeoutMs)
 {
-    return WaitFor([&] { return ::IsWindowEnabled(m_hMain) != FALSE || !m_prog.Running(); }, timeoutMs);
+    return WaitFor([&] { return ::IsWindowEnabled(m_hMain) != FALSE || !m_prog.Running(); }, timeoutMs,
+                   [&] { return State(); });
+}
+
+std::string Session::State()
+{
+    std::string s = std::string("the window is ") + (::IsWindowEnabled(m_hMain) ? "enabled" : "disabled") +
+                    " and shows \"" + Text(m_hMain, IDC_PAGE_TOTAL) + "\"; page files " +
+                    std::to_string(PageFilesPresent().size());
+    for (HWND h : ProcessWindows(m_prog.Pid()))
+        if (h != m_hMain)
+            s += "\n  also on screen: \"" + WindowText(h) + "\" " + DialogText(h);
+    return s;
 }
 
 bool Session::ScrollBarShown() const

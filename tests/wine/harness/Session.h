@@ -6,19 +6,18 @@
 
 #include <stdint.h>
 
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace harness {
 
-// The virtual scanner's test controls for as long as the object lives.
+// The virtual scanner's test controls for as long as the object lives; a name
+// given twice takes its last value.
 class ScannerControls {
 public:
-    ScannerControls(std::initializer_list<std::pair<const char*, DWORD>> values);
-    // The same as text: "Name=value Name=value ...".
-    explicit ScannerControls(const std::string& values);
+    typedef std::vector<std::pair<const char*, DWORD>> Values;
+    ScannerControls(const Values& values);
     ~ScannerControls();
     ScannerControls(const ScannerControls&) = delete;
     ScannerControls& operator=(const ScannerControls&) = delete;
@@ -43,7 +42,7 @@ void A4PageSize(int divisor, int* width, int* height);
 // readable by the system's own BMP loader.
 void CheckPageFile(const std::string& path, int width, int height);
 
-// The screen's pixels over a window, as 0x00RRGGBB.
+// The screen's pixels over a window's client area, as 0x00RRGGBB.
 struct Pixels {
     int width = 0;
     int height = 0;
@@ -51,7 +50,6 @@ struct Pixels {
     uint32_t At(int x, int y) const { return px[(size_t)y * width + x]; }
 };
 Pixels CaptureClient(HWND hWnd);
-Pixels CaptureWindow(HWND hWnd);   // frame and caption included
 // Waits until two captures agree (painting has settled) and returns the last.
 Pixels SettledCapture(HWND hWnd);
 // Writes the capture as a 24-bit BMP file (for looking at a failure).
@@ -77,6 +75,8 @@ public:
     // The window is enabled again after a scan (whatever it shows).
     bool WaitUnlocked(DWORD timeoutMs = 60000);
     bool ScrollBarShown() const;
+    // The window's state and the program's other windows, for a failure's message.
+    std::string State();
 
     // Mouse input on the display area, in its client coordinates.
     void Click(int x, int y, int count = 1) { ClickAt(Display(), x, y, count); }

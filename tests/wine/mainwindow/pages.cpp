@@ -7,7 +7,6 @@
 #include <string.h>
 
 using namespace harness;
-using namespace harness;
 
 namespace {
 
@@ -15,255 +14,217 @@ HWND StartSpecify(Program& prog, ModelKey& key)
 {
     key.SetProduct("Pagewell QX710KTR");
     Bytes in = Defaults(prog);
-    PutInt(in, kOffScanRange, 4);
+    PutInt(in, kOffScanRange, kRangeSpecify);
     HWND h = StartWith(prog, in);
     if (!h)
         return nullptr;
     CHECK(MakeForeground(h));
-    CHECK(Enabled(h, 1110));
+    CHECK(Enabled(h, IDC_PAGES_TO_SCAN));
     return h;
 }
 
-// The Beep calls of the program, as Wine's relay trace wrote them to the log that
-// the test's wrapper script collects (tests/wine/mainwindow/relay.sh).
-class BeepLog {
-public:
-    BeepLog()
-    {
-        const char* v = getenv("TOLVIX_RELAY_LOG");
-        m_path = WindowsPath(v ? v : "");
+// The program's Beep calls in Wine's relay trace (relay.sh collects it), and how
+// many of them had frequency 37 and duration 0.
+void CountBeeps(int& nAll, int& nExpected)
+{
+    const char* v = getenv("TOLVIX_RELAY_LOG");
+    Bytes log;
+    ReadFileBytes(WindowsPath(v ? v : ""), log);
+    std::string text(log.begin(), log.end());
+    // A call through kernel32 shows once more as its kernelbase implementation.
+    const char* entry = strstr(text.c_str(), "Call KERNEL32.Beep(") ? "Call KERNEL32.Beep(" : "Call KERNELBASE.Beep(";
+    nAll = nExpected = 0;
+    for (size_t at = text.find(entry); at != std::string::npos; at = text.find(entry, at + 1)) {
+        ++nAll;
+        nExpected += text.compare(at + strlen(entry), 18, "00000025,00000000)") == 0;
     }
-    bool Available() const { return !m_path.empty(); }
-    // Calls of Beep, and how many of them had frequency 37 and duration 0.
-    void Count(int& nAll, int& nExpected) const
-    {
-        nAll = nExpected = 0;
-        Bytes log;
-        ReadFileBytes(m_path, log);
-        std::string text(log.begin(), log.end());
-        // A call through kernel32 shows once more as its kernelbase implementation.
-        const char* entry = strstr(text.c_str(), "Call KERNEL32.Beep(") ? "Call KERNEL32.Beep(" : "Call KERNELBASE.Beep(";
-        for (size_t at = text.find(entry); at != std::string::npos; at = text.find(entry, at + 1)) {
-            ++nAll;
-            if (text.compare(at + strlen(entry), 18, "00000025,00000000)") == 0)
-                ++nExpected;
-        }
-    }
-    bool WaitCount(int n) const
-    {
-        return WaitFor([&] {
-            int a, e;
-            Count(a, e);
-            return a >= n;
-        });
-    }
+}
 
-private:
-    std::string m_path;
+// One user action on the field or its up-down, and what the field then shows.
+// Actions: typed text left with Tab ('T'), Enter ('E') or not left ('N'); the
+// field emptied and left with Tab ('X'); Shift+Tab back into it ('S'); a click
+// on the up-down's upper or lower half ('+', '-'); the Up or Down key in the
+// field ('u', 'd'), after Alt+T ('U').
+struct Step {
+    char action;
+    const char* text;
+    const char* shows;  // null: not checked
+    int spin;           // the up-down's position after it; 0: not checked
+    int beeps;          // beeps so far, when the relay trace is there; -1: not checked
 };
 
-void Typing()
+void RunSteps(const char* tag, const std::vector<Step>& steps, bool beeps)
 {
-    BeepLog beeps;
-    CHECK(beeps.Available());
     ModelKey key;
-    Program prog("pagestyping");
+    Program prog(tag);
     HWND h = StartSpecify(prog, key);
     if (!h)
         return;
-    CHECK_EQ(Text(h, 1110), std::string("001"));
-
-    // Tab leaves the field; the count is shown with three digits.
-    EnterPages(h, "25", VK_TAB);
-    CHECK(WaitText(h, 1110, "025"));
-    CHECK(WaitSpin(h, 25));
-    CHECK(WaitFocus(h, 1057));
-    // Shift+Tab comes back, with the whole text selected by the dialog manager.
-    Chord(VK_SHIFT, VK_TAB);
-    CHECK(WaitFocus(h, 1110));
-
-    // Enter checks the field in place.
-    EnterPages(h, "12000", VK_RETURN);
-    CHECK(WaitText(h, 1110, "12000"));
-    CHECK(WaitSpin(h, 12000));
-    CHECK_EQ(FocusId(h), 1110);
-
-    EnterPages(h, "1000", VK_TAB);
-    CHECK(WaitText(h, 1110, "1000"));
-    CHECK(WaitSpin(h, 1000));
-
-    // Non-digits never reach the field.
-    EnterPages(h, "7x-.,", VK_TAB);
-    CHECK(WaitText(h, 1110, "007"));
-    CHECK(WaitSpin(h, 7));
-    EnterPages(h, "999", VK_RETURN);
-    CHECK(WaitText(h, 1110, "999"));
-
-    // Out of range or empty: the previous count comes back, with a beep each.
-    EnterPages(h, "0", VK_TAB);
-    CHECK(beeps.WaitCount(1));
-    CHECK(WaitText(h, 1110, "999"));
-    CHECK(WaitSpin(h, 999));
-    EnterPages(h, "30001", VK_RETURN);
-    CHECK(beeps.WaitCount(2));
-    CHECK(WaitText(h, 1110, "999"));
-    AltKey('T');
-    CHECK(WaitFocus(h, 1110));
-    Tap(VK_BACK);
-    CHECK(WaitText(h, 1110, ""));
-    Tap(VK_TAB);
-    CHECK(beeps.WaitCount(3));
-    CHECK(WaitText(h, 1110, "999"));
-    EnterPages(h, "30000", VK_TAB);
-    CHECK(WaitText(h, 1110, "30000"));
-
-    int nAll = 0, nExpected = 0;
-    beeps.Count(nAll, nExpected);
-    CHECK_EQ(nAll, 3);
-    CHECK_EQ(nExpected, 3);
+    HWND spin = ::GetDlgItem(h, IDC_PAGES_SPIN);
+    RECT rc;
+    ::GetClientRect(spin, &rc);
+    for (const Step& st : steps) {
+        printf("  step %c \"%s\"\n", st.action, st.text ? st.text : "");
+        switch (st.action) {
+        case 'T': EnterPages(h, st.text, VK_TAB); break;
+        case 'E': EnterPages(h, st.text, VK_RETURN); break;
+        case 'N': EnterPages(h, st.text, 0); break;
+        case 'X':
+            EnterPages(h, "", 0);
+            Tap(VK_BACK);
+            CHECK(WaitText(h, IDC_PAGES_TO_SCAN, ""));
+            Tap(VK_TAB);
+            break;
+        case '+': ClickAt(spin, rc.right / 2, rc.bottom / 4); break;
+        case '-': ClickAt(spin, rc.right / 2, rc.bottom * 3 / 4); break;
+        case 'U':
+            AltKey('T');
+            CHECK(WaitFocus(h, IDC_PAGES_TO_SCAN));
+            Tap(VK_UP);
+            break;
+        case 'S':
+            Chord(VK_SHIFT, VK_TAB);
+            CHECK(WaitFocus(h, IDC_PAGES_TO_SCAN));
+            break;
+        case 'u': Tap(VK_UP); break;
+        case 'd': Tap(VK_DOWN); break;
+        }
+        int nAll = 0, nExpected = 0;
+        if (beeps && st.beeps >= 0 && !WaitFor([&] {
+                CountBeeps(nAll, nExpected);
+                return nAll == st.beeps && nExpected == st.beeps;
+            }, 5000))
+            CHECK_EQ(std::to_string(nAll) + " beeps, " + std::to_string(nExpected) + " of 37 Hz",
+                     std::to_string(st.beeps) + " beeps, " + std::to_string(st.beeps) + " of 37 Hz");
+        if (st.shows)
+            CHECK(WaitText(h, IDC_PAGES_TO_SCAN, st.shows));
+        if (st.spin)
+            CHECK(WaitSpin(h, st.spin));
+        if (st.action == 'T')
+            CHECK(WaitFocus(h, IDC_RESTORE_DEFAULTS));
+        if (st.action == 'E')
+            CHECK_EQ(FocusId(h), IDC_PAGES_TO_SCAN);
+    }
     CHECK(prog.CloseNormally());
+}
+
+void Typing()
+{
+    CHECK(getenv("TOLVIX_RELAY_LOG") != nullptr);
+    RunSteps("pagestyping",
+             {
+                 // The count is shown with three digits; Enter checks it in place.
+                 {'T', "25", "025", 25, 0},
+                 {'S', "", nullptr, 0, 0},
+                 {'E', "12000", "12000", 12000, 0},
+                 {'T', "1000", "1000", 1000, 0},
+                 // Non-digits never reach the field.
+                 {'T', "7x-.,", "007", 7, 0},
+                 {'E', "999", "999", 999, 0},
+                 // Out of range or empty: the previous count comes back, with a beep each.
+                 {'T', "0", "999", 999, 1},
+                 {'E', "30001", "999", 999, 2},
+                 {'X', "", "999", 999, 3},
+                 {'T', "30000", "30000", 30000, 3},
+             },
+             true);
 }
 
 void UpDown()
 {
-    ModelKey key;
-    Program prog("updown");
-    HWND h = StartSpecify(prog, key);
-    if (!h)
-        return;
-    HWND spin = ::GetDlgItem(h, 1114);
-    RECT rc;
-    ::GetClientRect(spin, &rc);
-    auto clickUp = [&] { ClickAt(spin, rc.right / 2, rc.bottom / 4); };
-    auto clickDown = [&] { ClickAt(spin, rc.right / 2, rc.bottom * 3 / 4); };
-
-    // Down at 1 shows "001".
-    clickDown();
-    CHECK(WaitFor([&] { return Text(h, 1110) == "001" && SpinPos(h) == 1; }));
-    clickUp();
-    CHECK(WaitText(h, 1110, "002"));
-    CHECK(WaitSpin(h, 2));
-
-    // One step up from a checked count and back down: each text is formatted by its
-    // base, so 999 up shows 1000 and 1000 down shows 0999.
-    auto upThenDown = [&](const char* typed, const char* up, const char* down) {
-        EnterPages(h, typed, VK_TAB);
-        CHECK(WaitText(h, 1110, typed));
-        clickUp();
-        CHECK(WaitText(h, 1110, up));
-        CHECK(WaitSpin(h, atoi(up)));
-        clickDown();
-        CHECK(WaitText(h, 1110, down));
-        CHECK(WaitSpin(h, atoi(down)));
-    };
-    upThenDown("999", "1000", "0999");
-
-    // The arrow keys in the field step as well.
-    AltKey('T');
-    CHECK(WaitFocus(h, 1110));
-    Tap(VK_UP);
-    CHECK(WaitText(h, 1110, "1000"));
-    CHECK(WaitSpin(h, 1000));
-
-    // 9999 up shows five digits; 10000 down keeps five.
-    upThenDown("9999", "10000", "09999");
-
-    // Up at 30000 leaves the text; the step down that follows shows it was handled.
-    EnterPages(h, "30000", VK_TAB);
-    CHECK(WaitText(h, 1110, "30000"));
-    clickUp();
-    clickUp();
-    clickDown();
-    CHECK(WaitText(h, 1110, "29999"));
-    CHECK(WaitSpin(h, 29999));
-
-    // A count typed but not yet checked becomes the base of the step, also when
-    // the up-down stands at an end of its range.
-    EnterPages(h, "30000", VK_TAB);
-    CHECK(WaitText(h, 1110, "30000"));
-    EnterPages(h, "500", 0);
-    clickUp();
-    CHECK(WaitText(h, 1110, "501"));
-    CHECK(WaitSpin(h, 501));
-    EnterPages(h, "1", VK_TAB);
-    CHECK(WaitText(h, 1110, "001"));
-    EnterPages(h, "700", 0);
-    clickDown();
-    CHECK(WaitText(h, 1110, "699"));
-    CHECK(WaitSpin(h, 699));
-    EnterPages(h, "500", 0);
-    CHECK(WaitText(h, 1110, "500"));
-    Tap(VK_UP);
-    CHECK(WaitText(h, 1110, "501"));
-    CHECK(WaitSpin(h, 501));
-    EnterPages(h, "1", 0);
-    Tap(VK_DOWN);
-    CHECK(WaitText(h, 1110, "001"));
-    CHECK(WaitSpin(h, 1));
-    CHECK(prog.CloseNormally());
-}
-
-bool WaitPagesShown(HWND h, int n)
-{
-    std::string total = "/ " + std::to_string(n);
-    return WaitFor([&] { return ::IsWindowEnabled(h) && Text(h, 1022) == total && ButtonEnabled(h, 2001); },
-                   60000);
+    RunSteps("updown",
+             {
+                 // Down at 1 shows "001".
+                 {'-', "", "001", 1, -1},
+                 {'+', "", "002", 2, -1},
+                 // Each text is formatted by its base: 999 up shows 1000, 1000 down 0999.
+                 {'T', "999", "999", 0, -1},
+                 {'+', "", "1000", 1000, -1},
+                 {'-', "", "0999", 999, -1},
+                 {'U', "", "1000", 1000, -1},
+                 // 9999 up shows five digits; 10000 down keeps five.
+                 {'T', "9999", "9999", 0, -1},
+                 {'+', "", "10000", 10000, -1},
+                 {'-', "", "09999", 9999, -1},
+                 // Up at 30000 leaves the text; the step down that follows shows it was handled.
+                 {'T', "30000", "30000", 0, -1},
+                 {'+', "", nullptr, 0, -1},
+                 {'+', "", nullptr, 0, -1},
+                 {'-', "", "29999", 29999, -1},
+                 // A count typed but not yet checked is the base of the step, also when the
+                 // up-down stands at an end of its range.
+                 {'T', "30000", "30000", 0, -1},
+                 {'N', "500", nullptr, 0, -1},
+                 {'+', "", "501", 501, -1},
+                 {'T', "1", "001", 0, -1},
+                 {'N', "700", nullptr, 0, -1},
+                 {'-', "", "699", 699, -1},
+                 {'N', "500", "500", 0, -1},
+                 {'u', "", "501", 501, -1},
+                 {'N', "1", nullptr, 0, -1},
+                 {'d', "", "001", 1, -1},
+             },
+             false);
 }
 
 // The count a scan asks for is the one the field shows, however it got there.
 void ScanCounts()
 {
     ModelKey key;
-    harness::ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
+    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
     Program prog("pagesscan");
     HWND h = StartSpecify(prog, key);
     if (!h)
         return;
     // Alt+S and Alt+D do nothing while their buttons are disabled.
     HWND tb = ToolBar(h);
-    ::SendMessageA(tb, TB_ENABLEBUTTON, 2001, MAKELPARAM(FALSE, 0));
-    ::SendMessageA(tb, TB_ENABLEBUTTON, 2004, MAKELPARAM(FALSE, 0));
-    AltKey('S');
-    AltKey('D');
-    AltKey('N');
-    CHECK(WaitFocus(h, 1011));
-    CHECK_EQ(Text(h, 1022), std::string("/ 0"));
-    CHECK(::IsWindowEnabled(h));
-    CHECK_EQ(ProcessWindows(prog.Pid()).size(), (size_t)1);
-    ::SendMessageA(tb, TB_ENABLEBUTTON, 2001, MAKELPARAM(TRUE, 0));
-    ::SendMessageA(tb, TB_ENABLEBUTTON, 2004, MAKELPARAM(TRUE, 0));
-
+    for (BOOL on : {FALSE, TRUE}) {
+        ::SendMessageA(tb, TB_ENABLEBUTTON, ID_CMD_SCAN, MAKELPARAM(on, 0));
+        ::SendMessageA(tb, TB_ENABLEBUTTON, ID_CMD_SHOW_DRIVER, MAKELPARAM(on, 0));
+        if (on)
+            break;
+        AltKey('S');
+        AltKey('D');
+        AltKey('N');
+        CHECK(WaitFocus(h, IDC_SCAN_RANGE));
+        CHECK_EQ(Text(h, IDC_PAGE_TOTAL), std::string("/ 0"));
+        CHECK(::IsWindowEnabled(h));
+        CHECK_EQ(ProcessWindows(prog.Pid()).size(), (size_t)1);
+    }
+    auto scanShows = [&](int n) {
+        AltKey('S');
+        const std::string total = "/ " + std::to_string(n);
+        CHECK(WaitFor([&] {
+            return ::IsWindowEnabled(h) && Text(h, IDC_PAGE_TOTAL) == total && ButtonEnabled(h, ID_CMD_SCAN);
+        }, 60000));
+    };
     EnterPages(h, "5", VK_TAB);
-    CHECK(WaitText(h, 1110, "005"));
+    CHECK(WaitText(h, IDC_PAGES_TO_SCAN, "005"));
     HWND spin = ::GetDlgItem(h, IDC_PAGES_SPIN);
     RECT rc;
     ::GetClientRect(spin, &rc);
     ClickAt(spin, rc.right / 2, rc.bottom * 3 / 4);
-    CHECK(WaitText(h, 1110, "004"));
-    AltKey('S');
-    CHECK(WaitPagesShown(h, 4));
+    CHECK(WaitText(h, IDC_PAGES_TO_SCAN, "004"));
+    scanShows(4);
     // With pages on show the options stay as they are until Clear.
-    for (int id : {1047, 1002, 1006, 1057})
+    for (int id : {IDC_MODE, IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_RESTORE_DEFAULTS})
         CHECK(!Enabled(h, id));
-    CHECK(!ButtonEnabled(h, 2003));
-    CHECK(ButtonEnabled(h, 2000));
     AltKey('C');
-    CHECK(WaitPagesShown(h, 0));
-    CHECK(!ButtonEnabled(h, 2000));
-    CHECK(Enabled(h, 1047));
+    CHECK(WaitText(h, IDC_PAGE_TOTAL, "/ 0"));
+    CHECK(WaitFor([&] { return Enabled(h, IDC_MODE); }, 5000));
 
-    // 40 pages, then Restore Defaults, then "Specify" again: one page.
+    // 40 pages, then Restore Defaults, then "Specify" again by keys: one page.
     EnterPages(h, "40", VK_TAB);
-    CHECK(WaitText(h, 1110, "040"));
+    CHECK(WaitText(h, IDC_PAGES_TO_SCAN, "040"));
     AltKey('F');
-    CHECK(WaitText(h, 1110, "001"));
+    CHECK(WaitText(h, IDC_PAGES_TO_SCAN, "001"));
     AltKey('N');
-    CHECK(WaitFocus(h, 1011));
+    CHECK(WaitFocus(h, IDC_SCAN_RANGE));
     Tap(VK_END);
-    CHECK(WaitFor([&] { return Enabled(h, 1110); }));
-    AltKey('S');
-    CHECK(WaitPagesShown(h, 1));
-
+    CHECK(WaitFor([&] { return Enabled(h, IDC_PAGES_TO_SCAN); }, 5000));
+    CHECK_EQ(SelectedText(h, IDC_SCAN_RANGE), std::string("Specify"));
+    CHECK(WaitSpin(h, 1));
+    scanShows(1);
     // Closing with the batch unsaved asks first.
     ::PostMessageA(h, WM_SYSCOMMAND, SC_CLOSE, 0);
     HWND hAsk = prog.WaitDialogWithText("Scanned images will be cleared. Continue?");

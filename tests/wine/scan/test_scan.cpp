@@ -13,125 +13,36 @@
 #include <memory>
 
 using namespace harness;
-using namespace harness;
 
 namespace {
 
 const char kSourceCaption[] = "Tolvix Virtual Scanner";
 
-void ExpectPagesHeld(int nPages)
+// What the window shows and which page files are held with n pages scanned: the
+// page controls live and the options locked until Clear, or the no-pages state.
+void ExpectState(Session& s, int n)
 {
+    HWND h = s.Main();
+    CHECK(::IsWindowEnabled(h));
+    CHECK_EQ(Text(h, IDC_PAGE_TOTAL), "/ " + std::to_string(n));
+    CHECK_EQ(Text(h, IDC_SHOW_PAGE), std::string(n ? "1" : "0"));
+    CHECK_EQ(Enabled(h, IDC_SHOW_PAGE), n > 0);
+    CHECK_EQ(s.ScrollBarShown(), n > 4);
+    if (n)
+        CHECK(Enabled(h, IDC_ACTUAL_SIZE));
+    CHECK_EQ(ButtonEnabled(h, ID_CMD_CLEAR), n > 0);
+    CHECK_EQ(ButtonEnabled(h, ID_CMD_SAVE), n > 0);
+    CHECK_EQ(ButtonEnabled(h, ID_CMD_PREFERENCES), n == 0);
+    CHECK(ButtonEnabled(h, ID_CMD_SCAN) && ButtonEnabled(h, ID_CMD_SHOW_DRIVER));
     std::vector<int> expected;
-    for (int n = 1; n <= nPages; ++n)
-        expected.push_back(n);
+    for (int i = 1; i <= n; ++i)
+        expected.push_back(i);
     CHECK(PageFilesPresent() == expected);
-    for (int n = 1; n <= nPages; ++n)
-        if (!IsHeldWithoutSharing(PagePath(n))) {
-            CHECK_EQ(PagePath(n), std::string("held without sharing"));
+    for (int i = 1; i <= n; ++i)
+        if (!IsHeldWithoutSharing(PagePath(i))) {
+            CHECK_EQ(PagePath(i), std::string("held without sharing"));
             break;
         }
-}
-
-// Pages present: the page controls live, the options locked until Clear.
-void ExpectPagesPresentState(Session& s, int nPages)
-{
-    CHECK_EQ(Text(s.Main(), IDC_PAGE_TOTAL), "/ " + std::to_string(nPages));
-    CHECK_EQ(Text(s.Main(), IDC_SHOW_PAGE), std::string("1"));
-    CHECK(Enabled(s.Main(), IDC_SHOW_PAGE));
-    CHECK(Enabled(s.Main(), IDC_ACTUAL_SIZE));
-    CHECK(ButtonEnabled(s.Main(), ID_CMD_CLEAR));
-    CHECK(ButtonEnabled(s.Main(), ID_CMD_SAVE));
-    CHECK(ButtonEnabled(s.Main(), ID_CMD_SCAN));
-    CHECK(ButtonEnabled(s.Main(), ID_CMD_SHOW_DRIVER));
-    CHECK(!ButtonEnabled(s.Main(), ID_CMD_PREFERENCES));
-    CHECK(::IsWindowEnabled(s.Main()));
-    CHECK_EQ(s.ScrollBarShown(), nPages > 4);
-}
-
-void ExpectNoPagesState(Session& s)
-{
-    CHECK_EQ(Text(s.Main(), IDC_PAGE_TOTAL), std::string("/ 0"));
-    CHECK_EQ(Text(s.Main(), IDC_SHOW_PAGE), std::string("0"));
-    CHECK(!Enabled(s.Main(), IDC_SHOW_PAGE));
-    CHECK(!ButtonEnabled(s.Main(), ID_CMD_CLEAR));
-    CHECK(!ButtonEnabled(s.Main(), ID_CMD_SAVE));
-    CHECK(ButtonEnabled(s.Main(), ID_CMD_SCAN));
-    CHECK(ButtonEnabled(s.Main(), ID_CMD_SHOW_DRIVER));
-    CHECK(ButtonEnabled(s.Main(), ID_CMD_PREFERENCES));
-    CHECK(::IsWindowEnabled(s.Main()));
-    CHECK(!s.ScrollBarShown());
-}
-
-// Ends the program without its clean-up, so that the page files stay behind
-// unheld and can be read back.
-void KillAndCheckFiles(Session& s, int nPages, int divisor)
-{
-    s.Prog().Kill();
-    int w, h;
-    A4PageSize(divisor, &w, &h);
-    for (int n = 1; n <= nPages; ++n)
-        CheckPageFile(PagePath(n), w, h);
-    // Every page is a page of its own.
-    Bytes first, other;
-    ReadFileBytes(PagePath(1), first);
-    if (nPages > 1) {
-        ReadFileBytes(PagePath(nPages), other);
-        CHECK(first != other);
-    }
-    CHECK(RemovePageFiles());
-}
-
-void CurrentPage()
-{
-    CHECK(RemovePageFiles());
-    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
-    Session s("current", kRangeCurrentPage);
-    CHECK(s.Start());
-    ExpectNoPagesState(s);
-    s.PressScan();
-    CHECK(s.WaitPagesShown(1));
-    ExpectPagesPresentState(s, 1);
-    ExpectPagesHeld(1);
-    // Closing asks before the unsaved page goes, then deletes its file.
-    CHECK(s.CloseAndConfirm());
-    CHECK(PageFilesPresent().empty());
-}
-
-void SpecifySeven()
-{
-    CHECK(RemovePageFiles());
-    ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
-    Session s("specify", kRangeSpecify);
-    CHECK(s.Start());
-    EnterPages(s.Main(), "7");
-    CHECK(WaitFor([&] { return Text(s.Main(), IDC_PAGES_TO_SCAN) == "007"; }, 5000));
-    s.PressScan();
-    CHECK(s.WaitPagesShown(7));
-    ExpectPagesPresentState(s, 7);
-    ExpectPagesHeld(7);
-    KillAndCheckFiles(s, 7, 4);
-}
-
-void BatchNine()
-{
-    CHECK(RemovePageFiles());
-    ScannerControls scanner({{"Sheets", 9}});
-    Session s("batch", kRangeBatch);
-    CHECK(s.Start());
-    // Through the toolbar button this time.
-    HWND hTb = ::GetDlgItem(s.Main(), IDR_MAINFRAME);
-    // The buttons sit side by side from the left: Clear, then Scan.
-    DWORD size = (DWORD)::SendMessageA(hTb, TB_GETBUTTONSIZE, 0, 0);
-    RECT rc = {};
-    ::GetClientRect(hTb, &rc);
-    MakeForeground(s.Main());
-    POINT pt = {LOWORD(size) * 3 / 2, rc.bottom / 2};
-    ::ClientToScreen(hTb, &pt);
-    ClickScreen(pt.x, pt.y);
-    CHECK(s.WaitPagesShown(9, 120000));
-    ExpectPagesPresentState(s, 9);
-    ExpectPagesHeld(9);
-    KillAndCheckFiles(s, 9, 1);
 }
 
 // Presses Show Driver and waits for the scanner's own dialog (null when none came).
@@ -142,7 +53,7 @@ HWND OpenSourceDialog(Session& s)
     CHECK(WaitFor([&] {
         found = ProcessWindows(s.Prog().Pid(), kSourceCaption);
         return !found.empty();
-    }));
+    }, 10000));
     return found.empty() ? nullptr : found[0];
 }
 
@@ -168,19 +79,22 @@ void RescanAsksFirst()
     CHECK(s.WaitPagesShown(6));
 
     HWND hAsk = ScanAgainAnswering(s, IDCANCEL);
-    CHECK(WaitFor([&] { return !::IsWindow(hAsk); }));
-    CHECK(WaitFor([&] { return ::IsWindowEnabled(s.Main()) != FALSE; }));
-    ExpectPagesPresentState(s, 6);
-    ExpectPagesHeld(6);
+    CHECK(WaitFor([&] { return !::IsWindow(hAsk); }, 10000));
+    CHECK(WaitFor([&] { return ::IsWindowEnabled(s.Main()) != FALSE; }, 10000));
+    ExpectState(s, 6);
 
     CHECK(!Enabled(s.Main(), IDC_PAGES_TO_SCAN));
     ScanAgainAnswering(s, IDOK);
     // The same count again: pages 1..6 are new files of the second batch.
     CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 10000) || s.WaitPagesShown(6, 0));
     CHECK(s.WaitPagesShown(6));
-    ExpectPagesPresentState(s, 6);
-    ExpectPagesHeld(6);
-    KillAndCheckFiles(s, 6, 4);
+    ExpectState(s, 6);
+    s.Prog().Kill();
+    int w, h;
+    A4PageSize(4, &w, &h);
+    for (int n = 1; n <= 6; ++n)
+        CheckPageFile(PagePath(n), w, h);
+    CHECK(RemovePageFiles());
 }
 
 void ShowDriverCancel()
@@ -198,25 +112,9 @@ void ShowDriverCancel()
         ClickButton(hSource, IDCANCEL);
     }
     CHECK(s.WaitUnlocked());
-    CHECK(WaitFor([&] { return ProcessWindows(s.Prog().Pid(), kSourceCaption).empty(); }));
-    ExpectNoPagesState(s);
-    CHECK(PageFilesPresent().empty());
+    CHECK(WaitFor([&] { return ProcessWindows(s.Prog().Pid(), kSourceCaption).empty(); }, 10000));
+    ExpectState(s, 0);
     CHECK(s.Prog().CloseNormally());
-}
-
-void ShowDriverScan()
-{
-    CHECK(RemovePageFiles());
-    ScannerControls scanner({{"Sheets", 5}, {"PageDivisor", 4}});
-    Session s("driverscan", kRangeBatch);
-    CHECK(s.Start());
-    HWND hSource = OpenSourceDialog(s);
-    if (hSource)
-        ClickButton(hSource, IDOK);
-    CHECK(s.WaitPagesShown(5));
-    ExpectPagesPresentState(s, 5);
-    ExpectPagesHeld(5);
-    KillAndCheckFiles(s, 5, 4);
 }
 
 // A page file the program cannot create: the scan stops, the pages already
@@ -232,7 +130,6 @@ void UnwritablePage(bool bDriver)
     CHECK(hBlock != INVALID_HANDLE_VALUE);
     Session s(bDriver ? "faildriver" : "failscan", kRangeBatch);
     CHECK(s.Start());
-    Pixels before = SettledCapture(s.Display());
     if (bDriver) {
         HWND hSource = OpenSourceDialog(s);
         if (hSource)
@@ -272,12 +169,8 @@ void UnwritablePage(bool bDriver)
     }, 10000);
     CHECK(seen > 1000);
     CHECK(dark + white == seen);
-    if (bDriver) {
-        CHECK_EQ(dark, (size_t)0);
-        CHECK(shown.px == before.px || dark == 0);
-    } else {
-        CHECK(dark > 50);
-    }
+    // Show Driver drew no preview; Scan's is still there.
+    CHECK_EQ(std::string(dark > 50 ? "preview" : dark ? "some" : "none"), std::string(bDriver ? "none" : "preview"));
 
     ClickButton(hBox, IDOK);
     CHECK(s.Prog().WaitExit());
@@ -288,15 +181,17 @@ void UnwritablePage(bool bDriver)
 
 // One row per way a scanner behaves that the user meets: the scanner's test
 // controls, the options in the settings file, and what comes of a Scan.
+enum How { kAltS, kToolbar, kDriverOk };
 struct SourceRow {
     const char* tag;
-    const char* controls;
+    ScannerControls::Values controls;
     int range = kRangeCurrentPage;
     const char* pagesToScan = nullptr;  // typed when the range is Specify
     int resolution = 0;                 // index: 0 = 200 dpi, 1 = 400, 2 = 300
     int pageSize = 1;                   // A4
     int orientation = 0;
     int mode = 1;
+    How how = kAltS;
     // Expected:
     int pages = 1;                  // pages kept; 0: the no-pages state
     const char* message = nullptr;  // a message box with this text comes first
@@ -305,6 +200,7 @@ struct SourceRow {
     const char* sameAs = nullptr;   // page 1 has the same pixels as that row's
     const char* differsFrom = nullptr;
     bool noSavedDefault = false;  // the manager's default is then the first source found
+    bool closeAsks = false;       // closing asks first and deletes the page files
 };
 
 std::map<std::string, Bytes> g_firstPage;
@@ -333,18 +229,6 @@ private:
     bool m_bHad = false;
 };
 
-void PutSetting(Bytes& b, size_t offset, int value)
-{
-    memcpy(&b[offset], &value, 4);
-}
-
-int Le32(const Bytes& b, size_t offset)
-{
-    int v;
-    memcpy(&v, &b[offset], 4);
-    return v;
-}
-
 // The pixel rows of a page file, after checking it is the 1-bit page the
 // program writes, at the row's size and resolution.
 Bytes PageRows(const std::string& path, const SourceRow& row)
@@ -353,35 +237,55 @@ Bytes PageRows(const std::string& path, const SourceRow& row)
     CHECK(ReadFileBytes(path, b));
     if (b.size() < 62)
         return {};
-    int w = Le32(b, 18), h = Le32(b, 22);
-    if (row.width) {
-        CHECK(abs(w - row.width) <= 1 && abs(h - row.height) <= 1);
-        if (abs(w - row.width) > 1 || abs(h - row.height) > 1)
-            printf("  %s is %d x %d\n", path.c_str(), w, h);
-    }
+    int w = GetInt(b, 18), h = GetInt(b, 22);
+    if (row.width && (abs(w - row.width) > 1 || abs(h - row.height) > 1))
+        CHECK_EQ(path + " " + std::to_string(w) + " x " + std::to_string(h), std::string("of the row's size"));
     CheckPageFile(path, w, h);
     const int ppm = (int)lround(row.dpi * 10000.0 / 254.0);
-    CHECK_EQ(Le32(b, 38), ppm);
-    CHECK_EQ(Le32(b, 42), ppm);
+    CHECK_EQ(GetInt(b, 38), ppm);
+    CHECK_EQ(GetInt(b, 42), ppm);
     return Bytes(b.begin() + 62, b.end());
+}
+
+// Clicks the toolbar's Scan button; the buttons sit side by side from the left,
+// Clear then Scan.
+void ClickScanButton(Session& s)
+{
+    HWND hTb = ToolBar(s.Main());
+    DWORD size = (DWORD)::SendMessageA(hTb, TB_GETBUTTONSIZE, 0, 0);
+    RECT rc = {};
+    ::GetClientRect(hTb, &rc);
+    ClickAt(hTb, LOWORD(size) * 3 / 2, rc.bottom / 2);
 }
 
 void ScanWithSource(const SourceRow& row)
 {
     CHECK(RemovePageFiles());
-    ScannerControls scanner(std::string("Sheets=9 PageDivisor=4 Seed=11 ") + row.controls);
+    ScannerControls::Values controls = {{"Sheets", 9}, {"PageDivisor", 4}, {"Seed", 11}};
+    controls.insert(controls.end(), row.controls.begin(), row.controls.end());
+    ScannerControls scanner(controls);
     std::unique_ptr<NoSavedDefault> noDefault(row.noSavedDefault ? new NoSavedDefault : nullptr);
     Session s(row.tag, row.range);
     Bytes settings = SettingsRecord(row.range);
-    PutSetting(settings, 328, row.resolution);
-    PutSetting(settings, 340, row.pageSize);
-    PutSetting(settings, 352, row.orientation);
-    PutSetting(settings, 360, row.mode);
+    PutInt(settings, kOffResolution, row.resolution);
+    PutInt(settings, kOffPageSize, row.pageSize);
+    PutInt(settings, kOffOrientation, row.orientation);
+    PutInt(settings, kOffMode, row.mode);
     CHECK(WriteFileBytes(s.Prog().SettingsPath(), settings));
     CHECK(s.Start());
+    if (row.closeAsks)
+        ExpectState(s, 0);
     if (row.pagesToScan)
         EnterPages(s.Main(), row.pagesToScan);
-    s.PressScan();
+    if (row.how == kToolbar) {
+        ClickScanButton(s);
+    } else if (row.how == kDriverOk) {
+        HWND hSource = OpenSourceDialog(s);
+        if (hSource)
+            ClickButton(hSource, IDOK);
+    } else {
+        s.PressScan();
+    }
     if (row.message) {
         HWND hBox = s.Prog().WaitDialogWithText(row.message, 40000);
         CHECK(hBox != nullptr);
@@ -390,23 +294,30 @@ void ScanWithSource(const SourceRow& row)
     }
     if (row.pages) {
         CHECK(s.WaitPagesShown(row.pages, 40000));
-        ExpectPagesPresentState(s, row.pages);
-        ExpectPagesHeld(row.pages);
+        ExpectState(s, row.pages);
     } else {
         CHECK(WaitFor([&] {
-            return ::IsWindowEnabled(s.Main()) && ButtonEnabled(s.Main(), ID_CMD_SCAN) && ButtonEnabled(s.Main(), ID_CMD_SHOW_DRIVER) &&
-                   ButtonEnabled(s.Main(), ID_CMD_PREFERENCES);
-        }, 40000));
-        ExpectNoPagesState(s);
-        CHECK(PageFilesPresent().empty());
+            return ::IsWindowEnabled(s.Main()) && ButtonEnabled(s.Main(), ID_CMD_SCAN) &&
+                   ButtonEnabled(s.Main(), ID_CMD_SHOW_DRIVER) && ButtonEnabled(s.Main(), ID_CMD_PREFERENCES);
+        }, 40000, [&] { return s.State(); }));
+        ExpectState(s, 0);
     }
     CHECK(s.Prog().Running());
-    s.Prog().Kill();
-    for (int n = 1; n <= row.pages; ++n) {
-        Bytes rows = PageRows(PagePath(n), row);
-        if (n == 1)
-            g_firstPage[row.tag] = rows;
+    if (row.closeAsks) {
+        CHECK(s.CloseAndConfirm());
+        CHECK(PageFilesPresent().empty());
+        return;
     }
+    s.Prog().Kill();
+    Bytes last;
+    for (int n = 1; n <= row.pages; ++n) {
+        last = PageRows(PagePath(n), row);
+        if (n == 1)
+            g_firstPage[row.tag] = last;
+    }
+    // Every page is a page of its own.
+    if (row.pages > 1)
+        CHECK(g_firstPage[row.tag] != last);
     if (row.sameAs)
         CHECK(g_firstPage[row.tag] == g_firstPage[row.sameAs]);
     if (row.differsFrom)
@@ -418,45 +329,51 @@ std::vector<SourceRow> SourceRows()
 {
     std::vector<SourceRow> rows;
     SourceRow r;
-    auto row = [&](const char* tag, const char* controls, int pages) {
+    auto row = [&](const char* tag, const ScannerControls::Values& controls, int pages) {
         r = SourceRow{tag, controls};
         r.pages = pages;
         r.range = kRangeBatch;
         return &r;
     };
+    // The three ways to start a scan, and the three scan ranges.
+    row("current_page", {}, 1), r.range = kRangeCurrentPage, r.closeAsks = true, rows.push_back(r);
+    row("specify_7", {}, 7), r.range = kRangeSpecify, r.pagesToScan = "7", rows.push_back(r);
+    row("batch_9", {}, 9), r.how = kToolbar, rows.push_back(r);
+    row("show_driver_scan", {{"Sheets", 5}}, 5), r.how = kDriverOk, rows.push_back(r);
     // The pages before any failure at the scanner are the batch.
-    row("jam_at_4", "JamAt=4", 3), rows.push_back(r);
-    row("cancel_at_5", "CancelAt=5", 4), rows.push_back(r);
-    row("fail_at_2", "FailAt=2", 1), rows.push_back(r);
-    row("double_feed_at_3", "DoubleFeedAt=3", 2), rows.push_back(r);
-    row("close_request_at_2", "CloseRequestAt=2", 2), rows.push_back(r);
+    row("jam_at_4", {{"JamAt", 4}}, 3), rows.push_back(r);
+    row("cancel_at_5", {{"CancelAt", 5}}, 4), rows.push_back(r);
+    row("fail_at_2", {{"FailAt", 2}}, 1), rows.push_back(r);
+    row("double_feed_at_3", {{"DoubleFeedAt", 3}}, 2), rows.push_back(r);
+    row("close_request_at_2", {{"CloseRequestAt", 2}}, 2), rows.push_back(r);
     // Nothing scanned: the window offers a new scan, with the truth where it helps.
-    row("cancel_at_1", "CancelAt=1", 0), rows.push_back(r);
-    row("empty_feeder", "Sheets=0", 0), rows.push_back(r);
-    row("empty_feeder_unsensed", "Sheets=0 NoFeederSense=1", 0), rows.push_back(r);
-    row("scanner_off", "OpenFails=23", 0), r.message = "scanner connection is proper", rows.push_back(r);
-    row("never_starts", "Stall=1", 0), r.message = "did not start", rows.push_back(r);
+    row("cancel_at_1", {{"CancelAt", 1}}, 0), rows.push_back(r);
+    row("empty_feeder", {{"Sheets", 0}}, 0), rows.push_back(r);
+    row("empty_feeder_unsensed", {{"Sheets", 0}, {"NoFeederSense", 1}}, 0), rows.push_back(r);
+    row("scanner_off", {{"OpenFails", 23}}, 0), r.message = "scanner connection is proper", rows.push_back(r);
+    row("never_starts", {{"Stall", 1}}, 0), r.message = "did not start", rows.push_back(r);
     // Values the source adjusts or lacks.
-    row("rounding_specify_3", "Rounding=1", 3), r.range = kRangeSpecify, r.pagesToScan = "3", r.resolution = 1;
-    r.dpi = 450, rows.push_back(r);
-    row("a4", "PageDivisor=1", 1), r.range = kRangeCurrentPage, r.width = 1654, r.height = 2339, rows.push_back(r);
-    row("a4_on_letter_legal", "PageDivisor=1 FewSizes=1", 1), r.range = kRangeCurrentPage, r.width = 1654;
-    r.height = 2339, rows.push_back(r);
-    row("landscape", "PageDivisor=1", 1), r.range = kRangeCurrentPage, r.pageSize = 3, r.orientation = 1;
+    row("rounding_specify_3", {{"Rounding", 1}}, 3), r.range = kRangeSpecify, r.pagesToScan = "3";
+    r.resolution = 1, r.dpi = 450, rows.push_back(r);
+    row("a4", {{"PageDivisor", 1}}, 1), r.range = kRangeCurrentPage, r.width = 1654, r.height = 2339;
+    rows.push_back(r);
+    row("a4_on_letter_legal", {{"PageDivisor", 1}, {"FewSizes", 1}}, 1), r.range = kRangeCurrentPage;
+    r.width = 1654, r.height = 2339, rows.push_back(r);
+    row("landscape", {{"PageDivisor", 1}}, 1), r.range = kRangeCurrentPage, r.pageSize = 3, r.orientation = 1;
     r.width = 2200, r.height = 1700, rows.push_back(r);
-    row("landscape_not_rotating", "PageDivisor=1 NoRotate=1", 1), r.range = kRangeCurrentPage, r.pageSize = 3;
-    r.orientation = 1, r.width = 2200, r.height = 1700, r.sameAs = "landscape", rows.push_back(r);
+    row("landscape_not_rotating", {{"PageDivisor", 1}, {"NoRotate", 1}}, 1), r.range = kRangeCurrentPage;
+    r.pageSize = 3, r.orientation = 1, r.width = 2200, r.height = 1700, r.sameAs = "landscape", rows.push_back(r);
     // Whatever form the pages come in, the page files are the same.
-    row("plain", "Sheets=2", 2), rows.push_back(r);
-    row("no_saved_default", "Sheets=2", 2), r.noSavedDefault = true, r.sameAs = "plain", rows.push_back(r);
-    for (const char* form : {"Sheets=2 DibForm=31", "Sheets=2 Transfer=1"})
-        row(form + 9, form, 2), r.sameAs = "plain", rows.push_back(r);
-    for (const char* depth : {"Sheets=2 Depth=8", "Sheets=2 Depth=24"})
-        row(depth + 9, depth, 2), rows.push_back(r);
+    row("plain", {{"Sheets", 2}}, 2), rows.push_back(r);
+    row("no_saved_default", {{"Sheets", 2}}, 2), r.noSavedDefault = true, r.sameAs = "plain", rows.push_back(r);
+    row("DibForm=31", {{"Sheets", 2}, {"DibForm", 31}}, 2), r.sameAs = "plain", rows.push_back(r);
+    row("Transfer=1", {{"Sheets", 2}, {"Transfer", 1}}, 2), r.sameAs = "plain", rows.push_back(r);
+    row("Depth=8", {{"Sheets", 2}, {"Depth", 8}}, 2), rows.push_back(r);
+    row("Depth=24", {{"Sheets", 2}, {"Depth", 24}}, 2), rows.push_back(r);
     // The three modes give three different pages.
-    row("mode_text", "", 1), r.range = kRangeCurrentPage, r.mode = 0, rows.push_back(r);
-    row("mode_bw", "", 1), r.range = kRangeCurrentPage, r.mode = 1, r.differsFrom = "mode_text", rows.push_back(r);
-    row("mode_bw_diffusion", "", 1), r.range = kRangeCurrentPage, r.mode = 2, r.differsFrom = "mode_bw";
+    row("mode_text", {}, 1), r.range = kRangeCurrentPage, r.mode = 0, rows.push_back(r);
+    row("mode_bw", {}, 1), r.range = kRangeCurrentPage, r.mode = 1, r.differsFrom = "mode_text", rows.push_back(r);
+    row("mode_bw_diffusion", {}, 1), r.range = kRangeCurrentPage, r.mode = 2, r.differsFrom = "mode_bw";
     rows.push_back(r);
     return rows;
 }
@@ -528,12 +445,8 @@ void ThirtyThousand()
 int main(int argc, char** argv)
 {
     std::vector<Case> cases = {
-        {"current_page", CurrentPage},
-        {"specify_7", SpecifySeven},
-        {"batch_9", BatchNine},
         {"rescan_asks_first", RescanAsksFirst},
         {"show_driver_cancel", ShowDriverCancel},
-        {"show_driver_scan", ShowDriverScan},
         {"unwritable_page_scan", [] { UnwritablePage(false); }},
         {"unwritable_page_driver", [] { UnwritablePage(true); }},
     };
