@@ -2,6 +2,8 @@
 // CPageStore::WritePage against a plain sequential copy of the same bytes in the
 // same folder, and ReadPageReduced against ReadPage of an A4 400-dpi page (time
 // and bytes read). Not a test: prints figures.
+#include "codec/dib.h"
+#include "codec/transform.h"
 #include "store/PageStore.h"
 #include "tests/wine/harness/Harness.h"
 
@@ -10,112 +12,51 @@
 
 #include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 using harness::Now;
 
 namespace {
 
-// Bytes ReadFile has delivered to this program: the import of ReadFile is
-// routed through a counter (the kernel's own read counters are not kept here).
+// Bytes ReadFile has delivered to this program: its import is routed through a
+// counter, as Wine keeps no read counters of its own.
 #ifdef _WIN64
 extern "C" void* g_impReadFile __asm__("__imp_ReadFile");
 #else
 extern "C" void* g_impReadFile __asm__("__imp__ReadFile@20");
 #endif
-typedef BOOL(WINAPI* ReadFileFn)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
-ReadFileFn g_pfnReadFile = nullptr;
+BOOL(WINAPI* g_pfnReadFile)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) = nullptr;
 long long g_bytesRead = 0;
 
 BOOL WINAPI CountingReadFile(HANDLE h, LPVOID p, DWORD cb, LPDWORD pcbRead, LPOVERLAPPED po)
 {
     BOOL ok = g_pfnReadFile(h, p, cb, pcbRead, po);
-    if (ok && pcbRead)
-        g_bytesRead += *pcbRead;
+    g_bytesRead += ok && pcbRead ? *pcbRead : 0;
     return ok;
 }
 
-void CountReads()
-{
-    DWORD old;
-    ::VirtualProtect(&g_impReadFile, sizeof(void*), PAGE_READWRITE, &old);
-    g_pfnReadFile = reinterpret_cast<ReadFileFn>(g_impReadFile);
-    g_impReadFile = reinterpret_cast<void*>(&CountingReadFile);
-    ::VirtualProtect(&g_impReadFile, sizeof(void*), old, &old);
-}
-
-long long BytesRead()
-{
-    return g_bytesRead;
-}
-
-// An A4 400-dpi scanned page: 1 bit, black and white, some print on it.
-HGLOBAL MakePage(int w, int h)
-{
-    const DWORD stride = ((w + 31) / 32) * 4;
-    const DWORD bits = stride * h;
-    HGLOBAL hDib = ::GlobalAlloc(GMEM_MOVEABLE, 40 + 8 + bits);
-    BYTE* p = static_cast<BYTE*>(::GlobalLock(hDib));
-    BITMAPINFOHEADER* bi = reinterpret_cast<BITMAPINFOHEADER*>(p);
-    memset(bi, 0, sizeof *bi);
-    bi->biSize = 40;
-    bi->biWidth = w;
-    bi->biHeight = h;
-    bi->biPlanes = 1;
-    bi->biBitCount = 1;
-    bi->biSizeImage = bits;
-    RGBQUAD* pal = reinterpret_cast<RGBQUAD*>(p + 40);
-    pal[0] = RGBQUAD{0, 0, 0, 0};
-    pal[1] = RGBQUAD{255, 255, 255, 0};
-    BYTE* px = p + 48;
-    memset(px, 0xFF, bits);
-    for (DWORD i = 0; i < bits; i += 97)
-        px[i] = (BYTE)(i * 31);
-    ::GlobalUnlock(hDib);
-    return hDib;
-}
-
-std::string TempFolder()
-{
-    char sz[MAX_PATH];
-    ::GetTempPathA(sizeof sz, sz);
-    std::string f = std::string(sz) + "tolvix-bench-pages";
-    ::CreateDirectoryA(f.c_str(), nullptr);
-    return f + "\\";
-}
-
-// Seconds to write the pages and to copy the same bytes, in that order.
-std::pair<double, double> WriteVersusCopy(const std::string& folder, HGLOBAL hPage, int nPages)
+// Seconds to write the pages, and to copy the same bytes as one file in the same folder.
+std::pair<double, double> WriteVersusCopy(const std::string& folder, HGLOBAL hPage, DWORD cbFile, int nPages)
 {
     CPageStore store;
-    char name[256];
+    char name[MAX_PATH];
     const double t0 = Now();
-    for (int n = 1; n <= nPages; ++n) {
+    for (int n = 1; n <= nPages; ++n, store.GrowPageTable()) {
         store.BuildPathName(name, folder.c_str(), "Doc", n);
-        if (!store.WritePage(hPage, name, n - 1)) {
-            printf("WritePage %d failed\n", n);
-            return {0, 0};
-        }
-        store.GrowPageTable();
+        if (!store.WritePage(hPage, name, n - 1))
+            return printf("WritePage %d failed\n", n), std::pair<double, double>{0, 0};
     }
     ::FlushFileBuffers(store.PageHandle(nPages - 1));
     const double tWrite = Now() - t0;
-    WIN32_FILE_ATTRIBUTE_DATA fa;
-    store.BuildPathName(name, folder.c_str(), "Doc", 1);
-    ::GetFileAttributesExA(name, GetFileExInfoStandard, &fa);
-    const double mb = (double)fa.nFileSizeLow * nPages / 1048576.0;
+    const double mb = (double)cbFile * nPages / 1048576.0;
 
-    // The same bytes as one plain file, copied sequentially in the same folder.
-    std::string src = folder + "plain.bin", dst = folder + "plain-copy.bin";
-    {
-        std::vector<char> chunk(fa.nFileSizeLow, 'x');
-        HANDLE h = ::CreateFileA(src.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD put;
-        for (int n = 0; n < nPages; ++n)
-            ::WriteFile(h, chunk.data(), (DWORD)chunk.size(), &put, nullptr);
-        ::CloseHandle(h);
-    }
+    const std::string src = folder + "plain.bin", dst = folder + "plain-copy.bin";
+    std::vector<char> chunk(cbFile, 'x');
+    HANDLE h = ::CreateFileA(src.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD put;
+    for (int n = 0; n < nPages; ++n)
+        ::WriteFile(h, chunk.data(), cbFile, &put, nullptr);
+    ::CloseHandle(h);
     const double t1 = Now();
     ::CopyFileA(src.c_str(), dst.c_str(), FALSE);
     const double tCopy = Now() - t1;
@@ -131,33 +72,24 @@ std::pair<double, double> WriteVersusCopy(const std::string& folder, HGLOBAL hPa
 void ReducedVersusFull(const std::string& folder, HGLOBAL hPage)
 {
     CPageStore store;
-    char name[256];
+    char name[MAX_PATH];
     store.BuildPathName(name, folder.c_str(), "Doc", 1);
     store.WritePage(hPage, name, 0);
     const int kRounds = 20;
-    double tFull = 0, tReduced = 0;
-    long long bytesFull = 0, bytesReduced = 0;
-    for (int i = 0; i < kRounds; ++i) {
-        long long r0 = BytesRead();
-        double t0 = Now();
-        HLOCAL hFull = store.ReadPage(name, 0);
-        tFull += Now() - t0;
-        bytesFull += BytesRead() - r0;
-        r0 = BytesRead();
-        t0 = Now();
-        HLOCAL hSmall = store.ReadPageReduced(name, 0);
-        tReduced += Now() - t0;
-        bytesReduced += BytesRead() - r0;
-        if (!hFull || !hSmall) {
-            printf("read failed\n");
-            return;
-        }
-        ::LocalFree(hFull);
-        ::LocalFree(hSmall);
+    double seconds[2] = {};
+    long long bytes[2] = {};
+    for (int i = 0; i < kRounds * 2; ++i) {
+        const long long r0 = g_bytesRead;
+        const double t0 = Now();
+        HLOCAL h = i % 2 ? store.ReadPageReduced(name, 0) : store.ReadPage(name, 0);
+        seconds[i % 2] += Now() - t0;
+        bytes[i % 2] += g_bytesRead - r0;
+        if (!h)
+            return (void)printf("read failed\n");
+        ::LocalFree(h);
     }
-    printf("ReadPage: %.2f ms, %lld bytes read per page\n", 1000 * tFull / kRounds, bytesFull / kRounds);
-    printf("ReadPageReduced: %.2f ms, %lld bytes read per page\n", 1000 * tReduced / kRounds,
-           bytesReduced / kRounds);
+    printf("ReadPage: %.2f ms, %lld bytes read per page\n", 1000 * seconds[0] / kRounds, bytes[0] / kRounds);
+    printf("ReadPageReduced: %.2f ms, %lld bytes read per page\n", 1000 * seconds[1] / kRounds, bytes[1] / kRounds);
     store.DeleteAllPages(folder.c_str(), "Doc", 1);
 }
 
@@ -165,15 +97,27 @@ void ReducedVersusFull(const std::string& folder, HGLOBAL hPage)
 
 int main()
 {
-    const int w = 3307, h = 4677;  // A4 at 400 dpi
-    CountReads();
-    HGLOBAL hPage = MakePage(w, h);
-    std::string folder = TempFolder();
-    printf("page %dx%d, 1 bit, in %s\n", w, h, folder.c_str());
+    DWORD old;
+    ::VirtualProtect(&g_impReadFile, sizeof(void*), PAGE_READWRITE, &old);
+    g_pfnReadFile = reinterpret_cast<decltype(g_pfnReadFile)>(g_impReadFile);
+    g_impReadFile = reinterpret_cast<void*>(&CountingReadFile);
+    ::VirtualProtect(&g_impReadFile, sizeof(void*), old, &old);
+
+    // An A4 400-dpi page; what it shows does not change what is written or read.
+    const codec::Image page = codec::MakeImage(3307, 4677, codec::PixelFormat::Bilevel);
+    const std::vector<uint8_t> dib = codec::MakePackedDib(page.View());
+    HGLOBAL hPage = ::GlobalAlloc(GMEM_MOVEABLE, dib.size());
+    memcpy(::GlobalLock(hPage), dib.data(), dib.size());
+    ::GlobalUnlock(hPage);
+    char sz[MAX_PATH];
+    ::GetTempPathA(sizeof sz, sz);
+    const std::string folder = std::string(sz) + "tolvix-bench-pages\\";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    printf("page %ux%u, 1 bit, in %s\n", page.width, page.height, folder.c_str());
     // Five rounds; the medians decide (single runs of a few tens of ms are noisy).
     std::vector<double> writes, copies;
     for (int i = 0; i < 5; ++i) {
-        auto t = WriteVersusCopy(folder, hPage, 50);
+        const auto t = WriteVersusCopy(folder, hPage, (DWORD)(codec::kFileHeaderSize + dib.size()), 50);
         writes.push_back(t.first);
         copies.push_back(t.second);
     }

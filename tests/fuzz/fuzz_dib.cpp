@@ -1,21 +1,11 @@
 // Untrusted DIB and BMP bytes through the parsers and every encoder that reads
 // the pixels the parser vouched for.
-#include <cstddef>
-#include <cstdint>
-#include <vector>
-
 #include "codec/dib.h"
 #include "codec/fax.h"
 #include "codec/packbits.h"
-#include "codec/pdf.h"
-#include "codec/tiff.h"
+#include "tests/native/support.h"
 
 namespace {
-
-class NullSink : public codec::ByteSink {
- public:
-  bool Write(const void*, size_t) override { return true; }
-};
 
 void Encode(const codec::ImageView& v) {
   // Big pages take long without finding more; the parser is what is fuzzed.
@@ -28,7 +18,7 @@ void Encode(const codec::ImageView& v) {
   for (uint32_t y = 0; y < v.height; ++y) codec::PackBits(v.Row(y), codec::RowBytes(v.format, v.width), out);
   codec::TiffPage page;
   codec::BuildTiffPage(v, codec::TiffCompression::G4, 8, codec::ByteOrder::Big, &page);
-  NullSink sink;
+  testpages::MemorySink sink;
   codec::PdfWriter pdf(sink);
   pdf.Begin();
   pdf.AddPage(v, codec::PdfCompression::PackBits);

@@ -2,36 +2,11 @@
 // tail reader follows the directory chain of whatever is there, and a page is
 // added only to a file whose chain it could follow, after which the file's
 // chain ends at the new page and nothing before it but one link has changed.
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-#include <vector>
-
-#include "codec/tiff.h"
-
-namespace {
-
-class MemoryTiff : public codec::TiffFile {
- public:
-  MemoryTiff(const uint8_t* data, size_t size) : bytes(data, data + size) {}
-  uint64_t Size() override { return bytes.size(); }
-  bool ReadAt(uint64_t offset, void* data, size_t size) override {
-    if (offset > bytes.size() || bytes.size() - offset < size) return false;
-    memcpy(data, bytes.data() + offset, size);
-    return true;
-  }
-  bool WriteAt(uint64_t offset, const void* data, size_t size) override {
-    if (offset + size > bytes.size()) bytes.resize(offset + size);
-    memcpy(bytes.data() + offset, data, size);
-    return true;
-  }
-  std::vector<uint8_t> bytes;
-};
-
-}  // namespace
+#include "tests/native/support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  MemoryTiff file(data, size);
+  testpages::MemoryFile file;
+  file.bytes.assign(data, data + size);
   codec::TiffTail found;
   const bool bFound = codec::FindTiffTail(file, &found);
   if (bFound && (found.link + uint64_t{4} > size || found.end != size)) __builtin_trap();

@@ -1,49 +1,35 @@
-// Packed DIB and BMP file parsing of untrusted bytes, and writing.
+// Packed DIB and BMP file parsing of untrusted bytes, writing, and the 1/16
+// thumbnail reduction of 1-bit pages.
 #include <gtest/gtest.h>
 
 #include "codec/dib.h"
 #include "codec/endian.h"
-#include "pages.h"
+#include "codec/reduce.h"
 #include "support.h"
 
 namespace {
 
-codec::ImageView Gray(std::vector<uint8_t>& px, uint32_t w, uint32_t h) {
-  px.resize(size_t{w} * h);
-  for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 7);
-  codec::ImageView v;
-  v.top = px.data();
-  v.stride = w;
-  v.width = w;
-  v.height = h;
-  v.format = codec::PixelFormat::Gray8;
-  return v;
+using codec::DibError;
+
+DibError Parse(const std::vector<uint8_t>& dib, codec::ImageView* v, bool longerHeaders = false) {
+  return codec::ParseDib(dib.data(), dib.size(), v, longerHeaders);
 }
 
-TEST(Dib, RoundTripsEachDepth) {
-  testpages::Page page = testpages::Noise(37, 9, 300, 0.4, 1);
-  std::vector<uint8_t> gray, pal, bgr;
-  codec::ImageView g = Gray(gray, 13, 5);
-  codec::ImageView p = Gray(pal, 13, 5);
-  p.format = codec::PixelFormat::Palette8;
-  p.paletteSize = 256;
-  for (int i = 0; i < 256; ++i) p.palette[i] = codec::Rgb{uint8_t(i), uint8_t(255 - i), uint8_t(i / 2)};
-  codec::ImageView c = Gray(bgr, 39, 5);  // 13 pixels of 3 bytes
-  c.width = 13;
-  c.format = codec::PixelFormat::Bgr24;
-  for (const codec::ImageView& v : {page.View(), g, p, c}) {
-    std::vector<uint8_t> dib = codec::MakePackedDib(v);
+TEST(Dib, EveryKindRoundTripsAsDibAndBmp) {
+  for (const testpages::Sample& s : testpages::Samples()) {
+    SCOPED_TRACE(s.name);
     codec::ImageView back;
-    ASSERT_EQ(codec::ParseDib(dib.data(), dib.size(), &back), codec::DibError::None);
-    EXPECT_EQ(back.format, v.format);
-    EXPECT_EQ(back.width, v.width);
-    EXPECT_EQ(back.height, v.height);
-    EXPECT_EQ(back.xPelsPerMeter, v.xPelsPerMeter);
-    EXPECT_EQ(support::Expected(back, true), support::Expected(v, true));
-
-    std::vector<uint8_t> bmp = codec::MakeBmpFile(v);
-    ASSERT_EQ(codec::ParseBmp(bmp.data(), bmp.size(), &back), codec::DibError::None);
-    EXPECT_EQ(support::Expected(back, true), support::Expected(v, true));
+    const std::vector<uint8_t> dib = codec::MakePackedDib(s.view);
+    ASSERT_EQ(Parse(dib, &back), DibError::None);
+    EXPECT_EQ(back.format, s.view.format);
+    EXPECT_EQ(back.width, s.view.width);
+    EXPECT_EQ(back.height, s.view.height);
+    EXPECT_EQ(back.xPelsPerMeter, s.view.xPelsPerMeter);
+    EXPECT_EQ(back.yPelsPerMeter, s.view.yPelsPerMeter);
+    EXPECT_TRUE(support::Expected(back, true) == support::Expected(s.view, true));
+    std::vector<uint8_t> bmp = codec::MakeBmpFile(s.view);
+    ASSERT_EQ(codec::ParseBmp(bmp.data(), bmp.size(), &back), DibError::None);
+    EXPECT_TRUE(support::Expected(back, true) == support::Expected(s.view, true));
     EXPECT_EQ(codec::GetLe32(&bmp[2]), bmp.size());
   }
 }
@@ -57,102 +43,155 @@ TEST(Dib, OneBitFileHasPixelsAtOffset62) {
 TEST(Dib, ColourTableDecidesWhichBitIsWhite) {
   std::vector<uint8_t> dib = codec::MakePackedDib(testpages::White(16, 2, 200).View());
   codec::ImageView v;
-  ASSERT_EQ(codec::ParseDib(dib.data(), dib.size(), &v), codec::DibError::None);
+  ASSERT_EQ(Parse(dib, &v), DibError::None);
   EXPECT_TRUE(v.whiteIs1);
   std::swap_ranges(&dib[40], &dib[44], &dib[44]);  // white first, black second
-  ASSERT_EQ(codec::ParseDib(dib.data(), dib.size(), &v), codec::DibError::None);
+  ASSERT_EQ(Parse(dib, &v), DibError::None);
   EXPECT_FALSE(v.whiteIs1);
 }
 
 TEST(Dib, TopDownRowsAreReadInOrder) {
   std::vector<uint8_t> dib = codec::MakePackedDib(testpages::Runs({1}, 8).View());  // two rows
-  codec::ImageView bottomUp;
-  ASSERT_EQ(codec::ParseDib(dib.data(), dib.size(), &bottomUp), codec::DibError::None);
-  std::vector<uint8_t> rows = support::Expected(bottomUp);
+  codec::ImageView v;
+  ASSERT_EQ(Parse(dib, &v), DibError::None);
+  const std::vector<uint8_t> bottomUp = support::Expected(v);
   codec::PutLe32(&dib[8], static_cast<uint32_t>(-2));
-  codec::ImageView topDown;
-  ASSERT_EQ(codec::ParseDib(dib.data(), dib.size(), &topDown), codec::DibError::None);
-  std::vector<uint8_t> flipped = support::Expected(topDown);
-  EXPECT_EQ(flipped[0], rows[1]);
-  EXPECT_EQ(flipped[1], rows[0]);
+  ASSERT_EQ(Parse(dib, &v), DibError::None);
+  EXPECT_EQ(support::Expected(v), (std::vector<uint8_t>{bottomUp[1], bottomUp[0]}));
 }
 
 TEST(Dib, RejectsEveryTruncation) {
-  std::vector<uint8_t> dib = codec::MakePackedDib(testpages::Noise(50, 7, 200, 0.5, 2).View());
-  std::vector<uint8_t> bmp = codec::MakeBmpFile(testpages::Noise(50, 7, 200, 0.5, 2).View());
+  const codec::ImageView page = testpages::Noise(50, 7, 200, 0.5, 2).View();
+  const std::vector<uint8_t> dib = codec::MakePackedDib(page), bmp = codec::MakeBmpFile(page);
   codec::ImageView v;
   // The last row's padding may be missing; nothing before it.
   const size_t lastPixel = dib.size() - 8 + 7;
   for (size_t n = 0; n < lastPixel; ++n) {
-    std::vector<uint8_t> cut(dib.begin(), dib.begin() + static_cast<ptrdiff_t>(n));
-    EXPECT_NE(codec::ParseDib(cut.data(), cut.size(), &v), codec::DibError::None) << n;
-    std::vector<uint8_t> cutBmp(bmp.begin(), bmp.begin() + static_cast<ptrdiff_t>(n + 14));
-    EXPECT_NE(codec::ParseBmp(cutBmp.data(), cutBmp.size(), &v), codec::DibError::None) << n;
+    EXPECT_NE(codec::ParseDib(dib.data(), n, &v), DibError::None) << n;
+    EXPECT_NE(codec::ParseBmp(bmp.data(), n + 14, &v), DibError::None) << n;
   }
-  EXPECT_EQ(codec::ParseDib(dib.data(), lastPixel, &v), codec::DibError::None);
+  EXPECT_EQ(codec::ParseDib(dib.data(), lastPixel, &v), DibError::None);
+  EXPECT_EQ(codec::ParseDib(nullptr, 100, &v), DibError::Truncated);
 }
 
 TEST(Dib, RejectsBadHeaders) {
-  const std::vector<uint8_t> good = codec::MakePackedDib(testpages::White(16, 4, 200).View());
-  codec::ImageView v;
-  auto with = [&](size_t at, uint32_t value, int bytes) {
-    std::vector<uint8_t> d = good;
-    bytes == 2 ? codec::PutLe16(&d[at], static_cast<uint16_t>(value)) : codec::PutLe32(&d[at], value);
-    return codec::ParseDib(d.data(), d.size(), &v);
+  struct Row { const char* what; size_t at; uint32_t value; int bytes; DibError want; bool bmp; };
+  const Row rows[] = {
+      {"core header", 0, 12, 4, DibError::BadHeader, false},
+      {"V5 header", 0, 124, 4, DibError::BadHeader, false},
+      {"no width", 4, 0, 4, DibError::BadHeader, false},
+      {"negative width", 4, 0x80000000u, 4, DibError::BadHeader, false},
+      {"huge width", 4, 0x7FFFFFFF, 4, DibError::BadHeader, false},
+      {"no height", 8, 0, 4, DibError::BadHeader, false},
+      {"height that does not negate", 8, 0x80000000u, 4, DibError::BadHeader, false},
+      {"rows missing", 8, 1u << 20, 4, DibError::Truncated, false},
+      {"two planes", 12, 2, 2, DibError::BadHeader, false},
+      {"4 bits", 14, 4, 2, DibError::Unsupported, false},
+      {"32 bits", 14, 32, 2, DibError::Unsupported, false},
+      {"RLE", 16, 1, 4, DibError::Unsupported, false},
+      {"no BM", 0, 'X', 2, DibError::NotBmp, true},
+      {"pixels past the end", 10, 0xFFFFFFF0u, 4, DibError::Truncated, true},
+      {"pixels inside the header", 10, 20, 4, DibError::BadHeader, true},
   };
-  EXPECT_EQ(with(0, 12, 4), codec::DibError::BadHeader);          // core header
-  EXPECT_EQ(with(0, 124, 4), codec::DibError::BadHeader);         // V5 header
-  EXPECT_EQ(with(4, 0, 4), codec::DibError::BadHeader);           // no width
-  EXPECT_EQ(with(4, 0x80000000u, 4), codec::DibError::BadHeader); // negative width
-  EXPECT_EQ(with(8, 0, 4), codec::DibError::BadHeader);           // no height
-  EXPECT_EQ(with(8, 0x80000000u, 4), codec::DibError::BadHeader); // height that does not negate
-  EXPECT_EQ(with(4, 0x7FFFFFFF, 4), codec::DibError::BadHeader);
-  EXPECT_EQ(with(8, 1u << 20, 4), codec::DibError::Truncated);    // rows missing
-  EXPECT_EQ(with(12, 2, 2), codec::DibError::BadHeader);          // planes
-  EXPECT_EQ(with(14, 4, 2), codec::DibError::Unsupported);
-  EXPECT_EQ(with(14, 32, 2), codec::DibError::Unsupported);
-  EXPECT_EQ(with(16, 1, 4), codec::DibError::Unsupported);        // RLE
-  EXPECT_EQ(codec::ParseDib(nullptr, 100, &v), codec::DibError::Truncated);
+  codec::ImageView page = testpages::White(16, 4, 200).View();
+  for (const Row& r : rows) {
+    std::vector<uint8_t> d = r.bmp ? codec::MakeBmpFile(page) : codec::MakePackedDib(page);
+    r.bytes == 2 ? codec::PutLe16(&d[r.at], static_cast<uint16_t>(r.value)) : codec::PutLe32(&d[r.at], r.value);
+    codec::ImageView v;
+    EXPECT_EQ(r.bmp ? codec::ParseBmp(d.data(), d.size(), &v) : Parse(d, &v), r.want) << r.what;
+  }
+}
 
-  std::vector<uint8_t> bmp = codec::MakeBmpFile(testpages::White(16, 4, 200).View());
-  bmp[0] = 'X';
-  EXPECT_EQ(codec::ParseBmp(bmp.data(), bmp.size(), &v), codec::DibError::NotBmp);
-  bmp[0] = 'B';
-  codec::PutLe32(&bmp[10], 0xFFFFFFF0u);  // pixels far past the end
-  EXPECT_EQ(codec::ParseBmp(bmp.data(), bmp.size(), &v), codec::DibError::Truncated);
-  codec::PutLe32(&bmp[10], 20);  // pixels inside the header
-  EXPECT_EQ(codec::ParseBmp(bmp.data(), bmp.size(), &v), codec::DibError::BadHeader);
+TEST(Dib, ScannerHeadersOfV5LengthParseWhenAllowed) {
+  std::vector<uint8_t> dib = codec::MakePackedDib(testpages::White(16, 2, 200).View());
+  dib[0] = 124;
+  dib.insert(dib.begin() + 40, 124 - 40, 0);  // the colour table follows the longer header
+  codec::ImageView v;
+  ASSERT_EQ(Parse(dib, &v, true), DibError::None);
+  EXPECT_EQ(v.width, 16u);
+  EXPECT_TRUE(v.whiteIs1);
 }
 
 TEST(Dib, ShortColourTableFollowsClrUsed) {
-  std::vector<uint8_t> px;
-  codec::ImageView g = Gray(px, 8, 2);
-  g.format = codec::PixelFormat::Palette8;
-  g.paletteSize = 256;
-  for (int i = 0; i < 256; ++i) g.palette[i] = codec::Rgb{uint8_t(i), 0, 0};
-  std::vector<uint8_t> dib = codec::MakePackedDib(g);
-  // Keep 4 entries: the rows move up to right after them.
-  codec::PutLe32(&dib[32], 4);
+  const testpages::Sample s = testpages::Samples()[8];
+  ASSERT_EQ(s.view.format, codec::PixelFormat::Palette8);
+  std::vector<uint8_t> dib = codec::MakePackedDib(s.view);
+  codec::PutLe32(&dib[32], 4);  // 4 entries: the rows move up to right after them
   dib.erase(dib.begin() + 40 + 16, dib.begin() + 40 + 1024);
   codec::ImageView v;
-  ASSERT_EQ(codec::ParseDib(dib.data(), dib.size(), &v), codec::DibError::None);
+  ASSERT_EQ(Parse(dib, &v), DibError::None);
   EXPECT_EQ(v.paletteSize, 4);
-  EXPECT_EQ(v.Row(1)[0], px[8]);
-  EXPECT_EQ(v.Row(0)[0], px[0]);
+  for (uint32_t y : {0u, 1u, s.view.height - 1}) EXPECT_EQ(v.Row(y)[0], s.view.Row(y)[0]) << y;
 }
 
 TEST(Resolution, WholeDotsPerInchAreExact) {
-  EXPECT_EQ(codec::ResolutionFromPelsPerMeter(7874).num, 200u);
-  EXPECT_EQ(codec::ResolutionFromPelsPerMeter(7874).den, 1u);
-  EXPECT_EQ(codec::ResolutionFromPelsPerMeter(11811).num, 300u);
-  EXPECT_EQ(codec::ResolutionFromPelsPerMeter(15748).num, 400u);
-  EXPECT_EQ(codec::ResolutionFromPelsPerMeter(0).num, 72u);
-  EXPECT_EQ(codec::ResolutionFromPelsPerMeter(-5).num, 72u);
-  codec::Resolution odd = codec::ResolutionFromPelsPerMeter(5000);  // 127 dpi exactly
-  EXPECT_EQ(odd.num, 127u);
-  codec::Resolution frac = codec::ResolutionFromPelsPerMeter(1000);  // 25.4 dpi
-  EXPECT_EQ(frac.num, 127u);
-  EXPECT_EQ(frac.den, 5u);
+  struct Row { int32_t pelsPerMeter; uint32_t num, den; };
+  for (Row r : {Row{7874, 200, 1}, Row{11811, 300, 1}, Row{15748, 400, 1}, Row{0, 72, 1}, Row{-5, 72, 1},
+                Row{5000, 127, 1}, Row{1000, 127, 5}}) {
+    const codec::Resolution res = codec::ResolutionFromPelsPerMeter(r.pelsPerMeter);
+    EXPECT_EQ(res.num, r.num) << r.pelsPerMeter;
+    EXPECT_EQ(res.den, r.den) << r.pelsPerMeter;
+  }
+}
+
+std::vector<uint8_t> Reduce(const std::vector<uint8_t>& bmp) { return codec::ReduceBmp(bmp.data(), bmp.size()); }
+
+TEST(Reduce, SmallPagesStayWhole) {
+  std::vector<uint8_t> bmp = codec::MakeBmpFile(testpages::Noise(64, 1000, 200, 0.5, 1).View());
+  EXPECT_EQ(Reduce(bmp), std::vector<uint8_t>(bmp.begin() + 14, bmp.end()));
+  codec::Reduction plan;
+  EXPECT_FALSE(codec::PlanReduction(1000, 64, &plan));
+}
+
+TEST(Reduce, SixtyFiveSquareGivesFourByFour) {
+  std::vector<uint8_t> r = Reduce(codec::MakeBmpFile(testpages::Black(65, 65, 200).View()));
+  ASSERT_EQ(r.size(), 48u + 4 * 4);
+  codec::DibHeader h = codec::ReadInfoHeader(r.data());
+  EXPECT_EQ(h.width, 4);
+  EXPECT_EQ(h.height, 4);
+  EXPECT_EQ(h.bitCount, 1);
+  EXPECT_EQ(h.sizeImage, 16u);
+  EXPECT_EQ(h.xPelsPerMeter, testpages::PelsPerMeter(200));
+  EXPECT_EQ(std::vector<uint8_t>(r.begin() + 40, r.begin() + 48), (std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255, 0}));
+}
+
+TEST(Reduce, MajorityOfSixteenBits) {
+  struct Row { std::vector<uint8_t> src; uint32_t width; uint8_t want; };
+  const Row rows[] = {
+      {{0xFF, 0x00, 0x0F, 0xF0}, 2, 0x00},              // 8 of 16 set
+      {{0xFF, 0x01, 0x00, 0x00}, 2, 0x80},              // 9 of 16
+      {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 3, 0xC0},        // the row stops where the source does
+      {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 3, 0xE0},  // a partial last byte from its top bit
+  };
+  for (const Row& r : rows) {
+    uint8_t dst = 0;
+    codec::ReduceRow(r.src.data(), r.src.size(), r.width, &dst);
+    EXPECT_EQ(dst, r.want) << r.src.size() << " bytes";
+  }
+}
+
+TEST(Reduce, SamplesTheFirstRowOfEachBand) {
+  std::vector<uint8_t> bmp = codec::MakeBmpFile(testpages::Black(128, 128, 200).View());
+  // Rows of 16 bytes in file order: file row 16 starts the second band, 17 is not sampled.
+  std::fill_n(&bmp[62 + 16 * 16], 2 * 16, 0xFF);
+  std::vector<uint8_t> r = Reduce(bmp);
+  ASSERT_EQ(r.size(), 48u + 8 * 4);
+  EXPECT_EQ((std::vector<uint8_t>{r[48], r[52], r[56]}), (std::vector<uint8_t>{0x00, 0xFF, 0x00}));
+}
+
+TEST(Reduce, StopsAtTheImageSizeAndRefusesShortFiles) {
+  std::vector<uint8_t> bmp = codec::MakeBmpFile(testpages::White(128, 128, 200).View());
+  std::vector<uint8_t> small = bmp;
+  codec::PutLe32(&small[14 + 20], 100);  // biSizeImage: only the first reduced row is read, the rest stay zero
+  std::vector<uint8_t> r = Reduce(small);
+  ASSERT_EQ(r.size(), 48u + 8 * 4);
+  EXPECT_EQ(r[48], 0xFF);
+  EXPECT_EQ(r[48 + 4], 0x00);
+  EXPECT_TRUE(codec::ReduceBmp(bmp.data(), 62 + 16 * 16 * 3).empty());
+  EXPECT_TRUE(codec::ReduceBmp(bmp.data(), 20).empty());
+  codec::PutLe32(&small[14 + 8], 1u << 30);  // a huge page, even one read row at a time
+  codec::PutLe32(&small[14 + 20], 16);
+  EXPECT_TRUE(Reduce(small).empty());
 }
 
 }  // namespace

@@ -1,119 +1,62 @@
-#include "pages.h"
+#include "support.h"
 
 #include <algorithm>
 #include <cmath>
 #include <random>
 
+#include "libs/vscanner/page.h"
+
 namespace testpages {
 
 namespace {
 
-Page Blank(uint32_t width, uint32_t height, int dpi, uint8_t fill) {
-  Page p;
-  p.width = width;
-  p.height = height;
-  p.stride = ((width + 31) / 32) * 4;
-  p.dpi = dpi;
-  p.bits.assign(size_t{p.stride} * height, fill);
+Page Blank(uint32_t width, uint32_t height, int dpi) {
+  Page p = codec::MakeImage(width, height, codec::PixelFormat::Bilevel);
+  p.xPelsPerMeter = p.yPelsPerMeter = PelsPerMeter(dpi);
   return p;
 }
 
 void FillRect(Page& p, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h) {
   for (uint32_t y = y0; y < y0 + h && y < p.height; ++y)
-    for (uint32_t x = x0; x < x0 + w && x < p.width; ++x) p.SetBlack(x, y);
+    for (uint32_t x = x0; x < x0 + w && x < p.width; ++x) p.bits[y * p.stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
 }
 
 }  // namespace
 
-codec::ImageView Page::View() const {
-  codec::ImageView v;
-  v.top = bits.data();
-  v.stride = stride;
-  v.width = width;
-  v.height = height;
-  v.format = codec::PixelFormat::Bilevel;
-  v.whiteIs1 = true;
-  v.xPelsPerMeter = v.yPelsPerMeter = PelsPerMeter(dpi);
-  return v;
-}
-
 int32_t PelsPerMeter(int dpi) { return static_cast<int32_t>(std::lround(dpi / 0.0254)); }
-
 uint32_t A4Width(int dpi) { return static_cast<uint32_t>(std::lround(210 / 25.4 * dpi)); }
 uint32_t A4Height(int dpi) { return static_cast<uint32_t>(std::lround(297 / 25.4 * dpi)); }
 
-Page White(uint32_t width, uint32_t height, int dpi) { return Blank(width, height, dpi, 0xFF); }
-Page Black(uint32_t width, uint32_t height, int dpi) { return Blank(width, height, dpi, 0x00); }
+Page White(uint32_t width, uint32_t height, int dpi) { return Blank(width, height, dpi); }
+
+Page Black(uint32_t width, uint32_t height, int dpi) {
+  Page p = Blank(width, height, dpi);
+  std::fill(p.bits.begin(), p.bits.end(), 0);
+  return p;
+}
 
 Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed) {
-  Page p = White(width, height, dpi);
-  std::mt19937 rng(seed);
-  auto rnd = [&](uint32_t lo, uint32_t hi) { return std::uniform_int_distribution<uint32_t>(lo, hi)(rng); };
-  // A glyph is a random 5 x 7 cell scaled to the type size, like a coarse font.
-  std::vector<uint64_t> font(64);
-  for (auto& g : font) g = rng() | (uint64_t{rng()} << 32);
-  // One inch, or less on pages too small for that.
-  const uint32_t margin = std::min({static_cast<uint32_t>(dpi), width / 8, height / 8});
-  const uint32_t unit = static_cast<uint32_t>(std::max(1, dpi / 75));  // one cell of a 10 pt glyph
-  auto glyph = [&](uint32_t x, uint32_t y, uint32_t u, uint64_t shape) {
-    for (uint32_t r = 0; r < 7; ++r)
-      for (uint32_t c = 0; c < 5; ++c)
-        if (shape >> (r * 5 + c) & 1) FillRect(p, x + c * u, y + r * u, u, u);
-  };
-  uint32_t y = margin;
-  // Heading in large type, then a rule.
-  for (uint32_t x = margin; x < width / 2; x += 7 * unit * 2) glyph(x, y, unit * 2, font[rnd(0, 63)]);
-  y += 20 * unit;
-  FillRect(p, margin, y, width - 2 * margin, std::max(1u, unit / 2));
-  y += 6 * unit;
-  const uint32_t line = 11 * unit;
-  while (y + line < height - margin) {
-    if (rnd(0, 9) == 0) {
-      // A ruled table of three rows and four columns.
-      uint32_t rows = 3, cellH = 10 * unit, cols = 4, cellW = (width - 2 * margin) / cols;
-      if (y + rows * cellH >= height - margin) break;
-      for (uint32_t r = 0; r <= rows; ++r) FillRect(p, margin, y + r * cellH, cols * cellW, 1 + unit / 3);
-      for (uint32_t c = 0; c <= cols; ++c) FillRect(p, margin + c * cellW, y, 1 + unit / 3, rows * cellH);
-      for (uint32_t r = 0; r < rows; ++r)
-        for (uint32_t c = 0; c < cols; ++c)
-          for (uint32_t k = 0; k < rnd(2, 8); ++k)
-            glyph(margin + c * cellW + 2 * unit + k * 6 * unit, y + r * cellH + 2 * unit, unit, font[rnd(0, 63)]);
-      y += rows * cellH + line;
-      continue;
-    }
-    uint32_t x = margin + (rnd(0, 5) == 0 ? 4 * 6 * unit : 0);
-    uint32_t end = width - margin - (rnd(0, 6) == 0 ? rnd(0, width / 2) : 0);
-    while (x + 6 * unit < end) {
-      uint32_t letters = rnd(1, 9);
-      for (uint32_t k = 0; k < letters && x + 6 * unit < end; ++k, x += 6 * unit) glyph(x, y, unit, font[rnd(0, 63)]);
-      x += 4 * unit;
-    }
-    y += line;
-    if (rnd(0, 7) == 0) y += line;  // paragraph break
-  }
+  // The virtual scanner's document, laid out on a sheet of this size.
+  vscan::ScanParams params;
+  params.dpi = dpi;
+  params.seed = seed;
+  params.sheetWidthMils = params.frameMils[2] = static_cast<int>(std::lround(width * 1000.0 / dpi));
+  params.sheetHeightMils = params.frameMils[3] = static_cast<int>(std::lround(height * 1000.0 / dpi));
+  Page p = vscan::ScanPage(params, 1);
+  p.xPelsPerMeter = p.yPelsPerMeter = PelsPerMeter(dpi);
   return p;
 }
 
 Page Halftone(uint32_t width, uint32_t height, int dpi) {
-  Page p = White(width, height, dpi);
-  std::vector<float> err(width + 2, 0), next(width + 2, 0);
-  for (uint32_t y = 0; y < height; ++y) {
+  codec::Image grey = codec::MakeImage(width, height, codec::PixelFormat::Gray8);
+  for (uint32_t y = 0; y < height; ++y)
     for (uint32_t x = 0; x < width; ++x) {
-      double fx = double(x) / width, fy = double(y) / height;
-      double r = std::hypot(fx - 0.5, fy - 0.4);
-      double grey = 0.5 + 0.35 * std::sin(r * 40) * (1 - fy) + 0.15 * (fx - 0.5);
-      double v = grey + err[x + 1];
-      double out = v < 0.5 ? 0.0 : 1.0;
-      if (out == 0.0) p.SetBlack(x, y);
-      double e = v - out;
-      err[x + 2] += static_cast<float>(e * 7 / 16);
-      next[x] += static_cast<float>(e * 3 / 16);
-      next[x + 1] += static_cast<float>(e * 5 / 16);
-      next[x + 2] += static_cast<float>(e * 1 / 16);
+      const double fx = double(x) / width, fy = double(y) / height;
+      const double level = 0.5 + 0.35 * std::sin(std::hypot(fx - 0.5, fy - 0.4) * 40) * (1 - fy) + 0.15 * (fx - 0.5);
+      grey.bits[y * grey.stride + x] = static_cast<uint8_t>(std::lround(255 * level));
     }
-    err.swap(next);
-    std::fill(next.begin(), next.end(), 0.0f);
-  }
+  Page p = codec::ToBilevel(grey.View(), codec::Halftone::Diffusion);  // as the scanner library makes grey pages
+  p.xPelsPerMeter = p.yPelsPerMeter = PelsPerMeter(dpi);
   return p;
 }
 
@@ -123,23 +66,48 @@ Page Noise(uint32_t width, uint32_t height, int dpi, double black, uint32_t seed
   std::bernoulli_distribution coin(black);
   for (uint32_t y = 0; y < height; ++y)
     for (uint32_t x = 0; x < width; ++x)
-      if (coin(rng)) p.SetBlack(x, y);
+      if (coin(rng)) FillRect(p, x, y, 1, 1);
   return p;
 }
 
 Page Runs(const std::vector<uint32_t>& lengths, uint32_t width) {
   Page p = White(width, static_cast<uint32_t>(lengths.size() * 2), 200);
-  for (size_t i = 0; i < lengths.size(); ++i) {
-    uint32_t n = lengths[i];
-    // Row 2i starts white, row 2i+1 starts black.
-    for (int phase = 0; phase < 2; ++phase) {
-      uint32_t y = static_cast<uint32_t>(2 * i + phase);
-      bool black = phase == 1;
-      for (uint32_t x = 0; x < width; x += n, black = !black)
-        if (black) FillRect(p, x, y, n, 1);
-    }
+  for (uint32_t row = 0; row < p.height; ++row) {
+    const uint32_t n = lengths[row / 2];
+    for (uint32_t x = (row % 2) ? 0 : n; x < width; x += 2 * n) FillRect(p, x, row, n, 1);
   }
   return p;
+}
+
+std::vector<Sample> Samples() {
+  std::vector<Sample> s;
+  auto add = [&](std::string name, Page p, int dpi) { s.push_back({std::move(name), std::move(p.bits), p.View(), dpi, dpi}); };
+  for (int dpi : {200, 300, 400})
+    add("document " + std::to_string(dpi), Document(A4Width(dpi), A4Height(dpi), dpi, static_cast<uint32_t>(dpi)), dpi);
+  add("halftone", Halftone(A4Width(200), A4Height(200) / 2, 200), 200);
+  add("white", White(A4Width(300), A4Height(300), 300), 300);
+  add("black", Black(1001, 777, 150), 150);
+  add("inverted table", Document(1203, 900, 150, 4), 150);
+  for (auto& b : s.back().pixels) b = static_cast<uint8_t>(~b);
+  s.back().view.whiteIs1 = false;
+  const char* names[] = {"grey", "palette", "colour"};
+  for (auto format : {codec::PixelFormat::Gray8, codec::PixelFormat::Palette8, codec::PixelFormat::Bgr24}) {
+    Sample x{names[s.size() - 7], {}, {}, 300, 150};
+    const uint32_t w = 203, h = 101, rowBytes = static_cast<uint32_t>(codec::RowBytes(format, w));
+    x.pixels.resize(size_t{rowBytes} * h);
+    for (size_t i = 0; i < x.pixels.size(); ++i) x.pixels[i] = static_cast<uint8_t>((i / 7) * 13 + i / rowBytes);
+    x.view.stride = rowBytes;
+    x.view.width = w;
+    x.view.height = h;
+    x.view.format = format;
+    x.view.xPelsPerMeter = PelsPerMeter(x.xdpi);
+    x.view.yPelsPerMeter = PelsPerMeter(x.ydpi);
+    x.view.paletteSize = format == codec::PixelFormat::Palette8 ? 256 : 0;
+    for (int i = 0; i < x.view.paletteSize; ++i) x.view.palette[i] = codec::Rgb{uint8_t(i * 5), uint8_t(i), uint8_t(255 - i)};
+    s.push_back(std::move(x));
+  }
+  for (auto& x : s) x.view.top = x.pixels.data();  // after the moves
+  return s;
 }
 
 }  // namespace testpages

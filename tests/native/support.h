@@ -1,64 +1,114 @@
-// Running the independent readers (libtiff tools, qpdf, poppler, Ghostscript)
-// on files the codec wrote, and reading their answers back.
+// What the codec tests, fuzzers and benchmarks share: pages like a scanner's, the
+// writers' file and sink in memory, and the independent readers (libtiff and its
+// tools, poppler, Ghostscript) of what the codec wrote.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "codec/image.h"
+#include "codec/pdf.h"
+#include "codec/tiff.h"
+#include "codec/transform.h"
 
-namespace support {
+namespace testpages {  // pages.cpp: portable, for the benchmarks under Wine too
+
+using Page = codec::Image;  // bilevel, bit 1 = white
+inline bool IsBlack(const Page& p, uint32_t x, uint32_t y) { return !(p.bits[y * p.stride + x / 8] & (0x80 >> (x & 7))); }
+
+int32_t PelsPerMeter(int dpi);
+uint32_t A4Width(int dpi);
+uint32_t A4Height(int dpi);
+
+Page White(uint32_t width, uint32_t height, int dpi);
+Page Black(uint32_t width, uint32_t height, int dpi);
+Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed);  // the virtual scanner's
+Page Halftone(uint32_t width, uint32_t height, int dpi);  // grey rings diffused: a change at almost every pixel
+Page Noise(uint32_t width, uint32_t height, int dpi, double black, uint32_t seed);  // `black`: the chance of it
+// For each length n, a row of alternating runs of n starting white, then one starting black.
+Page Runs(const std::vector<uint32_t>& lengths, uint32_t width);
+
+// One image of every kind the writers take: A4 documents, a halftone, white and
+// black pages, a page whose colour table says 0 is white, then grey, palette and
+// colour pixels at 300 by 150 dpi.
+struct Sample {
+  std::string name;
+  std::vector<uint8_t> pixels;  // what `view` shows
+  codec::ImageView view;
+  int xdpi, ydpi;
+};
+std::vector<Sample> Samples();
+
+struct MemoryFile : codec::TiffFile {
+  std::vector<uint8_t> bytes;
+  size_t bytesRead = 0;
+
+  uint64_t Size() override { return bytes.size(); }
+  bool ReadAt(uint64_t offset, void* data, size_t size) override {
+    if (offset > bytes.size() || bytes.size() - offset < size) return false;
+    std::memcpy(data, bytes.data() + offset, size);
+    bytesRead += size;
+    return true;
+  }
+  bool WriteAt(uint64_t offset, const void* data, size_t size) override {
+    if (offset + size > bytes.size()) bytes.resize(offset + size);
+    std::memcpy(bytes.data() + offset, data, size);
+    return true;
+  }
+};
+
+// Keeps what it is given up to `limit` bytes, then fails.
+struct MemorySink : codec::ByteSink {
+  std::vector<uint8_t> bytes;
+  size_t limit = SIZE_MAX;
+
+  bool Write(const void* data, size_t size) override {
+    if (bytes.size() + size > limit) return false;
+    bytes.insert(bytes.end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    return true;
+  }
+};
+
+}  // namespace testpages
+
+namespace support {  // support.cpp: the readers
 
 struct ToolResult {
   int status = -1;
   std::string output;  // stdout and stderr together
 };
-
-ToolResult RunTool(const std::string& command);
+ToolResult RunTool(const std::string& command);  // a shell line, paths in it through Quote
 std::string Quote(const std::filesystem::path& p);
 
-// A fresh folder removed again at the end of the test.
-class TempDir {
- public:
+// A fresh folder, removed again at the end of the test.
+struct TempDir {
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-  std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-  const std::filesystem::path& path() const { return m_path; }
-
- private:
-  std::filesystem::path m_path;
+  std::filesystem::path operator/(const std::string& name) const { return path / name; }
+  std::filesystem::path path;
 };
 
 void WriteFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFile(const std::filesystem::path& p);
 
-// Top-down rows without padding in the form the readers give them back:
-// bilevel 1 = black (TIFF min-is-white, PBM), grey and palette indexes as
-// bytes, colour as RGB; with `expandPalette` palette pixels become RGB.
+// Top-down rows without padding as the readers give them back: bilevel 1 = black,
+// grey and palette indexes as bytes, colour as RGB; `expandPalette` gives palette
+// pixels as RGB.
 std::vector<uint8_t> Expected(const codec::ImageView& image, bool expandPalette = false);
-
-// A netpbm image (P4, P5 or P6) as rows without padding.
-struct Netpbm {
-  char kind = 0;
-  uint32_t width = 0, height = 0;
-  std::vector<uint8_t> rows;
-};
-bool ReadNetpbm(const std::filesystem::path& p, Netpbm* out);
 
 // libtiff's view of one directory of a file.
 struct TiffDir {
-  uint32_t width = 0, height = 0;
-  uint16_t bits = 0, samples = 0, compression = 0, photometric = 0, fillOrder = 0, resUnit = 0;
+  int directories = 0;  // in the whole file
+  uint32_t width = 0, height = 0, strips = 0;
+  uint16_t compression = 0, photometric = 0, fillOrder = 0, resUnit = 0;
   float xres = 0, yres = 0;
-  uint32_t strips = 0;
   std::vector<uint8_t> rawStrip;  // strip 0 as stored
-  std::vector<uint8_t> rows;      // decoded by libtiff, top-down, no padding
+  std::vector<uint8_t> rows;      // decoded by libtiff, top-down, no padding; bilevel 1 = black
 };
 bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out);
-int TiffDirectories(const std::filesystem::path& p);
 
 }  // namespace support

@@ -19,39 +19,29 @@
 #include "codec/dib.h"
 #include "settings/ScanSettings.h"
 #include "store/PageStore.h"
-#include "tests/native/pages.h"
+#include "tests/native/support.h"
 #include "tests/wine/harness/Harness.h"
-
-using harness::Now;
 
 namespace {
 
-const int kDpi = 400;
-const int kDistinctPages = 8;
-
 int WritePages(CScanSettings& settings, CPageStore& store, int count)
 {
+    const int kDpi = 400, kDistinctPages = 8;
     std::vector<HGLOBAL> dibs;
-    for (int i = 0; i < kDistinctPages; ++i) {
-        testpages::Page page =
-            testpages::Document(testpages::A4Width(kDpi), testpages::A4Height(kDpi), kDpi, (uint32_t)i + 1);
-        std::vector<uint8_t> dib = codec::MakePackedDib(page.View());
-        HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, dib.size());
-        memcpy(::GlobalLock(h), dib.data(), dib.size());
-        ::GlobalUnlock(h);
-        dibs.push_back(h);
+    for (uint32_t seed = 1; seed <= kDistinctPages; ++seed) {
+        std::vector<uint8_t> dib = codec::MakePackedDib(
+            testpages::Document(testpages::A4Width(kDpi), testpages::A4Height(kDpi), kDpi, seed).View());
+        dibs.push_back(::GlobalAlloc(GMEM_MOVEABLE, dib.size()));
+        memcpy(::GlobalLock(dibs.back()), dib.data(), dib.size());
+        ::GlobalUnlock(dibs.back());
     }
-    double start = Now();
     for (int n = 1; n <= count; ++n) {
-        char szName[256];
+        char szName[MAX_PATH];
         settings.BuildPageFileName(szName, n);
         store.GrowPageTable();
-        if (!store.WritePage(dibs[(n - 1) % kDistinctPages], szName, n - 1)) {
-            fprintf(stderr, "cannot write %s\n", szName);
-            return 1;
-        }
+        if (!store.WritePage(dibs[(n - 1) % kDistinctPages], szName, n - 1))
+            return fprintf(stderr, "cannot write %s\n", szName), 1;
     }
-    printf("wrote %d pages in %.2f s\n", count, Now() - start);
     for (HGLOBAL h : dibs)
         ::GlobalFree(h);
     return 0;
@@ -61,15 +51,13 @@ int Export(CScanSettings& settings, CPageStore& store, int count, char** argv)
 {
     // The state after a scan: every page file held open without sharing.
     for (int n = 1; n <= count; ++n) {
-        char szName[256];
+        char szName[MAX_PATH];
         settings.BuildPageFileName(szName, n);
         store.GrowPageTable();
         store.m_hPageFiles[n - 1] =
             ::CreateFileA(szName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (store.m_hPageFiles[n - 1] == INVALID_HANDLE_VALUE) {
-            fprintf(stderr, "cannot open %s\n", szName);
-            return 1;
-        }
+        if (store.m_hPageFiles[n - 1] == INVALID_HANDLE_VALUE)
+            return fprintf(stderr, "cannot open %s\n", szName), 1;
     }
     settings.m_nFileType = atoi(argv[4]);
     settings.m_nCompression = atoi(argv[5]);
@@ -79,9 +67,9 @@ int Export(CScanSettings& settings, CPageStore& store, int count, char** argv)
 
     PROCESS_MEMORY_COUNTERS before = {}, after = {};
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &before, sizeof before);
-    double start = Now();
-    int result = store.ExportPages(&settings, count);
-    double seconds = Now() - start;
+    const double start = harness::Now();
+    const int result = store.ExportPages(&settings, count);
+    const double seconds = harness::Now() - start;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &after, sizeof after);
     printf("result=%d pages=%d seconds=%.3f pages_per_second=%.1f private_before_kb=%llu peak_private_kb=%llu "
            "peak_working_set_kb=%llu\n",
@@ -94,26 +82,21 @@ int Export(CScanSettings& settings, CPageStore& store, int count, char** argv)
 
 int main(int argc, char** argv)
 {
-    bool write = argc == 4 && strcmp(argv[1], "write") == 0;
-    bool exportPages = argc == 8 && strcmp(argv[1], "export") == 0;
-    if (!write && !exportPages) {
-        fprintf(stderr, "usage: bench_export write FOLDER COUNT\n"
-                        "       bench_export export FOLDER COUNT TYPE COMPRESSION SAVE_FOLDER STEM\n");
-        return 2;
-    }
+    const bool write = argc == 4 && strcmp(argv[1], "write") == 0;
+    if (!write && !(argc == 8 && strcmp(argv[1], "export") == 0))
+        return fprintf(stderr, "usage: bench_export write FOLDER COUNT\n"
+                               "       bench_export export FOLDER COUNT TYPE COMPRESSION SAVE_FOLDER STEM\n"), 2;
     // Settings are kept in the program's folder; this measurement keeps none.
     char szSettings[MAX_PATH];
     ::GetModuleFileNameA(nullptr, szSettings, MAX_PATH);
     strcpy(strrchr(szSettings, '\\') + 1, "__utilInf.bin");
-    BOOL bHadSettings = ::GetFileAttributesA(szSettings) != INVALID_FILE_ATTRIBUTES;
-
+    const BOOL bHadSettings = ::GetFileAttributesA(szSettings) != INVALID_FILE_ATTRIBUTES;
     int rc;
     {
         CScanSettings settings;
         CPageStore store;
         snprintf(settings.m_szWorkFolder, sizeof settings.m_szWorkFolder, "%s\\", argv[2]);
-        int count = atoi(argv[3]);
-        rc = write ? WritePages(settings, store, count) : Export(settings, store, count, argv);
+        rc = write ? WritePages(settings, store, atoi(argv[3])) : Export(settings, store, atoi(argv[3]), argv);
     }
     if (!bHadSettings)
         ::DeleteFileA(szSettings);
