@@ -1,11 +1,8 @@
 // Drives the page store's naming checks, the overwrite check and the export
-// engine in this process, with the real TIFF32.dll and PDFLIB.dll from the
-// program folder, on real page files written through WritePage. A file "held
-// open by another program" is held by this process: sharing is checked per open
-// handle, so the store meets the same refusal.
-//
-// The TIFF and PDF files the exports write are listed in expect.txt and read
-// back afterwards by check_outputs.sh.
+// engine in this process, with the real TIFF32.dll and PDFLIB.dll, on real page
+// files written through WritePage. A file "held open by another program" is
+// held by this process: sharing is checked per open handle, so the store meets
+// the same refusal. check_outputs.sh reads back the files listed in expect.txt.
 //
 // Usage: test_store [case ...]   TOLVIX_STORE_WORK = the work folder (Unix path)
 //        test_store full_disk    TOLVIX_FULL_DISK = a small file system to fill
@@ -23,7 +20,6 @@
 #include "codec/dib.h"
 #include "harness/Controls.h"
 #include "harness/Harness.h"
-#include "res/resource.h"
 #include "settings/ScanSettings.h"
 #include "store/OverwriteDlg.h"
 #include "store/PageStore.h"
@@ -55,21 +51,20 @@ std::string Folder(const std::string& path)
     return path;
 }
 
-// The folder's files, sorted, as "NAME:SIZE ..."; names whose entry in outputs
-// is empty are shown without their size.
-std::string Listing(const std::string& folder, const std::map<std::string, std::string>& outputs = {})
+// The folder's files, sorted, as "NAME:SIZE ..."; the size left out for the
+// names whose entry in sizeless is empty.
+std::string Listing(const std::string& folder, const std::map<std::string, std::string>& sizeless = {})
 {
-    std::string s;
     std::map<std::string, std::string> got;
     WIN32_FIND_DATAA fd;
     HANDLE h = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
     for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(h, &fd)) {
-        auto it = outputs.find(fd.cFileName);
+        auto it = sizeless.find(fd.cFileName);
         if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            got[fd.cFileName] = it != outputs.end() && it->second.empty() ? "" : ":" + std::to_string(fd.nFileSizeLow);
+            got[fd.cFileName] = it != sizeless.end() && it->second.empty() ? "" : ":" + std::to_string(fd.nFileSizeLow);
     }
-    if (h != INVALID_HANDLE_VALUE)
-        ::FindClose(h);
+    ::FindClose(h);
+    std::string s;
     for (auto& [name, size] : got)
         s += name + size + " ";
     return s;
@@ -80,32 +75,22 @@ int Opens(const std::string& path)
 {
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(h);
-        return 0;
-    }
     DWORD err = ::GetLastError();
-    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? 2 : 1;
+    if (h != INVALID_HANDLE_VALUE)
+        ::CloseHandle(h);
+    return h != INVALID_HANDLE_VALUE ? 0 : err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? 2 : 1;
 }
 
 // A file held open as another program would: without sharing, or sharing
 // reading and writing but not deleting.
-struct Hold {
-    HANDLE h;
-    explicit Hold(const std::string& path, bool bShared = false)
-        : h(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, bShared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0,
-                          nullptr, OPEN_EXISTING, 0, nullptr))
-    {
-        CHECK_ROW(path, h != INVALID_HANDLE_VALUE, true);
-    }
-    ~Hold() { Release(); }
-    void Release()
-    {
-        if (h != INVALID_HANDLE_VALUE)
-            ::CloseHandle(h);
-        h = INVALID_HANDLE_VALUE;
-    }
-};
+using Held = std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)>;
+Held Hold(const std::string& path, bool bShared = false)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                             bShared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    CHECK_ROW(path + " held", h != INVALID_HANDLE_VALUE, true);
+    return Held(h, ::CloseHandle);
+}
 
 // The folder as the store keeps it: one trailing backslash goes.
 std::string Trimmed(const std::string& folder)
@@ -126,23 +111,21 @@ HGLOBAL Global(const Bytes& b)
 // Pages shaped like scanned documents: A4 at 100 dpi, a different text on each.
 Bytes PageDib(int n)
 {
-    testpages::Page page = n % 4 == 3 ? testpages::Noise(611, 388, 100, 0.3, n)
-                                      : testpages::Document(testpages::A4Width(100), testpages::A4Height(100), 100, n);
-    std::vector<uint8_t> dib = codec::MakePackedDib(page.View());
-    return Bytes(dib.begin(), dib.end());
+    using namespace testpages;
+    return codec::MakePackedDib((n % 4 == 3 ? Noise(611, 388, 100, 0.3, n)
+                                            : Document(A4Width(100), A4Height(100), 100, n)).View());
 }
 
-// Page n as a BMP file for the comparisons: page files are held without sharing
-// and deleted with their batch.
+// Page n as a BMP file, the reference for the outputs' pixels.
 std::string RefPage(int n)
 {
     std::string path = g_work + "\\refs\\page" + std::to_string(n) + ".bmp";
     if (!FileExists(path)) {
-        Bytes dib = PageDib(n), bmp = {'B', 'M'};
-        for (DWORD v : {(DWORD)(14 + dib.size()), 0ul, 14ul + 40 + 8})
-            for (int i = 0; i < 4; ++i)
-                bmp.push_back((unsigned char)(v >> (8 * i)));
-        bmp.insert(bmp.end(), dib.begin(), dib.end());
+        Bytes dib = PageDib(n), bmp(14 + dib.size());
+        const DWORD head[3] = {(DWORD)bmp.size(), 0, 14 + 40 + 8};
+        bmp[0] = 'B', bmp[1] = 'M';
+        memcpy(&bmp[2], head, sizeof head);
+        memcpy(&bmp[14], dib.data(), dib.size());
         ::CreateDirectoryA((g_work + "\\refs").c_str(), nullptr);
         WriteFileBytes(path, bmp);
     }
@@ -177,15 +160,15 @@ struct Batch {
         settings.BuildPageFileName(sz, n);
         return sz;
     }
-    void Target(const std::string& folder, int type, int compression, int from)
+    int Export(const std::string& folder, int type, int compression, int from)
     {
         snprintf(settings.m_szSaveFolder, sizeof settings.m_szSaveFolder, "%s", folder.c_str());
         strcpy(settings.m_szFileName, "Doc");
         settings.m_nFileType = type;
         settings.m_nCompression = compression;
         settings.m_nNumberFrom = from;
+        return store.ExportPages(&settings, Count());
     }
-    int Export() { return store.ExportPages(&settings, Count()); }
 
     // After an export every page is held again: readable through the store,
     // closed to other programs.
@@ -194,12 +177,9 @@ struct Batch {
         for (int n = 1; n <= Count(); ++n) {
             HLOCAL h = store.ReadPage(PageFile(n).c_str(), n - 1);
             const Bytes& dib = dibs[n - 1];
-            bool same = h && ::LocalSize(h) >= dib.size() && memcmp(::LocalLock(h), dib.data(), dib.size()) == 0;
-            CHECK_ROW(what + " page " + std::to_string(n), same, true);
-            if (h) {
-                ::LocalUnlock(h);
-                ::LocalFree(h);
-            }
+            CHECK_ROW(what + " page " + std::to_string(n),
+                      h && ::LocalSize(h) >= dib.size() && memcmp(::LocalLock(h), dib.data(), dib.size()) == 0, true);
+            ::LocalFree(h);
         }
         if (Count() > 0)
             CHECK_ROW(what, Opens(PageFile(1)) * 10 + Opens(PageFile(Count())), 11);
@@ -214,19 +194,17 @@ void NamingCases()
     char sz[256];
     const std::string x250(250, 'x'), n250(250, 'n');
     struct {
-        const char* folder;
-        const char* stem;
+        const char *folder, *stem;
         int type, n;
         const char* name;  // null: refused, nothing written
     } names[] = {
-        {"C:\\Scan\\", "Doc", 2, 7, "C:\\Scan\\Doc007.tif"}, {"C:\\", "Doc", 0, 1, "C:\\Doc001.bmp"},
-        {"C:\\Scan", "Doc", 3, 1234, "C:\\Scan\\Doc1234.pdf"}, {"C:\\Scan", "Doc", 0, 1, "C:\\Scan\\Doc001.bmp"},
-        {"C:\\Scan", "Doc", 0, 999, "C:\\Scan\\Doc999.bmp"},   {"C:\\Scan", "Doc", 0, 1000, "C:\\Scan\\Doc1000.bmp"},
-        {"C:\\Scan", "Doc", 0, 9999, "C:\\Scan\\Doc9999.bmp"}, {"C:\\Scan", "Doc", 1, 12, "C:\\Scan\\Doc012.tif"},
-        {"C:\\Scan", "Doc", 2, 998, "C:\\Scan\\Doc998.tif"},   {"C:\\Scan", "Doc", 3, 0, "C:\\Scan\\Doc000.pdf"},
-        {"C:\\Scan", "Doc", 7, 5, "C:\\Scan\\Doc005.tif"},     {"C:\\Scan", "Doc", -1, 1001, "C:\\Scan\\Doc1001.tif"},
-        {"C:\\Scan", "", 2, 1, "C:\\Scan\\001.tif"},           {"C:\\Scan", "Doc", 2, -1, nullptr},
-        {x250.c_str(), "Doc", 2, 1, nullptr},
+        {"C:\\Scan\\", "Doc", 2, 7, "C:\\Scan\\Doc007.tif"},   {"C:\\", "Doc", 0, 1, "C:\\Doc001.bmp"},
+        {"C:\\Scan", "Doc", 3, 1234, "C:\\Scan\\Doc1234.pdf"}, {"C:\\Scan", "Doc", 0, 999, "C:\\Scan\\Doc999.bmp"},
+        {"C:\\Scan", "Doc", 0, 1000, "C:\\Scan\\Doc1000.bmp"}, {"C:\\Scan", "Doc", 0, 9999, "C:\\Scan\\Doc9999.bmp"},
+        {"C:\\Scan", "Doc", 1, 12, "C:\\Scan\\Doc012.tif"},    {"C:\\Scan", "Doc", 2, 998, "C:\\Scan\\Doc998.tif"},
+        {"C:\\Scan", "Doc", 3, 0, "C:\\Scan\\Doc000.pdf"},     {"C:\\Scan", "Doc", 7, 5, "C:\\Scan\\Doc005.tif"},
+        {"C:\\Scan", "Doc", -1, 1001, "C:\\Scan\\Doc1001.tif"}, {"C:\\Scan", "", 2, 1, "C:\\Scan\\001.tif"},
+        {"C:\\Scan", "Doc", 2, -1, nullptr},                   {x250.c_str(), "Doc", 2, 1, nullptr},
     };
     for (auto& t : names) {
         strcpy(s.m_szSaveFolder, t.folder);
@@ -245,33 +223,22 @@ void NamingCases()
                 c100 = "C:\\" + std::string(97, 'a'), c101 = "C:\\" + std::string(98, 'b');
     for (auto& d : {c99, c100, c101, dir + "\\Out"})
         ::CreateDirectoryA(d.c_str(), nullptr);
-    struct {
-        std::string folder;
-        bool ok;
-    } folders[] = {
-        {dir, true}, {dir + "\\", true}, {c100, true}, {c101, false}, {c99 + "\\", true}, {c100 + "\\", false},
-        {"", false}, {dir + "\\missing", false},
-        // A pair of backslashes is refused inside the path, allowed at its start.
-        {dir + "\\\\Out", false}, {"\\\\?\\" + dir + "\\Out", true}, {"\\\\?\\" + dir + "\\\\Out", false},
-    };
-    for (auto& t : folders)
-        CHECK_ROW(t.folder, (bool)store.TestFolderWritable(t.folder.c_str()), t.ok);
+    // A pair of backslashes is refused inside the path, allowed at its start.
+    for (auto& [folder, ok] : std::vector<std::pair<std::string, bool>>{
+             {dir, true}, {dir + "\\", true}, {c100, true}, {c101, false}, {c99 + "\\", true}, {c100 + "\\", false},
+             {"", false}, {dir + "\\missing", false}, {dir + "\\\\Out", false}, {"\\\\?\\" + dir + "\\Out", true},
+             {"\\\\?\\" + dir + "\\\\Out", false}})
+        CHECK_ROW(folder, (bool)store.TestFolderWritable(folder.c_str()), ok);
     CHECK(!store.TestFolderWritable(nullptr));
     for (auto& d : {c99, c100, c101})
         RemoveTree(d);
 
-    struct {
-        std::string folder;
-        const char* stem;
-        bool ok;
-    } stems[] = {
-        {dir, "Doc", true},  {dir + "\\", "Doc", true}, {dir, "", true},      {dir, ".Doc", false},
-        {dir, "/Doc", false}, {dir, "a\\b", false},      {dir, "a*b", false},  {dir, "a?b", false},
-        {dir, "a<b", false},  {dir, "a|b", false},       {dir, nullptr, false}, {dir + "\\missing", "Doc", false},
-        {dir, n250.c_str(), false},  // a name that would have to be cut
-    };
-    for (auto& t : stems)
-        CHECK_ROW(t.stem ? t.stem : "null", (bool)store.TestFileName(t.folder.c_str(), t.stem), t.ok);
+    for (auto& [stem, ok] : std::vector<std::pair<const char*, bool>>{
+             {"Doc", true}, {"", true}, {".Doc", false}, {"/Doc", false}, {"a\\b", false}, {"a*b", false},
+             {"a?b", false}, {"a<b", false}, {"a|b", false}, {nullptr, false}, {n250.c_str(), false}})
+        CHECK_ROW(stem ? stem : "null", (bool)store.TestFileName(dir.c_str(), stem), ok);
+    CHECK(store.TestFileName((dir + "\\").c_str(), "Doc"));
+    CHECK(!store.TestFileName((dir + "\\missing").c_str(), "Doc"));
     CHECK(!store.TestFileName(nullptr, "Doc"));
     CHECK_EQ(Listing(dir), "");
 
@@ -291,39 +258,29 @@ void NamingCases()
 
 // ---- the overwrite check -------------------------------------------------------
 
-enum Kind { kOverwrite, kInUse };
-const int kClose = -1, kEnter = -2;
-struct Answer {
-    Kind kind;
-    int button;  // or kClose, kEnter
-    bool bReleaseFirst = false;
-};
-
 struct Job {
-    char szFolder[300] = {};
-    int number, type, result = -1;
+    char szFolder[300];
+    int number, type, result;
 };
 
 DWORD WINAPI ConfirmThread(void* p)
 {
     Job* job = static_cast<Job*>(p);
-    COverwriteDlg dlg;
-    job->result = dlg.ConfirmOverwrite(job->szFolder, "Doc", job->number, job->type);
+    job->result = COverwriteDlg().ConfirmOverwrite(job->szFolder, "Doc", job->number, job->type);
     return 0;
 }
 
+// Pixels unlike the dialog's background where the icon is drawn.
 int IconPixels(HWND hDlg)
 {
     RECT rc;
     ::GetWindowRect(::GetDlgItem(hDlg, IDC_WARNING_ICON_MARK), &rc);
-    POINT pt = {rc.left, rc.top};
-    ::ScreenToClient(hDlg, &pt);
+    ::MapWindowPoints(nullptr, hDlg, (POINT*)&rc, 1);
     HDC dc = ::GetDC(hDlg);
     COLORREF back = ::GetPixel(dc, 1, 1);
     int n = 0;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            n += ::GetPixel(dc, pt.x + x, pt.y + y) != back;
+    for (int i = 0; i < 32 * 32; ++i)
+        n += ::GetPixel(dc, rc.left + i % 32, rc.top + i / 32) != back;
     ::ReleaseDC(hDlg, dc);
     return n;
 }
@@ -338,116 +295,105 @@ std::string Buttons(HWND hDlg)
     return s;
 }
 
-// ConfirmOverwrite on a thread of its own; each dialog it shows is awaited here,
-// read and answered once by plan, one beyond the plan declined.
-void Confirm(const std::string& what, const std::string& folder, int number, int type,
-             const std::vector<Answer>& plan, int result, const std::string& file, Hold* pHold)
-{
-    Job* job = new Job{{}, number, type};
-    snprintf(job->szFolder, sizeof job->szFolder, "%s", folder.c_str());
-    HANDLE hThread = ::CreateThread(nullptr, 0, ConfirmThread, job, 0, nullptr);
-    auto ended = [&] { return ::WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0; };
-    std::string seen, planned;
-    for (size_t i = 0; i <= plan.size(); ++i) {
-        HWND hDlg = nullptr;
-        WaitFor([&] {
-            auto v = ProcessWindows(::GetCurrentProcessId(), "Pagewell Utility");
-            hDlg = v.empty() ? nullptr : v[0];
-            return hDlg || ended();
-        }, 10000);
-        if (!hDlg)
-            break;
-        HWND hFile = ::GetDlgItem(hDlg, IDC_OVERWRITE_FILE);
-        Kind kind = hFile ? kOverwrite : kInUse;
-        seen += hFile ? "overwrite " : "in-use ";
-        if (kind == kOverwrite) {
-            // The name is set, and the icon drawn, when the dialog paints.
-            int icon = 0;
-            WaitFor([&] { return !WindowText(hFile).empty() && (icon = IconPixels(hDlg)) > 100; }, 10000);
-            CHECK_ROW(what, WindowText(hFile), file);
-            CHECK_ROW(what, DialogText(hDlg).find("This file already exists. Overwrite the existing file?") !=
-                                std::string::npos, true);
-            CHECK_ROW(what, Buttons(hDlg), "Proceed|Abort|");
-            CHECK_ROW(what, DefaultId(hDlg), IDOK);
-            CHECK_ROW(what + " icon pixels", icon > 100, true);
-        } else {
-            std::string text = DialogText(hDlg), buttons = Buttons(hDlg);
-            CHECK_ROW(what + " text " + text, text.find("A file of the same name " + file + "  is opened in another "
-                                                        "application.Before overwriting, it is necessary to close "
-                                                        "the file.\n\nDo you want to overwrite the file?") !=
-                                                  std::string::npos, true);
-            CHECK_ROW(what + " buttons " + buttons,
-                      buttons.find("Yes") != std::string::npos && buttons.find("No") != std::string::npos, true);
-        }
-        Answer a = i < plan.size() ? plan[i] : Answer{kind, kind == kOverwrite ? IDCANCEL : IDNO};
-        if (a.bReleaseFirst)
-            pHold->Release();
-        // Posted to the dialog itself, so whichever control has the focus, Enter
-        // stands for the default button.
-        if (a.button == kClose || a.button == kEnter)
-            ::PostMessageA(hDlg, a.button == kClose ? WM_CLOSE : WM_KEYDOWN, VK_RETURN, 0);
-        else
-            ClickButton(hDlg, a.button);
-        CHECK_ROW(what + " dialog gone after the answer", WaitFor([&] { return !::IsWindow(hDlg); }, 5000), true);
-    }
-    for (auto& a : plan)
-        planned += a.kind == kOverwrite ? "overwrite " : "in-use ";
-    CHECK_ROW(what + " dialogs", seen, planned);
-    if (::WaitForSingleObject(hThread, 10000) == WAIT_OBJECT_0) {
-        CHECK_ROW(what, job->result, result);
-        CHECK_ROW(what, std::string(job->szFolder), Trimmed(folder));
-        delete job;
-    } else {
-        CHECK_ROW(what + " ended within 10 s after " + seen, false, true);
-        ::TerminateThread(hThread, 1);  // the job is left to it
-    }
-    ::CloseHandle(hThread);
-}
-
+// ConfirmOverwrite runs on a thread of its own; each dialog it shows is awaited
+// here, read and answered once.
 void ConfirmOverwriteCases()
 {
     std::string dir = Folder(g_work + "\\overwrite"), f193 = "C:\\" + std::string(190, 'f');
+    const std::string inUse = "  is opened in another application.Before overwriting, it is necessary to close the "
+                              "file.\n\nDo you want to overwrite the file?";
     struct {
-        const char* create;  // a file written first
-        int hold;            // the named file held open elsewhere: 1 without sharing, 2 sharing reading and writing
+        const char* setup;  // +NAME written first, !NAME held open elsewhere, =NAME held sharing reading and writing
         std::string folder;
         int number, type;
-        std::vector<Answer> plan;
+        // One letter a dialog: the overwrite dialog answered Proceed, Enter, Abort
+        // or Close; message 4011 answered No, Yes, or Yes after the file is let go.
+        const char* plan;
         int result;
         const char* file;  // the file the dialogs name
     } rows[] = {
-        {nullptr, 0, dir + "\\", 1, 0, {}, 1, ""},  // no first file: no dialog
-        {"Doc001.bmp", 0, dir, 1, 0, {{kOverwrite, IDOK}}, 1, "Doc001.bmp"},
-        {nullptr, 0, dir, 1, 0, {{kOverwrite, kEnter}}, 1, "Doc001.bmp"},
-        {nullptr, 0, dir, 1, 0, {{kOverwrite, IDCANCEL}}, 2, "Doc001.bmp"},
-        {nullptr, 0, dir, 1, 0, {{kOverwrite, kClose}}, 2, "Doc001.bmp"},
-        {"Doc1234.tif", 0, dir, 1234, 2, {{kOverwrite, IDCANCEL}}, 2, "Doc1234.tif"},
-        {nullptr, 0, dir, 1234, 1, {{kOverwrite, IDOK}}, 1, "Doc1234.tif"},
-        {nullptr, 0, dir, 123, 1, {}, 1, ""},
+        {"", dir + "\\", 1, 0, "", 1, ""},  // no first file: no dialog
+        {"+Doc001.bmp", dir, 1, 0, "P", 1, "Doc001.bmp"},
+        {"", dir, 1, 0, "E", 1, "Doc001.bmp"},
+        {"", dir, 1, 0, "A", 2, "Doc001.bmp"},
+        {"", dir, 1, 0, "C", 2, "Doc001.bmp"},
+        {"+Doc1234.tif", dir, 1234, 2, "A", 2, "Doc1234.tif"},
+        {"", dir, 1234, 1, "P", 1, "Doc1234.tif"},
+        {"", dir, 123, 1, "", 1, ""},
         // A damaged next number is asked about as the file the export writes first.
-        {"Doc006.tif", 0, dir, 10005, 2, {{kOverwrite, IDCANCEL}}, 2, "Doc006.tif"},
-        {nullptr, 0, dir, -5, 2, {}, 1, ""},
+        {"+Doc006.tif", dir, 10005, 2, "A", 2, "Doc006.tif"},
+        {"", dir, -5, 2, "", 1, ""},
         // Too long a folder ends the check before anything is looked at.
-        {nullptr, 0, f193, 1, 0, {}, 2, ""},
-        {nullptr, 0, f193.substr(0, f193.size() - 1), 1, 2, {}, 1, ""},
+        {"", f193, 1, 0, "", 2, ""},
+        {"", f193.substr(0, f193.size() - 1), 1, 2, "", 1, ""},
         // PDF: a missing file is tried and removed again; an existing free one asks.
-        {nullptr, 0, dir, 5, 3, {}, 1, ""},
-        {"Doc005.pdf", 0, dir, 5, 3, {{kOverwrite, IDOK}}, 1, "Doc005.PDF"},
-        // Held: message 4011; Yes while still held asks again, Yes once released
-        // goes on without the overwrite dialog.
-        {nullptr, 1, dir, 5, 3, {{kInUse, IDNO}}, 0, "Doc005.PDF"},
-        {nullptr, 1, dir, 5, 3, {{kInUse, IDYES}, {kInUse, IDYES, true}}, 1, "Doc005.PDF"},
-        {nullptr, 2, dir, 5, 3, {{kInUse, IDNO}}, 0, "Doc005.PDF"},
+        {"", dir, 5, 3, "", 1, ""},
+        {"+Doc005.pdf", dir, 5, 3, "P", 1, "Doc005.PDF"},
+        // Held: Yes while still held asks again, Yes once let go goes on.
+        {"!Doc005.pdf", dir, 5, 3, "N", 0, "Doc005.PDF"},
+        {"!Doc005.pdf", dir, 5, 3, "YL", 1, "Doc005.PDF"},
+        {"=Doc005.pdf", dir, 5, 3, "N", 0, "Doc005.PDF"},
     };
     for (auto& t : rows) {
-        std::string what = "row " + std::to_string(&t - rows + 1);
-        if (t.create)
-            WriteFileBytes(dir + "\\" + t.create, kKeep);
-        std::unique_ptr<Hold> hold(t.hold ? new Hold(dir + "\\" + t.file, t.hold == 2) : nullptr);
-        // The check writes nothing and leaves no file behind.
-        std::string before = Listing(dir);
-        Confirm(what, t.folder, t.number, t.type, t.plan, t.result, *t.file ? dir + "\\" + t.file : "", hold.get());
+        std::string what = "row " + std::to_string(&t - rows + 1), file = *t.file ? dir + "\\" + t.file : "";
+        if (*t.setup == '+')
+            WriteFileBytes(dir + "\\" + (t.setup + 1), kKeep);
+        Held hold = *t.setup == '!' || *t.setup == '=' ? Hold(dir + "\\" + (t.setup + 1), *t.setup == '=')
+                                                       : Held(nullptr, ::CloseHandle);
+        std::string before = Listing(dir), seen, planned;
+        Job job = {{}, t.number, t.type, -1};
+        snprintf(job.szFolder, sizeof job.szFolder, "%s", t.folder.c_str());
+        HANDLE hThread = ::CreateThread(nullptr, 0, ConfirmThread, &job, 0, nullptr);
+        for (size_t i = 0; i <= strlen(t.plan); ++i) {
+            HWND hDlg = nullptr;
+            WaitFor([&] {
+                auto v = ProcessWindows(::GetCurrentProcessId(), "Pagewell Utility");
+                hDlg = v.empty() ? nullptr : v[0];
+                return hDlg || ::WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0;
+            }, 10000);
+            if (!hDlg)
+                break;
+            HWND hFile = ::GetDlgItem(hDlg, IDC_OVERWRITE_FILE);
+            seen += hFile ? "overwrite " : "in-use ";
+            std::string text = DialogText(hDlg), buttons = Buttons(hDlg);
+            if (hFile) {
+                // The name is set, and the icon drawn, when the dialog paints.
+                int icon = 0;
+                WaitFor([&] { return !WindowText(hFile).empty() && (icon = IconPixels(hDlg)) > 100; }, 5000);
+                CHECK_ROW(what, WindowText(hFile), file);
+                CHECK_ROW(what + " " + text, text.find("This file already exists. Overwrite the existing file?") <
+                                                 text.size(), true);
+                CHECK_ROW(what, buttons + " default " + std::to_string(DefaultId(hDlg)), "Proceed|Abort| default 1");
+                CHECK_ROW(what + " icon pixels", icon > 100, true);
+            } else {
+                CHECK_ROW(what + " " + text, text.find("A file of the same name " + file + inUse) < text.size(), true);
+                CHECK_ROW(what + " " + buttons, buttons.find("Yes") < buttons.size() && buttons.find("No") <
+                                                    buttons.size(), true);
+            }
+            // Beyond the plan: declined.
+            char a = i < strlen(t.plan) ? t.plan[i] : hFile ? 'A' : 'N';
+            if (a == 'L')
+                hold.reset();
+            // Posted to the dialog itself: whichever control has the focus, Enter
+            // stands for the default button.
+            if (a == 'E' || a == 'C')
+                ::PostMessageA(hDlg, a == 'C' ? WM_CLOSE : WM_KEYDOWN, VK_RETURN, 0);
+            else
+                ClickButton(hDlg, a == 'P' ? IDOK : a == 'A' ? IDCANCEL : a == 'N' ? IDNO : IDYES);
+            CHECK_ROW(what + " dialog gone after the answer", WaitFor([&] { return !::IsWindow(hDlg); }, 5000), true);
+        }
+        for (const char* p = t.plan; *p; ++p)
+            planned += strchr("PEAC", *p) ? "overwrite " : "in-use ";
+        CHECK_ROW(what + " dialogs", seen, planned);
+        if (::WaitForSingleObject(hThread, 10000) != WAIT_OBJECT_0) {
+            CHECK_ROW(what + " ConfirmOverwrite ended within 10 s of the last answer", false, true);
+            ::ExitProcess(1);  // the job belongs to a thread still running
+        }
+        ::CloseHandle(hThread);
+        CHECK_ROW(what, job.result, t.result);
+        CHECK_ROW(what, std::string(job.szFolder), Trimmed(t.folder));
         hold.reset();
+        // The check writes nothing and leaves no file behind.
         CHECK_ROW(what, Listing(dir), before);
     }
 }
@@ -461,85 +407,77 @@ struct ExportRow {
     // removed; \ the folder named with a trailing backslash; - the folder removed.
     const char* before;
     int result;
-    const char* after;     // files written: NAME, or NAME:PAGES to read back (- skips a page)
+    const char* after;     // files written: NAME, or NAME:PAGES read back (- skips a page)
     const char* encoding;  // what check_outputs.sh expects of them
 };
 
-// Each row exports a batch into a folder of its own and checks what is there after.
+// Each row exports a batch into a folder of its own and checks the folder after.
 void RunExports(const std::string& root, const std::vector<ExportRow>& rows)
 {
     static int s_n = 0;
-    static std::string s_multiPage;  // a multi-page TIFF written by an earlier row
+    static std::string s_multiPage;  // a multi-page TIFF an earlier row wrote
     std::map<int, std::unique_ptr<Batch>> batches;
     ::CreateDirectoryA(root.c_str(), nullptr);
     for (const ExportRow& t : rows) {
-        std::unique_ptr<Batch>& pb = batches[t.pages];
-        if (!pb)
-            pb.reset(new Batch(t.pages));
+        std::unique_ptr<Batch>& b = batches[t.pages];
+        if (!b)
+            b.reset(new Batch(t.pages));
         std::string save = Folder(root + "\\" + std::to_string(++s_n)), what = "export " + std::to_string(s_n);
         std::map<std::string, std::string> want;
-        std::vector<std::unique_ptr<Hold>> holds;
+        std::vector<Held> holds;
         std::vector<std::string> readOnly;
+        std::vector<std::pair<std::string, std::string>> outputs;  // name, pages
         bool bSlash = false, bGone = false;
         std::istringstream before(t.before), after(t.after);
         for (std::string tok; before >> tok;) {
             bSlash = bSlash || tok == "\\";
             bGone = bGone || (tok == "-" && ::RemoveDirectoryA(save.c_str()));
-            if (tok == "\\" || tok == "-")
-                continue;
-            char mark = strchr("!~-*", tok.back()) ? tok.back() : 0;
+            char mark = strchr("!~-*\\", tok.back()) ? tok.back() : 0;
             if (mark)
                 tok.pop_back();
+            if (tok.empty())
+                continue;
             std::string path = save + "\\" + tok;
             WriteFileBytes(path, mark == '*' ? Read(s_multiPage) : kKeep);
             if (mark != '-' && mark != '*')
                 want[tok] = ":4";
             if (mark == '!')
-                holds.emplace_back(new Hold(path));
+                holds.push_back(Hold(path));
             if (mark == '~' && ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY))
                 readOnly.push_back(path);
         }
-        std::vector<std::pair<std::string, std::string>> outputs;  // name, pages
         for (std::string tok; after >> tok;) {
             size_t colon = tok.find(':');
             want[tok.substr(0, colon)] = "";
             if (colon != std::string::npos)
                 outputs.push_back({tok.substr(0, colon), tok.substr(colon + 1)});
         }
-        Batch& b = *pb;
-        b.Target(save + (bSlash ? "\\" : ""), t.type, t.compression, t.from);
-        CHECK_ROW(what, b.Export(), t.result);
+        CHECK_ROW(what, b->Export(save + (bSlash ? "\\" : ""), t.type, t.compression, t.from), t.result);
         holds.clear();
         for (auto& path : readOnly)
             ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        CHECK_ROW(what, std::string(b.settings.m_szSaveFolder), save);
-        CHECK_ROW(what, b.settings.m_nPageCount, t.pages);
-        if (bGone) {
-            CHECK_ROW(what + " folder made again", FileExists(save), false);
-        } else {
-            std::string expected;
-            for (auto& [name, size] : want)
-                expected += name + size + " ";
-            CHECK_ROW(what, Listing(save, want), expected);
-        }
+        CHECK_ROW(what, std::string(b->settings.m_szSaveFolder), save);
+        CHECK_ROW(what, b->settings.m_nPageCount, t.pages);
+        std::string expected;
+        for (auto& [name, size] : want)
+            expected += name + size + " ";
+        CHECK_ROW(what, bGone ? std::to_string(FileExists(save)) : Listing(save, want), bGone ? "0" : expected);
         for (auto& [name, pages] : outputs) {
-            std::string path = save + "\\" + name, line = (t.type == 3 ? "pdf " : "tiff ") + path.substr(g_work.size() + 1);
-            if (t.type == 0) {
+            std::string path = save + "\\" + name, line = (t.type == 3 ? "pdf " : "tiff ") + path + " " + t.encoding;
+            if (t.type == 0)
                 CHECK_ROW(what + " " + name, Read(path) == Read(RefPage(pages[0] - '0')), true);
-                continue;
-            }
             if (t.type == 1)
                 s_multiPage = path;
-            line += std::string(" ") + t.encoding;
             for (char c : pages)
-                line += c == '-' ? std::string(" -") : " " + RefPage(c - '0').substr(g_work.size() + 1);
+                line += c == '-' ? std::string(" -") : " " + RefPage(c - '0');
+            for (size_t at; (at = line.find(g_work + "\\")) != std::string::npos;)
+                line.erase(at, g_work.size() + 1);
             for (char& c : line)
                 c = c == '\\' ? '/' : c;
-            CHECK(g_expect != nullptr);
-            if (g_expect)
+            if (t.type != 0)
                 fprintf(g_expect, "%s\n", line.c_str());
         }
-        b.CheckHeld(what);
+        b->CheckHeld(what);
     }
 }
 
@@ -596,8 +534,7 @@ void ExportCases()
 
     // A location whose names would not fit is refused before anything is written.
     Batch b(2);
-    b.Target(std::string(250, 'x'), 2, 2, 1);
-    CHECK_EQ(b.Export(), EXPORT_NO_FOLDER);
+    CHECK_EQ(b.Export(std::string(250, 'x'), 2, 2, 1), EXPORT_NO_FOLDER);
     b.CheckHeld("long folder");
 
     for (auto [result, message] : {std::pair<int, int>{EXPORT_NO_FOLDER, IDS_ERR_NO_PATH},
@@ -616,26 +553,21 @@ void PageCases()
     // of another number stays, page 1 is held again and the re-opening stops at
     // the missing page. A failure at the second page cleans up from the number
     // the export began with.
-    struct {
-        int type, from;
-        const char* other;
-    } gone[] = {{2, 1, "Doc004.tif"}, {1, 1, "Doc004.tif"}, {3, 1, "Doc004.pdf"}, {2, 10005, "Doc001.tif"}};
-    for (auto& t : gone) {
-        std::string save = Folder(g_work + "\\missing"), what = std::to_string(t.type) + " from " + std::to_string(t.from);
-        WriteFileBytes(save + "\\" + t.other, kKeep);
+    for (auto [type, from, other] : std::vector<std::tuple<int, int, const char*>>{
+             {2, 1, "Doc004.tif"}, {1, 1, "Doc004.tif"}, {3, 1, "Doc004.pdf"}, {2, 10005, "Doc001.tif"}}) {
+        std::string save = Folder(g_work + "\\missing"), what = std::to_string(type) + " from " + std::to_string(from);
+        WriteFileBytes(save + "\\" + other, kKeep);
         Batch b(3);
         // No settings: the pages are let go and stay so.
         CHECK_ROW(what, b.store.ExportPages(nullptr, b.Count()), EXPORT_NO_SETTINGS);
         CHECK_ROW(what, b.store.ReadPage(b.PageFile(1).c_str(), 0) == nullptr, true);
         CHECK_ROW(what, Opens(b.PageFile(1)), 0);
         CHECK_ROW(what, (bool)::DeleteFileA(b.PageFile(2).c_str()), true);
-        b.Target(save, t.type, 2, t.from);
-        CHECK_ROW(what, b.Export(), EXPORT_PAGE_MISSING);
-        CHECK_ROW(what, Listing(save), std::string(t.other) + ":4 ");
+        CHECK_ROW(what, b.Export(save, type, 2, from), EXPORT_PAGE_MISSING);
+        CHECK_ROW(what, Listing(save), std::string(other) + ":4 ");
         HLOCAL hPage = b.store.ReadPage(b.PageFile(1).c_str(), 0);
-        CHECK_ROW(what, hPage != nullptr, true);
+        CHECK_ROW(what, hPage != nullptr && !b.store.PageHandle(1) && !b.store.PageHandle(2), true);
         ::LocalFree(hPage);
-        CHECK_ROW(what, b.store.PageHandle(1) == nullptr && b.store.PageHandle(2) == nullptr, true);
         CHECK_ROW(what, Opens(b.PageFile(3)), 0);
     }
 
@@ -654,44 +586,34 @@ void PageCases()
     // rather than read past their end, and leave no page file.
     Bytes dib = PageDib(1);
     Batch b(0);
-    struct {
-        size_t keep;  // bytes of the block
-        DWORD sizeImage;
-    } blocks[] = {{dib.size() - 1, 0}, {60, 0}, {dib.size(), 0xFFFFFFF0u}, {20, 0}};
-    for (auto& t : blocks) {
+    for (auto [keep, sizeImage] : std::vector<std::pair<size_t, DWORD>>{
+             {dib.size() - 1, 0}, {60, 0}, {dib.size(), 0xFFFFFFF0u}, {20, 0}}) {
         Bytes d = dib;
-        if (t.sizeImage)
-            memcpy(&d[20], &t.sizeImage, 4);
-        d.resize(t.keep);
+        if (sizeImage)
+            memcpy(&d[20], &sizeImage, 4);
+        d.resize(keep);
         HGLOBAL h = Global(d);
-        std::string what = std::to_string(t.keep) + " bytes";
         HLOCAL hCopy = b.store.CopyDib(h);
-        CHECK_ROW(what, hCopy == nullptr, true);
-        ::LocalFree(hCopy);
         b.store.GrowPageTable();
-        CHECK_ROW(what, (bool)b.store.WritePage(h, b.PageFile(1).c_str(), 0), false);
-        CHECK_ROW(what, FileExists(b.PageFile(1)), false);
+        CHECK_ROW(std::to_string(keep) + " bytes", !hCopy && !b.store.WritePage(h, b.PageFile(1).c_str(), 0) &&
+                                                       !FileExists(b.PageFile(1)), true);
+        ::LocalFree(hCopy);
         ::GlobalFree(h);
     }
 
-    // Page files whose header was changed behind the store's back.
-    struct {
-        DWORD offset, value;
-        bool bReduced;  // read through ReadPageReduced, else ReadPage
-    } files[] = {
-        {2, 0x7FFFFFF0u, false},  // bfSize past the end of the file
-        {28, 24, false},          // 24 bits a pixel: the rows do not fit
-        {18, 0x7FFFFFF0u, true},  // widths and heights no file of this size holds
-        {22, 0x7FFFFFF0u, true},
-    };
-    for (auto& t : files) {
+    // Page files whose header was changed behind the store's back: bfSize past
+    // the end of the file, 24 bits a pixel (the rows do not fit), widths and
+    // heights no file of this size holds (the reduced read).
+    for (auto [offset, value] : std::vector<std::pair<DWORD, DWORD>>{
+             {2, 0x7FFFFFF0u}, {28, 24}, {18, 0x7FFFFFF0u}, {22, 0x7FFFFFF0u}}) {
         Batch one(1);
         DWORD put = 0;
-        ::SetFilePointer(one.store.PageHandle(0), t.offset, nullptr, FILE_BEGIN);
-        CHECK(::WriteFile(one.store.PageHandle(0), &t.value, t.offset == 28 ? 2 : 4, &put, nullptr));
-        std::string name = one.PageFile(1), what = "offset " + std::to_string(t.offset);
-        HLOCAL h = t.bReduced ? one.store.ReadPageReduced(name.c_str(), 0) : one.store.ReadPage(name.c_str(), 0);
-        CHECK_ROW(what, h == nullptr, true);
+        ::SetFilePointer(one.store.PageHandle(0), offset, nullptr, FILE_BEGIN);
+        CHECK(::WriteFile(one.store.PageHandle(0), &value, offset == 28 ? 2 : 4, &put, nullptr));
+        std::string name = one.PageFile(1);
+        HLOCAL h = offset < 18 || offset == 28 ? one.store.ReadPage(name.c_str(), 0)
+                                               : one.store.ReadPageReduced(name.c_str(), 0);
+        CHECK_ROW("offset " + std::to_string(offset), h == nullptr, true);
         ::LocalFree(h);
     }
 }
@@ -730,11 +652,8 @@ int main(int argc, char** argv)
     while (g_work.size() > 3 && g_work.back() == '\\')
         g_work.pop_back();
     ::CreateDirectoryA(g_work.c_str(), nullptr);
-
     // The settings object keeps its file next to this program; leave none behind.
-    char szSelf[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, szSelf, sizeof szSelf);
-    std::string settingsFile = std::string(szSelf).substr(0, std::string(szSelf).rfind('\\') + 1) + "__utilInf.bin";
+    std::string settingsFile = BinFolder() + "\\__utilInf.bin";
     bool bHadSettings = FileExists(settingsFile);
 
     std::vector<Case> cases = {{"naming", NamingCases}, {"confirm_overwrite", ConfirmOverwriteCases},
