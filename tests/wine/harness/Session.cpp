@@ -240,13 +240,13 @@ HWND Session::Display() const
 
 void Session::PressScan()
 {
-    MakeForeground(m_hMain);
+    CHECK(MakeForeground(m_hMain));
     Chord(VK_MENU, 'S');
 }
 
 void Session::PressShowDriver()
 {
-    MakeForeground(m_hMain);
+    CHECK(MakeForeground(m_hMain));
     Chord(VK_MENU, 'D');
 }
 
