@@ -73,8 +73,7 @@ public:
     // element index; FALSE when it cannot be opened.
     BOOL HoldPage(const char* pszPath, int index);
 
-    // The table stays public until the store's tests and benchmark hold and
-    // release pages through the methods above.
+private:
     std::vector<HANDLE> m_hPageFiles;
 };
 

@@ -54,9 +54,7 @@ int Export(CScanSettings& settings, CPageStore& store, int count, char** argv)
         char szName[MAX_PATH];
         settings.BuildPageFileName(szName, n);
         store.GrowPageTable();
-        store.m_hPageFiles[n - 1] =
-            ::CreateFileA(szName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (store.m_hPageFiles[n - 1] == INVALID_HANDLE_VALUE)
+        if (!store.HoldPage(szName, n - 1))
             return fprintf(stderr, "cannot open %s\n", szName), 1;
     }
     settings.m_nFileType = atoi(argv[4]);
