@@ -23,6 +23,7 @@ for dy in 0 -1 1; do
     diff=$(compare -metric AE "$tmp/printed.pbm" "$tmp/expected.pbm" null: 2>&1)
     [[ "$diff" =~ ^[0-9]+$ ]] || continue
     if [ -z "$best" ] || [ "$diff" -lt "$best" ]; then best=$diff bx=$((x + dx)) by=$((y + dy)); fi
+    [ "$best" -gt "$limit" ] || break 2
   done
 done
 [ -n "$best" ] && [ "$best" -le "$limit" ] \

@@ -1,22 +1,18 @@
 #!/usr/bin/env bash
-# Prints through a real print queue: a private CUPS server (its own configuration,
-# spool and socket in the work folder; no system queue touched) with a PDF queue
-# whose printer has margins, Wine's default printer in a copy of the test prefix.
-# The driver prints page 5 from the actual-size window and waits until this script
-# has seen the queue finish the job; the job must be logged once under the
-# document name, and its PDF must hold the page where and as large as the
-# printable area says (check_print.sh).
+# Prints through a real print queue: a private CUPS server (configuration, spool
+# and socket in the work folder; no system queue touched) with a PDF queue whose
+# printer has margins, Wine's default printer in a copy of the test prefix. The
+# driver prints page 5 and waits until this script has seen the queue finish the
+# job: logged once under the document name, its PDF checked by check_print.sh.
 # Usage: print-queue.sh DRIVER WORK_FOLDER
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../tools/wine-env.sh"
-driver=$1
-work=$2
-queue=TolvixPDF
+driver=$1 work=$2 queue=TolvixPDF
+prefix=$work/prefix
 rm -rf "$work"
 mkdir -p "$work"/etc "$work"/spool/tmp "$work"/cache "$work"/state "$work"/log
 export CUPS_SERVER=$work/cups.sock
-
 cat >"$work/etc/cupsd.conf" <<CONF
 Listen $CUPS_SERVER
 LogLevel warn
@@ -33,20 +29,9 @@ PageLogFormat "%p %j %{job-name}"
 </Policy>
 CONF
 # cupsd refuses to run its filters as root.
-cat >"$work/etc/cups-files.conf" <<CONF
-ServerRoot $work/etc
-RequestRoot $work/spool
-TempDir $work/spool/tmp
-CacheDir $work/cache
-StateDir $work/state
-ErrorLog $work/log/error_log
-AccessLog $work/log/access_log
-PageLog $work/log/page_log
-User lp
-Group lp
-SystemGroup root
-CONF
-prefix=$work/prefix
+printf '%s\n' "ServerRoot $work/etc" "RequestRoot $work/spool" "TempDir $work/spool/tmp" "CacheDir $work/cache" \
+  "StateDir $work/state" "ErrorLog $work/log/error_log" "AccessLog $work/log/access_log" \
+  "PageLog $work/log/page_log" "User lp" "Group lp" "SystemGroup root" >"$work/etc/cups-files.conf"
 cupsd -f -c "$work/etc/cupsd.conf" -s "$work/etc/cups-files.conf" &
 cupsd_pid=$!
 cleanup() {
@@ -68,17 +53,14 @@ wait_for() {
 # lpstat -r succeeds whether or not the scheduler runs: read what it says.
 wait_for 20 sh -c 'LC_ALL=C lpstat -r | grep -qx "scheduler is running"' \
   || { echo "FAILED: the private CUPS server did not start"; cat "$work/log/error_log"; exit 1; }
-lpadmin -p "$queue" -E -v cups-pdf:/ -P "$here/test-printer.ppd" >"$work/lpadmin.log" 2>&1 \
-  && lpadmin -d "$queue" >>"$work/lpadmin.log" 2>&1 \
+{ lpadmin -p "$queue" -E -v cups-pdf:/ -P "$here/test-printer.ppd" && lpadmin -d "$queue"; } >"$work/lpadmin.log" 2>&1 \
   || { echo "FAILED: the queue was not added:"; cat "$work/lpadmin.log"; exit 1; }
-
 # cups-pdf writes into the job owner's home folder, named after the job.
 out_dir=$(getent passwd "$(id -un)" | cut -d: -f6)/PDF
 rm -f "$out_dir"/QX_Utility_Page_Print*.pdf
 
-# The prefix's own server may still be saving its registry after the last test:
-# copy only once it has ended. Linked files, but real copies of the registry,
-# which Wine rewrites in place when it imports the queue.
+# The prefix's server may still be saving the registry after the last test: copy
+# once it has ended; the registry files as copies, since Wine rewrites them.
 timeout 60 wineserver -w || { echo "FAILED: the Wine server of $WINEPREFIX did not end"; exit 1; }
 cp -al "$WINEPREFIX" "$prefix"
 for reg in "$WINEPREFIX"/*.reg; do cp --remove-destination "$reg" "$prefix/"; done
@@ -96,9 +78,9 @@ else
   status=1
 fi
 wait "$driver_pid" || status=1
-jobs=$(grep -c . "$work/log/page_log" 2>/dev/null || true)
-[ "$jobs" = 1 ] && grep -qx "\"$queue [0-9]* QX Utility Page Print\"" "$work/log/page_log" \
-  || { echo "FAILED: one job named \"QX Utility Page Print\" in the queue's log: $(cat "$work/log/page_log" 2>/dev/null)"; status=1; }
+[ "$(grep -c . "$work/log/page_log" 2>/dev/null)" = 1 ] \
+  && grep -qx "\"$queue [0-9]* QX Utility Page Print\"" "$work/log/page_log" \
+  || { echo "FAILED: not one job \"QX Utility Page Print\" in the log: $(cat "$work/log/page_log" 2>/dev/null)"; status=1; }
 pdf=$(ls "$out_dir"/QX_Utility_Page_Print*.pdf 2>/dev/null | head -1)
 [ -n "$pdf" ] || { echo "FAILED: no PDF from the queue in $out_dir"; exit 1; }
 mv "$pdf" "$work/page.pdf"

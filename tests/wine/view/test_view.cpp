@@ -35,58 +35,51 @@ struct Batch {
     }
 };
 
+// One program runs at a time: its frame is the one of this class and title.
+HWND ActualSizeFrame()
+{
+    HWND h = ::FindWindowA("ZUDOR", "Actual Size");
+    return ::IsWindowVisible(h) ? h : nullptr;
+}
+
+HWND View()
+{
+    return ::GetWindow(ActualSizeFrame(), GW_CHILD);
+}
+
+bool WaitOpen()
+{
+    return WaitFor([&] { return ActualSizeFrame() && ::IsWindowVisible(View()); }, 10000);
+}
+
+bool WaitClosed()
+{
+    return WaitFor([&] { return ActualSizeFrame() == nullptr; }, 5000);
+}
+
 // ---- the thumbnail area ----------------------------------------------------------
 
-// What the area shows: each slot empty, a plain or a green-framed page, or
-// anything else; whether the page number is written; the gray background.
-enum Look { Empty, Plain, Framed, Broken };
-struct Screen {
-    Look looks[4] = {};
-    bool numbers[4] = {};
-    bool gray = false;
-    bool operator==(const Screen& o) const
-    {
-        for (int i = 0; i < 4; ++i)
-            if (looks[i] != o.looks[i] || numbers[i] != o.numbers[i])
-                return false;
-        return gray == o.gray;
-    }
-    std::string Text() const
-    {
-        static const char* const kNames[] = {"empty", "plain", "framed", "broken"};
-        std::string t;
-        for (int i = 0; i < 4; ++i)
-            t += std::string(kNames[looks[i]]) + (numbers[i] ? "# " : " ");
-        return t + (gray ? "gray" : "not-gray");
-    }
-};
-
-// Pages in slots 1..filled, the one in slot green framed (0: none).
-Screen Expect(int filled, int green)
+// What the area shows, slot by slot: empty, a plain or a green-framed page, or
+// anything else, with "#" where the page number is written; then its background.
+// Expect: pages in slots 1..filled, the one in slot green framed (0: none).
+std::string Expect(int filled, int green)
 {
-    Screen s;
-    for (int i = 0; i < 4; ++i) {
-        s.looks[i] = i >= filled ? Empty : i + 1 == green ? Framed : Plain;
-        s.numbers[i] = i < filled;
-    }
-    s.gray = true;
-    return s;
+    std::string t;
+    for (int i = 1; i <= 4; ++i)
+        t += i > filled ? "empty " : i == green ? "framed# " : "plain# ";
+    return t + "gray";
 }
 
 // Reads the area: cells from its outer size, a portrait thumbnail (a sixteenth
 // of the page) as high as the cell's image space is wide, with a 4-pixel frame.
-Screen ReadArea(HWND hArea, Pixels* pShot = nullptr)
+std::string ReadArea(HWND hArea, const Pixels& p)
 {
     RECT rc;
     ::GetWindowRect(hArea, &rc);
     const int cellW = (rc.right - rc.left - 20) / 2, cellH = (rc.bottom - rc.top - 4) / 2;
     int pageW, pageH;
     A4PageSize(kDivisor, &pageW, &pageH);
-    const Pixels p = CaptureClient(hArea);
-    if (pShot)
-        *pShot = p;
-    Screen out;
-    out.gray = p.width > 2 && p.At(1, 1) == kGray && p.At(p.width / 2, 2) == kGray;
+    std::string out;
     for (int slot = 0; slot < 4; ++slot) {
         const int left = 4 + slot % 2 * (cellW - 4), top = 4 + slot / 2 * (cellH - 4);
         const int right = left + cellW - 8, bottom = top + cellH - 8, mid = (left + right) / 2;
@@ -111,27 +104,31 @@ Screen ReadArea(HWND hArea, Pixels* pShot = nullptr)
                     dark += (c & 0xFF) < 0x60 && ((c >> 8) & 0xFF) < 0x60 && (c >> 16) < 0x60;
             }
         const bool image = innerBw == inner && ink > 0;
-        out.looks[slot] = cell > 0 && cellGray == cell ? Empty
-                          : image && ringGreen == ring ? Framed
-                          : image && ringGray == ring  ? Plain
-                                                       : Broken;
-        out.numbers[slot] = dark > 0;
+        out += cell > 0 && cellGray == cell ? "empty"
+               : image && ringGreen == ring ? "framed"
+               : image && ringGray == ring  ? "plain"
+                                            : "broken";
+        out += dark > 0 ? "# " : " ";
     }
-    return out;
+    return out + (p.width > 2 && p.At(1, 1) == kGray && p.At(p.width / 2, 2) == kGray ? "gray" : "not-gray");
 }
 
-// Waits for the area to look as expected; a failure leaves a picture behind.
-bool WaitArea(Session& s, const Screen& want, const char* what)
+// A capture kept for looking at a failure: its file name.
+std::string Picture(const Pixels& p)
 {
-    Screen got;
-    if (WaitFor([&] { return (got = ReadArea(s.Display())) == want; }, 5000))
+    const std::string path = NewTempFolder("shot") + "\\shot.bmp";
+    SaveBmp(p, path);
+    return path;
+}
+
+// Waits for the area to look as expected; a failure says what it showed.
+bool WaitArea(Session& s, const std::string& want, const char* what)
+{
+    Pixels p;
+    std::string got;
+    if (WaitFor([&] { return (got = ReadArea(s.Display(), p = CaptureClient(s.Display()))) == want; }, 5000))
         return true;
-    Pixels shot;
-    ReadArea(s.Display(), &shot);
-    const std::string path = NewTempFolder("shot") + "\\area.bmp";
-    SaveBmp(shot, path);
-    printf("  %s: area shows [%s], expected [%s]; picture %s\n", what, got.Text().c_str(), want.Text().c_str(),
-           path.c_str());
+    printf("  %s: area shows [%s], expected [%s]; picture %s\n", what, got.c_str(), want.c_str(), Picture(p).c_str());
     return false;
 }
 
@@ -144,35 +141,24 @@ POINT Quarter(HWND hArea, int slot)
 }
 
 // What a user does on the area, then the page selected and what the area shows.
-enum Act { Look_, Down, Up, Click, DoubleEmpty, Open, Press };
-struct Step {
-    Act act;
-    int arg;  // the quarter clicked, or the key pressed
-    int page;
-    int filled, green;
-};
-
-struct ThumbCase {
-    const char* name;
-    int sheets;
-    bool bar;
-    std::vector<Step> steps;
-};
+enum Act { Nothing, Down, Up, Click, Double, Press };
+struct Step { Act act; int arg; int page, filled, green; };  // arg: the quarter clicked, or the key
+struct ThumbCase { const char* name; int sheets; bool bar; std::vector<Step> steps; };
 
 const ThumbCase kThumbCases[] = {
-    {"one_page", 1, false, {{Look_, 0, 1, 1, 1}}},
+    {"one_page", 1, false, {{Nothing, 0, 1, 1, 1}}},
     {"five_pages", 5, true,
-     {{Look_, 0, 1, 4, 1}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0}, {Click, 1, 5, 1, 1}, {Up, 0, 5, 4, 0}}},
+     {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0}, {Click, 1, 5, 1, 1}, {Up, 0, 5, 4, 0}}},
     // Two screens exactly: no third.
     {"eight_pages", 8, true,
-     {{Look_, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 4, 0}, {Press, VK_END, 8, 4, 4},
+     {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 4, 0}, {Press, VK_END, 8, 4, 4},
       {Press, VK_HOME, 1, 4, 1}}},
     {"nine_pages", 9, true,
-     {{Look_, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0}, {Press, VK_END, 9, 1, 1}}},
+     {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0}, {Press, VK_END, 9, 1, 1}}},
     // An empty quarter selects nothing and a double click on it opens nothing;
     // with 4 pages or fewer Page Up and Page Down do nothing.
     {"clicks_and_few_page_keys", 3, false,
-     {{Look_, 0, 1, 3, 1}, {Click, 2, 2, 3, 2}, {Click, 4, 2, 3, 2}, {DoubleEmpty, 4, 2, 3, 2}, {Open, 3, 3, 3, 3},
+     {{Nothing, 0, 1, 3, 1}, {Click, 2, 2, 3, 2}, {Click, 4, 2, 3, 2}, {Double, 4, 2, 3, 2}, {Click, 3, 3, 3, 3},
       {Press, VK_NEXT, 3, 3, 3}, {Press, VK_PRIOR, 3, 3, 3}, {Press, VK_RIGHT, 3, 3, 3}, {Press, VK_UP, 3, 3, 3},
       {Press, VK_DOWN, 3, 3, 3}, {Press, VK_HOME, 1, 3, 1}, {Press, VK_LEFT, 1, 3, 1}, {Press, VK_RIGHT, 2, 3, 2},
       {Press, VK_END, 3, 3, 3}}},
@@ -191,8 +177,6 @@ void ScrollArrow(Session& s, bool down)
     s.Click(rc.right + cx / 2, down ? rc.bottom - cy / 2 : cy / 2);
 }
 
-HWND ActualSizeFrame(Session& s);
-
 void RunThumbCase(const ThumbCase& c)
 {
     Batch b(c.name, c.sheets);
@@ -202,21 +186,11 @@ void RunThumbCase(const ThumbCase& c)
     for (const Step& st : c.steps) {
         const POINT pt = Quarter(s.Display(), st.arg);
         switch (st.act) {
-        case Look_: break;
+        case Nothing: break;
         case Down: ScrollArrow(s, true); break;
         case Up: ScrollArrow(s, false); break;
         case Click: s.Click(pt.x, pt.y); break;
-        case DoubleEmpty: s.Click(pt.x, pt.y, 2); break;
-        case Open: {
-            // The page opens at actual size and the main window waits until it closes.
-            s.Click(pt.x, pt.y, 2);
-            HWND hFrame = nullptr;
-            CHECK(WaitFor([&] { return (hFrame = ActualSizeFrame(s)) != nullptr; }, 10000));
-            CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 5000));
-            ::PostMessageA(hFrame, WM_CLOSE, 0, 0);
-            CHECK(WaitFor([&] { return ::IsWindowEnabled(s.Main()) != FALSE; }, 5000));
-            break;
-        }
+        case Double: s.Click(pt.x, pt.y, 2); break;
         case Press: s.KeyOnMain((WORD)st.arg); break;
         }
         const std::string what = std::string(c.name) + " step " + std::to_string(++n);
@@ -230,71 +204,38 @@ void RunThumbCase(const ThumbCase& c)
 
 // Page n of the batch as the virtual scanner delivers it with the fixed seed in
 // the settings file's mode, "Text (Error Diffusion)".
-class Page {
-public:
+struct Page {
+    codec::Image img;
     explicit Page(int n)
     {
         vscan::ScanParams p;
         p.dpi = 400;
         p.divisor = kDivisor;
         p.seed = kSeed;
-        p.diffusion = true;
-        p.textEmphasis = true;
-        m_img = vscan::ScanPage(p, n);
+        p.diffusion = p.textEmphasis = true;
+        img = vscan::ScanPage(p, n);
     }
-    int Width() const { return (int)m_img.width; }
-    int Height() const { return (int)m_img.height; }
-    uint32_t At(int x, int y) const
-    {
-        return m_img.bits[(size_t)y * m_img.stride + x / 8] & (0x80 >> (x % 8)) ? kPaper : kInk;
-    }
-
-private:
-    codec::Image m_img;
+    int Width() const { return (int)img.width; }
+    int Height() const { return (int)img.height; }
+    uint32_t At(int x, int y) const { return img.bits[(size_t)y * img.stride + x / 8] & (0x80 >> (x % 8)) ? kPaper : kInk; }
 };
-
-HWND ActualSizeFrame(Session& s)
-{
-    for (HWND h : ProcessWindows(s.Prog().Pid(), "Actual Size")) {
-        char cls[16] = {};
-        ::GetClassNameA(h, cls, sizeof cls);
-        if (std::string(cls) == "ZUDOR")
-            return h;
-    }
-    return nullptr;
-}
-
-HWND View(Session& s)
-{
-    return ::GetWindow(ActualSizeFrame(s), GW_CHILD);
-}
-
-bool WaitOpen(Session& s)
-{
-    return WaitFor([&] { return ActualSizeFrame(s) && ::IsWindowVisible(View(s)); }, 10000);
-}
-
-bool WaitClosed(Session& s)
-{
-    return WaitFor([&] { return ActualSizeFrame(s) == nullptr; }, 5000);
-}
 
 // Opens the selected page with Alt+I in the main window.
 bool OpenActualSize(Session& s)
 {
     CHECK(MakeForeground(s.Main()));
     AltKey('I');
-    return WaitOpen(s);
+    return WaitOpen();
 }
 
 // Waits until the view shows the page 1:1 seen from the origin, light gray
 // beyond it; a failure leaves a picture behind.
-bool WaitShows(Session& s, const Page& page, int ox, int oy, const char* what)
+bool WaitShows(const Page& page, int ox, int oy, const char* what)
 {
     Pixels px;
     size_t wrong = 0;
     const bool ok = WaitFor([&] {
-        px = CaptureClient(View(s));
+        px = CaptureClient(View());
         wrong = 0;
         for (int y = 0; y < px.height; ++y)
             for (int x = 0; x < px.width; ++x) {
@@ -303,11 +244,8 @@ bool WaitShows(Session& s, const Page& page, int ox, int oy, const char* what)
             }
         return px.width > 0 && wrong == 0;
     }, 5000);
-    if (!ok) {
-        const std::string shot = NewTempFolder("shot") + "\\view.bmp";
-        SaveBmp(px, shot);
-        printf("  %s: %zu pixels differ from the page at %d,%d; picture %s\n", what, wrong, ox, oy, shot.c_str());
-    }
+    if (!ok)
+        printf("  %s: %zu pixels differ from the page at %d,%d; picture %s\n", what, wrong, ox, oy, Picture(px).c_str());
     return ok;
 }
 
@@ -341,12 +279,7 @@ void EnterShowPage(Session& s, const char* page)
 void ShowPage()
 {
     Batch b("showpage", 7);
-    struct {
-        const char* text;
-        WORD key;
-        const char* shown;  // what reaches the field
-        int page;
-    } rows[] = {
+    const struct { const char* text; WORD key; const char* shown; int page; } rows[] = {  // shown: what reaches the field
         {"3", VK_RETURN, "3", 3},
         // Out of range, zero and nothing: the selected page comes back, whichever key leaves.
         {"9", VK_TAB, "9", 3}, {"0", VK_RETURN, "0", 3}, {"", VK_TAB, "", 3},
@@ -380,7 +313,7 @@ void OpenAndScroll()
 
     EnterShowPage(s, "5");
     CHECK(OpenActualSize(s));
-    HWND hFrame = ActualSizeFrame(s);
+    HWND hFrame = ActualSizeFrame();
     CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 5000));
     CHECK_EQ((unsigned long)::GetWindowLongA(hFrame, GWL_STYLE) & 0x80CF0000ul, 0x80CF0000ul);
     CHECK((::GetWindowLongA(hFrame, GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0);
@@ -389,33 +322,23 @@ void OpenAndScroll()
     CHECK(rc.left == 0 && rc.top == 0 && rc.right == 500 && rc.bottom == 500);
     CHECK(::GetMenu(hFrame) != nullptr);
     // Both bars: the page is larger than the window either way.
-    CHECK((~::GetWindowLongA(View(s), GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL)) == 0);
-    CHECK(WaitShows(s, page5, 0, 0, "opened"));
+    CHECK((~::GetWindowLongA(View(), GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL)) == 0);
+    CHECK(WaitShows(page5, 0, 0, "opened"));
 
     // Page steps are a tenth of the page, line steps a tenth of that; every key
     // reaches the view once, through the frame's forwarding.
     const int pageX = w / 10, pageY = h / 10, lineX = pageX / 10, lineY = pageY / 10;
     CHECK(MakeForeground(hFrame));
-    const struct {
-        WORD vk;
-        int x, y;
-        const char* what;
-    } steps[] = {
-        {VK_END, pageX, 0, "End"},
-        {VK_DOWN, pageX, lineY, "Down"},
-        {VK_NEXT, pageX, lineY + pageY, "Page Down"},
-        {VK_RIGHT, pageX + lineX, lineY + pageY, "Right"},
-        {VK_HOME, lineX, lineY + pageY, "Home"},
-        {VK_LEFT, 0, lineY + pageY, "Left"},
-        {VK_UP, 0, pageY, "Up"},
-        {VK_PRIOR, 0, 0, "Page Up"},
-        {VK_PRIOR, 0, 0, "Page Up at the top"},
-        {VK_HOME, 0, 0, "Home at the left"},
+    const struct { WORD vk; int x, y; const char* what; } steps[] = {
+        {VK_END, pageX, 0, "End"}, {VK_DOWN, pageX, lineY, "Down"}, {VK_NEXT, pageX, lineY + pageY, "Page Down"},
+        {VK_RIGHT, pageX + lineX, lineY + pageY, "Right"}, {VK_HOME, lineX, lineY + pageY, "Home"},
+        {VK_LEFT, 0, lineY + pageY, "Left"}, {VK_UP, 0, pageY, "Up"}, {VK_PRIOR, 0, 0, "Page Up"},
+        {VK_PRIOR, 0, 0, "Page Up at the top"}, {VK_HOME, 0, 0, "Home at the left"},
         {VK_F5, 0, 0, "a key that does not scroll"},
     };
     for (const auto& st : steps) {
         Tap(st.vk);
-        CHECK(WaitShows(s, page5, st.x, st.y, st.what));
+        CHECK(WaitShows(page5, st.x, st.y, st.what));
     }
     // The scroll range is the page's size: the far end shows the page's corner.
     for (int i = 0; i < 12; ++i) {
@@ -423,24 +346,24 @@ void OpenAndScroll()
         Tap(VK_NEXT);
     }
     RECT rcView;
-    ::GetClientRect(View(s), &rcView);
-    CHECK(WaitShows(s, page5, w - rcView.right, h - rcView.bottom, "far end"));
+    ::GetClientRect(View(), &rcView);
+    CHECK(WaitShows(page5, w - rcView.right, h - rcView.bottom, "far end"));
 
     AltKey('I');
     Tap('C');
-    CHECK(WaitClosed(s));
+    CHECK(WaitClosed());
     CheckBackInMain(s);
 
     // A double click on page 2 opens it; the title bar's close box ends it too.
     EnterShowPage(s, "1");
     const POINT pt = Quarter(s.Display(), 2);
     s.Click(pt.x, pt.y, 2);
-    CHECK(WaitOpen(s));
+    CHECK(WaitOpen());
     CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, "2"));
     CHECK(!::IsWindowEnabled(s.Main()));
-    CHECK(WaitShows(s, page2, 0, 0, "page 2 from a double click"));
-    ::PostMessageA(ActualSizeFrame(s), WM_SYSCOMMAND, SC_CLOSE, 0);
-    CHECK(WaitClosed(s));
+    CHECK(WaitShows(page2, 0, 0, "page 2 from a double click"));
+    ::PostMessageA(ActualSizeFrame(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    CHECK(WaitClosed());
     CheckBackInMain(s);
 }
 
@@ -452,29 +375,25 @@ void Help()
     Batch b("help", 1);
     Session& s = b.s;
     const char kTopic[] = "The Actual Size Window";
-    const struct {
-        const char* how;
-        void (*ask)();
-        bool bCloseBox;
-    } ways[] = {
+    const struct { const char* how; void (*ask)(); bool bCloseBox; } ways[] = {
         {"F1, then the Close command", [] { Tap(VK_F1); }, false},
         {"Help in the menu, then the close box", [] { AltKey('H'); Tap(VK_RETURN); }, true},
     };
     for (const auto& way : ways) {
         printf("%s\n", way.how);
         CHECK(OpenActualSize(s));
-        CHECK(MakeForeground(ActualSizeFrame(s)));
+        CHECK(MakeForeground(ActualSizeFrame()));
         way.ask();
         CHECK(WaitHelpTopic(kTopic));
         if (way.bCloseBox) {
-            ::PostMessageA(ActualSizeFrame(s), WM_SYSCOMMAND, SC_CLOSE, 0);
-            CHECK(WaitClosed(s));
+            ::PostMessageA(ActualSizeFrame(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            CHECK(WaitClosed());
             CHECK(WaitFor([] { return HelpViewer() == nullptr; }, 10000));
         } else {
-            CHECK(MakeForeground(ActualSizeFrame(s)));
+            CHECK(MakeForeground(ActualSizeFrame()));
             AltKey('I');
             Tap('C');
-            CHECK(WaitClosed(s));
+            CHECK(WaitClosed());
             CHECK(WaitHelpTopic(kTopic, 2000));
         }
     }
@@ -486,22 +405,18 @@ void Help()
 // Control ids of the common print dialog's template.
 enum { kPrintToFile = 0x410, kRangeSelection = 0x421, kFromPage = 0x480, kToPage = 0x481, kCopies = 0x482 };
 
-// The page as a 1-bit BMP file, for the checker to compare the print with.
-bool WritePageBmp(const Page& page, const std::string& path)
+// The page as a PBM file (1 is ink), for the checker to compare the print with.
+bool WritePagePbm(const Page& page, const std::string& path)
 {
-    const int w = page.Width(), h = page.Height();
-    const size_t stride = ((size_t)w + 31) / 32 * 4;
-    Bytes b(62 + stride * h, 0);
-    const uint32_t header[] = {(uint32_t)b.size(), 0, 62, 40, (uint32_t)w, (uint32_t)h, 0x10001, 0, 0, 0, 0, 0, 0, 0, 0xFFFFFF};
-    b[0] = 'B';
-    b[1] = 'M';
-    for (size_t i = 0; i < sizeof header / 4; ++i)
-        for (int k = 0; k < 4; ++k)
-            b[2 + 4 * i + k] = (unsigned char)(header[i] >> (8 * k));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if (page.At(x, y) == kPaper)
-                b[62 + (size_t)(h - 1 - y) * stride + x / 8] |= (unsigned char)(0x80 >> (x % 8));
+    const std::string head = "P4\n" + std::to_string(page.Width()) + " " + std::to_string(page.Height()) + "\n";
+    Bytes b(head.begin(), head.end());
+    for (int y = 0; y < page.Height(); ++y)
+        for (int x = 0; x < page.Width(); x += 8) {
+            int c = 0;
+            for (int k = 0; k < 8 && x + k < page.Width(); ++k)
+                c |= (page.At(x + k, y) == kInk) << (7 - k);
+            b.push_back((unsigned char)c);
+        }
     return WriteFileBytes(path, b);
 }
 
@@ -522,13 +437,13 @@ std::string Expectation(const Page& page)
     const int w = a > r ? (int)(H * r) : W, h = a < r ? (int)(W / r) : H;
     printf("  %s: printable area %dx%d at %d,%d, %d dpi; page printed %dx%d\n", name, W, H, left, top, dpi, w, h);
     char line[128];
-    snprintf(line, sizeof line, "page.pdf page.bmp %d %d %d %d %d\n", w, h, left, top, dpi);
+    snprintf(line, sizeof line, "page.pdf page.pbm %d %d %d %d %d\n", w, h, left, top, dpi);
     return line;
 }
 
 HWND OpenPrintDialog(Session& s)
 {
-    CHECK(MakeForeground(ActualSizeFrame(s)));
+    CHECK(MakeForeground(ActualSizeFrame()));
     AltKey('I');
     Tap('P');
     HWND hDlg = nullptr;
@@ -555,17 +470,13 @@ void PrintQueue()
         return;
     const std::string work = WindowsPath(workUnix);
     // The queue exists before Wine starts, so Wine lists it at once.
-    HANDLE h = nullptr;
-    CHECK(::OpenPrinterA(const_cast<char*>(queue), &h, nullptr));
-    if (h)
-        ::ClosePrinter(h);
     CHECK(::SetDefaultPrinterA(queue));
     Batch b("printq", 7);
     Session& s = b.s;
     const Page page5(5);
     const std::string expect = Expectation(page5);
     CHECK(!expect.empty());
-    CHECK(WritePageBmp(page5, work + "\\page.bmp"));
+    CHECK(WritePagePbm(page5, work + "\\page.pbm"));
     CHECK(WriteFileBytes(work + "\\expect.txt", Bytes(expect.begin(), expect.end())));
 
     EnterShowPage(s, "5");
@@ -579,7 +490,7 @@ void PrintQueue()
     CHECK(!::IsWindowEnabled(::GetDlgItem(hDlg, kRangeSelection)));
     CHECK(!::IsWindowVisible(::GetDlgItem(hDlg, kPrintToFile)));
     ClickButton(hDlg, IDCANCEL);
-    CHECK(WaitFor([&] { return !::IsWindow(hDlg) && ::IsWindowEnabled(ActualSizeFrame(s)); }, 10000));
+    CHECK(WaitFor([&] { return !::IsWindow(hDlg) && ::IsWindowEnabled(ActualSizeFrame()); }, 10000));
 
     hDlg = OpenPrintDialog(s);
     if (!hDlg)
@@ -591,9 +502,9 @@ void PrintQueue()
         printf("  the queue finished no job; \"Printing...\" %s\n",
                ProcessWindows(s.Prog().Pid(), "Printing...").empty() ? "is gone" : "is still up");
     CHECK(FileExists(printed));
-    CHECK(WaitFor([&] { return ::IsWindowEnabled(ActualSizeFrame(s)) != FALSE; }, 10000));
+    CHECK(WaitFor([&] { return ::IsWindowEnabled(ActualSizeFrame()) != FALSE; }, 10000));
     CHECK(!::IsWindowEnabled(s.Main()));
-    CHECK(WaitShows(s, page5, 0, 0, "after printing"));
+    CHECK(WaitShows(page5, 0, 0, "after printing"));
 }
 
 } // namespace
