@@ -44,4 +44,4 @@ cat > lanes.json <<EOT
 EOT
 export TOLVIX_DISPLAYS="${displays[*]}"
 export DISPLAY=${displays[0]}
-ctest --output-on-failure --timeout 600 -j"$(nproc)" --resource-spec-file lanes.json -LE queue
+ctest --output-on-failure --timeout 600 -j"$(nproc)" --resource-spec-file lanes.json

@@ -1,22 +1,18 @@
 #!/usr/bin/env bash
-# Prints through a real print queue: a private CUPS server (its own configuration,
-# spool and socket in the work folder; no system queue touched) with a PDF
-# printer, made Wine's default printer in a copy of the test prefix. The driver
-# prints page 5 from the actual-size window; the job must be logged under the
-# document name, and its PDF must hold the page where and as large as the
-# printer's printable area says (check_print.sh).
+# Prints through a real print queue: a private CUPS server (configuration, spool
+# and socket in the work folder; no system queue touched) with a PDF queue whose
+# printer has margins, Wine's default printer in a copy of the test prefix. The
+# driver prints page 5 and waits until this script has seen the queue finish the
+# job: logged once under the document name, its PDF checked by check_print.sh.
 # Usage: print-queue.sh DRIVER WORK_FOLDER
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../../.." && pwd)
-. "$root/tools/wine-env.sh"
-driver=$1
-work=$2
-queue=TolvixPDF
+. "$here/../../../tools/wine-env.sh"
+driver=$1 work=$2 queue=TolvixPDF
+prefix=$work/prefix
 rm -rf "$work"
 mkdir -p "$work"/etc "$work"/spool/tmp "$work"/cache "$work"/state "$work"/log
 export CUPS_SERVER=$work/cups.sock
-
 cat >"$work/etc/cupsd.conf" <<CONF
 Listen $CUPS_SERVER
 LogLevel warn
@@ -33,22 +29,11 @@ PageLogFormat "%p %j %{job-name}"
 </Policy>
 CONF
 # cupsd refuses to run its filters as root.
-cat >"$work/etc/cups-files.conf" <<CONF
-ServerRoot $work/etc
-RequestRoot $work/spool
-TempDir $work/spool/tmp
-CacheDir $work/cache
-StateDir $work/state
-ErrorLog $work/log/error_log
-AccessLog $work/log/access_log
-PageLog $work/log/page_log
-User lp
-Group lp
-SystemGroup root
-CONF
+printf '%s\n' "ServerRoot $work/etc" "RequestRoot $work/spool" "TempDir $work/spool/tmp" "CacheDir $work/cache" \
+  "StateDir $work/state" "ErrorLog $work/log/error_log" "AccessLog $work/log/access_log" \
+  "PageLog $work/log/page_log" "User lp" "Group lp" "SystemGroup root" >"$work/etc/cups-files.conf"
 cupsd -f -c "$work/etc/cupsd.conf" -s "$work/etc/cups-files.conf" &
 cupsd_pid=$!
-prefix=$work/prefix
 cleanup() {
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
   kill "$cupsd_pid" 2>/dev/null && wait "$cupsd_pid" 2>/dev/null || true
@@ -65,25 +50,37 @@ wait_for() {
     sleep 0.2
   done
 }
-wait_for 20 lpstat -r || { echo "FAILED: the private CUPS server did not start"; cat "$work/log/error_log"; exit 1; }
-lpadmin -p "$queue" -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null
-lpadmin -d "$queue"
-
+# lpstat -r succeeds whether or not the scheduler runs: read what it says.
+wait_for 20 sh -c 'LC_ALL=C lpstat -r | grep -qx "scheduler is running"' \
+  || { echo "FAILED: the private CUPS server did not start"; cat "$work/log/error_log"; exit 1; }
+{ lpadmin -p "$queue" -E -v cups-pdf:/ -P "$here/test-printer.ppd" && lpadmin -d "$queue"; } >"$work/lpadmin.log" 2>&1 \
+  || { echo "FAILED: the queue was not added:"; cat "$work/lpadmin.log"; exit 1; }
 # cups-pdf writes into the job owner's home folder, named after the job.
 out_dir=$(getent passwd "$(id -un)" | cut -d: -f6)/PDF
 rm -f "$out_dir"/QX_Utility_Page_Print*.pdf
 
-# Linked files, but real copies of the registry, which Wine rewrites in place when
-# it imports the queue.
+# The prefix's server may still be saving the registry after the last test: copy
+# once it has ended; the registry files as copies, since Wine rewrites them.
+timeout 60 wineserver -w || { echo "FAILED: the Wine server of $WINEPREFIX did not end"; exit 1; }
 cp -al "$WINEPREFIX" "$prefix"
 for reg in "$WINEPREFIX"/*.reg; do cp --remove-destination "$reg" "$prefix/"; done
-WINEPREFIX=$prefix TOLVIX_PRINT_WORK=$work TOLVIX_PRINTER=$queue wine "$driver" print_queue
+WINEPREFIX=$prefix TOLVIX_PRINT_WORK=$work TOLVIX_PRINTER=$queue wine "$driver" print_queue &
+driver_pid=$!
 
+finished() { lpstat -W completed -o "$queue" | grep -q . && ! lpstat -o "$queue" | grep -q .; }
+finished_or_ended() { finished || ! kill -0 "$driver_pid" 2>/dev/null; }
 status=0
-wait_for 60 sh -c "lpstat -W completed -o $queue | grep -q . && ! lpstat -o $queue | grep -q ." \
-  || { echo "FAILED: the job did not complete: $(lpstat -W all -o "$queue")"; status=1; }
-grep -qx "\"$queue [0-9]* QX Utility Page Print\"" "$work/log/page_log" \
-  || { echo "FAILED: job name in the queue's log: $(cat "$work/log/page_log" 2>/dev/null)"; status=1; }
+if wait_for 120 finished_or_ended && finished; then
+  touch "$work/printed"
+else
+  echo "FAILED: the queue finished no job: $(lpstat -W all -o "$queue")"
+  tail -5 "$work/log/error_log" 2>/dev/null
+  status=1
+fi
+wait "$driver_pid" || status=1
+[ "$(grep -c . "$work/log/page_log" 2>/dev/null)" = 1 ] \
+  && grep -qx "\"$queue [0-9]* QX Utility Page Print\"" "$work/log/page_log" \
+  || { echo "FAILED: not one job \"QX Utility Page Print\" in the log: $(cat "$work/log/page_log" 2>/dev/null)"; status=1; }
 pdf=$(ls "$out_dir"/QX_Utility_Page_Print*.pdf 2>/dev/null | head -1)
 [ -n "$pdf" ] || { echo "FAILED: no PDF from the queue in $out_dir"; exit 1; }
 mv "$pdf" "$work/page.pdf"

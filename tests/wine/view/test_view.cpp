@@ -1,0 +1,522 @@
+// The page views of the real Tolvix.exe after real scans: the thumbnail area read
+// back from the screen, page navigation, the actual-size window compared pixel by
+// pixel with the scanned page, its help, and printing through a real print queue.
+#include "../harness/Session.h"
+#include "page.h"
+
+#include <winspool.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+using namespace harness;
+
+namespace {
+
+const int kDivisor = 4;
+const DWORD kSeed = 0x5EED1234;
+const uint32_t kGray = 0x969696, kGreen = 0x00FF00, kInk = 0x000000, kPaper = 0xFFFFFF, kLightGray = 0xC0C0C0;
+
+// A program with a scanned batch of n pages of the fixed seed; killed at the end.
+struct Batch {
+    bool clean = RemovePageFiles();
+    ScannerControls scanner;
+    Session s;
+    Batch(const char* tag, int n) : scanner({{"Sheets", (DWORD)n}, {"PageDivisor", kDivisor}, {"Seed", kSeed}}), s(tag)
+    {
+        CHECK(clean);
+        const bool ok = s.Start() && (s.PressScan(), s.WaitPagesShown(n));
+        CHECK(ok);
+    }
+    ~Batch()
+    {
+        s.Prog().Kill();
+        CHECK(RemovePageFiles());
+    }
+};
+
+// One program runs at a time: its frame is the one of this class and title.
+HWND ActualSizeFrame()
+{
+    HWND h = ::FindWindowA("ZUDOR", "Actual Size");
+    return ::IsWindowVisible(h) ? h : nullptr;
+}
+
+HWND View()
+{
+    return ::GetWindow(ActualSizeFrame(), GW_CHILD);
+}
+
+bool WaitOpen()
+{
+    return WaitFor([&] { return ActualSizeFrame() && ::IsWindowVisible(View()); }, 10000);
+}
+
+bool WaitClosed()
+{
+    return WaitFor([&] { return ActualSizeFrame() == nullptr; }, 5000);
+}
+
+// ---- the thumbnail area ----------------------------------------------------------
+
+// What the area shows, slot by slot: empty, a plain or a green-framed page, or
+// anything else, with "#" where the page number is written; then its background.
+// Expect: pages in slots 1..filled, the one in slot green framed (0: none).
+std::string Expect(int filled, int green)
+{
+    std::string t;
+    for (int i = 1; i <= 4; ++i)
+        t += i > filled ? "empty " : i == green ? "framed# " : "plain# ";
+    return t + "gray";
+}
+
+// Reads the area: cells from its outer size, a portrait thumbnail (a sixteenth
+// of the page) as high as the cell's image space is wide, with a 4-pixel frame.
+std::string ReadArea(HWND hArea, const Pixels& p)
+{
+    RECT rc;
+    ::GetWindowRect(hArea, &rc);
+    const int cellW = (rc.right - rc.left - 20) / 2, cellH = (rc.bottom - rc.top - 4) / 2;
+    int pageW, pageH;
+    A4PageSize(kDivisor, &pageW, &pageH);
+    std::string out;
+    for (int slot = 0; slot < 4; ++slot) {
+        const int left = 4 + slot % 2 * (cellW - 4), top = 4 + slot / 2 * (cellH - 4);
+        const int right = left + cellW - 8, bottom = top + cellH - 8, mid = (left + right) / 2;
+        const int avail = right - left - 8, drawW = (int)((double)avail * (pageW / 16) / (pageH / 16));
+        const int bx = left + (avail - drawW) / 2, by = top;
+        size_t cell = 0, cellGray = 0, ring = 0, ringGreen = 0, ringGray = 0, inner = 0, innerBw = 0, ink = 0, dark = 0;
+        for (int y = top; y < bottom && y < p.height; ++y)
+            for (int x = left; x < right && x < p.width; ++x) {
+                const uint32_t c = p.At(x, y);
+                ++cell;
+                cellGray += c == kGray;
+                if (x >= bx + 4 && x < bx + 4 + drawW && y >= by + 4 && y < by + 4 + avail) {
+                    ++inner;
+                    innerBw += c == kInk || c == kPaper;
+                    ink += c == kInk;
+                } else if (x >= bx && x < bx + drawW + 8 && y >= by && y < by + avail + 8) {
+                    ++ring;
+                    ringGreen += c == kGreen;
+                    ringGray += c == kGray;
+                }
+                if (x >= mid && x < mid + 40 && y >= bottom - 16 && y < bottom - 2)
+                    dark += (c & 0xFF) < 0x60 && ((c >> 8) & 0xFF) < 0x60 && (c >> 16) < 0x60;
+            }
+        const bool image = innerBw == inner && ink > 0;
+        out += cell > 0 && cellGray == cell ? "empty"
+               : image && ringGreen == ring ? "framed"
+               : image && ringGray == ring  ? "plain"
+                                            : "broken";
+        out += dark > 0 ? "# " : " ";
+    }
+    return out + (p.width > 2 && p.At(1, 1) == kGray && p.At(p.width / 2, 2) == kGray ? "gray" : "not-gray");
+}
+
+// A capture kept for looking at a failure: its file name.
+std::string Picture(const Pixels& p)
+{
+    const std::string path = NewTempFolder("shot") + "\\shot.bmp";
+    SaveBmp(p, path);
+    return path;
+}
+
+// Waits for the area to look as expected; a failure says what it showed.
+bool WaitArea(Session& s, const std::string& want, const char* what)
+{
+    Pixels p;
+    std::string got;
+    if (WaitFor([&] { return (got = ReadArea(s.Display(), p = CaptureClient(s.Display()))) == want; }, 5000))
+        return true;
+    printf("  %s: area shows [%s], expected [%s]; picture %s\n", what, got.c_str(), want.c_str(), Picture(p).c_str());
+    return false;
+}
+
+// The client point in the middle of a quarter: slot 1 top left .. 4 bottom right.
+POINT Quarter(HWND hArea, int slot)
+{
+    RECT rc;
+    ::GetClientRect(hArea, &rc);
+    return POINT{(slot % 2 ? 1 : 3) * rc.right / 4, (slot <= 2 ? 1 : 3) * rc.bottom / 4};
+}
+
+// What a user does on the area, then the page selected and what the area shows.
+enum Act { Nothing, Down, Up, Click, Double, Press };
+struct Step { Act act; int arg; int page, filled, green; };  // arg: the quarter clicked, or the key
+struct ThumbCase { const char* name; int sheets; bool bar; std::vector<Step> steps; };
+
+const ThumbCase kThumbCases[] = {
+    {"one_page", 1, false, {{Nothing, 0, 1, 1, 1}}},
+    {"five_pages", 5, true,
+     {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0}, {Click, 1, 5, 1, 1}, {Up, 0, 5, 4, 0}}},
+    // Two screens exactly: no third.
+    {"eight_pages", 8, true,
+     {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 4, 0}, {Press, VK_END, 8, 4, 4},
+      {Press, VK_HOME, 1, 4, 1}}},
+    {"nine_pages", 9, true,
+     {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0}, {Press, VK_END, 9, 1, 1}}},
+    // An empty quarter selects nothing and a double click on it opens nothing;
+    // with 4 pages or fewer Page Up and Page Down do nothing.
+    {"clicks_and_few_page_keys", 3, false,
+     {{Nothing, 0, 1, 3, 1}, {Click, 2, 2, 3, 2}, {Click, 4, 2, 3, 2}, {Double, 4, 2, 3, 2}, {Click, 3, 3, 3, 3},
+      {Press, VK_NEXT, 3, 3, 3}, {Press, VK_PRIOR, 3, 3, 3}, {Press, VK_RIGHT, 3, 3, 3}, {Press, VK_UP, 3, 3, 3},
+      {Press, VK_DOWN, 3, 3, 3}, {Press, VK_HOME, 1, 3, 1}, {Press, VK_LEFT, 1, 3, 1}, {Press, VK_RIGHT, 2, 3, 2},
+      {Press, VK_END, 3, 3, 3}}},
+    // Page Down from 6 of 7 stops at 7; Page Up goes back four at a time.
+    {"seven_page_keys", 7, true,
+     {{Press, VK_NEXT, 5, 3, 1}, {Press, VK_RIGHT, 6, 3, 2}, {Press, VK_NEXT, 7, 3, 3}, {Press, VK_RIGHT, 7, 3, 3},
+      {Press, VK_PRIOR, 3, 4, 3}, {Press, VK_PRIOR, 1, 4, 1}, {Press, VK_LEFT, 1, 4, 1}}},
+};
+
+// The area's own scroll bar arrows, right of its client area.
+void ScrollArrow(Session& s, bool down)
+{
+    RECT rc;
+    ::GetClientRect(s.Display(), &rc);
+    const int cx = ::GetSystemMetrics(SM_CXVSCROLL), cy = ::GetSystemMetrics(SM_CYVSCROLL);
+    s.Click(rc.right + cx / 2, down ? rc.bottom - cy / 2 : cy / 2);
+}
+
+void RunThumbCase(const ThumbCase& c)
+{
+    Batch b(c.name, c.sheets);
+    Session& s = b.s;
+    CHECK_EQ(s.ScrollBarShown(), c.bar);
+    int n = 0;
+    for (const Step& st : c.steps) {
+        const POINT pt = Quarter(s.Display(), st.arg);
+        switch (st.act) {
+        case Nothing: break;
+        case Down: ScrollArrow(s, true); break;
+        case Up: ScrollArrow(s, false); break;
+        case Click: s.Click(pt.x, pt.y); break;
+        case Double: s.Click(pt.x, pt.y, 2); break;
+        case Press: s.KeyOnMain((WORD)st.arg); break;
+        }
+        const std::string what = std::string(c.name) + " step " + std::to_string(++n);
+        CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, std::to_string(st.page)));
+        CHECK(WaitArea(s, Expect(st.filled, st.green), what.c_str()));
+        CHECK_EQ(ProcessWindows(s.Prog().Pid()).size(), 1u);
+    }
+}
+
+// ---- navigation and the actual-size window -----------------------------------------
+
+// Page n of the batch as the virtual scanner delivers it with the fixed seed in
+// the settings file's mode, "Text (Error Diffusion)".
+struct Page {
+    codec::Image img;
+    explicit Page(int n)
+    {
+        vscan::ScanParams p;
+        p.dpi = 400;
+        p.divisor = kDivisor;
+        p.seed = kSeed;
+        p.diffusion = p.textEmphasis = true;
+        img = vscan::ScanPage(p, n);
+    }
+    int Width() const { return (int)img.width; }
+    int Height() const { return (int)img.height; }
+    uint32_t At(int x, int y) const { return img.bits[(size_t)y * img.stride + x / 8] & (0x80 >> (x % 8)) ? kPaper : kInk; }
+};
+
+// Opens the selected page with Alt+I in the main window.
+bool OpenActualSize(Session& s)
+{
+    CHECK(MakeForeground(s.Main()));
+    AltKey('I');
+    return WaitOpen();
+}
+
+// Waits until the view shows the page 1:1 seen from the origin, light gray
+// beyond it; a failure leaves a picture behind.
+bool WaitShows(const Page& page, int ox, int oy, const char* what)
+{
+    Pixels px;
+    size_t wrong = 0;
+    const bool ok = WaitFor([&] {
+        px = CaptureClient(View());
+        wrong = 0;
+        for (int y = 0; y < px.height; ++y)
+            for (int x = 0; x < px.width; ++x) {
+                const int sx = x + ox, sy = y + oy;
+                wrong += px.At(x, y) != (sx < page.Width() && sy < page.Height() ? page.At(sx, sy) : kLightGray);
+            }
+        return px.width > 0 && wrong == 0;
+    }, 5000);
+    if (!ok)
+        printf("  %s: %zu pixels differ from the page at %d,%d; picture %s\n", what, wrong, ox, oy, Picture(px).c_str());
+    return ok;
+}
+
+// Types into the Show Page edit, reached by its label's Alt+W, and leaves it with
+// the key once the field shows what reached it (so the key's effect can be told apart).
+void EnterShowPage(Session& s, const char* text, WORD leaveKey, const char* shown)
+{
+    CHECK(MakeForeground(s.Main()));
+    AltKey('W');
+    CHECK(WaitFocus(s.Main(), IDC_SHOW_PAGE));
+    Tap(VK_HOME);
+    Key(VK_SHIFT, true);
+    Tap(VK_END);
+    Key(VK_SHIFT, false);
+    if (*text)
+        TypeText(text);
+    else
+        Tap(VK_BACK);
+    CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, shown));
+    ::GetAsyncKeyState(VK_SHIFT);
+    Tap(leaveKey);
+}
+
+void EnterShowPage(Session& s, const char* page)
+{
+    EnterShowPage(s, page, VK_RETURN, page);
+    CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, page));
+}
+
+// Seven pages: what typed numbers select, and where the area scrolls to.
+void ShowPage()
+{
+    Batch b("showpage", 7);
+    const struct { const char* text; WORD key; const char* shown; int page; } rows[] = {  // shown: what reaches the field
+        {"3", VK_RETURN, "3", 3},
+        // Out of range, zero and nothing: the selected page comes back, whichever key leaves.
+        {"9", VK_TAB, "9", 3}, {"0", VK_RETURN, "0", 3}, {"", VK_TAB, "", 3},
+        // Leading zeros go; letters never reach the field.
+        {"005", VK_RETURN, "005", 5}, {"x7", VK_RETURN, "7", 7}, {"2", VK_RETURN, "2", 2},
+    };
+    for (const auto& r : rows) {
+        printf("Show Page \"%s\"\n", r.text);
+        EnterShowPage(b.s, r.text, r.key, r.shown);
+        CHECK(WaitText(b.s.Main(), IDC_SHOW_PAGE, std::to_string(r.page)));
+        CHECK(WaitArea(b.s, Expect(r.page > 4 ? 3 : 4, (r.page - 1) % 4 + 1), r.text));
+        if (r.key == VK_RETURN)
+            CHECK_EQ(FocusId(b.s.Main()), IDC_SHOW_PAGE);
+    }
+    CHECK(!Visible(b.s.Main(), IDC_GO));
+}
+
+// Back in the main window: enabled, active, Actual Size focused.
+void CheckBackInMain(Session& s)
+{
+    CHECK(WaitFor([&] { return ::IsWindowEnabled(s.Main()) && ActiveOf(s.Main()) == s.Main(); }, 5000));
+    CHECK(WaitFocus(s.Main(), IDC_ACTUAL_SIZE));
+}
+
+void OpenAndScroll()
+{
+    Batch b("actual", 7);
+    Session& s = b.s;
+    const Page page5(5), page2(2);
+    const int w = page5.Width(), h = page5.Height();
+
+    EnterShowPage(s, "5");
+    CHECK(OpenActualSize(s));
+    HWND hFrame = ActualSizeFrame();
+    CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 5000));
+    CHECK_EQ((unsigned long)::GetWindowLongA(hFrame, GWL_STYLE) & 0x80CF0000ul, 0x80CF0000ul);
+    CHECK((::GetWindowLongA(hFrame, GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0);
+    RECT rc;
+    ::GetWindowRect(hFrame, &rc);
+    CHECK(rc.left == 0 && rc.top == 0 && rc.right == 500 && rc.bottom == 500);
+    CHECK(::GetMenu(hFrame) != nullptr);
+    // Both bars: the page is larger than the window either way.
+    CHECK((~::GetWindowLongA(View(), GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL)) == 0);
+    CHECK(WaitShows(page5, 0, 0, "opened"));
+
+    // Page steps are a tenth of the page, line steps a tenth of that; every key
+    // reaches the view once, through the frame's forwarding.
+    const int pageX = w / 10, pageY = h / 10, lineX = pageX / 10, lineY = pageY / 10;
+    CHECK(MakeForeground(hFrame));
+    const struct { WORD vk; int x, y; const char* what; } steps[] = {
+        {VK_END, pageX, 0, "End"}, {VK_DOWN, pageX, lineY, "Down"}, {VK_NEXT, pageX, lineY + pageY, "Page Down"},
+        {VK_RIGHT, pageX + lineX, lineY + pageY, "Right"}, {VK_HOME, lineX, lineY + pageY, "Home"},
+        {VK_LEFT, 0, lineY + pageY, "Left"}, {VK_UP, 0, pageY, "Up"}, {VK_PRIOR, 0, 0, "Page Up"},
+        {VK_PRIOR, 0, 0, "Page Up at the top"}, {VK_HOME, 0, 0, "Home at the left"},
+        {VK_F5, 0, 0, "a key that does not scroll"},
+    };
+    for (const auto& st : steps) {
+        Tap(st.vk);
+        CHECK(WaitShows(page5, st.x, st.y, st.what));
+    }
+    // The scroll range is the page's size: the far end shows the page's corner.
+    for (int i = 0; i < 12; ++i) {
+        Tap(VK_END);
+        Tap(VK_NEXT);
+    }
+    RECT rcView;
+    ::GetClientRect(View(), &rcView);
+    CHECK(WaitShows(page5, w - rcView.right, h - rcView.bottom, "far end"));
+
+    AltKey('I');
+    Tap('C');
+    CHECK(WaitClosed());
+    CheckBackInMain(s);
+
+    // A double click on page 2 opens it; the title bar's close box ends it too.
+    EnterShowPage(s, "1");
+    const POINT pt = Quarter(s.Display(), 2);
+    s.Click(pt.x, pt.y, 2);
+    CHECK(WaitOpen());
+    CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, "2"));
+    CHECK(!::IsWindowEnabled(s.Main()));
+    CHECK(WaitShows(page2, 0, 0, "page 2 from a double click"));
+    ::PostMessageA(ActualSizeFrame(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    CHECK(WaitClosed());
+    CheckBackInMain(s);
+}
+
+// F1 and Help in the window's menu open the help at the window's own topic; the
+// close box closes the help window too, the Close command leaves it open.
+void Help()
+{
+    EndProcesses(ProcessesNamed("winhlp32.exe"));
+    Batch b("help", 1);
+    Session& s = b.s;
+    const char kTopic[] = "The Actual Size Window";
+    const struct { const char* how; void (*ask)(); bool bCloseBox; } ways[] = {
+        {"F1, then the Close command", [] { Tap(VK_F1); }, false},
+        {"Help in the menu, then the close box", [] { AltKey('H'); Tap(VK_RETURN); }, true},
+    };
+    for (const auto& way : ways) {
+        printf("%s\n", way.how);
+        CHECK(OpenActualSize(s));
+        CHECK(MakeForeground(ActualSizeFrame()));
+        way.ask();
+        CHECK(WaitHelpTopic(kTopic));
+        if (way.bCloseBox) {
+            ::PostMessageA(ActualSizeFrame(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            CHECK(WaitClosed());
+            CHECK(WaitFor([] { return HelpViewer() == nullptr; }, 10000));
+        } else {
+            CHECK(MakeForeground(ActualSizeFrame()));
+            AltKey('I');
+            Tap('C');
+            CHECK(WaitClosed());
+            CHECK(WaitHelpTopic(kTopic, 2000));
+        }
+    }
+    EndProcesses(ProcessesNamed("winhlp32.exe"));
+}
+
+// ---- printing ---------------------------------------------------------------------
+
+// Control ids of the common print dialog's template.
+enum { kPrintToFile = 0x410, kRangeSelection = 0x421, kFromPage = 0x480, kToPage = 0x481, kCopies = 0x482 };
+
+// The page as a PBM file (1 is ink), for the checker to compare the print with.
+bool WritePagePbm(const Page& page, const std::string& path)
+{
+    const std::string head = "P4\n" + std::to_string(page.Width()) + " " + std::to_string(page.Height()) + "\n";
+    Bytes b(head.begin(), head.end());
+    for (int y = 0; y < page.Height(); ++y)
+        for (int x = 0; x < page.Width(); x += 8) {
+            int c = 0;
+            for (int k = 0; k < 8 && x + k < page.Width(); ++k)
+                c |= (page.At(x + k, y) == kInk) << (7 - k);
+            b.push_back((unsigned char)c);
+        }
+    return WriteFileBytes(path, b);
+}
+
+// Where the page must stand on the default printer's sheet, for check_print.sh:
+// the printable area's offset, the page scaled to fill its width or height.
+std::string Expectation(const Page& page)
+{
+    char name[256] = {};
+    DWORD cch = sizeof name;
+    HDC hdc = ::GetDefaultPrinterA(name, &cch) ? ::CreateDCA("WINSPOOL", name, nullptr, nullptr) : nullptr;
+    if (!hdc)
+        return "";
+    const int W = ::GetDeviceCaps(hdc, HORZRES), H = ::GetDeviceCaps(hdc, VERTRES);
+    const int left = ::GetDeviceCaps(hdc, PHYSICALOFFSETX), top = ::GetDeviceCaps(hdc, PHYSICALOFFSETY);
+    const int dpi = ::GetDeviceCaps(hdc, LOGPIXELSX);
+    ::DeleteDC(hdc);
+    const double a = (double)W / H, r = (double)page.Width() / page.Height();
+    const int w = a > r ? (int)(H * r) : W, h = a < r ? (int)(W / r) : H;
+    printf("  %s: printable area %dx%d at %d,%d, %d dpi; page printed %dx%d\n", name, W, H, left, top, dpi, w, h);
+    char line[128];
+    snprintf(line, sizeof line, "page.pdf page.pbm %d %d %d %d %d\n", w, h, left, top, dpi);
+    return line;
+}
+
+HWND OpenPrintDialog(Session& s)
+{
+    CHECK(MakeForeground(ActualSizeFrame()));
+    AltKey('I');
+    Tap('P');
+    HWND hDlg = nullptr;
+    WaitFor([&] {
+        for (HWND h : ProcessWindows(s.Prog().Pid(), "Print"))
+            if (::GetDlgItem(h, kCopies))
+                hDlg = h;
+        return hDlg != nullptr;
+    }, 10000);
+    CHECK(hDlg != nullptr);
+    return hDlg;
+}
+
+// Prints page 5 of 7 from the actual-size window on the queue TOLVIX_PRINTER,
+// which print-queue.sh set up: the print dialog offers page 1 to 1, one copy, no
+// selection and no printing to a file; Cancel prints nothing, OK prints once.
+// The script says when the queue has finished the job by the file "printed".
+void PrintQueue()
+{
+    const char* queue = getenv("TOLVIX_PRINTER");
+    const char* workUnix = getenv("TOLVIX_PRINT_WORK");
+    CHECK(queue && workUnix);
+    if (!queue || !workUnix)
+        return;
+    const std::string work = WindowsPath(workUnix);
+    // The queue exists before Wine starts, so Wine lists it at once.
+    CHECK(::SetDefaultPrinterA(queue));
+    Batch b("printq", 7);
+    Session& s = b.s;
+    const Page page5(5);
+    const std::string expect = Expectation(page5);
+    CHECK(!expect.empty());
+    CHECK(WritePagePbm(page5, work + "\\page.pbm"));
+    CHECK(WriteFileBytes(work + "\\expect.txt", Bytes(expect.begin(), expect.end())));
+
+    EnterShowPage(s, "5");
+    CHECK(OpenActualSize(s));
+    HWND hDlg = OpenPrintDialog(s);
+    if (!hDlg)
+        return;
+    CHECK_EQ(ControlText(::GetDlgItem(hDlg, kFromPage)), "1");
+    CHECK_EQ(ControlText(::GetDlgItem(hDlg, kToPage)), "1");
+    CHECK_EQ(ControlText(::GetDlgItem(hDlg, kCopies)), "1");
+    CHECK(!::IsWindowEnabled(::GetDlgItem(hDlg, kRangeSelection)));
+    CHECK(!::IsWindowVisible(::GetDlgItem(hDlg, kPrintToFile)));
+    ClickButton(hDlg, IDCANCEL);
+    CHECK(WaitFor([&] { return !::IsWindow(hDlg) && ::IsWindowEnabled(ActualSizeFrame()); }, 10000));
+
+    hDlg = OpenPrintDialog(s);
+    if (!hDlg)
+        return;
+    ClickButton(hDlg, IDOK);
+    // The program ends nothing before the queue has the whole job.
+    const std::string printed = work + "\\printed";
+    if (!WaitFor([&] { return FileExists(printed); }, 90000))
+        printf("  the queue finished no job; \"Printing...\" %s\n",
+               ProcessWindows(s.Prog().Pid(), "Printing...").empty() ? "is gone" : "is still up");
+    CHECK(FileExists(printed));
+    CHECK(WaitFor([&] { return ::IsWindowEnabled(ActualSizeFrame()) != FALSE; }, 10000));
+    CHECK(!::IsWindowEnabled(s.Main()));
+    CHECK(WaitShows(page5, 0, 0, "after printing"));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<Case> cases;
+    for (const ThumbCase& c : kThumbCases)
+        cases.push_back({c.name, [&c] { RunThumbCase(c); }});
+    cases.push_back({"show_page", ShowPage});
+    cases.push_back({"open_and_scroll", OpenAndScroll});
+    cases.push_back({"help", Help});
+    cases.push_back({"print_queue", PrintQueue});
+    return RunCases(argc, argv, cases);
+}
