@@ -302,7 +302,7 @@ const char kQuestion[] = "Scanned images will be cleared. Continue?";
 // A session with one scanned page on screen.
 struct OnePage {
     bool bNoPageFiles = RemovePageFiles();
-    ScannerControls controls{{"Sheets", 3}, {"PageDivisor", 4}};
+    ScannerControls controls{{{"Sheets", 3}, {"PageDivisor", 4}}};
     Session s;
     explicit OnePage(const char* tag) : s(tag, kRangeCurrentPage)
     {

@@ -14,7 +14,7 @@
 #include "codec/dib.h"
 #include "libs/pdflib/pdflib.h"
 #include "libs/tiff32/tiff32.h"
-#include "tests/native/pages.h"
+#include "tests/native/support.h"
 
 using namespace harness;
 

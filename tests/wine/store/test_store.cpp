@@ -22,7 +22,7 @@
 #include "settings/ScanSettings.h"
 #include "store/OverwriteDlg.h"
 #include "store/PageStore.h"
-#include "tests/native/pages.h"
+#include "tests/native/support.h"
 
 using namespace harness;
 
