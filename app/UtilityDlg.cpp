@@ -30,10 +30,8 @@ const struct {
     UINT idLetter;
     int idCommand;
 } kMnemonics[] = {
-    {IDS_MNEMONIC_CLEAR, ID_CMD_CLEAR},
-    {IDS_MNEMONIC_SCAN, ID_CMD_SCAN},
-    {IDS_MNEMONIC_SAVE, ID_CMD_SAVE},
-    {IDS_MNEMONIC_DRIVER, ID_CMD_SHOW_DRIVER},
+    {IDS_MNEMONIC_CLEAR, ID_CMD_CLEAR},       {IDS_MNEMONIC_SCAN, ID_CMD_SCAN},
+    {IDS_MNEMONIC_SAVE, ID_CMD_SAVE},         {IDS_MNEMONIC_DRIVER, ID_CMD_SHOW_DRIVER},
     {IDS_MNEMONIC_PREFS, ID_CMD_PREFERENCES},
 };
 
@@ -263,16 +261,11 @@ void CUtilityDlg::OnCancel()
         EndDialog(IDCANCEL);
 }
 
-BOOL CUtilityDlg::OnQueryEndSession()
-{
-    return ConfirmDiscard();
-}
+BOOL CUtilityDlg::OnQueryEndSession() { return ConfirmDiscard(); }
 
 void CUtilityDlg::FocusWorkingControl(HWND hPrefer)
 {
-    auto works = [this](HWND h) {
-        return h && ::IsChild(m_hWnd, h) && ::IsWindowVisible(h) && ::IsWindowEnabled(h);
-    };
+    auto works = [this](HWND h) { return h && ::IsChild(m_hWnd, h) && ::IsWindowVisible(h) && ::IsWindowEnabled(h); };
     HWND hDisplay = m_wndDisplay.GetSafeHwnd();
     if (works(hPrefer) && (hPrefer != hDisplay || m_pThumbnails))
         ::SetFocus(hPrefer);
@@ -396,10 +389,7 @@ void CUtilityDlg::OpenHelp(HWND hOwner, UINT nCommand, ULONG_PTR dwData)
     ::WinHelpA(hOwner, szHelp, nCommand, dwData);
 }
 
-void CUtilityDlg::RunToolCommand(int nID)
-{
-    OnCommand(MAKEWPARAM(nID, 0), 0);
-}
+void CUtilityDlg::RunToolCommand(int nID) { OnCommand(MAKEWPARAM(nID, 0), 0); }
 
 BOOL CUtilityDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 {
@@ -452,10 +442,7 @@ BOOL CUtilityDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
     return CDialog::OnNotify(wParam, lParam, pResult);
 }
 
-BOOL CUtilityDlg::OnToolTipNeedText(NMHDR* pNMHDR, LRESULT* pResult)
-{
-    return ToolTipNeedText(pNMHDR, pResult);
-}
+BOOL CUtilityDlg::OnToolTipNeedText(NMHDR* pNMHDR, LRESULT* pResult) { return ToolTipNeedText(pNMHDR, pResult); }
 
 BOOL CUtilityDlg::PreTranslateMessage(MSG* pMsg)
 {
@@ -481,8 +468,14 @@ BOOL CUtilityDlg::PreTranslateMessage(MSG* pMsg)
 
     if (pMsg->message == WM_KEYDOWN) {
         switch (pMsg->wParam) {
-        case VK_UP: case VK_DOWN: case VK_LEFT: case VK_RIGHT:
-        case VK_PRIOR: case VK_NEXT: case VK_END: case VK_HOME:
+        case VK_UP:
+        case VK_DOWN:
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_PRIOR:
+        case VK_NEXT:
+        case VK_END:
+        case VK_HOME:
             if (m_pThumbnails && m_wndDisplay.GetSafeHwnd()) {
                 HWND hTarget = m_wndDisplay.GetSafeHwnd();
                 if (g_pViewWnd)
@@ -505,10 +498,7 @@ BOOL CUtilityDlg::PreTranslateMessage(MSG* pMsg)
     return CDialog::PreTranslateMessage(pMsg);
 }
 
-BOOL CUtilityDlg::IsActualSizeOpen() const
-{
-    return g_pViewWnd != nullptr;
-}
+BOOL CUtilityDlg::IsActualSizeOpen() const { return g_pViewWnd != nullptr; }
 
 // ---- states -------------------------------------------------------------------
 
@@ -530,10 +520,10 @@ void CUtilityDlg::EnterNoPagesState()
     if (m_wndDisplay.GetSafeHwnd())
         ::ShowScrollBar(m_wndDisplay.GetSafeHwnd(), SB_VERT, FALSE);
 
-    for (int id : {IDC_MAIN_GROUP, IDC_TWO_SIDED_PICTURE, IDC_TWO_SIDED_LABEL, IDC_TWO_SIDED, IDC_SIZE_GROUP,
-                   IDC_HIDDEN_1105, IDC_WIDTH_LABEL, IDC_WIDTH_VALUE, IDC_WIDTH_UNITS, IDC_HIDDEN_1106,
-                   IDC_HEIGHT_LABEL, IDC_HEIGHT_VALUE, IDC_HEIGHT_UNITS, IDC_HIDDEN_1107, IDC_FILE_SIZE_LABEL,
-                   IDC_FILE_SIZE_VALUE, IDC_KB_LABEL})
+    for (int id :
+         {IDC_MAIN_GROUP, IDC_TWO_SIDED_PICTURE, IDC_TWO_SIDED_LABEL, IDC_TWO_SIDED, IDC_SIZE_GROUP, IDC_HIDDEN_1105,
+          IDC_WIDTH_LABEL, IDC_WIDTH_VALUE, IDC_WIDTH_UNITS, IDC_HIDDEN_1106, IDC_HEIGHT_LABEL, IDC_HEIGHT_VALUE,
+          IDC_HEIGHT_UNITS, IDC_HIDDEN_1107, IDC_FILE_SIZE_LABEL, IDC_FILE_SIZE_VALUE, IDC_KB_LABEL})
         ShowDlgItem(id, SW_HIDE);
 
     for (int id : {IDC_PAGES_LABEL, IDC_PAGES_TO_SCAN, IDC_PAGES_SPIN})
@@ -550,8 +540,8 @@ void CUtilityDlg::EnterNoPagesState()
     BOOL bUnits = g_pSettings && g_pSettings->m_nPageSize != 0;
     EnableDlgItem(IDC_WIDTH_UNITS, bUnits);
     EnableDlgItem(IDC_HEIGHT_UNITS, bUnits);
-    for (int id : {IDC_RESTORE_DEFAULTS, IDC_RESOLUTION_LABEL, IDC_PAGE_SIZE_LABEL, IDC_TWO_SIDED_LABEL,
-                   IDC_MODE_LABEL, IDC_WIDTH_LABEL, IDC_HEIGHT_LABEL, IDC_FILE_SIZE_LABEL, IDC_KB_LABEL})
+    for (int id : {IDC_RESTORE_DEFAULTS, IDC_RESOLUTION_LABEL, IDC_PAGE_SIZE_LABEL, IDC_TWO_SIDED_LABEL, IDC_MODE_LABEL,
+                   IDC_WIDTH_LABEL, IDC_HEIGHT_LABEL, IDC_FILE_SIZE_LABEL, IDC_KB_LABEL})
         EnableDlgItem(id, TRUE);
 
     m_wndToolBar.EnableButton(ID_CMD_CLEAR, FALSE);
@@ -566,12 +556,14 @@ void CUtilityDlg::EnterNoPagesState()
 void CUtilityDlg::EnterScanningState()
 {
     m_nState = STATE_SCANNING;
-    for (int id : {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED, IDC_MODE, IDC_WIDTH_VALUE, IDC_HEIGHT_VALUE,
-                   IDC_FILE_SIZE_VALUE, IDC_WIDTH_UNITS, IDC_HEIGHT_UNITS, IDC_SCAN_AREA, IDC_RESTORE_DEFAULTS,
-                   IDC_RESOLUTION_LABEL, IDC_PAGE_SIZE_LABEL, IDC_TWO_SIDED_LABEL, IDC_MODE_LABEL, IDC_WIDTH_LABEL,
-                   IDC_HEIGHT_LABEL, IDC_FILE_SIZE_LABEL, IDC_KB_LABEL, IDC_PAGES_LABEL, IDC_PAGES_TO_SCAN,
-                   IDC_PAGES_SPIN, IDC_SCAN_RANGE_LABEL, IDC_SCAN_RANGE, IDC_SCREEN_LABEL, IDC_PORTRAIT,
-                   IDC_LANDSCAPE, IDC_PORTRAIT_PICTURE, IDC_LANDSCAPE_PICTURE})
+    for (int id : {IDC_RESOLUTION,       IDC_PAGE_SIZE,       IDC_TWO_SIDED,        IDC_MODE,
+                   IDC_WIDTH_VALUE,      IDC_HEIGHT_VALUE,    IDC_FILE_SIZE_VALUE,  IDC_WIDTH_UNITS,
+                   IDC_HEIGHT_UNITS,     IDC_SCAN_AREA,       IDC_RESTORE_DEFAULTS, IDC_RESOLUTION_LABEL,
+                   IDC_PAGE_SIZE_LABEL,  IDC_TWO_SIDED_LABEL, IDC_MODE_LABEL,       IDC_WIDTH_LABEL,
+                   IDC_HEIGHT_LABEL,     IDC_FILE_SIZE_LABEL, IDC_KB_LABEL,         IDC_PAGES_LABEL,
+                   IDC_PAGES_TO_SCAN,    IDC_PAGES_SPIN,      IDC_SCAN_RANGE_LABEL, IDC_SCAN_RANGE,
+                   IDC_SCREEN_LABEL,     IDC_PORTRAIT,        IDC_LANDSCAPE,        IDC_PORTRAIT_PICTURE,
+                   IDC_LANDSCAPE_PICTURE})
         EnableDlgItem(id, FALSE);
     SetDlgItemText(IDC_SHOW_PAGE, "0");
     EnableDlgItem(IDC_SHOW_PAGE, FALSE);

@@ -11,7 +11,7 @@ class tw_Interface;
 
 extern tw_Interface* g_pScanner;
 extern class CUtilityDlg* g_pMainDlg;
-extern int g_nNextPage;      // number of the next arriving page during a scan
+extern int g_nNextPage; // number of the next arriving page during a scan
 
 enum DeviceModel : int;
 
@@ -57,7 +57,11 @@ public:
 
     // The thumbnail set of the batch shown (null without one), owned here.
     const ThumbnailEntry* Thumbnails() const { return m_pThumbnails; }
-    void SetThumbnails(ThumbnailEntry* pSet) { FreeThumbnails(); m_pThumbnails = pSet; }
+    void SetThumbnails(ThumbnailEntry* pSet)
+    {
+        FreeThumbnails();
+        m_pThumbnails = pSet;
+    }
     int ShowPage() const { return m_nShowPage; }
     void SetShowPage(int n) { m_nShowPage = n; }
     int ScreenCount() const { return m_nScreenCount; }
@@ -166,26 +170,26 @@ private:
     void OnScanArea();
 
     // Bound at data exchange.
-    CSpinButtonCtrl m_spinPages;       // 1114
-    CComboBox m_cbMode;                // 1047
-    CButton m_btnRestore;              // 1057
-    CComboBox m_cbWidthUnits;          // 1069
-    CComboBox m_cbHeightUnits;         // 1070
-    CComboBox m_cbTwoSided;            // 1068
-    CButton m_rbPortrait;              // 1108
-    CButton m_rbLandscape;             // 1109
-    CNumEdit m_editPagesToScan;        // 1110
-    CButton m_btnScanArea;             // 1029
-    CSpinButtonCtrl m_spinAll;         // 1008
-    CButton m_chkAllPages;             // 1013
+    CSpinButtonCtrl m_spinPages; // 1114
+    CComboBox m_cbMode;          // 1047
+    CButton m_btnRestore;        // 1057
+    CComboBox m_cbWidthUnits;    // 1069
+    CComboBox m_cbHeightUnits;   // 1070
+    CComboBox m_cbTwoSided;      // 1068
+    CButton m_rbPortrait;        // 1108
+    CButton m_rbLandscape;       // 1109
+    CNumEdit m_editPagesToScan;  // 1110
+    CButton m_btnScanArea;       // 1029
+    CSpinButtonCtrl m_spinAll;   // 1008
+    CButton m_chkAllPages;       // 1013
     // Attached during initialisation.
-    CComboBox m_cbResolution;          // 1002
-    CComboBox m_cbPageSize;            // 1006
-    CComboBox m_cbScanRange;           // 1011
-    CNumEdit m_editAll;                // 1007
-    CNumEdit m_editShowPage;           // 1005
-    CButton m_btnActualSize;           // 1023
-    CButton m_btnGo;                   // 1042
+    CComboBox m_cbResolution; // 1002
+    CComboBox m_cbPageSize;   // 1006
+    CComboBox m_cbScanRange;  // 1011
+    CNumEdit m_editAll;       // 1007
+    CNumEdit m_editShowPage;  // 1005
+    CButton m_btnActualSize;  // 1023
+    CButton m_btnGo;          // 1042
 
     CToolTipCtrl m_tooltip;
     CImageDisplayWnd m_wndDisplay;
@@ -207,7 +211,7 @@ private:
     char m_szPendingFolder[256] = {};
     char m_szPendingFileName[64] = {};
     int m_nSaveDlgFocus = 0;
-    int m_nUnits = 0;                  // units of the Scan Area dialog: 1 cm, 0 inch
+    int m_nUnits = 0; // units of the Scan Area dialog: 1 cm, 0 inch
 
     BOOL m_bDestroyHandled = FALSE;
     MainWindowState m_nState = STATE_NO_PAGES;

@@ -31,7 +31,8 @@ const Input& Page(const std::string& name) {
   in.page = name == "document" ? testpages::Document(w, h, dpi, 1) : testpages::Halftone(w, h, dpi);
   const size_t rowBytes = (w + 7) / 8;
   for (uint32_t y = 0; y < h; ++y)
-    for (size_t i = 0; i < rowBytes; ++i) in.packed.push_back(static_cast<uint8_t>(~in.page.bits[y * in.page.stride + i]));
+    for (size_t i = 0; i < rowBytes; ++i)
+      in.packed.push_back(static_cast<uint8_t>(~in.page.bits[y * in.page.stride + i]));
   in.view = in.page.View();
   in.view.top = in.packed.data();
   in.view.stride = static_cast<ptrdiff_t>(rowBytes);
@@ -47,7 +48,8 @@ void BM_Ours(benchmark::State& state, std::string page, uint16_t compression) {
     if (compression == COMPRESSION_CCITTFAX4) codec::EncodeG4(in.view, out);
     if (compression == COMPRESSION_CCITTFAX3) codec::EncodeG3(in.view, out);
     if (compression == COMPRESSION_PACKBITS)
-      for (uint32_t y = 0; y < in.page.height; ++y) codec::PackBits(in.view.Row(y), in.packed.size() / in.page.height, out);
+      for (uint32_t y = 0; y < in.page.height; ++y)
+        codec::PackBits(in.view.Row(y), in.packed.size() / in.page.height, out);
     benchmark::DoNotOptimize(out.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in.packed.size()));
@@ -83,7 +85,8 @@ void BM_TiffAppendPages(benchmark::State& state) {
     testpages::MemoryFile f;
     f.bytes.reserve(static_cast<size_t>(state.range(0)) * 1200);
     codec::TiffTail tail;
-    for (int64_t i = 0; i < state.range(0); ++i) codec::AppendTiffPage(f, p.View(), codec::TiffCompression::G4, &tail);
+    for (int64_t i = 0; i < state.range(0); ++i)
+      codec::AppendTiffPage(f, p.View(), codec::TiffCompression::G4, &tail);
     benchmark::DoNotOptimize(f.bytes.data());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -93,15 +96,25 @@ void BM_TiffAppendPages(benchmark::State& state) {
 
 int main(int argc, char** argv) {
   TIFFSetWarningHandler(nullptr);
-  struct Kind { const char* name; uint16_t code; };
+  struct Kind {
+    const char* name;
+    uint16_t code;
+  };
   for (const char* page : {"document", "halftone"}) {
-    for (Kind k : {Kind{"G4", COMPRESSION_CCITTFAX4}, Kind{"G3", COMPRESSION_CCITTFAX3}, Kind{"PackBits", COMPRESSION_PACKBITS}}) {
+    for (Kind k : {Kind{"G4", COMPRESSION_CCITTFAX4}, Kind{"G3", COMPRESSION_CCITTFAX3},
+                   Kind{"PackBits", COMPRESSION_PACKBITS}}) {
       const std::string suffix = std::string(k.name) + "/" + page + "400dpi";
-      benchmark::RegisterBenchmark(("Ours/" + suffix).c_str(), BM_Ours, std::string(page), k.code)->Unit(benchmark::kMillisecond);
-      benchmark::RegisterBenchmark(("Libtiff/" + suffix).c_str(), BM_Libtiff, std::string(page), k.code)->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(("Ours/" + suffix).c_str(), BM_Ours, std::string(page), k.code)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(("Libtiff/" + suffix).c_str(), BM_Libtiff, std::string(page),
+                                   k.code)
+          ->Unit(benchmark::kMillisecond);
     }
   }
-  benchmark::RegisterBenchmark("TiffAppendPages", BM_TiffAppendPages)->Arg(1000)->Arg(30000)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("TiffAppendPages", BM_TiffAppendPages)
+      ->Arg(1000)
+      ->Arg(30000)
+      ->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -137,7 +137,8 @@ DibError ParsePageDib(const uint8_t* data, size_t size, ImageView* out) {
   if (data == nullptr || size < kInfoHeaderSize) return DibError::Truncated;
   DibHeader h = ReadInfoHeader(data);
   // A shortened colour table would put the rows where the page rule does not.
-  if (h.bitCount <= 8 && h.clrUsed != 0 && h.clrUsed < (uint32_t{1} << h.bitCount)) return DibError::BadHeader;
+  if (h.bitCount <= 8 && h.clrUsed != 0 && h.clrUsed < (uint32_t{1} << h.bitCount))
+    return DibError::BadHeader;
   return ParseDib(data, size, out, false);
 }
 
@@ -176,7 +177,9 @@ Resolution ResolutionFromPelsPerMeter(int32_t pelsPerMeter) {
 }
 
 std::vector<uint8_t> MakePackedDib(const ImageView& image) {
-  uint16_t bits = image.format == PixelFormat::Bilevel ? 1 : image.format == PixelFormat::Bgr24 ? 24 : 8;
+  uint16_t bits = image.format == PixelFormat::Bilevel ? 1
+                  : image.format == PixelFormat::Bgr24 ? 24
+                                                       : 8;
   size_t entries = bits == 1 ? 2 : bits == 8 ? 256 : 0;
   size_t stride = DibStride(image.width, bits);
   DibHeader h;
@@ -223,7 +226,9 @@ std::vector<uint8_t> MakeBmpFile(const ImageView& image) {
   out[0] = 'B';
   out[1] = 'M';
   PutLe32(&out[2], static_cast<uint32_t>(out.size()));
-  uint32_t entries = image.format == PixelFormat::Bilevel ? 2 : image.format == PixelFormat::Bgr24 ? 0 : 256;
+  uint32_t entries = image.format == PixelFormat::Bilevel ? 2
+                     : image.format == PixelFormat::Bgr24 ? 0
+                                                          : 256;
   PutLe32(&out[10], static_cast<uint32_t>(kFileHeaderSize + kInfoHeaderSize + entries * 4));
   std::memcpy(out.data() + kFileHeaderSize, dib.data(), dib.size());
   return out;

@@ -32,21 +32,24 @@ void WriteInfoHeader(const DibHeader& h, uint8_t* p);
 
 enum class DibError {
   None,
-  Truncated,        // the bytes end before the header, colour table or rows do
-  NotBmp,           // no "BM" file header
-  BadHeader,        // header size, planes, sizes out of range
-  Unsupported,      // compressed, or a depth other than 1, 8 and 24 bits
+  Truncated,    // the bytes end before the header, colour table or rows do
+  NotBmp,       // no "BM" file header
+  BadHeader,    // header size, planes, sizes out of range
+  Unsupported,  // compressed, or a depth other than 1, 8 and 24 bits
 };
 
 // Checks a packed DIB of `size` bytes and gives a view of its pixels.
 // Rows start right after the colour table. Page files carry the 40-byte
 // header only; scanners may deliver the longer V4 and V5 headers, which
 // `acceptLongerHeaders` lets through (their extra fields are not used).
-DibError ParseDib(const uint8_t* data, size_t size, ImageView* out, bool acceptLongerHeaders = false);
+DibError ParseDib(const uint8_t* data, size_t size, ImageView* out,
+                  bool acceptLongerHeaders = false);
 
 // Colour-table bytes of a page file's DIB, by bit depth alone: two entries for
 // 1 bit, 256 for 8, none for any other depth. Every reader of pages uses this.
-inline size_t PagePaletteBytes(uint16_t bitCount) { return bitCount == 1 ? 8 : bitCount == 8 ? 1024 : 0; }
+inline size_t PagePaletteBytes(uint16_t bitCount) {
+  return bitCount == 1 ? 8 : bitCount == 8 ? 1024 : 0;
+}
 
 // A page file's packed DIB: ParseDib's checks, and a colour table of exactly
 // PagePaletteBytes, so that rows read from there lie inside the `size` bytes.

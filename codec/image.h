@@ -23,8 +23,8 @@ struct ImageView {
   uint32_t width = 0;
   uint32_t height = 0;
   PixelFormat format = PixelFormat::Bilevel;
-  bool whiteIs1 = true;          // Bilevel: which bit value is white
-  uint16_t paletteSize = 0;      // Palette8 only
+  bool whiteIs1 = true;      // Bilevel: which bit value is white
+  uint16_t paletteSize = 0;  // Palette8 only
   Rgb palette[256] = {};
   int32_t xPelsPerMeter = 0;
   int32_t yPelsPerMeter = 0;

@@ -88,14 +88,16 @@ bool PdfWriter::AddPage(const ImageView& image, PdfCompression compression) {
   const bool bilevel = image.format == PixelFormat::Bilevel;
   if (!bilevel && compression != PdfCompression::PackBits) compression = PdfCompression::None;
 
-  std::string dict = "<< /Type /XObject /Subtype /Image /Width " + PdfNumber(uint64_t{image.width}) +
-                     " /Height " + PdfNumber(uint64_t{image.height});
+  std::string dict = "<< /Type /XObject /Subtype /Image /Width " +
+                     PdfNumber(uint64_t{image.width}) + " /Height " +
+                     PdfNumber(uint64_t{image.height});
   switch (image.format) {
     case PixelFormat::Bilevel: dict += " /ColorSpace /DeviceGray /BitsPerComponent 1"; break;
     case PixelFormat::Gray8: dict += " /ColorSpace /DeviceGray /BitsPerComponent 8"; break;
     case PixelFormat::Bgr24: dict += " /ColorSpace /DeviceRGB /BitsPerComponent 8"; break;
     case PixelFormat::Palette8:
-      dict += " /ColorSpace [/Indexed /DeviceRGB 255 " + HexPalette(image) + "] /BitsPerComponent 8";
+      dict +=
+          " /ColorSpace [/Indexed /DeviceRGB 255 " + HexPalette(image) + "] /BitsPerComponent 8";
       break;
   }
 
@@ -104,16 +106,15 @@ bool PdfWriter::AddPage(const ImageView& image, PdfCompression compression) {
   const std::string columns = PdfNumber(uint64_t{image.width});
   const std::string rows = PdfNumber(uint64_t{image.height});
   switch (compression) {
-    case PdfCompression::None:
-      AppendSamples(image, data);
-      break;
+    case PdfCompression::None: AppendSamples(image, data); break;
     case PdfCompression::PackBits: {
       std::vector<uint8_t>& samples = m_samples;
       samples.clear();
       AppendSamples(image, samples);
       const size_t rowBytes = RowBytes(image.format, image.width);
       data.reserve(samples.size() / 8);
-      for (size_t at = 0; at < samples.size(); at += rowBytes) PackBits(samples.data() + at, rowBytes, data);
+      for (size_t at = 0; at < samples.size(); at += rowBytes)
+        PackBits(samples.data() + at, rowBytes, data);
       data.push_back(128);  // end of data
       dict += " /Filter /RunLengthDecode";
       break;
@@ -121,13 +122,13 @@ bool PdfWriter::AddPage(const ImageView& image, PdfCompression compression) {
     case PdfCompression::G3:
       // Coded white is decoded as 1, which DeviceGray shows as white.
       EncodeG3(image, data);
-      dict += " /Filter /CCITTFaxDecode /DecodeParms << /K 0 /Columns " + columns + " /Rows " + rows +
-              " /EndOfLine true /EndOfBlock false /BlackIs1 false >>";
+      dict += " /Filter /CCITTFaxDecode /DecodeParms << /K 0 /Columns " + columns + " /Rows " +
+              rows + " /EndOfLine true /EndOfBlock false /BlackIs1 false >>";
       break;
     case PdfCompression::G4:
       EncodeG4(image, data);
-      dict += " /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns " + columns + " /Rows " + rows +
-              " /BlackIs1 false >>";
+      dict += " /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns " + columns + " /Rows " +
+              rows + " /BlackIs1 false >>";
       break;
   }
   dict += " /Length " + PdfNumber(uint64_t{data.size()}) + " >>\nstream\n";
@@ -139,18 +140,21 @@ bool PdfWriter::AddPage(const ImageView& image, PdfCompression compression) {
   Put("\nendstream\nendobj\n");
 
   // The page is the image at its resolution: 72 points per inch.
-  const std::string w = PdfNumber(image.width * 72.0 / ResolutionFromPelsPerMeter(image.xPelsPerMeter).Dpi());
-  const std::string h = PdfNumber(image.height * 72.0 / ResolutionFromPelsPerMeter(image.yPelsPerMeter).Dpi());
+  const std::string w =
+      PdfNumber(image.width * 72.0 / ResolutionFromPelsPerMeter(image.xPelsPerMeter).Dpi());
+  const std::string h =
+      PdfNumber(image.height * 72.0 / ResolutionFromPelsPerMeter(image.yPelsPerMeter).Dpi());
   const std::string content = "q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q\n";
   const uint32_t contentObj = NewObject();
   StartObject(contentObj);
-  Put("<< /Length " + PdfNumber(uint64_t{content.size()}) + " >>\nstream\n" + content + "endstream\nendobj\n");
+  Put("<< /Length " + PdfNumber(uint64_t{content.size()}) + " >>\nstream\n" + content +
+      "endstream\nendobj\n");
 
   const uint32_t pageObj = NewObject();
   StartObject(pageObj);
-  Put("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + w + " " + h + "] /Resources << /XObject << /Im0 " +
-      PdfNumber(uint64_t{imageObj}) + " 0 R >> >> /Contents " + PdfNumber(uint64_t{contentObj}) +
-      " 0 R >>\nendobj\n");
+  Put("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + w + " " + h +
+      "] /Resources << /XObject << /Im0 " + PdfNumber(uint64_t{imageObj}) +
+      " 0 R >> >> /Contents " + PdfNumber(uint64_t{contentObj}) + " 0 R >>\nendobj\n");
   m_pages.push_back(pageObj);
   return m_ok;
 }
@@ -185,8 +189,8 @@ bool PdfWriter::Finish() {
     }
   }
   Put(block);
-  Put("trailer\n<< /Size " + PdfNumber(uint64_t{m_offsets.size()}) + " /Root 1 0 R >>\nstartxref\n" +
-      PdfNumber(xref) + "\n%%EOF\n");
+  Put("trailer\n<< /Size " + PdfNumber(uint64_t{m_offsets.size()}) +
+      " /Root 1 0 R >>\nstartxref\n" + PdfNumber(xref) + "\n%%EOF\n");
   return m_ok;
 }
 

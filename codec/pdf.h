@@ -36,7 +36,10 @@ class PdfWriter {
   size_t PageCount() const { return m_pages.size(); }
 
  private:
-  uint32_t NewObject() { m_offsets.push_back(0); return static_cast<uint32_t>(m_offsets.size() - 1); }
+  uint32_t NewObject() {
+    m_offsets.push_back(0);
+    return static_cast<uint32_t>(m_offsets.size() - 1);
+  }
   bool StartObject(uint32_t number);
   bool Put(const std::string& text) { return Put(text.data(), text.size()); }
   bool Put(const void* data, size_t size);

@@ -30,7 +30,8 @@ void ReduceRow(const uint8_t* src, size_t srcBytes, uint32_t width, uint8_t* dst
   if (x & 7) dst[x >> 3] = static_cast<uint8_t>(acc << (8 - (x & 7)));
 }
 
-void WriteReducedHeader(const Reduction& plan, int32_t xPelsPerMeter, int32_t yPelsPerMeter, uint8_t* out) {
+void WriteReducedHeader(const Reduction& plan, int32_t xPelsPerMeter, int32_t yPelsPerMeter,
+                        uint8_t* out) {
   DibHeader h;
   h.width = static_cast<int32_t>(plan.width);
   h.height = static_cast<int32_t>(plan.height);
@@ -44,7 +45,9 @@ void WriteReducedHeader(const Reduction& plan, int32_t xPelsPerMeter, int32_t yP
 }
 
 std::vector<uint8_t> ReduceBmp(const uint8_t* data, size_t size) {
-  if (data == nullptr || size < kFileHeaderSize + kInfoHeaderSize || data[0] != 'B' || data[1] != 'M') return {};
+  if (data == nullptr || size < kFileHeaderSize + kInfoHeaderSize || data[0] != 'B' ||
+      data[1] != 'M')
+    return {};
   const uint32_t fileSize = GetLe32(data + 2);
   const uint32_t offBits = GetLe32(data + 10);
   const DibHeader h = ReadInfoHeader(data + kFileHeaderSize);
@@ -73,8 +76,8 @@ std::vector<uint8_t> ReduceBmp(const uint8_t* data, size_t size) {
   return out;
 }
 
-bool ReduceRows(const Reduction& plan, uint64_t offBits, uint32_t sizeImage, ReadRowAt read, void* context,
-                uint8_t* rowBuffer, uint8_t* out) {
+bool ReduceRows(const Reduction& plan, uint64_t offBits, uint32_t sizeImage, ReadRowAt read,
+                void* context, uint8_t* rowBuffer, uint8_t* out) {
   uint64_t offset = offBits;
   for (uint32_t r = 0; r < plan.height; ++r) {
     if (!read(context, offset, rowBuffer, plan.srcStride)) return false;

@@ -21,8 +21,8 @@ std::vector<uint8_t> NormalPage(const ImageView& page, const PageOptions& option
   return MakePackedDib(bw.View());
 }
 
-ImageView RawRowsView(uint8_t* rows, size_t stride, uint32_t width, uint32_t height, int bitsPerPixel,
-                      bool zeroIsWhite) {
+ImageView RawRowsView(uint8_t* rows, size_t stride, uint32_t width, uint32_t height,
+                      int bitsPerPixel, bool zeroIsWhite) {
   ImageView v;
   v.top = rows;
   v.stride = static_cast<ptrdiff_t>(stride);
@@ -32,14 +32,9 @@ ImageView RawRowsView(uint8_t* rows, size_t stride, uint32_t width, uint32_t hei
       v.format = PixelFormat::Bilevel;
       v.whiteIs1 = !zeroIsWhite;
       break;
-    case 8:
-      v.format = PixelFormat::Gray8;
-      break;
-    case 24:
-      v.format = PixelFormat::Bgr24;
-      break;
-    default:
-      return v;
+    case 8: v.format = PixelFormat::Gray8; break;
+    case 24: v.format = PixelFormat::Bgr24; break;
+    default: return v;
   }
   if (RowBytes(v.format, width) > stride) return v;
   v.width = width;

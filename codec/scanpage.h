@@ -25,7 +25,7 @@ std::vector<uint8_t> NormalPage(const ImageView& page, const PageOptions& option
 // bits per pixel, colour in red-green-blue order, 0 = black unless
 // `zeroIsWhite`. Colour and inverted grey rows are rewritten in place to the
 // blue-green-red, 0 = black form the views use. Width 0 for other depths.
-ImageView RawRowsView(uint8_t* rows, size_t stride, uint32_t width, uint32_t height, int bitsPerPixel,
-                      bool zeroIsWhite);
+ImageView RawRowsView(uint8_t* rows, size_t stride, uint32_t width, uint32_t height,
+                      int bitsPerPixel, bool zeroIsWhite);
 
 }  // namespace codec

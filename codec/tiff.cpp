@@ -54,13 +54,15 @@ class Out {
 struct Entry {
   uint16_t tag, type;
   uint32_t count;
-  uint32_t value;      // inline value, or offset in the block of external data
+  uint32_t value;  // inline value, or offset in the block of external data
   bool external;
 };
 
 void AppendStrip(const ImageView& image, TiffCompression compression, std::vector<uint8_t>& out) {
-  if (image.format == PixelFormat::Bilevel && compression == TiffCompression::G3) return EncodeG3(image, out);
-  if (image.format == PixelFormat::Bilevel && compression == TiffCompression::G4) return EncodeG4(image, out);
+  if (image.format == PixelFormat::Bilevel && compression == TiffCompression::G3)
+    return EncodeG3(image, out);
+  if (image.format == PixelFormat::Bilevel && compression == TiffCompression::G4)
+    return EncodeG4(image, out);
   const size_t rowBytes = RowBytes(image.format, image.width);
   size_t at = out.size();
   out.resize(at + rowBytes * image.height);
@@ -103,8 +105,8 @@ void MakeTiffHeader(ByteOrder order, uint8_t out[8]) {
   }
 }
 
-bool BuildTiffPage(const ImageView& image, TiffCompression compression, uint64_t at, ByteOrder order,
-                   TiffPage* page) {
+bool BuildTiffPage(const ImageView& image, TiffCompression compression, uint64_t at,
+                   ByteOrder order, TiffPage* page) {
   if (image.format != PixelFormat::Bilevel) compression = TiffCompression::None;
   std::vector<uint8_t>& b = page->bytes;
   b.clear();
@@ -166,7 +168,8 @@ bool BuildTiffPage(const ImageView& image, TiffCompression compression, uint64_t
   if (compression == TiffCompression::G3) entries.push_back({kT4Options, kLong, 1, 0, false});
   if (compression == TiffCompression::G4) entries.push_back({kT6Options, kLong, 1, 0, false});
   entries.push_back({kResolutionUnit, kShort, 1, 2, false});
-  if (image.format == PixelFormat::Palette8) entries.push_back({kColorMap, kShort, 768, colorMapAt, true});
+  if (image.format == PixelFormat::Palette8)
+    entries.push_back({kColorMap, kShort, 768, colorMapAt, true});
 
   out.Align();
   const uint64_t ifd = at + b.size();
@@ -204,8 +207,12 @@ bool FindTiffTail(TiffFile& file, TiffTail* tail) {
   } else {
     return false;
   }
-  auto u16 = [order](const uint8_t* p) { return order == ByteOrder::Little ? GetLe16(p) : GetBe16(p); };
-  auto u32 = [order](const uint8_t* p) { return order == ByteOrder::Little ? GetLe32(p) : GetBe32(p); };
+  auto u16 = [order](const uint8_t* p) {
+    return order == ByteOrder::Little ? GetLe16(p) : GetBe16(p);
+  };
+  auto u32 = [order](const uint8_t* p) {
+    return order == ByteOrder::Little ? GetLe32(p) : GetBe32(p);
+  };
   // The link after the directory at `dir`, or 0 when it is not in the file.
   auto linkAfter = [&](uint32_t dir) -> uint64_t {
     uint8_t c[2];
@@ -240,13 +247,14 @@ bool FindTiffTail(TiffFile& file, TiffTail* tail) {
   return true;
 }
 
-bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression, TiffTail* tail) {
+bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression,
+                    TiffTail* tail) {
   TiffPage page;
   return AppendTiffPage(file, image, compression, tail, &page);
 }
 
-bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression, TiffTail* tail,
-                    TiffPage* scratch) {
+bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression,
+                    TiffTail* tail, TiffPage* scratch) {
   uint64_t size = file.Size();
   if (size == 0) {
     uint8_t h[8];
@@ -256,8 +264,8 @@ bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression comp
     size = 8;
   } else {
     uint8_t link[4] = {1};
-    bool known = tail->end == size && tail->link + uint64_t{4} <= size && file.ReadAt(tail->link, link, 4) &&
-                 (link[0] | link[1] | link[2] | link[3]) == 0;
+    bool known = tail->end == size && tail->link + uint64_t{4} <= size &&
+                 file.ReadAt(tail->link, link, 4) && (link[0] | link[1] | link[2] | link[3]) == 0;
     if (!known && !FindTiffTail(file, tail)) return false;
   }
   // Directories and the data they point at start on word boundaries.

@@ -24,8 +24,8 @@ struct TiffPage {
 
 // `at` is the (even) file offset the bytes will be written at. False when the
 // page would not fit below 4 GiB.
-bool BuildTiffPage(const ImageView& image, TiffCompression compression, uint64_t at, ByteOrder order,
-                   TiffPage* out);
+bool BuildTiffPage(const ImageView& image, TiffCompression compression, uint64_t at,
+                   ByteOrder order, TiffPage* out);
 
 // The 8-byte header of an empty file whose first-directory offset is still 0.
 void MakeTiffHeader(ByteOrder order, uint8_t out[8]);
@@ -56,11 +56,12 @@ bool FindTiffTail(TiffFile& file, TiffTail* tail);
 // carries the file's tail from the previous call; it is trusted only while the
 // file size is the one it was taken at and its link is still 0, and else found
 // again by walking the chain. On success `tail` describes the grown file.
-bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression, TiffTail* tail);
+bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression,
+                    TiffTail* tail);
 
 // The same, building the page in `scratch`: a caller that keeps it between
 // pages reuses its buffer instead of taking fresh memory for every page.
-bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression, TiffTail* tail,
-                    TiffPage* scratch);
+bool AppendTiffPage(TiffFile& file, const ImageView& image, TiffCompression compression,
+                    TiffTail* tail, TiffPage* scratch);
 
 }  // namespace codec

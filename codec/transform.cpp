@@ -64,9 +64,7 @@ Image ToGray(const ImageView& src) {
       case PixelFormat::Bilevel:
         for (uint32_t x = 0; x < src.width; ++x) d[x] = BitIsWhite(src, s, x) ? 255 : 0;
         break;
-      case PixelFormat::Gray8:
-        std::memcpy(d, s, src.width);
-        break;
+      case PixelFormat::Gray8: std::memcpy(d, s, src.width); break;
       case PixelFormat::Palette8:
         for (uint32_t x = 0; x < src.width; ++x) {
           const Rgb& c = src.palette[s[x]];

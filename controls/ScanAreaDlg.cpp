@@ -6,8 +6,7 @@
 
 CScanAreaDlg::CScanAreaDlg(CWnd* pParent, const std::string& szWidth, const std::string& szHeight, int nUnits)
     : CDialog(IDD_SCAN_AREA, pParent), m_nUnits(nUnits), m_szWidth(szWidth), m_szHeight(szHeight)
-{
-}
+{}
 
 void CScanAreaDlg::DoDataExchange(CDataExchange* pDX)
 {

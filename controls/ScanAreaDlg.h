@@ -14,7 +14,7 @@ public:
     BOOL OnInitDialog() override;
     void OnOK() override;
 
-    int m_nUnits;   // 1 for "cm", else 0; valid after IDOK
+    int m_nUnits; // 1 for "cm", else 0; valid after IDOK
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -25,10 +25,10 @@ private:
 
     std::string m_szWidth;
     std::string m_szHeight;
-    CNumEdit m_editLeft;     // 1043
-    CNumEdit m_editTop;      // 1044
-    CNumEdit m_editWidth;    // 1045
-    CNumEdit m_editHeight;   // 1033
-    CComboBox m_cbUnits;     // 1046
-    CComboBox m_cbSources;   // 1037
+    CNumEdit m_editLeft;   // 1043
+    CNumEdit m_editTop;    // 1044
+    CNumEdit m_editWidth;  // 1045
+    CNumEdit m_editHeight; // 1033
+    CComboBox m_cbUnits;   // 1046
+    CComboBox m_cbSources; // 1037
 };

@@ -6,20 +6,11 @@ namespace {
 CWinApp* g_pApp = nullptr;
 }
 
-CWinApp::CWinApp()
-{
-    g_pApp = this;
-}
+CWinApp::CWinApp() { g_pApp = this; }
 
-CWinApp::~CWinApp()
-{
-    g_pApp = nullptr;
-}
+CWinApp::~CWinApp() { g_pApp = nullptr; }
 
-CWinApp* AfxGetApp()
-{
-    return g_pApp;
-}
+CWinApp* AfxGetApp() { return g_pApp; }
 
 void CWinApp::Enable3dControls()
 {

@@ -2,9 +2,9 @@
 
 BOOL CToolTipCtrl::Create(CWnd* pParent)
 {
-    HWND hTip = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  pParent->GetSafeHwnd(), nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    HWND hTip = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, pParent->GetSafeHwnd(), nullptr,
+                                  ::GetModuleHandleA(nullptr), nullptr);
     if (!hTip)
         return FALSE;
     return Attach(hTip);

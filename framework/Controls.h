@@ -38,7 +38,10 @@ public:
 
 class CToolBarCtrl : public CWnd {
 public:
-    BOOL EnableButton(int nID, BOOL bEnable) const { return (BOOL)SendMessage(TB_ENABLEBUTTON, nID, MAKELPARAM(bEnable, 0)); }
+    BOOL EnableButton(int nID, BOOL bEnable) const
+    {
+        return (BOOL)SendMessage(TB_ENABLEBUTTON, nID, MAKELPARAM(bEnable, 0));
+    }
     int GetState(int nID) const { return (int)SendMessage(TB_GETSTATE, nID); }
     void AutoSize() const { SendMessage(TB_AUTOSIZE); }
 };

@@ -9,7 +9,7 @@ namespace {
 // outer pair and puts it back.
 thread_local CDialog* t_pDlgInit = nullptr;
 thread_local HHOOK t_hHook = nullptr;
-}
+} // namespace
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
@@ -131,36 +131,28 @@ BOOL CDialog::OnInitDialog()
     return TRUE;
 }
 
-void CDialog::OnOK()
-{
-    EndDialog(IDOK);
-}
+void CDialog::OnOK() { EndDialog(IDOK); }
 
-void CDialog::OnCancel()
-{
-    EndDialog(IDCANCEL);
-}
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
-BOOL CDialog::PreTranslateMessage(MSG* pMsg)
-{
-    return m_hWnd && ::IsDialogMessageA(m_hWnd, pMsg);
-}
+BOOL CDialog::PreTranslateMessage(MSG* pMsg) { return m_hWnd && ::IsDialogMessageA(m_hWnd, pMsg); }
 
 BOOL CDialog::OnCommand(WPARAM wParam, LPARAM)
 {
     if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == 1 /* accelerator */) {
         switch (LOWORD(wParam)) {
-        case IDOK: OnOK(); return TRUE;
-        case IDCANCEL: OnCancel(); return TRUE;
+        case IDOK:
+            OnOK();
+            return TRUE;
+        case IDCANCEL:
+            OnCancel();
+            return TRUE;
         }
     }
     return FALSE;
 }
 
-BOOL CDialog::OnNotify(WPARAM, LPARAM, LRESULT*)
-{
-    return FALSE;
-}
+BOOL CDialog::OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
 
 LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -205,7 +197,4 @@ int AfxMessageBox(const char* pszText, UINT nType)
     return ::MessageBoxA(hOwner, pszText, title.c_str(), nType | MB_TASKMODAL * (hOwner == nullptr));
 }
 
-int AfxMessageBox(UINT nIDPrompt, UINT nType)
-{
-    return AfxMessageBox(LoadStr(nIDPrompt).c_str(), nType);
-}
+int AfxMessageBox(UINT nIDPrompt, UINT nType) { return AfxMessageBox(LoadStr(nIDPrompt).c_str(), nType); }

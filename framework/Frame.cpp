@@ -73,7 +73,8 @@ LRESULT CFrameWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         OnClose();
         return 0;
     case WM_PARENTNOTIFY:
-        if (LOWORD(wParam) == WM_DESTROY && m_pViewActive && reinterpret_cast<HWND>(lParam) == m_pViewActive->GetSafeHwnd())
+        if (LOWORD(wParam) == WM_DESTROY && m_pViewActive &&
+            reinterpret_cast<HWND>(lParam) == m_pViewActive->GetSafeHwnd())
             m_pViewActive = nullptr;
         break;
     }
@@ -105,20 +106,11 @@ void CFrameWnd::RecalcLayout()
     ::MoveWindow(m_pViewActive->GetSafeHwnd(), 0, 0, rc.right, rc.bottom, TRUE);
 }
 
-BOOL CFrameWnd::OnCommand(WPARAM, LPARAM)
-{
-    return FALSE;
-}
+BOOL CFrameWnd::OnCommand(WPARAM, LPARAM) { return FALSE; }
 
-void CFrameWnd::OnClose()
-{
-    DestroyWindow();
-}
+void CFrameWnd::OnClose() { DestroyWindow(); }
 
-void CFrameWnd::PostNcDestroy()
-{
-    delete this;
-}
+void CFrameWnd::PostNcDestroy() { delete this; }
 
 // ---- CScrollView ----------------------------------------------------------------
 
@@ -216,14 +208,29 @@ void CScrollView::OnScroll(int nBar, int nCode)
     const int nPage = nBar == SB_HORZ ? m_pageDev.cx : m_pageDev.cy;
     int nPos = si.nPos;
     switch (nCode) {
-    case SB_LINEUP: nPos -= nLine; break;
-    case SB_LINEDOWN: nPos += nLine; break;
-    case SB_PAGEUP: nPos -= nPage; break;
-    case SB_PAGEDOWN: nPos += nPage; break;
-    case SB_TOP: nPos = si.nMin; break;
-    case SB_BOTTOM: nPos = si.nMax; break;
-    case SB_THUMBTRACK: nPos = si.nTrackPos; break;
-    default: return;
+    case SB_LINEUP:
+        nPos -= nLine;
+        break;
+    case SB_LINEDOWN:
+        nPos += nLine;
+        break;
+    case SB_PAGEUP:
+        nPos -= nPage;
+        break;
+    case SB_PAGEDOWN:
+        nPos += nPage;
+        break;
+    case SB_TOP:
+        nPos = si.nMin;
+        break;
+    case SB_BOTTOM:
+        nPos = si.nMax;
+        break;
+    case SB_THUMBTRACK:
+        nPos = si.nTrackPos;
+        break;
+    default:
+        return;
     }
     ScrollTo(nBar, nPos);
 }

@@ -22,7 +22,11 @@ private:
 class CClientDC {
 public:
     explicit CClientDC(HWND hWnd) : m_hWnd(hWnd), m_hDC(::GetDC(hWnd)) {}
-    ~CClientDC() { if (m_hDC) ::ReleaseDC(m_hWnd, m_hDC); }
+    ~CClientDC()
+    {
+        if (m_hDC)
+            ::ReleaseDC(m_hWnd, m_hDC);
+    }
     CClientDC(const CClientDC&) = delete;
     CClientDC& operator=(const CClientDC&) = delete;
     operator HDC() const { return m_hDC; }
@@ -49,11 +53,20 @@ class CGdiObject {
 public:
     CGdiObject() = default;
     explicit CGdiObject(HGDIOBJ h) : m_h(h) {}
-    ~CGdiObject() { if (m_h) ::DeleteObject(m_h); }
+    ~CGdiObject()
+    {
+        if (m_h)
+            ::DeleteObject(m_h);
+    }
     CGdiObject(CGdiObject&& o) noexcept : m_h(o.m_h) { o.m_h = nullptr; }
     CGdiObject& operator=(CGdiObject&& o) noexcept
     {
-        if (this != &o) { if (m_h) ::DeleteObject(m_h); m_h = o.m_h; o.m_h = nullptr; }
+        if (this != &o) {
+            if (m_h)
+                ::DeleteObject(m_h);
+            m_h = o.m_h;
+            o.m_h = nullptr;
+        }
         return *this;
     }
     CGdiObject(const CGdiObject&) = delete;
@@ -69,11 +82,20 @@ private:
 class COwnedDC {
 public:
     explicit COwnedDC(HDC hDC = nullptr) : m_hDC(hDC) {}
-    ~COwnedDC() { if (m_hDC) ::DeleteDC(m_hDC); }
+    ~COwnedDC()
+    {
+        if (m_hDC)
+            ::DeleteDC(m_hDC);
+    }
     COwnedDC(COwnedDC&& o) noexcept : m_hDC(o.m_hDC) { o.m_hDC = nullptr; }
     COwnedDC& operator=(COwnedDC&& o) noexcept
     {
-        if (this != &o) { if (m_hDC) ::DeleteDC(m_hDC); m_hDC = o.m_hDC; o.m_hDC = nullptr; }
+        if (this != &o) {
+            if (m_hDC)
+                ::DeleteDC(m_hDC);
+            m_hDC = o.m_hDC;
+            o.m_hDC = nullptr;
+        }
         return *this;
     }
     COwnedDC(const COwnedDC&) = delete;

@@ -7,8 +7,8 @@
 
 class CPrintDialog {
 public:
-    CPrintDialog(BOOL bPrintSetupOnly, DWORD dwFlags = PD_ALLPAGES | PD_USEDEVMODECOPIES | PD_NOPAGENUMS |
-                                                      PD_HIDEPRINTTOFILE | PD_NOSELECTION,
+    CPrintDialog(BOOL bPrintSetupOnly,
+                 DWORD dwFlags = PD_ALLPAGES | PD_USEDEVMODECOPIES | PD_NOPAGENUMS | PD_HIDEPRINTTOFILE | PD_NOSELECTION,
                  CWnd* pParentWnd = nullptr);
     ~CPrintDialog();
     CPrintDialog(const CPrintDialog&) = delete;

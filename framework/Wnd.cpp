@@ -9,7 +9,7 @@ namespace {
 // at the window's first message, before WM_NCCREATE and WM_CREATE.
 thread_local CWnd* t_pWndInit = nullptr;
 const UINT_PTR kSubclassId = 1;
-}
+} // namespace
 
 CWnd::~CWnd()
 {
@@ -49,8 +49,8 @@ BOOL CWnd::HookProcedure(HWND hWnd)
         return FALSE;
     m_hWnd = hWnd;
     ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    m_pfnSuper = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::Thunk)));
+    m_pfnSuper =
+        reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::Thunk)));
     return TRUE;
 }
 
@@ -92,10 +92,7 @@ void CWnd::CenterWindow() const
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*)
-{
-    return FALSE;
-}
+BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 
 std::string CWnd::GetDlgItemText(int nID) const
 {
@@ -107,10 +104,7 @@ std::string CWnd::GetDlgItemText(int nID) const
     return s;
 }
 
-LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return Default(msg, wParam, lParam);
-}
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) { return Default(msg, wParam, lParam); }
 
 LRESULT CWnd::Default(UINT msg, WPARAM wParam, LPARAM lParam)
 {

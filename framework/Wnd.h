@@ -30,8 +30,8 @@ public:
 
     // Creates a window of a class whose procedure is WndProc, bound to this
     // object from its first message on; lpParam reaches WM_CREATE.
-    BOOL CreateEx(DWORD dwExStyle, const char* pszClassName, const char* pszWindowName, DWORD dwStyle,
-                  const RECT& rect, HWND hParent, HMENU hMenu, LPVOID lpParam = nullptr);
+    BOOL CreateEx(DWORD dwExStyle, const char* pszClassName, const char* pszWindowName, DWORD dwStyle, const RECT& rect,
+                  HWND hParent, HMENU hMenu, LPVOID lpParam = nullptr);
     // Last chance to change the window's class, styles and place before creation.
     virtual BOOL PreCreateWindow(CREATESTRUCTA&) { return TRUE; }
     static WNDPROC WndProc() { return &CWnd::Thunk; }
@@ -70,8 +70,8 @@ protected:
     void Release();
 
     HWND m_hWnd = nullptr;
-    WNDPROC m_pfnSuper = nullptr;    // the procedure HookProcedure replaced
-    BOOL m_bSubclassed = FALSE;      // SubclassWindow's subclass is installed
+    WNDPROC m_pfnSuper = nullptr; // the procedure HookProcedure replaced
+    BOOL m_bSubclassed = FALSE;   // SubclassWindow's subclass is installed
 };
 
 // Text of a string-table entry of the program ("" when missing).

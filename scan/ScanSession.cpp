@@ -17,7 +17,7 @@
 namespace {
 
 const char kPagePrefix[] = "Doc";
-const UINT kIdsPageTotalPrefix = 124;  // "/ "
+const UINT kIdsPageTotalPrefix = 124; // "/ "
 
 // Closes and deletes the page files nFrom down to 1.
 void DeletePagesDownFrom(int nFrom)

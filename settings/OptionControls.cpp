@@ -26,8 +26,11 @@ const ListItem kModes[] = {{133, 0}, {134, 1}, {135, 2}};
 // Not in index order: the third item is 400 dpi with value 1.
 const ListItem kResolutions[] = {{103, 0}, {105, 2}, {104, 1}};
 const int kPageSizes[] = {PAGESIZE_A4, PAGESIZE_LETTER, PAGESIZE_B5, PAGESIZE_TRIMMING, PAGESIZE_MAXIMUM};
-const ListItem kScanRanges[] = {{306, SCANRANGE_CURRENT_PAGE}, {307, SCANRANGE_BATCH}, {308, SCANRANGE_FILE},
-                                 {309, SCANRANGE_FROM_CURRENT_PAGE}, {310, SCANRANGE_SPECIFY}};
+const ListItem kScanRanges[] = {{306, SCANRANGE_CURRENT_PAGE},
+                                {307, SCANRANGE_BATCH},
+                                {308, SCANRANGE_FILE},
+                                {309, SCANRANGE_FROM_CURRENT_PAGE},
+                                {310, SCANRANGE_SPECIFY}};
 
 void AddItem(const CComboBox& cb, UINT idText, int nValue)
 {
@@ -63,15 +66,9 @@ void CUtilityDlg::EnablePagesToScan(BOOL bEnable)
         EnableDlgItem(id, bEnable);
 }
 
-void CUtilityDlg::OnModeSelEndOk()
-{
-    g_pSettings->SetMode(m_cbMode.GetCurSel());
-}
+void CUtilityDlg::OnModeSelEndOk() { g_pSettings->SetMode(m_cbMode.GetCurSel()); }
 
-void CUtilityDlg::OnResolutionSelEndOk()
-{
-    g_pSettings->SetResolution(SelectedValue(m_cbResolution, -1));
-}
+void CUtilityDlg::OnResolutionSelEndOk() { g_pSettings->SetResolution(SelectedValue(m_cbResolution, -1)); }
 
 void CUtilityDlg::OnPageSizeSelEndOk()
 {

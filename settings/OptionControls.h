@@ -13,7 +13,7 @@ extern const char kDeviceKeyName[];
 
 // The scanner model found under the device key.
 enum DeviceModel : int {
-    MODEL_FULL_RANGE = 0,  // QX710KTR, or no model named
+    MODEL_FULL_RANGE = 0, // QX710KTR, or no model named
     MODEL_QX720KTR = 1,
     MODEL_QX720 = 2,
     MODEL_QX710 = 3,

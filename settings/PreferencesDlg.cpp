@@ -9,9 +9,10 @@
 namespace {
 // Everything automatic saving switches on and off but the compression list,
 // which follows the file type.
-const int kTargetControls[] = {IDC_SHOW_SAVE_DIALOG, IDC_FILE_TYPE, IDC_LOCATION, IDC_BROWSE, IDC_FILE_NAME,
-                               IDC_NUMBER_FROM, IDC_NUMBER_SPIN, IDC_EXTENSION, IDC_FILE_TYPE_LABEL,
-                               IDC_COMPRESSION_LABEL, IDC_LOCATION_LABEL, IDC_FILE_NAME_LABEL, IDC_NUMBER_LABEL};
+const int kTargetControls[] = {IDC_SHOW_SAVE_DIALOG, IDC_FILE_TYPE,         IDC_LOCATION,       IDC_BROWSE,
+                               IDC_FILE_NAME,        IDC_NUMBER_FROM,       IDC_NUMBER_SPIN,    IDC_EXTENSION,
+                               IDC_FILE_TYPE_LABEL,  IDC_COMPRESSION_LABEL, IDC_LOCATION_LABEL, IDC_FILE_NAME_LABEL,
+                               IDC_NUMBER_LABEL};
 } // namespace
 
 CPreferencesDlg::CPreferencesDlg(CUtilityDlg* pMain) : CSaveTargetDlg(IDD_PREFERENCES, pMain, TRUE) {}

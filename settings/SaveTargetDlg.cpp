@@ -18,7 +18,6 @@ const int kMaxLocation = 100;
 const int kMaxStem = 50;
 const char kDefaultExtensions[] = "BMP|TIF|PDF";
 
-
 const UINT kFileTypeTexts[] = {127, 128, 129, 132};
 const UINT kTiffCompressions[] = {200, 201, 202};
 const UINT kPdfCompressions[] = {200, 204, 205, 206};
@@ -36,8 +35,7 @@ std::string ItemText(const CWnd& dlg, int id, int cchMax)
 
 CSaveTargetDlg::CSaveTargetDlg(UINT nIDTemplate, CUtilityDlg* pMain, BOOL bBeepOnBadNumber)
     : CDialog(nIDTemplate, pMain), m_pMain(pMain), m_bBeepOnBadNumber(bBeepOnBadNumber)
-{
-}
+{}
 
 void CSaveTargetDlg::DoDataExchange(CDataExchange* pDX)
 {
@@ -47,10 +45,7 @@ void CSaveTargetDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_NUMBER_SPIN, m_spinNumber);
 }
 
-void CSaveTargetDlg::ShowLocation(const char* pszFolder)
-{
-    SetDlgItemText(IDC_LOCATION, pszFolder);
-}
+void CSaveTargetDlg::ShowLocation(const char* pszFolder) { SetDlgItemText(IDC_LOCATION, pszFolder); }
 
 void CSaveTargetDlg::ShowStoredStem()
 {
@@ -123,20 +118,11 @@ void CSaveTargetDlg::StoreTarget()
     g_pSettings->m_nNumberFrom = Number();
 }
 
-std::string CSaveTargetDlg::Location() const
-{
-    return ItemText(*this, IDC_LOCATION, 255);
-}
+std::string CSaveTargetDlg::Location() const { return ItemText(*this, IDC_LOCATION, 255); }
 
-std::string CSaveTargetDlg::Stem() const
-{
-    return ItemText(*this, IDC_FILE_NAME, kMaxStem);
-}
+std::string CSaveTargetDlg::Stem() const { return ItemText(*this, IDC_FILE_NAME, kMaxStem); }
 
-int CSaveTargetDlg::Number() const
-{
-    return atoi(GetDlgItemText(IDC_NUMBER_FROM).c_str());
-}
+int CSaveTargetDlg::Number() const { return atoi(GetDlgItemText(IDC_NUMBER_FROM).c_str()); }
 
 // ---- checks of the fields ---------------------------------------------------------
 
@@ -302,8 +288,7 @@ BOOL CSaveTargetDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
     if (pNMHDR->code == TTN_NEEDTEXTA || pNMHDR->code == TTN_NEEDTEXTW)
         return m_pMain->OnToolTipNeedText(pNMHDR, pResult);
     if ((int)wParam == IDC_NUMBER_SPIN && pNMHDR->code == UDN_DELTAPOS) {
-        StepCountField(*this, IDC_NUMBER_FROM, m_spinNumber, kMaxNumber,
-                       reinterpret_cast<NMUPDOWN*>(pNMHDR)->iDelta);
+        StepCountField(*this, IDC_NUMBER_FROM, m_spinNumber, kMaxNumber, reinterpret_cast<NMUPDOWN*>(pNMHDR)->iDelta);
         *pResult = 0;
         return TRUE;
     }

@@ -25,16 +25,26 @@ uint8_t s_record[settingsrec::kRecordSize];
 UINT PageSizeTextId(int nPageSize)
 {
     switch (nPageSize) {
-    case PAGESIZE_TRIMMING: return 116;
-    case PAGESIZE_A4: return 106;
-    case PAGESIZE_B5: return 107;
-    case PAGESIZE_LETTER: return 108;
-    case PAGESIZE_LEGAL: return 109;
-    case PAGESIZE_A5: return 110;
-    case PAGESIZE_B4: return 111;
-    case PAGESIZE_B6: return 112;
-    case PAGESIZE_EXECUTIVE: return 113;
-    case PAGESIZE_MAXIMUM: return 136;
+    case PAGESIZE_TRIMMING:
+        return 116;
+    case PAGESIZE_A4:
+        return 106;
+    case PAGESIZE_B5:
+        return 107;
+    case PAGESIZE_LETTER:
+        return 108;
+    case PAGESIZE_LEGAL:
+        return 109;
+    case PAGESIZE_A5:
+        return 110;
+    case PAGESIZE_B4:
+        return 111;
+    case PAGESIZE_B6:
+        return 112;
+    case PAGESIZE_EXECUTIVE:
+        return 113;
+    case PAGESIZE_MAXIMUM:
+        return 136;
     }
     return 0;
 }
@@ -43,8 +53,7 @@ CScanSettings::CScanSettings()
 {
     // The record's fields as the file holds them, the same on either build.
     using namespace settingsrec;
-    static_assert(sizeof m_szSaveFolder == kFolderSize && sizeof m_szFileName == kStemSize &&
-                      kOffStem + kStemSize == 320,
+    static_assert(sizeof m_szSaveFolder == kFolderSize && sizeof m_szFileName == kStemSize && kOffStem + kStemSize == 320,
                   "settings file: folder and stem fields");
     static_assert(sizeof(int) == 4 && sizeof(BOOL) == 4 && sizeof m_nMode == 4 && sizeof m_bAutoSave == 4,
                   "settings file: 32-bit integer fields");
@@ -76,10 +85,7 @@ CScanSettings::CScanSettings()
     LoadFile();
 }
 
-CScanSettings::~CScanSettings()
-{
-    SaveFile();
-}
+CScanSettings::~CScanSettings() { SaveFile(); }
 
 void CScanSettings::SetDefaults()
 {
@@ -104,9 +110,9 @@ void CScanSettings::SetDefaults()
 
 void CScanSettings::RecordInts(int* (&ints)[15])
 {
-    int* all[] = {&m_nNumberFrom, &m_nResolution, &m_nFileType, &m_nCompression, &m_nPageSize,
-                  &m_nUnits, &m_bAutoSave, &m_nOrientation, &m_nScanRange, &m_nMode,
-                  &m_bShowSaveDialog, &m_nFrameLeft, &m_nFrameTop, &m_nFrameRight, &m_nFrameBottom};
+    int* all[] = {&m_nNumberFrom,     &m_nResolution, &m_nFileType,    &m_nCompression, &m_nPageSize,
+                  &m_nUnits,          &m_bAutoSave,   &m_nOrientation, &m_nScanRange,   &m_nMode,
+                  &m_bShowSaveDialog, &m_nFrameLeft,  &m_nFrameTop,    &m_nFrameRight,  &m_nFrameBottom};
     static_assert(sizeof all / sizeof all[0] == settingsrec::kIntCount, "one member per stored integer");
     memcpy(ints, all, sizeof all);
 }
@@ -115,8 +121,8 @@ void CScanSettings::LoadFile()
 {
     using namespace settingsrec;
     DWORD cbRead = 0;
-    HANDLE hFile = ::CreateFileA(m_szSettingsPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hFile =
+        ::CreateFileA(m_szSettingsPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile != INVALID_HANDLE_VALUE) {
         if (!::ReadFile(hFile, s_record, kRecordSize, &cbRead, nullptr))
             cbRead = 0;
@@ -148,8 +154,8 @@ void CScanSettings::LoadFile()
 void CScanSettings::SaveFile() const
 {
     using namespace settingsrec;
-    HANDLE hFile = ::CreateFileA(m_szSettingsPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hFile = ::CreateFileA(m_szSettingsPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE)
         return;
 
@@ -219,10 +225,7 @@ void CScanSettings::PrevPage()
         --m_nCurrentPage;
 }
 
-void CScanSettings::SetCurrentPage(int n)
-{
-    m_nCurrentPage = (n >= 1 && n <= m_nPageCount) ? n : m_nPageCount;
-}
+void CScanSettings::SetCurrentPage(int n) { m_nCurrentPage = (n >= 1 && n <= m_nPageCount) ? n : m_nPageCount; }
 
 void CScanSettings::SetPageCount(int n)
 {
@@ -239,8 +242,10 @@ void CScanSettings::SetResolution(int n)
 float CScanSettings::GetResolutionDpi() const
 {
     switch (m_nResolution) {
-    case 1: return 400.0f;
-    case 2: return 300.0f;
+    case 1:
+        return 400.0f;
+    case 2:
+        return 300.0f;
     }
     return 200.0f;
 }
@@ -271,8 +276,7 @@ BOOL CScanSettings::PrepareWorkFolder()
     }
     // A temp path inside the program's or the system's folder is replaced by a
     // folder of our own there, so page files never mix with other programs' files.
-    if ((szCurrent[0] && strstr(m_szWorkFolder, szCurrent)) ||
-        (szWindows[0] && strstr(m_szWorkFolder, szWindows))) {
+    if ((szCurrent[0] && strstr(m_szWorkFolder, szCurrent)) || (szWindows[0] && strstr(m_szWorkFolder, szWindows))) {
         snprintf(m_szWorkFolder, sizeof m_szWorkFolder, "%s\\temp\\", szWindows);
         if (_access(m_szWorkFolder, 0) != 0 && !::CreateDirectoryA(m_szWorkFolder, nullptr)) {
             AfxMessageBox(IDS_ERR_WORK_FOLDER, MB_ICONEXCLAMATION);
@@ -300,9 +304,15 @@ BOOL CScanSettings::BuildOutputFileName(char* pszOut, int n)
 
     const char* pszFormat;
     switch (m_nFileType) {
-    case FILETYPE_BMP: pszFormat = n < 1000 ? "%s\\%s%03d.bmp" : "%s\\%s%04d.bmp"; break;
-    case FILETYPE_PDF: pszFormat = n < 1000 ? "%s\\%s%03d.pdf" : "%s\\%s%04d.pdf"; break;
-    default: pszFormat = n < 1000 ? "%s\\%s%03d.tif" : "%s\\%s%04d.tif"; break;
+    case FILETYPE_BMP:
+        pszFormat = n < 1000 ? "%s\\%s%03d.bmp" : "%s\\%s%04d.bmp";
+        break;
+    case FILETYPE_PDF:
+        pszFormat = n < 1000 ? "%s\\%s%03d.pdf" : "%s\\%s%04d.pdf";
+        break;
+    default:
+        pszFormat = n < 1000 ? "%s\\%s%03d.tif" : "%s\\%s%04d.tif";
+        break;
     }
     // A name that does not fit is refused rather than cut to another file's name.
     char szName[256];

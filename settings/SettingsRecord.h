@@ -16,7 +16,7 @@ enum : size_t {
     kFolderSize = 256,
     kOffStem = 256,
     kStemSize = 64,
-    kOffNumberFrom = 324,  // then the 15 integers below, 4 bytes apart, through 380
+    kOffNumberFrom = 324, // then the 15 integers below, 4 bytes apart, through 380
     kOffFolderValid = 384,
     kOffUSLocale = 388,
 };

@@ -21,16 +21,15 @@ namespace {
 const int kNameSize = 256;
 const int kListEntrySize = 255;
 
-int NextNumber(int n)
-{
-    return OutputNumber(n + 1);
-}
+int NextNumber(int n) { return OutputNumber(n + 1); }
 
 int TiffCompressionCode(int nCompression)
 {
     switch (nCompression) {
-    case TIFFCOMP_CCITT_G3: return TIFF32_CCITT_G3;
-    case TIFFCOMP_CCITT_G4: return TIFF32_CCITT_G4;
+    case TIFFCOMP_CCITT_G3:
+        return TIFF32_CCITT_G3;
+    case TIFFCOMP_CCITT_G4:
+        return TIFF32_CCITT_G4;
     }
     return TIFF32_NONE;
 }
@@ -38,9 +37,12 @@ int TiffCompressionCode(int nCompression)
 int PdfCompressionCode(int nCompression)
 {
     switch (nCompression) {
-    case PDFCOMP_PACKBITS: return PDFLIB_PACKBITS;
-    case PDFCOMP_CCITT_G3: return PDFLIB_CCITT_G3;
-    case PDFCOMP_CCITT_G4: return PDFLIB_CCITT_G4;
+    case PDFCOMP_PACKBITS:
+        return PDFLIB_PACKBITS;
+    case PDFCOMP_CCITT_G3:
+        return PDFLIB_CCITT_G3;
+    case PDFCOMP_CCITT_G4:
+        return PDFLIB_CCITT_G4;
     }
     return PDFLIB_NONE;
 }
@@ -48,17 +50,17 @@ int PdfCompressionCode(int nCompression)
 int PdfResult(int nLibResult)
 {
     switch (nLibResult) {
-    case PDFLIB_CANNOT_WRITE: return EXPORT_PDF_IN_USE;
-    case PDFLIB_CANNOT_READ_BMP: return EXPORT_PAGE_MISSING;
-    case PDFLIB_NO_FOLDER: return EXPORT_NO_FOLDER;
+    case PDFLIB_CANNOT_WRITE:
+        return EXPORT_PDF_IN_USE;
+    case PDFLIB_CANNOT_READ_BMP:
+        return EXPORT_PAGE_MISSING;
+    case PDFLIB_NO_FOLDER:
+        return EXPORT_NO_FOLDER;
     }
     return EXPORT_PDF_FAILED;
 }
 
-BOOL FolderExists(const char* pszFolder)
-{
-    return _access(pszFolder, 0) == 0;
-}
+BOOL FolderExists(const char* pszFolder) { return _access(pszFolder, 0) == 0; }
 
 // The page file without its file header, in zero-filled local memory; the
 // file is open only while it is read.
@@ -76,7 +78,11 @@ HLOCAL ReadPageFile(const char* pszPath)
 class CLibrary {
 public:
     explicit CLibrary(const char* pszName) : m_h(::LoadLibraryA(pszName)) {}
-    ~CLibrary() { if (m_h) ::FreeLibrary(m_h); }
+    ~CLibrary()
+    {
+        if (m_h)
+            ::FreeLibrary(m_h);
+    }
     CLibrary(const CLibrary&) = delete;
     CLibrary& operator=(const CLibrary&) = delete;
     FARPROC Proc(const char* pszName) const { return m_h ? ::GetProcAddress(m_h, pszName) : nullptr; }
@@ -96,8 +102,7 @@ class CExport {
 public:
     CExport(CPageStore* pStore, CScanSettings* pSettings, char* pszOut, char* pszPage, int count)
         : m_pStore(pStore), m_pSettings(pSettings), m_pszOut(pszOut), m_pszPage(pszPage), m_nCount(count)
-    {
-    }
+    {}
 
     int Run();
 
@@ -128,7 +133,7 @@ private:
     char* m_pszPage;
     int m_nCount;
     int m_nFirst = 0;
-    std::vector<int> m_unnamed;  // numbers whose files kept their old contents
+    std::vector<int> m_unnamed; // numbers whose files kept their old contents
     char m_szTemp[kNameSize] = {};
 };
 
@@ -147,9 +152,12 @@ int CExport::Run()
         return m_nFirst;
 
     switch (m_pSettings->m_nFileType) {
-    case FILETYPE_TIFF: return Tiff();
-    case FILETYPE_MULTI_TIFF: return MultiPageTiff();
-    case FILETYPE_PDF: return Pdf();
+    case FILETYPE_TIFF:
+        return Tiff();
+    case FILETYPE_MULTI_TIFF:
+        return MultiPageTiff();
+    case FILETYPE_PDF:
+        return Pdf();
     }
     return Bmp();
 }
@@ -310,10 +318,14 @@ int CExport::Bmp()
 UINT ExportResultMessage(int result)
 {
     switch (result) {
-    case EXPORT_NO_FOLDER: return IDS_ERR_NO_PATH;
-    case EXPORT_PAGE_MISSING: return IDS_ERR_PAGE_MISSING;
-    case EXPORT_PDF_IN_USE: return IDS_ERR_PDF;
-    case EXPORT_NAME_REFUSED: return IDS_ERR_BAD_NAME;
+    case EXPORT_NO_FOLDER:
+        return IDS_ERR_NO_PATH;
+    case EXPORT_PAGE_MISSING:
+        return IDS_ERR_PAGE_MISSING;
+    case EXPORT_PDF_IN_USE:
+        return IDS_ERR_PDF;
+    case EXPORT_NAME_REFUSED:
+        return IDS_ERR_BAD_NAME;
     }
     return IDS_ERR_DISK_FULL;
 }

@@ -9,8 +9,8 @@ namespace {
 // Creates a file that must not exist yet and removes it again.
 BOOL ProbeCreate(const char* pszPath)
 {
-    HANDLE h = ::CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+    HANDLE h =
+        ::CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return FALSE;
     ::CloseHandle(h);

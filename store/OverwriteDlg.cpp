@@ -70,17 +70,22 @@ int COverwriteDlg::ConfirmOverwrite(char* pszFolder, const char* pszStem, int nu
     // Same names as the export writes; "%4d" and ".PDF" only change how they read.
     const char* pszFormat;
     switch (fileType) {
-    case 0: pszFormat = number < 1000 ? "%s\\%s%03d.bmp" : "%s\\%s%4d.bmp"; break;
-    case 3: pszFormat = number < 1000 ? "%s\\%s%03d.PDF" : "%s\\%s%4d.PDF"; break;
-    default: pszFormat = number < 1000 ? "%s\\%s%03d.tif" : "%s\\%s%4d.tif"; break;
+    case 0:
+        pszFormat = number < 1000 ? "%s\\%s%03d.bmp" : "%s\\%s%4d.bmp";
+        break;
+    case 3:
+        pszFormat = number < 1000 ? "%s\\%s%03d.PDF" : "%s\\%s%4d.PDF";
+        break;
+    default:
+        pszFormat = number < 1000 ? "%s\\%s%03d.tif" : "%s\\%s%4d.tif";
+        break;
     }
     memset(m_szFilePath, 0, sizeof m_szFilePath);
     snprintf(m_szFilePath, sizeof m_szFilePath, pszFormat, pszFolder, pszStem ? pszStem : "", number);
 
     BOOL bConfirmedInUse = FALSE;
     for (;;) {
-        HANDLE h = ::CreateFileA(m_szFilePath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr);
+        HANDLE h = ::CreateFileA(m_szFilePath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             ::CloseHandle(h);
             if (bConfirmedInUse)

@@ -12,7 +12,7 @@ CPageStore* g_pPageStore = nullptr;
 
 namespace {
 
-const WORD kBmpMagic = 0x4D42;  // "BM"
+const WORD kBmpMagic = 0x4D42; // "BM"
 static_assert(sizeof(BITMAPFILEHEADER) == 14, "BMP file header layout");
 
 BOOL ReadAt(HANDLE hFile, ULONGLONG offset, void* pBuf, DWORD cb)
@@ -46,10 +46,7 @@ DWORD PackedDibBytes(const BITMAPINFOHEADER* pbi, SIZE_T cbBlock)
 
 } // namespace
 
-DWORD DibPaletteBytes(const BITMAPINFOHEADER* pbi)
-{
-    return (DWORD)codec::PagePaletteBytes(pbi->biBitCount);
-}
+DWORD DibPaletteBytes(const BITMAPINFOHEADER* pbi) { return (DWORD)codec::PagePaletteBytes(pbi->biBitCount); }
 
 CPageStore::CPageStore() : m_hPageFiles(1, nullptr) {}
 
@@ -60,10 +57,7 @@ CPageStore::~CPageStore()
             ::CloseHandle(h);
 }
 
-void CPageStore::GrowPageTable()
-{
-    m_hPageFiles.push_back(nullptr);
-}
+void CPageStore::GrowPageTable() { m_hPageFiles.push_back(nullptr); }
 
 void CPageStore::ReleasePage(int index)
 {
@@ -112,8 +106,8 @@ BOOL CPageStore::WritePage(HGLOBAL hDib, const char* pszPath, int index)
 
     if (index >= (int)m_hPageFiles.size())
         m_hPageFiles.resize(index + 1, nullptr);
-    HANDLE hFile = ::CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hFile =
+        ::CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     m_hPageFiles[index] = hFile;
     if (hFile == INVALID_HANDLE_VALUE) {
         ::GlobalUnlock(hDib);
@@ -242,8 +236,7 @@ BOOL CPageStore::BuildPathName(char* pszOut, const char* pszFolder, const char* 
         return FALSE;
     size_t len = strnlen(pszFolder, 256);
     char last = len > 0 ? pszFolder[len - 1] : pszFolder[0];
-    snprintf(pszOut, 256, last == '\\' ? "%s%s%d.bmp" : "%s\\%s%d.bmp", pszFolder,
-             pszPrefix ? pszPrefix : "", n);
+    snprintf(pszOut, 256, last == '\\' ? "%s%s%d.bmp" : "%s\\%s%d.bmp", pszFolder, pszPrefix ? pszPrefix : "", n);
     return TRUE;
 }
 

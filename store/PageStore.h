@@ -28,10 +28,7 @@ const int kLastOutputNumber = 9999;
 // The output number a stored next number stands for: from 1 to 9999, a larger
 // one counted on past 9999 as the pages are (10000 is 1); 0 when it is below 1
 // and so names no file.
-inline int OutputNumber(int n)
-{
-    return n < 1 ? 0 : (n - 1) % kLastOutputNumber + 1;
-}
+inline int OutputNumber(int n) { return n < 1 ? 0 : (n - 1) % kLastOutputNumber + 1; }
 
 // The string-table id of the message for an ExportPages result below 1.
 UINT ExportResultMessage(int result);

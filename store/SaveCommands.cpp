@@ -25,7 +25,7 @@ void TrimSpaces(char* psz)
 }
 
 // An automatic save keeps the scan options locked; a save by hand locks the page controls.
-const int kScanOptionControls[] = {IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_TWO_SIDED, IDC_MODE,
+const int kScanOptionControls[] = {IDC_RESOLUTION,  IDC_PAGE_SIZE,    IDC_TWO_SIDED,       IDC_MODE,
                                    IDC_WIDTH_UNITS, IDC_HEIGHT_UNITS, IDC_RESTORE_DEFAULTS};
 const int kPageControls[] = {IDC_SHOW_PAGE, IDC_GO, IDC_ACTUAL_SIZE};
 

@@ -3,7 +3,7 @@
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
+  cmake ninja-build g++ clang clang-format libclang-rt-14-dev
   mingw-w64 wine wine64 xvfb xauth x11-utils imagemagick locales
   libgtest-dev libgmock-dev libbenchmark-dev libtiff-dev
   libtiff-tools qpdf poppler-utils ghostscript img2pdf python3

@@ -30,7 +30,6 @@ ATOM RegisterPaneClass()
     return s_atom;
 }
 
-
 // A logical palette of the image's colour table, biClrUsed entries long.
 HPALETTE CreateImagePalette(const BITMAPINFOHEADER* pbi)
 {
@@ -89,10 +88,7 @@ LRESULT CImageDisplayWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     return CWnd::WindowProc(msg, wParam, lParam);
 }
 
-int CImageDisplayWnd::PageCount() const
-{
-    return g_pSettings ? g_pSettings->m_nPageCount : 0;
-}
+int CImageDisplayWnd::PageCount() const { return g_pSettings ? g_pSettings->m_nPageCount : 0; }
 
 void CImageDisplayWnd::GetScreenRange(int& nFirst, int& nLast) const
 {
@@ -113,8 +109,8 @@ void CImageDisplayWnd::DoPaint(HDC hDC)
     }
 
     // No installed font has this face: the mapper picks one by the other attributes.
-    CGdiObject font(::CreateFontA(12, 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, CLIP_EMBEDDED, 0, 0,
-                                  "MS san self"));
+    CGdiObject font(
+        ::CreateFontA(12, 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, CLIP_EMBEDDED, 0, 0, "MS san self"));
     CGdiObject grayBrush(::CreateSolidBrush(::GetNearestColor(hDC, kGray)));
     CGdiObject greenBrush(::CreateSolidBrush(kGreen));
 
@@ -209,8 +205,8 @@ BOOL CImageDisplayWnd::LoadThumbnails(int nFirstSlot, int nCount)
         if (e.hPalette)
             e.hOldPalette = ::SelectPalette(e.hMemDC, e.hPalette, FALSE);
         const BYTE* pBits = pDib + pbi->biSize + DibPaletteBytes(pbi);
-        e.hBitmap = ::CreateDIBitmap(e.hMemDC, pbi, CBM_INIT, pBits, reinterpret_cast<const BITMAPINFO*>(pbi),
-                                     DIB_RGB_COLORS);
+        e.hBitmap =
+            ::CreateDIBitmap(e.hMemDC, pbi, CBM_INIT, pBits, reinterpret_cast<const BITMAPINFO*>(pbi), DIB_RGB_COLORS);
         if (e.hBitmap)
             e.hOldBitmap = ::SelectObject(e.hMemDC, e.hBitmap);
         e.nWidth = pbi->biWidth;

@@ -39,11 +39,8 @@ private:
     int PageCount() const;
 
     CUtilityDlg* m_pOwner = nullptr;
-    int m_nThumbCount = 0;  // entries in the owner's thumbnail set
+    int m_nThumbCount = 0; // entries in the owner's thumbnail set
 };
 
 // The screen (1-based) that shows page nPage.
-inline int ScreenOfPage(int nPage)
-{
-    return (nPage - 1) / 4 + 1;
-}
+inline int ScreenOfPage(int nPage) { return (nPage - 1) / 4 + 1; }

@@ -13,10 +13,7 @@ int TypedPage(HWND hDlg)
     return (int)::GetDlgItemInt(hDlg, IDC_SHOW_PAGE, &bTranslated, TRUE);
 }
 
-bool IsValidPage(int n)
-{
-    return g_pSettings && n >= 1 && n <= g_pSettings->m_nPageCount;
-}
+bool IsValidPage(int n) { return g_pSettings && n >= 1 && n <= g_pSettings->m_nPageCount; }
 
 } // namespace
 

@@ -86,8 +86,7 @@ BOOL PrintPage(HDC hDC)
     const int w = pbi->biWidth, h = pbi->biHeight;
     const PrintSize size = ScaleToPrintable(::GetDeviceCaps(hDC, HORZRES), ::GetDeviceCaps(hDC, VERTRES), w, h);
     // Top left, not centred: the scan resolution plays no part.
-    ::StretchDIBits(hDC, 0, 0, size.width, size.height, 0, 0, w, h, image.Bits(), image.Info(), DIB_RGB_COLORS,
-                    SRCCOPY);
+    ::StretchDIBits(hDC, 0, 0, size.width, size.height, 0, 0, w, h, image.Bits(), image.Info(), DIB_RGB_COLORS, SRCCOPY);
     return TRUE;
 }
 

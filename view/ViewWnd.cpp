@@ -16,10 +16,7 @@ IMPLEMENT_DYNCREATE(CViewScroll)
 namespace {
 const char kViewWndClass[] = "ZUDOR";
 
-HWND MainWindow()
-{
-    return AfxGetApp() && AfxGetApp()->m_pMainWnd ? AfxGetApp()->m_pMainWnd->GetSafeHwnd() : nullptr;
-}
+HWND MainWindow() { return AfxGetApp() && AfxGetApp()->m_pMainWnd ? AfxGetApp()->m_pMainWnd->GetSafeHwnd() : nullptr; }
 
 void CallHelp(UINT nCommand, ULONG_PTR dwData)
 {
@@ -137,10 +134,7 @@ void CViewScroll::OnInitialUpdate()
     SetSizes();
 }
 
-void CViewScroll::OnUpdate()
-{
-    SetSizes();
-}
+void CViewScroll::OnUpdate() { SetSizes(); }
 
 // The page is read again for every size update: no image stays in memory.
 void CViewScroll::SetSizes()
@@ -173,9 +167,8 @@ LRESULT CViewScroll::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             UINT msg;
             int code;
         } kKeys[] = {
-            {VK_UP, WM_VSCROLL, SB_LINEUP},     {VK_DOWN, WM_VSCROLL, SB_LINEDOWN},
-            {VK_PRIOR, WM_VSCROLL, SB_PAGEUP},  {VK_NEXT, WM_VSCROLL, SB_PAGEDOWN},
-            {VK_LEFT, WM_HSCROLL, SB_LINEUP},   {VK_RIGHT, WM_HSCROLL, SB_LINEDOWN},
+            {VK_UP, WM_VSCROLL, SB_LINEUP},     {VK_DOWN, WM_VSCROLL, SB_LINEDOWN}, {VK_PRIOR, WM_VSCROLL, SB_PAGEUP},
+            {VK_NEXT, WM_VSCROLL, SB_PAGEDOWN}, {VK_LEFT, WM_HSCROLL, SB_LINEUP},   {VK_RIGHT, WM_HSCROLL, SB_LINEDOWN},
             {VK_HOME, WM_HSCROLL, SB_PAGEUP},   {VK_END, WM_HSCROLL, SB_PAGEDOWN},
         };
         for (const auto& k : kKeys)

@@ -64,7 +64,8 @@ bool FolderExists(const char* fileName) {
 
 // The whole BMP file into `out`, whose memory is reused from the page before.
 bool ReadWholeFile(const char* name, std::vector<uint8_t>* out) {
-  HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size;
   bool ok = GetFileSizeEx(h, &size) && size.QuadPart > 0 && size.QuadPart < (LONGLONG{1} << 31);
@@ -76,7 +77,8 @@ bool ReadWholeFile(const char* name, std::vector<uint8_t>* out) {
     }
   }
   DWORD got = 0;
-  ok = ok && ReadFile(h, out->data(), static_cast<DWORD>(out->size()), &got, nullptr) && got == out->size();
+  ok = ok && ReadFile(h, out->data(), static_cast<DWORD>(out->size()), &got, nullptr) &&
+       got == out->size();
   CloseHandle(h);
   return ok;
 }
@@ -91,14 +93,16 @@ bool CompressionFromCode(int code, codec::PdfCompression* out) {
   }
 }
 
-int WritePages(codec::PdfWriter& writer, FileSink& sink, const char* pageList, codec::PdfCompression c) {
+int WritePages(codec::PdfWriter& writer, FileSink& sink, const char* pageList,
+               codec::PdfCompression c) {
   if (!writer.Begin()) return PDFLIB_WRITE_FAILED;
   // One page at a time, always in the same buffer: fresh megabytes for every
   // page would cost more than coding it.
   std::vector<uint8_t> bmp;
   for (const char* name = pageList; *name != '\0'; name += std::strlen(name) + 1) {
     codec::ImageView image;
-    if (!ReadWholeFile(name, &bmp) || codec::ParseBmp(bmp.data(), bmp.size(), &image) != codec::DibError::None)
+    if (!ReadWholeFile(name, &bmp) ||
+        codec::ParseBmp(bmp.data(), bmp.size(), &image) != codec::DibError::None)
       return PDFLIB_CANNOT_READ_BMP;
     if (!writer.AddPage(image, c)) return PDFLIB_WRITE_FAILED;
   }
@@ -118,9 +122,11 @@ int WriteDocument(HANDLE h, const char* pageList, codec::PdfCompression c) {
 
 }  // namespace
 
-extern "C" int WINAPI Bmps2Pdf(const char* pdfName, const char* pageList, int compression, int /*reserved*/) {
+extern "C" int WINAPI Bmps2Pdf(const char* pdfName, const char* pageList, int compression,
+                               int /*reserved*/) {
   codec::PdfCompression c;
-  if (pdfName == nullptr || pageList == nullptr || *pageList == '\0' || !CompressionFromCode(compression, &c))
+  if (pdfName == nullptr || pageList == nullptr || *pageList == '\0' ||
+      !CompressionFromCode(compression, &c))
     return PDFLIB_BAD_ARGUMENT;
   bool folder;
   try {
@@ -129,7 +135,8 @@ extern "C" int WINAPI Bmps2Pdf(const char* pdfName, const char* pageList, int co
     return PDFLIB_NO_MEMORY;
   }
   if (!folder) return PDFLIB_NO_FOLDER;
-  HANDLE h = CreateFileA(pdfName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileA(pdfName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
   if (h == INVALID_HANDLE_VALUE) return PDFLIB_CANNOT_WRITE;
   int result = WriteDocument(h, pageList, c);
   CloseHandle(h);

@@ -76,7 +76,8 @@ bool FullPath(const char* fileName, char (&out)[MAX_PATH]) {
 
 bool SameFile(const KnownFile& known, const char* path, HANDLE h) {
   FILETIME written;
-  return known.valid && lstrcmpiA(known.path, path) == 0 && GetFileTime(h, nullptr, nullptr, &written) &&
+  return known.valid && lstrcmpiA(known.path, path) == 0 &&
+         GetFileTime(h, nullptr, nullptr, &written) &&
          CompareFileTime(&written, &known.written) == 0;
 }
 
@@ -91,21 +92,23 @@ bool CompressionFromCode(int code, codec::TiffCompression* out) {
 
 }  // namespace
 
-extern "C" int WINAPI Tiff32WritePage(const char* fileName, HLOCAL page, int compression, int /*reserved*/) {
+extern "C" int WINAPI Tiff32WritePage(const char* fileName, HLOCAL page, int compression,
+                                      int /*reserved*/) {
   codec::TiffCompression c;
   if (fileName == nullptr || page == nullptr || !CompressionFromCode(compression, &c)) return 0;
 
   const void* dib = LocalLock(page);
   if (dib == nullptr) return 0;
   codec::ImageView image;
-  codec::DibError parsed = codec::ParseDib(static_cast<const uint8_t*>(dib), LocalSize(page), &image);
+  codec::DibError parsed =
+      codec::ParseDib(static_cast<const uint8_t*>(dib), LocalSize(page), &image);
   if (parsed != codec::DibError::None) {
     LocalUnlock(page);
     return 0;
   }
 
-  HANDLE h = CreateFileA(fileName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  HANDLE h = CreateFileA(fileName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     LocalUnlock(page);
     return 0;

@@ -23,4 +23,5 @@
 // Returns non-zero on success, 0 when the page is not a DIB it can write, the
 // code is unknown, or the file cannot be created, is not a TIFF file or
 // cannot be written; a failed call leaves an existing file as it was.
-typedef int(WINAPI* PFN_TIFF32_WRITEPAGE)(const char* fileName, HLOCAL page, int compression, int reserved);
+typedef int(WINAPI* PFN_TIFF32_WRITEPAGE)(const char* fileName, HLOCAL page, int compression,
+                                          int reserved);

@@ -18,10 +18,10 @@
 #error "TOLVIX_TWAIN_FOLDER names the folder of data sources under the Windows folder"
 #endif
 #define TOLVIX_STR2(x) #x
-#define TOLVIX_STR(x) TOLVIX_STR2(x)
+#define TOLVIX_STR(x)  TOLVIX_STR2(x)
 
-extern "C" TW_UINT16 WINAPI DSM_Entry(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_UINT32 DG,
-                                      TW_UINT16 DAT, TW_UINT16 msg, TW_MEMREF pData);
+extern "C" TW_UINT16 WINAPI DSM_Entry(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_UINT32 DG, TW_UINT16 DAT,
+                                      TW_UINT16 msg, TW_MEMREF pData);
 
 namespace {
 
@@ -45,12 +45,12 @@ struct OpenSource {
 };
 
 struct Application {
-    TW_IDENTITY* pIdentity;  // the application's own record: relayed calls name it
+    TW_IDENTITY* pIdentity; // the application's own record: relayed calls name it
     TW_UINT32 id;
     HWND hParent;
     TW_UINT16 condition;
-    bool bListed;                     // sources are found when first asked for
-    std::vector<SourceInfo> sources;  // source n has Id n + 1
+    bool bListed;                    // sources are found when first asked for
+    std::vector<SourceInfo> sources; // source n has Id n + 1
     size_t nextSource;
 };
 
@@ -64,25 +64,13 @@ const TW_UINT32 kFirstAppId = 0x1000;
 TW_UINT32 g_nextAppId = kFirstAppId;
 TW_UINT16 g_orphanCondition = TWCC_SUCCESS;
 
-TW_HANDLE WINAPI MemAllocate(TW_UINT32 size)
-{
-    return GlobalAlloc(GHND, size);
-}
+TW_HANDLE WINAPI MemAllocate(TW_UINT32 size) { return GlobalAlloc(GHND, size); }
 
-void WINAPI MemFree(TW_HANDLE h)
-{
-    GlobalFree(h);
-}
+void WINAPI MemFree(TW_HANDLE h) { GlobalFree(h); }
 
-TW_MEMREF WINAPI MemLock(TW_HANDLE h)
-{
-    return GlobalLock(h);
-}
+TW_MEMREF WINAPI MemLock(TW_HANDLE h) { return GlobalLock(h); }
 
-void WINAPI MemUnlock(TW_HANDLE h)
-{
-    GlobalUnlock(h);
-}
+void WINAPI MemUnlock(TW_HANDLE h) { GlobalUnlock(h); }
 
 TW_ENTRYPOINT EntryPoints()
 {
@@ -116,15 +104,9 @@ OpenSource* FindOpen(TW_UINT32 appId, const TW_IDENTITY* id)
     return nullptr;
 }
 
-bool SameName(const TW_STR32 a, const TW_STR32 b)
-{
-    return strncmp(a, b, sizeof(TW_STR32)) == 0;
-}
+bool SameName(const TW_STR32 a, const TW_STR32 b) { return strncmp(a, b, sizeof(TW_STR32)) == 0; }
 
-bool NameLess(const std::string& a, const std::string& b)
-{
-    return _stricmp(a.c_str(), b.c_str()) < 0;
-}
+bool NameLess(const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) < 0; }
 
 // In each folder its sources first, then its subfolders, both by name.
 void FindSourceFiles(const std::string& folder, std::vector<std::string>& out, int depth)
@@ -171,8 +153,7 @@ std::vector<SourceInfo> FindSources()
             continue;
         auto entry = (DSENTRYPROC)(void*)GetProcAddress(h, "DS_Entry");
         TW_IDENTITY id = {};
-        if (entry && entry(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GET, &id) == TWRC_SUCCESS &&
-            id.ProductName[0]) {
+        if (entry && entry(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GET, &id) == TWRC_SUCCESS && id.ProductName[0]) {
             id.ProductName[sizeof(TW_STR32) - 1] = 0;
             id.Id = (TW_UINT32)sources.size() + 1;
             sources.push_back({path, id});
@@ -189,8 +170,7 @@ std::string SavedDefault()
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kDefaultKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
         DWORD type = 0;
-        if (RegQueryValueExA(key, kDefaultValue, nullptr, &type, (BYTE*)name, &size) != ERROR_SUCCESS ||
-            type != REG_SZ)
+        if (RegQueryValueExA(key, kDefaultValue, nullptr, &type, (BYTE*)name, &size) != ERROR_SUCCESS || type != REG_SZ)
             name[0] = 0;
         RegCloseKey(key);
     }
@@ -200,8 +180,8 @@ std::string SavedDefault()
 void SaveDefault(const char* name)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kDefaultKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kDefaultKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS) {
         RegSetValueExA(key, kDefaultValue, 0, REG_SZ, (const BYTE*)name, (DWORD)strlen(name) + 1);
         RegCloseKey(key);
     }
@@ -330,7 +310,7 @@ TW_UINT16 OpenDs(Application* app, TW_IDENTITY* pId)
         info = DefaultSource(*app);
     if (!info)
         return Fail(app, TWCC_NODS);
-    for (const OpenSource& s : g_open)  // one copy of a source's module serves one session
+    for (const OpenSource& s : g_open) // one copy of a source's module serves one session
         if (SameName(s.identity.ProductName, info->identity.ProductName))
             return Fail(app, TWCC_MAXCONNECTIONS);
 
@@ -402,8 +382,8 @@ TW_UINT16 Identity(Application* app, TW_UINT16 msg, TW_IDENTITY* pId)
             return Fail(app, TWCC_BADVALUE);
         ListSources(*app);
         SelectState st = {app, -1};
-        INT_PTR r = DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_SELECTSOURCE), app->hParent,
-                                    SelectProc, (LPARAM)&st);
+        INT_PTR r =
+            DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_SELECTSOURCE), app->hParent, SelectProc, (LPARAM)&st);
         if (r == -1)
             return Fail(app, TWCC_LOWMEMORY);
         if (r != IDOK || st.chosen < 0)
@@ -465,10 +445,10 @@ TW_UINT16 FromSource(OpenSource* s, TW_UINT16 DAT, TW_UINT16 msg)
     return TWRC_SUCCESS;
 }
 
-}  // namespace
+} // namespace
 
-extern "C" TW_UINT16 WINAPI DSM_Entry(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_UINT32 DG,
-                                      TW_UINT16 DAT, TW_UINT16 msg, TW_MEMREF pData)
+extern "C" TW_UINT16 WINAPI DSM_Entry(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_UINT32 DG, TW_UINT16 DAT,
+                                      TW_UINT16 msg, TW_MEMREF pData)
 {
     if (pOrigin) {
         OpenSource* fromSource = pDest ? FindOpen(pDest->Id, pOrigin) : nullptr;

@@ -2,4 +2,4 @@
 #pragma once
 
 #define IDD_SELECTSOURCE 100
-#define IDC_SOURCES 1001
+#define IDC_SOURCES      1001

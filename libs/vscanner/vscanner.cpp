@@ -24,9 +24,9 @@ namespace {
 const char kSettingsKey[] = "Software\\Tolvix\\VirtualScanner";
 const char kProductName[] = "Tolvix Virtual Scanner";
 const char kModuleName[] = "TolvixVScan";
-const UINT WM_VS_START = WM_APP + 1;    // the user (or the application) starts the batch
-const UINT WM_VS_DELIVER = WM_APP + 2;  // a message waits for the application's event loop
-const UINT WM_VS_CLOSE = WM_APP + 3;    // the user pressed Cancel in the progress window
+const UINT WM_VS_START = WM_APP + 1;   // the user (or the application) starts the batch
+const UINT WM_VS_DELIVER = WM_APP + 2; // a message waits for the application's event loop
+const UINT WM_VS_CLOSE = WM_APP + 3;   // the user pressed Cancel in the progress window
 const char kWindowClass[] = "TolvixVirtualScannerNotify";
 
 // Extended image information this source reports, and the answer for the rest.
@@ -42,12 +42,12 @@ struct Settings {
     int sheets = 5;
     int divisor = 1;
     DWORD seed = 0;
-    int failAt = 0;          // the transfer of page n fails: TWCC_OPERATIONERROR
-    int jamAt = 0;           // TWCC_PAPERJAM
-    int cancelAt = 0;        // TWRC_CANCEL
-    int doubleFeedAt = 0;    // TWCC_PAPERDOUBLEFEED
-    int closeRequestAt = 0;  // MSG_CLOSEDSREQ after page n
-    int openFails = 0;       // MSG_OPENDS fails with this condition code
+    int failAt = 0;         // the transfer of page n fails: TWCC_OPERATIONERROR
+    int jamAt = 0;          // TWCC_PAPERJAM
+    int cancelAt = 0;       // TWRC_CANCEL
+    int doubleFeedAt = 0;   // TWCC_PAPERDOUBLEFEED
+    int closeRequestAt = 0; // MSG_CLOSEDSREQ after page n
+    int openFails = 0;      // MSG_OPENDS fails with this condition code
     bool stall = false;
     bool noFeederSense = false;
     bool rounding = false;
@@ -120,8 +120,7 @@ std::string OtherProductName()
     DWORD size = sizeof(name) - 1, type = 0;
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        if (RegQueryValueExA(key, "ProductName", nullptr, &type, (BYTE*)name, &size) != ERROR_SUCCESS ||
-            type != REG_SZ)
+        if (RegQueryValueExA(key, "ProductName", nullptr, &type, (BYTE*)name, &size) != ERROR_SUCCESS || type != REG_SZ)
             name[0] = 0;
         RegCloseKey(key);
     }
@@ -137,21 +136,15 @@ struct Capability {
     TW_UINT16 id;
     TW_UINT16 type;
     Offer offer;
-    std::vector<TW_UINT32> allowed;  // Enumeration; Range: min, max, step
+    std::vector<TW_UINT32> allowed; // Enumeration; Range: min, max, step
     TW_UINT32 current;
     TW_UINT32 def;
     bool settable;
 };
 
-TW_UINT32 Fix(double v)
-{
-    return TwFix32Bits(TwFix32(v));
-}
+TW_UINT32 Fix(double v) { return TwFix32Bits(TwFix32(v)); }
 
-double Unfix(TW_UINT32 bits)
-{
-    return TwFix32ToDouble(TwBitsFix32(bits));
-}
+double Unfix(TW_UINT32 bits) { return TwFix32ToDouble(TwBitsFix32(bits)); }
 
 // Types the shared table does not size travel in a 32-bit item.
 TW_UINT32 ItemSize(TW_UINT16 type)
@@ -162,7 +155,7 @@ TW_UINT32 ItemSize(TW_UINT16 type)
 
 void PutItem(TW_UINT8* dst, TW_UINT16 type, TW_UINT32 value)
 {
-    memcpy(dst, &value, ItemSize(type) < 4 ? ItemSize(type) : 4);  // little-endian: the low bytes are the item
+    memcpy(dst, &value, ItemSize(type) < 4 ? ItemSize(type) : 4); // little-endian: the low bytes are the item
 }
 
 TW_UINT32 GetItem(const TW_UINT8* src, TW_UINT16 type)
@@ -259,19 +252,19 @@ private:
     HWND m_hNotify = nullptr;
     HWND m_hDialog = nullptr;
     bool m_bShowUI = false;
-    TW_UINT16 m_pending = MSG_NULL;  // waits for the application's event loop
+    TW_UINT16 m_pending = MSG_NULL; // waits for the application's event loop
     int m_sheetsLeft = 0;
-    int m_pagesDone = 0;  // pages transferred in this session
-    int m_batchLeft = 0;  // transfers still wanted in this batch; -1: until empty
-    int m_batches = 0;    // batches started in this session: the document number
+    int m_pagesDone = 0; // pages transferred in this session
+    int m_batchLeft = 0; // transfers still wanted in this batch; -1: until empty
+    int m_batches = 0;   // batches started in this session: the document number
     bool m_bCancelled = false;
     bool m_bFedInBatch = false;
     uint32_t m_seed = 0;
     Frame m_frame = {};
-    vscan::PaperSize m_sheet = {};  // the paper in the feeder
-    codec::Image m_page;            // the page of the transfer at hand
-    int m_pageNumber = 0;           // which page m_page is; 0: none
-    bool m_bMemXfer = false;        // a memory transfer is under way
+    vscan::PaperSize m_sheet = {}; // the paper in the feeder
+    codec::Image m_page;           // the page of the transfer at hand
+    int m_pageNumber = 0;          // which page m_page is; 0: none
+    bool m_bMemXfer = false;       // a memory transfer is under way
     uint32_t m_nextRow = 0;
 };
 
@@ -302,10 +295,10 @@ void Source::InitCapabilities()
     TW_UINT32 defaultSize = s.fewSizes ? TWSS_USLETTER : TWSS_A4;
     TW_UINT16 pixelType = s.depth == 8 ? TWPT_GRAY : s.depth == 24 ? TWPT_RGB : TWPT_BW;
     TW_UINT16 mech = s.memoryOnly ? TWSX_MEMORY : TWSX_NATIVE;
-    std::vector<TW_UINT32> mechs = s.memoryOnly ? std::vector<TW_UINT32>{TWSX_MEMORY}
-                                                : std::vector<TW_UINT32>{TWSX_NATIVE, TWSX_MEMORY};
-    Capability xres = {ICAP_XRESOLUTION, TWTY_FIX32, Offer::Enumeration, {Fix(200), Fix(300), Fix(400)},
-                       Fix(200), Fix(200), true};
+    std::vector<TW_UINT32> mechs =
+        s.memoryOnly ? std::vector<TW_UINT32>{TWSX_MEMORY} : std::vector<TW_UINT32>{TWSX_NATIVE, TWSX_MEMORY};
+    Capability xres = {ICAP_XRESOLUTION, TWTY_FIX32, Offer::Enumeration, {Fix(200), Fix(300), Fix(400)}, Fix(200),
+                       Fix(200),         true};
     if (s.rounding)
         xres = {ICAP_XRESOLUTION, TWTY_FIX32, Offer::Range, {Fix(50), Fix(600), Fix(1)}, Fix(200), Fix(200), true};
     Capability yres = xres;
@@ -336,15 +329,14 @@ void Source::InitCapabilities()
         {CAP_SUPPORTEDCAPS, TWTY_UINT16, O, {}, 0, 0, false},
     };
     if (s.depth == 1) {
-        m_caps.push_back({ICAP_BITDEPTHREDUCTION, TWTY_UINT16, E, {TWBR_THRESHOLD, TWBR_DIFFUSION}, TWBR_THRESHOLD,
-                          TWBR_THRESHOLD, true});
         m_caps.push_back(
-            {ICAP_THRESHOLD, TWTY_FIX32, Offer::Range, {Fix(0), Fix(255), Fix(1)}, Fix(128), Fix(128), true});
+            {ICAP_BITDEPTHREDUCTION, TWTY_UINT16, E, {TWBR_THRESHOLD, TWBR_DIFFUSION}, TWBR_THRESHOLD, TWBR_THRESHOLD, true});
+        m_caps.push_back({ICAP_THRESHOLD, TWTY_FIX32, Offer::Range, {Fix(0), Fix(255), Fix(1)}, Fix(128), Fix(128), true});
         m_caps.push_back({ICAP_IMAGEFILTER, TWTY_UINT16, E, {TWIF_NONE, TWIF_TEXT}, TWIF_NONE, TWIF_NONE, true});
     }
     if (!s.noRotate) {
-        m_caps.push_back({ICAP_ORIENTATION, TWTY_UINT16, E, {TWOR_PORTRAIT, TWOR_LANDSCAPE}, TWOR_PORTRAIT,
-                          TWOR_PORTRAIT, true});
+        m_caps.push_back(
+            {ICAP_ORIENTATION, TWTY_UINT16, E, {TWOR_PORTRAIT, TWOR_LANDSCAPE}, TWOR_PORTRAIT, TWOR_PORTRAIT, true});
         m_caps.push_back({ICAP_ROTATION, TWTY_FIX32, E, {Fix(0), Fix(270)}, Fix(0), Fix(0), true});
     }
     if (!s.fewSizes) {
@@ -381,10 +373,7 @@ Frame Source::FromTwain(const TW_FRAME& f)
             TwFix32ToDouble(f.Bottom) / k};
 }
 
-Frame Source::PhysicalArea() const
-{
-    return m_settings.fewSizes ? Frame{0, 0, 8.5, 14.0} : Frame{0, 0, 9.843, 14.0};
-}
+Frame Source::PhysicalArea() const { return m_settings.fewSizes ? Frame{0, 0, 8.5, 14.0} : Frame{0, 0, 9.843, 14.0}; }
 
 double Source::UnitsPerInch()
 {
@@ -410,10 +399,7 @@ TW_HANDLE Source::Alloc(TW_UINT32 size)
     return m_bHaveEntry && m_entry.DSM_MemAllocate ? m_entry.DSM_MemAllocate(size) : GlobalAlloc(GHND, size);
 }
 
-void* Source::Lock(TW_HANDLE h)
-{
-    return m_bHaveEntry && m_entry.DSM_MemLock ? m_entry.DSM_MemLock(h) : GlobalLock(h);
-}
+void* Source::Lock(TW_HANDLE h) { return m_bHaveEntry && m_entry.DSM_MemLock ? m_entry.DSM_MemLock(h) : GlobalLock(h); }
 
 void Source::Unlock(TW_HANDLE h)
 {
@@ -683,7 +669,7 @@ TW_UINT16 Source::Open(TW_IDENTITY* pOrigin, TW_IDENTITY* pId)
         return Fail(TWCC_BADVALUE);
     m_settings = ReadSettings();
     if (m_settings.openFails)
-        return Fail((TW_UINT16)m_settings.openFails);  // switched off, unplugged, busy
+        return Fail((TW_UINT16)m_settings.openFails); // switched off, unplugged, busy
     m_app = *pOrigin;
     m_self = *pId;
     m_sheetsLeft = m_settings.sheets;
@@ -780,8 +766,8 @@ TW_UINT16 Source::UserInterface(TW_UINT16 msg, TW_USERINTERFACE* ui)
         m_bFedInBatch = false;
         m_state = 5;
         if (m_bShowUI) {
-            m_hDialog = CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_SCANNER), (HWND)ui->hParent,
-                                           ScannerDialogProc, 0);
+            m_hDialog =
+                CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(IDD_SCANNER), (HWND)ui->hParent, ScannerDialogProc, 0);
             if (!m_hDialog) {
                 m_state = 4;
                 return Fail(TWCC_LOWMEMORY);
@@ -809,10 +795,10 @@ TW_UINT16 Source::Remaining() const
 {
     if (m_bCancelled || m_batchLeft == 0)
         return 0;
-    if (m_sheetsLeft <= 0)  // a feeder that cannot sense paper does not know it is empty
+    if (m_sheetsLeft <= 0) // a feeder that cannot sense paper does not know it is empty
         return m_settings.noFeederSense && !m_bFedInBatch ? 0xffff : 0;
     if (m_batchLeft < 0)
-        return 0xffff;  // until the feeder is empty: the count is not known
+        return 0xffff; // until the feeder is empty: the count is not known
     return (TW_UINT16)(m_batchLeft < m_sheetsLeft ? m_batchLeft : m_sheetsLeft);
 }
 
@@ -824,7 +810,7 @@ void Source::StartBatch()
         if (m_bShowUI)
             MessageBeep(MB_ICONEXCLAMATION);
         else
-            Signal(MSG_CLOSEDSREQ);  // nothing to scan and no dialog to load paper from
+            Signal(MSG_CLOSEDSREQ); // nothing to scan and no dialog to load paper from
         return;
     }
     ++m_batches;
@@ -892,8 +878,12 @@ void Source::UpdateDialog()
     std::string how = s.depth == 8 ? "Grey" : s.depth == 24 ? "Colour" : "Black and white";
     how += ", sheet feeder.";
     const std::pair<bool, const char*> traits[] = {
-        {s.rounding, " Rounding."}, {s.fewSizes, " Few sizes."},     {s.noRotate, " No rotation."},
-        {s.memoryOnly, " Memory transfer only."}, {s.noFeederSense, " No paper sensor."}, {s.dibForm != 0, " DIB variant."},
+        {s.rounding, " Rounding."},
+        {s.fewSizes, " Few sizes."},
+        {s.noRotate, " No rotation."},
+        {s.memoryOnly, " Memory transfer only."},
+        {s.noFeederSense, " No paper sensor."},
+        {s.dibForm != 0, " DIB variant."},
     };
     for (const auto& t : traits)
         if (t.first)
@@ -1081,7 +1071,7 @@ void Source::TransferDone()
 TW_UINT16 Source::NativeXfer(TW_HANDLE* pHandle)
 {
     if (m_settings.memoryOnly)
-        return Fail(TWCC_BADPROTOCOL);  // this source has no native transfer
+        return Fail(TWCC_BADPROTOCOL); // this source has no native transfer
     if (!pHandle)
         return Fail(TWCC_BADVALUE);
     TW_UINT16 rc = StartTransfer(TWSX_NATIVE);
@@ -1111,7 +1101,7 @@ TW_UINT16 Source::NativeXfer(TW_HANDLE* pHandle)
     bih->biClrImportant = colours;
     if (form & kDibV5Header) {
         auto* v5 = (BITMAPV5HEADER*)bih;
-        v5->bV5CSType = 0x73524742;  // LCS_sRGB
+        v5->bV5CSType = 0x73524742; // LCS_sRGB
         v5->bV5Intent = LCS_GM_IMAGES;
     }
     auto* palette = (RGBQUAD*)((BYTE*)bih + header);
@@ -1149,7 +1139,7 @@ TW_UINT16 Source::SetupMemXfer(TW_SETUPMEMXFER* setup)
     if (!setup)
         return Fail(TWCC_BADVALUE);
     // One row of the widest page this source can make, and strips of about 64 KB.
-    Frame area = PhysicalArea();  // its long side is the widest row of a landscape page
+    Frame area = PhysicalArea(); // its long side is the widest row of a landscape page
     TW_UINT32 width = (TW_UINT32)((area.bottom > area.right ? area.bottom : area.right) * Dpi() + 1);
     TW_UINT32 row = (width * (TW_UINT32)m_settings.depth + 31) / 32 * 4;
     setup->MinBufSize = row;
@@ -1331,10 +1321,9 @@ TW_UINT16 Source::Entry(TW_IDENTITY* pOrigin, TW_UINT32 dg, TW_UINT16 dat, TW_UI
     return Fail(TWCC_BADPROTOCOL);
 }
 
-}  // namespace
+} // namespace
 
-extern "C" TW_UINT16 WINAPI DS_Entry(TW_IDENTITY* pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 msg,
-                                     TW_MEMREF pData)
+extern "C" TW_UINT16 WINAPI DS_Entry(TW_IDENTITY* pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 msg, TW_MEMREF pData)
 {
     return g_source.Entry(pOrigin, DG, DAT, msg, pData);
 }

@@ -26,7 +26,7 @@ struct CapValues {
     bool ok = false;
     TW_UINT16 type = 0;
     bool range = false;
-    std::vector<TW_UINT32> items;  // enumeration, array or the one value
+    std::vector<TW_UINT32> items; // enumeration, array or the one value
     TW_UINT32 min = 0, max = 0, step = 0;
     TW_UINT32 current = 0;
 
@@ -41,7 +41,7 @@ TW_UINT32 CapBits(TW_UINT16 type, double value);
 // What negotiation settled, and what the library must still do to each page.
 struct Plan {
     TW_UINT16 mech = TWSX_NATIVE;
-    bool vanilla = false;  // buffered rows: 0 = white
+    bool vanilla = false; // buffered rows: 0 = white
     codec::Halftone method = codec::Halftone::Threshold;
     bool turnLeft = false;
     int wanted = -1;       // pages asked for; -1 until the feeder is empty
@@ -65,7 +65,7 @@ struct tw_Interface::Impl {
     // The open source and the scan in progress.
     TW_IDENTITY src = {};
     bool bSrcOpen = false;
-    int state = 3;  // the source's TWAIN state as we drove it
+    int state = 3; // the source's TWAIN state as we drove it
     HWND hScanWnd = nullptr;
     SCANCALLBACK pfnCallback = nullptr;
     TW_UINT16 pendingMsg = MSG_NULL;
@@ -73,7 +73,7 @@ struct tw_Interface::Impl {
     bool bBusy = false;
     int nPages = 0;
     HGLOBAL hImage = nullptr;
-    UINT_PTR startTimer = 0;  // runs from enabling a source without its dialog to its first page
+    UINT_PTR startTimer = 0; // runs from enabling a source without its dialog to its first page
     Plan plan;
 
     TW_UINT16 Dsm(TW_IDENTITY* dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data)
@@ -88,7 +88,10 @@ struct tw_Interface::Impl {
     TW_UINT16 ManagerCondition();
     TW_MEMREF ParentArg();
 
-    TW_HANDLE MemAlloc(TW_UINT32 size) { return entry.DSM_MemAllocate ? entry.DSM_MemAllocate(size) : GlobalAlloc(GHND, size); }
+    TW_HANDLE MemAlloc(TW_UINT32 size)
+    {
+        return entry.DSM_MemAllocate ? entry.DSM_MemAllocate(size) : GlobalAlloc(GHND, size);
+    }
     void MemFree(TW_HANDLE h) { entry.DSM_MemFree ? entry.DSM_MemFree(h) : (void)GlobalFree(h); }
     void* MemLock(TW_HANDLE h) { return entry.DSM_MemLock ? entry.DSM_MemLock(h) : GlobalLock(h); }
     void MemUnlock(TW_HANDLE h) { entry.DSM_MemUnlock ? entry.DSM_MemUnlock(h) : (void)GlobalUnlock(h); }

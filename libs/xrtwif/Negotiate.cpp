@@ -30,9 +30,8 @@ struct Paper {
     int width, height;
 };
 const Paper kPapers[] = {
-    {TWSS_A4, 8268, 11693},       {TWSS_JISB5, 7165, 10118}, {TWSS_USLETTER, 8500, 11000},
-    {TWSS_USLEGAL, 8500, 14000},  {TWSS_A5, 5827, 8268},     {TWSS_ISOB4, 9843, 13898},
-    {TWSS_ISOB6, 4921, 6929},     {TWSS_USEXECUTIVE, 7250, 10500},
+    {TWSS_A4, 8268, 11693}, {TWSS_JISB5, 7165, 10118}, {TWSS_USLETTER, 8500, 11000}, {TWSS_USLEGAL, 8500, 14000},
+    {TWSS_A5, 5827, 8268},  {TWSS_ISOB4, 9843, 13898}, {TWSS_ISOB6, 4921, 6929},     {TWSS_USEXECUTIVE, 7250, 10500},
 };
 
 const Paper* FindPaper(TW_UINT32 code)
@@ -46,7 +45,7 @@ const Paper* FindPaper(TW_UINT32 code)
 // The record's frame is in 1/200 inch.
 constexpr double kFrameUnit = 200.0;
 
-}  // namespace
+} // namespace
 
 double CapNumber(TW_UINT16 type, TW_UINT32 bits)
 {
@@ -342,7 +341,8 @@ void tw_Interface::Impl::Negotiate(const __ScanSetInterface& set)
     plan.mech = TWSX_NATIVE;
     if (mechs.ok && !mechs.Has(TWSX_NATIVE) && mechs.Has(TWSX_MEMORY))
         plan.mech = TWSX_MEMORY;
-    if (!Set(ICAP_XFERMECH, TWTY_UINT16, plan.mech) && plan.mech == TWSX_NATIVE && Set(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY))
+    if (!Set(ICAP_XFERMECH, TWTY_UINT16, plan.mech) && plan.mech == TWSX_NATIVE &&
+        Set(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY))
         plan.mech = TWSX_MEMORY;
     TW_UINT32 mech = plan.mech;
     if (GetCurrent(ICAP_XFERMECH, &mech) && (mech == TWSX_NATIVE || mech == TWSX_MEMORY))

@@ -11,10 +11,7 @@
 
 namespace {
 
-int32_t PelsPerMeter(double dpi)
-{
-    return (int32_t)lround(dpi * 10000.0 / 254.0);
-}
+int32_t PelsPerMeter(double dpi) { return (int32_t)lround(dpi * 10000.0 / 254.0); }
 
 // The event loop's turn for the next page, told apart from the source's own
 // messages: a request to close that the source queued after a page is seen
@@ -24,7 +21,7 @@ constexpr WPARAM kNextPage = 0x5458;
 // Larger strips than this are not worth asking for.
 constexpr TW_UINT32 kMaxStrip = 1u << 22;
 
-}  // namespace
+} // namespace
 
 TW_UINT16 WINAPI tw_Interface::Impl::SourceCallback(TW_IDENTITY*, TW_IDENTITY*, TW_UINT32, TW_UINT16 dat, TW_UINT16 msg,
                                                     TW_MEMREF pData)
@@ -80,10 +77,7 @@ Final tw_Interface::Impl::StartTimedOut()
     return fin;
 }
 
-void tw_Interface::Impl::PostNext()
-{
-    PostMessageA(hScanWnd, WM_NULL, kNextPage, (LPARAM)this);
-}
+void tw_Interface::Impl::PostNext() { PostMessageA(hScanWnd, WM_NULL, kNextPage, (LPARAM)this); }
 
 bool tw_Interface::Impl::IsNext(const MSG& msg) const
 {
@@ -114,8 +108,12 @@ bool tw_Interface::Impl::HandOn(const codec::ImageView& page, const TW_IMAGEINFO
     options.method = plan.method;
     options.turnLeft = plan.turnLeft;
     double dx = TwFix32ToDouble(info.XResolution), dy = TwFix32ToDouble(info.YResolution);
-    options.xPelsPerMeter = dx > 0 ? PelsPerMeter(dx) : page.xPelsPerMeter > 0 ? page.xPelsPerMeter : PelsPerMeter(plan.dpiX);
-    options.yPelsPerMeter = dy > 0 ? PelsPerMeter(dy) : page.yPelsPerMeter > 0 ? page.yPelsPerMeter : PelsPerMeter(plan.dpiY);
+    options.xPelsPerMeter = dx > 0                   ? PelsPerMeter(dx)
+                            : page.xPelsPerMeter > 0 ? page.xPelsPerMeter
+                                                     : PelsPerMeter(plan.dpiX);
+    options.yPelsPerMeter = dy > 0                   ? PelsPerMeter(dy)
+                            : page.yPelsPerMeter > 0 ? page.yPelsPerMeter
+                                                     : PelsPerMeter(plan.dpiY);
     std::vector<uint8_t> dib = codec::NormalPage(page, options);
     if (dib.empty())
         return false;
@@ -157,7 +155,8 @@ bool tw_Interface::Impl::TransferMemory(const TW_IMAGEINFO& info, TW_UINT16* rc)
         setup = TW_SETUPMEMXFER{};
     TW_UINT32 size = setup.Preferred;
     if (!size || size == TWON_DONTCARE32 || size > kMaxStrip)
-        size = setup.MaxBufSize && setup.MaxBufSize != TWON_DONTCARE32 && setup.MaxBufSize < kMaxStrip ? setup.MaxBufSize : 65536;
+        size = setup.MaxBufSize && setup.MaxBufSize != TWON_DONTCARE32 && setup.MaxBufSize < kMaxStrip ? setup.MaxBufSize
+                                                                                                       : 65536;
     if (size < setup.MinBufSize && setup.MinBufSize <= kMaxStrip)
         size = setup.MinBufSize;
     std::vector<uint8_t> strip(size);
@@ -225,10 +224,10 @@ Final tw_Interface::Impl::TransferOne()
     ++nPages;
     int r = pfnCallback ? pfnCallback(TWI_EVENT_IMAGE, 1) : 1;
     if (hImage)
-        GlobalFree(hImage);  // the program did not take it
+        GlobalFree(hImage); // the program did not take it
     hImage = nullptr;
     if (!bSrcOpen)
-        return Final{};  // closed from within the callback
+        return Final{}; // closed from within the callback
     if (r < 0)
         return Finish(false);
     if (r == 0 || state != 6 || (plan.stopSelf && nPages >= plan.wanted))

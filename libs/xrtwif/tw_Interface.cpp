@@ -42,10 +42,7 @@ void CopyStr32(TW_STR32 dst, const char* src)
     dst[sizeof(TW_STR32) - 1] = 0;
 }
 
-bool StartsWith(const TW_STR32 s, const char* prefix)
-{
-    return strncmp(s, prefix, strlen(prefix)) == 0;
-}
+bool StartsWith(const TW_STR32 s, const char* prefix) { return strncmp(s, prefix, strlen(prefix)) == 0; }
 
 bool IsPagewell(const TW_IDENTITY& id)
 {
@@ -69,7 +66,7 @@ void AddOnce(std::vector<TW_IDENTITY>* list, const TW_IDENTITY& id)
     list->push_back(id);
 }
 
-}  // namespace
+} // namespace
 
 TW_UINT16 tw_Interface::Impl::SourceCondition()
 {
@@ -299,10 +296,7 @@ tw_Interface::~tw_Interface()
     delete m_pImpl;
 }
 
-int tw_Interface::Open(HWND hWnd)
-{
-    return m_pImpl->Open(hWnd);
-}
+int tw_Interface::Open(HWND hWnd) { return m_pImpl->Open(hWnd); }
 
 int tw_Interface::Close()
 {
@@ -366,15 +360,12 @@ int tw_Interface::HandleMessage(HWND, MSG* pMsg)
     d.bBusy = false;
     if (fin.event && d.pfnCallback) {
         SCANCALLBACK pfn = d.pfnCallback;
-        pfn(fin.event, fin.arg);  // last: the program may destroy us here
+        pfn(fin.event, fin.arg); // last: the program may destroy us here
     }
     return result;
 }
 
-void* tw_Interface::GetScanImage()
-{
-    return m_pImpl->hImage;
-}
+void* tw_Interface::GetScanImage() { return m_pImpl->hImage; }
 
 void tw_Interface::FreeScanImage(void* hImage)
 {

@@ -15,7 +15,8 @@ void Encode(const codec::ImageView& v) {
     codec::EncodeG3(v, out);
     codec::EncodeG4(v, out);
   }
-  for (uint32_t y = 0; y < v.height; ++y) codec::PackBits(v.Row(y), codec::RowBytes(v.format, v.width), out);
+  for (uint32_t y = 0; y < v.height; ++y)
+    codec::PackBits(v.Row(y), codec::RowBytes(v.format, v.width), out);
   codec::TiffPage page;
   codec::BuildTiffPage(v, codec::TiffCompression::G4, 8, codec::ByteOrder::Big, &page);
   testpages::MemorySink sink;

@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const codec::DibHeader h = codec::ReadInfoHeader(body);
   const uint64_t rows = codec::kInfoHeaderSize + codec::PagePaletteBytes(h.bitCount);
   const size_t rowBytes = codec::RowBytes(v.format, v.width);
-  if (rows + uint64_t{codec::DibStride(v.width, h.bitCount)} * (v.height - 1) + rowBytes > cb) __builtin_trap();
+  if (rows + uint64_t{codec::DibStride(v.width, h.bitCount)} * (v.height - 1) + rowBytes > cb)
+    __builtin_trap();
   if ((v.stride < 0 ? v.Row(v.height - 1) : v.Row(0)) != body + rows) __builtin_trap();
   // Every byte of every row, so that the sanitizer sees any read past the block.
   unsigned sum = 0;

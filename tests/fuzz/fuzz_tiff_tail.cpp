@@ -25,12 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!codec::AppendTiffPage(file, page, codec::TiffCompression::G4, &tail)) return 0;
   if (size != 0 && !bFound) __builtin_trap();
   for (size_t i = 0; i < size; ++i)
-    if (file.bytes[i] != data[i] && (i < found.link || i >= found.link + uint64_t{4})) __builtin_trap();
+    if (file.bytes[i] != data[i] && (i < found.link || i >= found.link + uint64_t{4}))
+      __builtin_trap();
 
   // As the next call of a multi-page export: the tail it was handed is trusted.
   if (!codec::AppendTiffPage(file, page, codec::TiffCompression::None, &tail)) __builtin_trap();
   codec::TiffTail again;
-  if (!codec::FindTiffTail(file, &again) || again.link != tail.link || again.end != file.bytes.size())
+  if (!codec::FindTiffTail(file, &again) || again.link != tail.link ||
+      again.end != file.bytes.size())
     __builtin_trap();
   return 0;
 }

@@ -75,7 +75,14 @@ TEST(Dib, RejectsEveryTruncation) {
 }
 
 TEST(Dib, RejectsBadHeaders) {
-  struct Row { const char* what; size_t at; uint32_t value; int bytes; DibError want; bool bmp; };
+  struct Row {
+    const char* what;
+    size_t at;
+    uint32_t value;
+    int bytes;
+    DibError want;
+    bool bmp;
+  };
   const Row rows[] = {
       {"core header", 0, 12, 4, DibError::BadHeader, false},
       {"V5 header", 0, 124, 4, DibError::BadHeader, false},
@@ -96,7 +103,8 @@ TEST(Dib, RejectsBadHeaders) {
   codec::ImageView page = testpages::White(16, 4, 200).View();
   for (const Row& r : rows) {
     std::vector<uint8_t> d = r.bmp ? codec::MakeBmpFile(page) : codec::MakePackedDib(page);
-    r.bytes == 2 ? codec::PutLe16(&d[r.at], static_cast<uint16_t>(r.value)) : codec::PutLe32(&d[r.at], r.value);
+    r.bytes == 2 ? codec::PutLe16(&d[r.at], static_cast<uint16_t>(r.value))
+                 : codec::PutLe32(&d[r.at], r.value);
     codec::ImageView v;
     EXPECT_EQ(r.bmp ? codec::ParseBmp(d.data(), d.size(), &v) : Parse(d, &v), r.want) << r.what;
   }
@@ -125,16 +133,21 @@ TEST(Dib, ShortColourTableFollowsClrUsed) {
 }
 
 TEST(Resolution, WholeDotsPerInchAreExact) {
-  struct Row { int32_t pelsPerMeter; uint32_t num, den; };
-  for (Row r : {Row{7874, 200, 1}, Row{11811, 300, 1}, Row{15748, 400, 1}, Row{0, 72, 1}, Row{-5, 72, 1},
-                Row{5000, 127, 1}, Row{1000, 127, 5}}) {
+  struct Row {
+    int32_t pelsPerMeter;
+    uint32_t num, den;
+  };
+  for (Row r : {Row{7874, 200, 1}, Row{11811, 300, 1}, Row{15748, 400, 1}, Row{0, 72, 1},
+                Row{-5, 72, 1}, Row{5000, 127, 1}, Row{1000, 127, 5}}) {
     const codec::Resolution res = codec::ResolutionFromPelsPerMeter(r.pelsPerMeter);
     EXPECT_EQ(res.num, r.num) << r.pelsPerMeter;
     EXPECT_EQ(res.den, r.den) << r.pelsPerMeter;
   }
 }
 
-std::vector<uint8_t> Reduce(const std::vector<uint8_t>& bmp) { return codec::ReduceBmp(bmp.data(), bmp.size()); }
+std::vector<uint8_t> Reduce(const std::vector<uint8_t>& bmp) {
+  return codec::ReduceBmp(bmp.data(), bmp.size());
+}
 
 TEST(Reduce, SmallPagesStayWhole) {
   std::vector<uint8_t> bmp = codec::MakeBmpFile(testpages::Noise(64, 1000, 200, 0.5, 1).View());
@@ -152,11 +165,16 @@ TEST(Reduce, SixtyFiveSquareGivesFourByFour) {
   EXPECT_EQ(h.bitCount, 1);
   EXPECT_EQ(h.sizeImage, 16u);
   EXPECT_EQ(h.xPelsPerMeter, testpages::PelsPerMeter(200));
-  EXPECT_EQ(std::vector<uint8_t>(r.begin() + 40, r.begin() + 48), (std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255, 0}));
+  EXPECT_EQ(std::vector<uint8_t>(r.begin() + 40, r.begin() + 48),
+            (std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255, 0}));
 }
 
 TEST(Reduce, MajorityOfSixteenBits) {
-  struct Row { std::vector<uint8_t> src; uint32_t width; uint8_t want; };
+  struct Row {
+    std::vector<uint8_t> src;
+    uint32_t width;
+    uint8_t want;
+  };
   const Row rows[] = {
       {{0xFF, 0x00, 0x0F, 0xF0}, 2, 0x00},              // 8 of 16 set
       {{0xFF, 0x01, 0x00, 0x00}, 2, 0x80},              // 9 of 16
@@ -182,7 +200,8 @@ TEST(Reduce, SamplesTheFirstRowOfEachBand) {
 TEST(Reduce, StopsAtTheImageSizeAndRefusesShortFiles) {
   std::vector<uint8_t> bmp = codec::MakeBmpFile(testpages::White(128, 128, 200).View());
   std::vector<uint8_t> small = bmp;
-  codec::PutLe32(&small[14 + 20], 100);  // biSizeImage: only the first reduced row is read, the rest stay zero
+  codec::PutLe32(&small[14 + 20],
+                 100);  // biSizeImage: only the first reduced row is read, the rest stay zero
   std::vector<uint8_t> r = Reduce(small);
   ASSERT_EQ(r.size(), 48u + 8 * 4);
   EXPECT_EQ(r[48], 0xFF);

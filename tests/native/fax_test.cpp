@@ -21,16 +21,19 @@ void CheckAgainstLibtiff(const Page& p, const std::string& what) {
   ASSERT_TRUE(codec::AppendTiffPage(plain, p.View(), codec::TiffCompression::None, &tail));
   support::WriteFile(dir / "plain.tif", plain.bytes);
   for (auto [encode, flag] : {std::pair{codec::EncodeG3, "g3"}, std::pair{codec::EncodeG4, "g4"}}) {
-    auto r = support::RunTool(std::string("tiffcp -c ") + flag + " -r " + std::to_string(p.height) + " " +
-                              support::Quote(dir / "plain.tif") + " " + support::Quote(dir / "lib.tif"));
+    auto r = support::RunTool(std::string("tiffcp -c ") + flag + " -r " + std::to_string(p.height) +
+                              " " + support::Quote(dir / "plain.tif") + " " +
+                              support::Quote(dir / "lib.tif"));
     ASSERT_EQ(r.status, 0) << r.output;
     support::TiffDir lib;
     ASSERT_TRUE(support::ReadTiff(dir / "lib.tif", 0, &lib));
     ASSERT_EQ(lib.strips, 1u);
-    ASSERT_TRUE(lib.rows == support::Expected(p.View())) << "libtiff did not read the page as written";
+    ASSERT_TRUE(lib.rows == support::Expected(p.View()))
+        << "libtiff did not read the page as written";
     std::vector<uint8_t> ours;
     encode(p.View(), ours);
-    EXPECT_TRUE(ours == lib.rawStrip) << flag << ": " << ours.size() << " bytes, libtiff " << lib.rawStrip.size();
+    EXPECT_TRUE(ours == lib.rawStrip)
+        << flag << ": " << ours.size() << " bytes, libtiff " << lib.rawStrip.size();
   }
 }
 
@@ -47,7 +50,8 @@ TEST(FindChanges, MatchesPixelByPixelScan) {
           std::vector<uint32_t> got(width + 3), want;
           got.resize(codec::FindChanges(&p.bits[y * p.stride], width, whiteIs1, got.data()) + 3);
           for (uint32_t x = 0; x < width; ++x)
-            if ((IsBlack(p, x, y) == whiteIs1) != (x > 0 && IsBlack(p, x - 1, y) == whiteIs1)) want.push_back(x);
+            if ((IsBlack(p, x, y) == whiteIs1) != (x > 0 && IsBlack(p, x - 1, y) == whiteIs1))
+              want.push_back(x);
           want.insert(want.end(), 3, width);
           ASSERT_EQ(got, want) << "width " << width << " density " << density;
         }
@@ -59,15 +63,20 @@ TEST(FindChanges, MatchesPixelByPixelScan) {
 TEST(Fax, PagesMatchLibtiff) {
   using testpages::A4Height;
   using testpages::A4Width;
-  struct Row { const char* what; Page page; };
+  struct Row {
+    const char* what;
+    Page page;
+  };
   const Row rows[] = {
       {"white rows", testpages::White(1728, 20, 200)},
       {"black rows", testpages::Black(1728, 20, 200)},
       {"one black column", testpages::Black(1, 3, 200)},
       {"one white column", testpages::White(1, 3, 200)},
       // Runs around every make-up boundary, and past the longest make-up code.
-      {"run lengths", testpages::Runs({1, 2, 3, 4, 62, 63, 64, 65, 127, 128, 129, 1727, 1728, 1729, 1791, 1792, 2559,
-                                       2560, 2561, 2623, 2624, 2625, 5120, 5183, 5184, 7000}, 7001)},
+      {"run lengths", testpages::Runs({1,    2,    3,    4,    62,   63,   64,   65,   127,
+                                       128,  129,  1727, 1728, 1729, 1791, 1792, 2559, 2560,
+                                       2561, 2623, 2624, 2625, 5120, 5183, 5184, 7000},
+                                      7001)},
       {"document 200", testpages::Document(A4Width(200), A4Height(200), 200, 1)},
       {"document 300", testpages::Document(A4Width(300), A4Height(300), 300, 1)},
       // The benchmark's two pages.

@@ -21,7 +21,9 @@ Bytes Unpack(const Bytes& in) {
 }
 
 TEST(PackBits, CodesAroundTheLongestRun) {
-  struct Row { Bytes in, want; };
+  struct Row {
+    Bytes in, want;
+  };
   const Row rows[] = {
       {{}, {}},
       {{5}, {0, 5}},
@@ -65,7 +67,8 @@ TEST(PackBits, RandomRoundTrips) {
 
 TEST(PackBits, DecoderRejectsOverruns) {
   Bytes out;
-  for (Bytes in : {Bytes{5, 1, 2}, Bytes{200}}) EXPECT_FALSE(codec::UnpackBits(in.data(), in.size(), out)) << int(in[0]);
+  for (Bytes in : {Bytes{5, 1, 2}, Bytes{200}})
+    EXPECT_FALSE(codec::UnpackBits(in.data(), in.size(), out)) << int(in[0]);
 }
 
 }  // namespace

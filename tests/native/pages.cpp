@@ -18,7 +18,8 @@ Page Blank(uint32_t width, uint32_t height, int dpi) {
 
 void FillRect(Page& p, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h) {
   for (uint32_t y = y0; y < y0 + h && y < p.height; ++y)
-    for (uint32_t x = x0; x < x0 + w && x < p.width; ++x) p.bits[y * p.stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
+    for (uint32_t x = x0; x < x0 + w && x < p.width; ++x)
+      p.bits[y * p.stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
 }
 
 }  // namespace
@@ -41,7 +42,8 @@ Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed) {
   params.dpi = dpi;
   params.seed = seed;
   params.sheetWidthMils = params.frameMils[2] = static_cast<int>(std::lround(width * 1000.0 / dpi));
-  params.sheetHeightMils = params.frameMils[3] = static_cast<int>(std::lround(height * 1000.0 / dpi));
+  params.sheetHeightMils = params.frameMils[3] =
+      static_cast<int>(std::lround(height * 1000.0 / dpi));
   Page p = vscan::ScanPage(params, 1);
   p.xPelsPerMeter = p.yPelsPerMeter = PelsPerMeter(dpi);
   return p;
@@ -52,10 +54,12 @@ Page Halftone(uint32_t width, uint32_t height, int dpi) {
   for (uint32_t y = 0; y < height; ++y)
     for (uint32_t x = 0; x < width; ++x) {
       const double fx = double(x) / width, fy = double(y) / height;
-      const double level = 0.5 + 0.35 * std::sin(std::hypot(fx - 0.5, fy - 0.4) * 40) * (1 - fy) + 0.15 * (fx - 0.5);
+      const double level =
+          0.5 + 0.35 * std::sin(std::hypot(fx - 0.5, fy - 0.4) * 40) * (1 - fy) + 0.15 * (fx - 0.5);
       grey.bits[y * grey.stride + x] = static_cast<uint8_t>(std::lround(255 * level));
     }
-  Page p = codec::ToBilevel(grey.View(), codec::Halftone::Diffusion);  // as the scanner library makes grey pages
+  Page p = codec::ToBilevel(grey.View(),
+                            codec::Halftone::Diffusion);  // as the scanner library makes grey pages
   p.xPelsPerMeter = p.yPelsPerMeter = PelsPerMeter(dpi);
   return p;
 }
@@ -81,9 +85,12 @@ Page Runs(const std::vector<uint32_t>& lengths, uint32_t width) {
 
 std::vector<Sample> Samples() {
   std::vector<Sample> s;
-  auto add = [&](std::string name, Page p, int dpi) { s.push_back({std::move(name), std::move(p.bits), p.View(), dpi, dpi}); };
+  auto add = [&](std::string name, Page p, int dpi) {
+    s.push_back({std::move(name), std::move(p.bits), p.View(), dpi, dpi});
+  };
   for (int dpi : {200, 300, 400})
-    add("document " + std::to_string(dpi), Document(A4Width(dpi), A4Height(dpi), dpi, static_cast<uint32_t>(dpi)), dpi);
+    add("document " + std::to_string(dpi),
+        Document(A4Width(dpi), A4Height(dpi), dpi, static_cast<uint32_t>(dpi)), dpi);
   add("halftone", Halftone(A4Width(200), A4Height(200) / 2, 200), 200);
   add("white", White(A4Width(300), A4Height(300), 300), 300);
   add("black", Black(1001, 777, 150), 150);
@@ -91,11 +98,13 @@ std::vector<Sample> Samples() {
   for (auto& b : s.back().pixels) b = static_cast<uint8_t>(~b);
   s.back().view.whiteIs1 = false;
   const char* names[] = {"grey", "palette", "colour"};
-  for (auto format : {codec::PixelFormat::Gray8, codec::PixelFormat::Palette8, codec::PixelFormat::Bgr24}) {
+  for (auto format :
+       {codec::PixelFormat::Gray8, codec::PixelFormat::Palette8, codec::PixelFormat::Bgr24}) {
     Sample x{names[s.size() - 7], {}, {}, 300, 150};
     const uint32_t w = 203, h = 101, rowBytes = static_cast<uint32_t>(codec::RowBytes(format, w));
     x.pixels.resize(size_t{rowBytes} * h);
-    for (size_t i = 0; i < x.pixels.size(); ++i) x.pixels[i] = static_cast<uint8_t>((i / 7) * 13 + i / rowBytes);
+    for (size_t i = 0; i < x.pixels.size(); ++i)
+      x.pixels[i] = static_cast<uint8_t>((i / 7) * 13 + i / rowBytes);
     x.view.stride = rowBytes;
     x.view.width = w;
     x.view.height = h;
@@ -103,7 +112,8 @@ std::vector<Sample> Samples() {
     x.view.xPelsPerMeter = PelsPerMeter(x.xdpi);
     x.view.yPelsPerMeter = PelsPerMeter(x.ydpi);
     x.view.paletteSize = format == codec::PixelFormat::Palette8 ? 256 : 0;
-    for (int i = 0; i < x.view.paletteSize; ++i) x.view.palette[i] = codec::Rgb{uint8_t(i * 5), uint8_t(i), uint8_t(255 - i)};
+    for (int i = 0; i < x.view.paletteSize; ++i)
+      x.view.palette[i] = codec::Rgb{uint8_t(i * 5), uint8_t(i), uint8_t(255 - i)};
     s.push_back(std::move(x));
   }
   for (auto& x : s) x.view.top = x.pixels.data();  // after the moves

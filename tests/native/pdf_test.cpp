@@ -10,7 +10,9 @@ using codec::PdfCompression;
 using support::Quote;
 using support::RunTool;
 
-std::string Text(const testpages::MemorySink& sink) { return std::string(sink.bytes.begin(), sink.bytes.end()); }
+std::string Text(const testpages::MemorySink& sink) {
+  return std::string(sink.bytes.begin(), sink.bytes.end());
+}
 
 struct Mode {
   const char* name;
@@ -39,10 +41,15 @@ TEST_P(PdfPages, ReadBackByEveryReader) {
   const std::string text = Text(sink);
   // Each page coded as asked: all of them for PackBits, the bilevel ones for CCITT.
   size_t bilevelPages = 0, coded = 0;
-  for (const testpages::Sample& s : samples) bilevelPages += s.view.format == codec::PixelFormat::Bilevel;
+  for (const testpages::Sample& s : samples)
+    bilevelPages += s.view.format == codec::PixelFormat::Bilevel;
   const std::string filter = *mode.filter ? mode.filter : "/Filter";
-  for (size_t at = text.find(filter); at != std::string::npos; at = text.find(filter, at + 1)) ++coded;
-  EXPECT_EQ(coded, !*mode.filter ? 0 : mode.compression == PdfCompression::PackBits ? samples.size() : bilevelPages) << filter;
+  for (size_t at = text.find(filter); at != std::string::npos; at = text.find(filter, at + 1))
+    ++coded;
+  EXPECT_EQ(coded, !*mode.filter                                  ? 0
+                   : mode.compression == PdfCompression::PackBits ? samples.size()
+                                                                  : bilevelPages)
+      << filter;
 
   auto r = RunTool("qpdf --check " + Quote(pdf));
   EXPECT_EQ(r.status, 0) << r.output;
@@ -58,10 +65,13 @@ TEST_P(PdfPages, ReadBackByEveryReader) {
     support::TiffDir extracted, shown;
     ASSERT_TRUE(support::ReadTiff(dir / name, 0, &extracted)) << name;
     EXPECT_TRUE(extracted.rows == expected) << "pdfimages " << name;
-    const char* device = bilevel ? "tiffg4" : s.view.format == codec::PixelFormat::Gray8 ? "tiffgray" : "tiff24nc";
+    const char* device = bilevel                                      ? "tiffg4"
+                         : s.view.format == codec::PixelFormat::Gray8 ? "tiffgray"
+                                                                      : "tiff24nc";
     const std::string n = std::to_string(i + 1);
-    r = RunTool("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=" + std::string(device) + " -r" + std::to_string(s.xdpi) + "x" +
-                std::to_string(s.ydpi) + " -dFirstPage=" + n + " -dLastPage=" + n + " -o " + Quote(dir / "page.tif") + " " + Quote(pdf));
+    r = RunTool("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=" + std::string(device) + " -r" +
+                std::to_string(s.xdpi) + "x" + std::to_string(s.ydpi) + " -dFirstPage=" + n +
+                " -dLastPage=" + n + " -o " + Quote(dir / "page.tif") + " " + Quote(pdf));
     ASSERT_EQ(r.status, 0) << r.output;
     ASSERT_TRUE(support::ReadTiff(dir / "page.tif", 0, &shown));
     EXPECT_EQ(shown.width, s.view.width);
@@ -70,12 +80,14 @@ TEST_P(PdfPages, ReadBackByEveryReader) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Pdf, PdfPages,
-                         testing::Values(Mode{"Uncompressed", PdfCompression::None, ""},
-                                         Mode{"PackBits", PdfCompression::PackBits, "/Filter /RunLengthDecode"},
-                                         Mode{"CcittGroup3", PdfCompression::G3, "/CCITTFaxDecode /DecodeParms << /K 0 "},
-                                         Mode{"CcittGroup4", PdfCompression::G4, "/CCITTFaxDecode /DecodeParms << /K -1 "}),
-                         [](const testing::TestParamInfo<Mode>& mode) { return std::string(mode.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Pdf, PdfPages,
+    testing::Values(
+        Mode{"Uncompressed", PdfCompression::None, ""},
+        Mode{"PackBits", PdfCompression::PackBits, "/Filter /RunLengthDecode"},
+        Mode{"CcittGroup3", PdfCompression::G3, "/CCITTFaxDecode /DecodeParms << /K 0 "},
+        Mode{"CcittGroup4", PdfCompression::G4, "/CCITTFaxDecode /DecodeParms << /K -1 "}),
+    [](const testing::TestParamInfo<Mode>& mode) { return std::string(mode.param.name); });
 
 TEST(Pdf, SinkFailureIsReported) {
   testpages::Page p = testpages::Document(300, 200, 100, 1);
@@ -91,8 +103,12 @@ TEST(Pdf, SinkFailureIsReported) {
 
 TEST(Pdf, NumbersHaveNoExponentAndNoLocale) {
   std::locale::global(std::locale::classic());
-  struct Row { double v; const char* want; };
-  for (Row r : {Row{595.44, "595.44"}, Row{216.0, "216"}, Row{0.5, "0.5"}, Row{1e15, "1000000000000000"}, Row{1.0 / 3, "0.3333"}})
+  struct Row {
+    double v;
+    const char* want;
+  };
+  for (Row r : {Row{595.44, "595.44"}, Row{216.0, "216"}, Row{0.5, "0.5"},
+                Row{1e15, "1000000000000000"}, Row{1.0 / 3, "0.3333"}})
     EXPECT_EQ(codec::PdfNumber(r.v), r.want);
   EXPECT_EQ(codec::PdfNumber(uint64_t{1234567890123}), "1234567890123");
 }
@@ -101,7 +117,8 @@ TEST(Pdf, CrossReferenceEntriesAreTwentyBytesAtTheObjects) {
   testpages::MemorySink sink;
   codec::PdfWriter w(sink);
   testpages::Page p = testpages::White(10, 10, 72);
-  ASSERT_TRUE(w.Begin() && w.AddPage(p.View(), PdfCompression::None) && w.AddPage(p.View(), PdfCompression::G4) && w.Finish());
+  ASSERT_TRUE(w.Begin() && w.AddPage(p.View(), PdfCompression::None) &&
+              w.AddPage(p.View(), PdfCompression::G4) && w.Finish());
   const std::string text = Text(sink);
   const size_t start = std::stoul(text.substr(text.rfind("startxref\n") + 10));
   ASSERT_EQ(text.compare(start, 5, "xref\n"), 0);

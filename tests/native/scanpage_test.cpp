@@ -8,7 +8,9 @@
 
 namespace {
 
-bool White(const codec::Image& img, uint32_t x, uint32_t y) { return !testpages::IsBlack(img, x, y); }
+bool White(const codec::Image& img, uint32_t x, uint32_t y) {
+  return !testpages::IsBlack(img, x, y);
+}
 
 double WhiteShare(const codec::Image& img) {
   int white = 0;
@@ -23,7 +25,8 @@ TEST(Transform, ThresholdSplitsARampAtItsLevel) {
     for (uint32_t x = 0; x < 256; ++x) ramp.bits[y * ramp.stride + x] = static_cast<uint8_t>(x);
   for (uint8_t level : {1, 128, 255}) {
     codec::Image bw = codec::ToBilevel(ramp.View(), codec::Halftone::Threshold, level);
-    for (uint32_t x = 0; x < 256; ++x) ASSERT_EQ(White(bw, x, 2), x >= level) << x << " at level " << int(level);
+    for (uint32_t x = 0; x < 256; ++x)
+      ASSERT_EQ(White(bw, x, 2), x >= level) << x << " at level " << int(level);
   }
 }
 
@@ -31,8 +34,11 @@ TEST(Transform, DiffusionKeepsTheDensityOfGreyWhereThresholdGivesOneColour) {
   for (uint8_t level : {32, 128, 200}) {
     codec::Image g = codec::MakeImage(200, 200, codec::PixelFormat::Gray8);
     std::fill(g.bits.begin(), g.bits.end(), level);
-    EXPECT_NEAR(WhiteShare(codec::ToBilevel(g.View(), codec::Halftone::Diffusion)), level / 255.0, 0.02) << int(level);
-    EXPECT_EQ(WhiteShare(codec::ToBilevel(g.View(), codec::Halftone::Threshold)), level >= 128 ? 1.0 : 0.0);
+    EXPECT_NEAR(WhiteShare(codec::ToBilevel(g.View(), codec::Halftone::Diffusion)), level / 255.0,
+                0.02)
+        << int(level);
+    EXPECT_EQ(WhiteShare(codec::ToBilevel(g.View(), codec::Halftone::Threshold)),
+              level >= 128 ? 1.0 : 0.0);
   }
 }
 
@@ -41,10 +47,16 @@ constexpr uint32_t kW = 13, kH = 5;
 bool Ink(uint32_t x, uint32_t y) { return (x * 7 + y * 3) % 5 == 0; }
 
 TEST(ScanPage, EveryRawFormBecomesTheSameBilevelDib) {
-  struct Row { int bits; bool zeroIsWhite; bool turn; };
-  for (Row r : {Row{1, false, false}, Row{1, true, false}, Row{8, false, false}, Row{8, true, false},
-                Row{24, false, false}, Row{1, false, true}, Row{24, false, true}}) {
-    SCOPED_TRACE(testing::Message() << r.bits << " bits, zero white " << r.zeroIsWhite << ", turn " << r.turn);
+  struct Row {
+    int bits;
+    bool zeroIsWhite;
+    bool turn;
+  };
+  for (Row r :
+       {Row{1, false, false}, Row{1, true, false}, Row{8, false, false}, Row{8, true, false},
+        Row{24, false, false}, Row{1, false, true}, Row{24, false, true}}) {
+    SCOPED_TRACE(testing::Message()
+                 << r.bits << " bits, zero white " << r.zeroIsWhite << ", turn " << r.turn);
     // The test picture in this raw form, ink black, rows wider than needed as sources may pad them.
     const size_t stride = ((kW * r.bits + 7) / 8 + 3) / 4 * 4 + 4;
     std::vector<uint8_t> raw(stride * kH, 0);
@@ -72,7 +84,8 @@ TEST(ScanPage, EveryRawFormBecomesTheSameBilevelDib) {
     EXPECT_EQ(h.sizeImage, codec::DibStride(w, 1) * height);
     EXPECT_EQ(h.xPelsPerMeter, r.turn ? 11811 : 7874);
     EXPECT_EQ(dib.size(), 48u + h.sizeImage);
-    EXPECT_EQ(std::vector<uint8_t>(&dib[40], &dib[48]), (std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(&dib[40], &dib[48]),
+              (std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255, 0}));
     for (uint32_t y = 0; y < height; ++y)
       for (uint32_t x = 0; x < w; ++x) {
         // Bottom-up rows; a left turn brings picture (px, py) to (py, kW - 1 - px).

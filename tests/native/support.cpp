@@ -32,7 +32,9 @@ TempDir::~TempDir() {
 }
 
 void WriteFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes) {
-  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(p, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<uint8_t> ReadFile(const std::filesystem::path& p) {
@@ -42,7 +44,9 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path& p) {
 
 namespace {
 // Bits past the width of a last partial byte carry nothing.
-uint8_t LastByteMask(uint32_t width) { return width & 7 ? static_cast<uint8_t>(0xFF00 >> (width & 7)) : 0xFF; }
+uint8_t LastByteMask(uint32_t width) {
+  return width & 7 ? static_cast<uint8_t>(0xFF00 >> (width & 7)) : 0xFF;
+}
 }  // namespace
 
 std::vector<uint8_t> Expected(const codec::ImageView& image, bool expandPalette) {
@@ -54,10 +58,14 @@ std::vector<uint8_t> Expected(const codec::ImageView& image, bool expandPalette)
       const uint8_t b = row[i];
       const codec::Rgb& c = image.palette[b];
       if (image.format == codec::PixelFormat::Bilevel)
-        out.push_back((image.whiteIs1 ? static_cast<uint8_t>(~b) : b) & (i + 1 < rowBytes ? 0xFF : LastByteMask(image.width)));
-      else if (image.format == codec::PixelFormat::Bgr24) out.push_back(row[i - i % 3 + 2 - i % 3]);  // BGR to RGB
-      else if (image.format == codec::PixelFormat::Palette8 && expandPalette) out.insert(out.end(), {c.r, c.g, c.b});
-      else out.push_back(b);
+        out.push_back((image.whiteIs1 ? static_cast<uint8_t>(~b) : b) &
+                      (i + 1 < rowBytes ? 0xFF : LastByteMask(image.width)));
+      else if (image.format == codec::PixelFormat::Bgr24)
+        out.push_back(row[i - i % 3 + 2 - i % 3]);  // BGR to RGB
+      else if (image.format == codec::PixelFormat::Palette8 && expandPalette)
+        out.insert(out.end(), {c.r, c.g, c.b});
+      else
+        out.push_back(b);
     }
   }
   return out;
@@ -90,13 +98,15 @@ bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out) {
   }
   if (ok) {
     out->rawStrip.resize(counts[0]);
-    ok = TIFFReadRawStrip(t, 0, out->rawStrip.data(), static_cast<tmsize_t>(counts[0])) == static_cast<tmsize_t>(counts[0]);
+    ok = TIFFReadRawStrip(t, 0, out->rawStrip.data(), static_cast<tmsize_t>(counts[0])) ==
+         static_cast<tmsize_t>(counts[0]);
   }
   std::vector<uint8_t> buf(ok ? static_cast<size_t>(TIFFScanlineSize(t)) : 0);
   out->rows.clear();
   for (uint32_t y = 0; ok && y < out->height; ++y) {
     ok = TIFFReadScanline(t, buf.data(), y, 0) == 1;
-    if (bits == 1 && out->photometric == 1)  // min-is-black: as 1 = black, like every other file here
+    if (bits == 1 &&
+        out->photometric == 1)  // min-is-black: as 1 = black, like every other file here
       for (uint8_t& b : buf) b = static_cast<uint8_t>(~b);
     if (bits == 1) buf.back() &= LastByteMask(out->width);
     out->rows.insert(out->rows.end(), buf.begin(), buf.end());

@@ -16,7 +16,9 @@
 namespace testpages {  // pages.cpp: portable, for the benchmarks under Wine too
 
 using Page = codec::Image;  // bilevel, bit 1 = white
-inline bool IsBlack(const Page& p, uint32_t x, uint32_t y) { return !(p.bits[y * p.stride + x / 8] & (0x80 >> (x & 7))); }
+inline bool IsBlack(const Page& p, uint32_t x, uint32_t y) {
+  return !(p.bits[y * p.stride + x / 8] & (0x80 >> (x & 7)));
+}
 
 int32_t PelsPerMeter(int dpi);
 uint32_t A4Width(int dpi);
@@ -25,8 +27,10 @@ uint32_t A4Height(int dpi);
 Page White(uint32_t width, uint32_t height, int dpi);
 Page Black(uint32_t width, uint32_t height, int dpi);
 Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed);  // the virtual scanner's
-Page Halftone(uint32_t width, uint32_t height, int dpi);  // grey rings diffused: a change at almost every pixel
-Page Noise(uint32_t width, uint32_t height, int dpi, double black, uint32_t seed);  // `black`: the chance of it
+Page Halftone(uint32_t width, uint32_t height,
+              int dpi);  // grey rings diffused: a change at almost every pixel
+Page Noise(uint32_t width, uint32_t height, int dpi, double black,
+           uint32_t seed);  // `black`: the chance of it
 // For each length n, a row of alternating runs of n starting white, then one starting black.
 Page Runs(const std::vector<uint32_t>& lengths, uint32_t width);
 
@@ -66,7 +70,8 @@ struct MemorySink : codec::ByteSink {
 
   bool Write(const void* data, size_t size) override {
     if (bytes.size() + size > limit) return false;
-    bytes.insert(bytes.end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    bytes.insert(bytes.end(), static_cast<const uint8_t*>(data),
+                 static_cast<const uint8_t*>(data) + size);
     return true;
   }
 };

@@ -12,11 +12,13 @@ using support::RunTool;
 
 TEST(Tiff, MultiPageFileOfEveryKindAndCompressionReadsBack) {
   const std::vector<testpages::Sample> samples = testpages::Samples();
-  const TiffCompression compressions[] = {TiffCompression::None, TiffCompression::G3, TiffCompression::G4};
+  const TiffCompression compressions[] = {TiffCompression::None, TiffCompression::G3,
+                                          TiffCompression::G4};
   testpages::MemoryFile f;
   codec::TiffTail tail;
   for (TiffCompression c : compressions)
-    for (const testpages::Sample& s : samples) ASSERT_TRUE(codec::AppendTiffPage(f, s.view, c, &tail)) << s.name;
+    for (const testpages::Sample& s : samples)
+      ASSERT_TRUE(codec::AppendTiffPage(f, s.view, c, &tail)) << s.name;
   EXPECT_EQ(f.bytes[0], 'I');
   EXPECT_EQ(f.bytes[4] % 2, 0) << "the first directory on a word boundary";
   support::TempDir dir;
@@ -42,7 +44,8 @@ TEST(Tiff, MultiPageFileOfEveryKindAndCompressionReadsBack) {
     EXPECT_EQ(d.strips, 1u);
     EXPECT_EQ(d.fillOrder, 1);
     EXPECT_EQ(d.resUnit, 2);
-    EXPECT_NEAR(d.xres, s.xdpi, 0.02);  // exact for whole dots per inch: Resolution.WholeDotsPerInchAreExact
+    EXPECT_NEAR(d.xres, s.xdpi,
+                0.02);  // exact for whole dots per inch: Resolution.WholeDotsPerInchAreExact
     EXPECT_NEAR(d.yres, s.ydpi, 0.02);
     EXPECT_EQ(d.compression, static_cast<uint16_t>(c));
     const uint16_t photometric[] = {0, 1, 3, 2};  // min-is-white, min-is-black, palette, RGB
@@ -77,7 +80,8 @@ TEST(Tiff, AppendingReadsOnlyTheLastLink) {
 }
 
 TEST(Tiff, AppendsToFilesOfOtherWritersInTheirByteOrder) {
-  testpages::Page a = testpages::Document(400, 300, 100, 1), b = testpages::Noise(333, 20, 100, 0.3, 2);
+  testpages::Page a = testpages::Document(400, 300, 100, 1),
+                  b = testpages::Noise(333, 20, 100, 0.3, 2);
   testpages::MemoryFile f;
   codec::TiffTail tail;
   ASSERT_TRUE(codec::AppendTiffPage(f, a.View(), TiffCompression::None, &tail));
@@ -85,7 +89,8 @@ TEST(Tiff, AppendsToFilesOfOtherWritersInTheirByteOrder) {
   support::WriteFile(dir / "ours.tif", f.bytes);
   for (const char* order : {"-B", "-L"}) {
     SCOPED_TRACE(order);
-    auto r = RunTool(std::string("tiffcp ") + order + " -c lzw " + Quote(dir / "ours.tif") + " " + Quote(dir / "theirs.tif"));
+    auto r = RunTool(std::string("tiffcp ") + order + " -c lzw " + Quote(dir / "ours.tif") + " " +
+                     Quote(dir / "theirs.tif"));
     ASSERT_EQ(r.status, 0) << r.output;
     testpages::MemoryFile g;
     g.bytes = support::ReadFile(dir / "theirs.tif");
@@ -108,7 +113,10 @@ TEST(Tiff, AppendsToFilesOfOtherWritersInTheirByteOrder) {
 }
 
 TEST(Tiff, RefusesFilesItCannotExtend) {
-  struct Row { const char* what; std::vector<uint8_t> bytes; };
+  struct Row {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  };
   const Row rows[] = {
       {"not TIFF", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}},
       {"BigTIFF", {'I', 'I', 43, 0, 16, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0}},

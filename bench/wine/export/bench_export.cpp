@@ -83,7 +83,8 @@ int main(int argc, char** argv)
     const bool write = argc == 4 && strcmp(argv[1], "write") == 0;
     if (!write && !(argc == 8 && strcmp(argv[1], "export") == 0))
         return fprintf(stderr, "usage: bench_export write FOLDER COUNT\n"
-                               "       bench_export export FOLDER COUNT TYPE COMPRESSION SAVE_FOLDER STEM\n"), 2;
+                               "       bench_export export FOLDER COUNT TYPE COMPRESSION SAVE_FOLDER STEM\n"),
+               2;
     // Settings are kept in the program's folder; this measurement keeps none.
     char szSettings[MAX_PATH];
     ::GetModuleFileNameA(nullptr, szSettings, MAX_PATH);

@@ -4,10 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-static INT_PTR CALLBACK DlgProc(HWND, UINT msg, WPARAM, LPARAM)
-{
-    return msg == WM_INITDIALOG;
-}
+static INT_PTR CALLBACK DlgProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {

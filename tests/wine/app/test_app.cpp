@@ -21,8 +21,8 @@ void SingleInstance()
     CHECK(hMutex != nullptr);
     ::CloseHandle(hMutex);
     // A window of the driver's own takes the foreground away from Tolvix.
-    HWND hDecoy = ::CreateWindowExA(0, "STATIC", "decoy", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 700, 500, 200, 100,
-                                    nullptr, nullptr, nullptr, nullptr);
+    HWND hDecoy = ::CreateWindowExA(0, "STATIC", "decoy", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 700, 500, 200, 100, nullptr,
+                                    nullptr, nullptr, nullptr);
     CHECK(MakeForeground(hDecoy));
     Program second("second");
     CHECK(second.Start());
@@ -62,10 +62,7 @@ std::vector<uint32_t> ShownIcon(HWND hBox)
 
 UINT g_referenceType;
 
-DWORD WINAPI ShowReference(void*)
-{
-    return ::MessageBoxA(nullptr, "reference", "reference", g_referenceType);
-}
+DWORD WINAPI ShowReference(void*) { return ::MessageBoxA(nullptr, "reference", "reference", g_referenceType); }
 
 // The icon that a message box of this driver's own with the given type shows.
 std::vector<uint32_t> ReferenceIcon(UINT type)
@@ -113,7 +110,7 @@ void NoSourceManager()
 
 void RegistryUnreadable()
 {
-    ModelKey key;   // put back when done
+    ModelKey key; // put back when done
     CHECK_EQ(::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kModelKey), 0);
     FailedStart("noreg", "Cannot read the registry. Check the registry path.");
 }
@@ -137,12 +134,14 @@ void Help(bool bKey, bool bFile)
     if (bFile) {
         CHECK(WaitHelpTopic("The Main Window"));
     } else {
-        CHECK(WaitFor([&] {
-            for (DWORD pid : ProcessesNamed("winhlp32.exe"))
-                for (HWND h : ProcessWindows(pid))
-                    hAsk = DialogText(h).find("KEVRAN.HLP") != std::string::npos ? h : hAsk;
-            return hAsk != nullptr;
-        }, 10000));
+        CHECK(WaitFor(
+            [&] {
+                for (DWORD pid : ProcessesNamed("winhlp32.exe"))
+                    for (HWND h : ProcessWindows(pid))
+                        hAsk = DialogText(h).find("KEVRAN.HLP") != std::string::npos ? h : hAsk;
+                return hAsk != nullptr;
+            },
+            10000));
         DWORD_PTR r = 0;
         CHECK(::SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r) != 0);
         ClickButton(hAsk, IDNO);
@@ -161,10 +160,7 @@ void PutText(Bytes& b, int off, const std::string& s)
     memcpy(&b[off], s.data(), s.size());
 }
 
-std::string DefaultFolder(const Program& prog)
-{
-    return prog.Folder() + "\\MyDocuments";
-}
+std::string DefaultFolder(const Program& prog) { return prog.Folder() + "\\MyDocuments"; }
 
 // Starts the program on the file (none when empty), closes it normally, returns what it left.
 Bytes RunOnce(Program& prog, const Bytes& input, void (*during)(const Program&, HWND) = nullptr)
@@ -198,7 +194,7 @@ enum Outcome { kDefaults, kKept, kUnchanged };
 // default (flag 1) as edited, cut to its size; and what it becomes.
 const struct Row {
     const char* name;
-    size_t size;                          // 0: no file
+    size_t size; // 0: no file
     void (*edit)(Bytes&);
     Outcome outcome;
     void (*during)(const Program&, HWND);
@@ -206,14 +202,22 @@ const struct Row {
     // The page size list shows the locale's default.
     {"no_file", 0, nullptr, kDefaults,
      [](const Program&, HWND hWnd) { CHECK_EQ(Text(hWnd, IDC_PAGE_SIZE), USLocale() ? "Letter" : "A4"); }},
-    {"short_file", 391, [](Bytes& b) { for (int i = 260; i < 324; ++i) b[i] = (unsigned char)(0xA0 + i % 16); },
+    {"short_file", 391,
+     [](Bytes& b) {
+         for (int i = 260; i < 324; ++i)
+             b[i] = (unsigned char)(0xA0 + i % 16);
+     },
      kDefaults, nullptr},
     {"long_file", 500, [](Bytes& b) { std::fill(b.begin() + kSettingsSize, b.end(), 0x77); }, kKept, nullptr},
     {"flag_five_and_foreign_bytes", kSettingsSize,
-     [](Bytes& b) { PutInt(b, kOffFolderValid, 5), PutInt(b, 320, (int)0xEFBEADDE), memset(&b[261], 'x', 59); },
-     kKept, nullptr},
+     [](Bytes& b) { PutInt(b, kOffFolderValid, 5), PutInt(b, 320, (int)0xEFBEADDE), memset(&b[261], 'x', 59); }, kKept,
+     nullptr},
     // A field without its terminator is cut to one character less.
-    {"unterminated_fields", kSettingsSize, [](Bytes& b) { memset(&b[0], 'A', 256); memset(&b[256], 'B', 64); },
+    {"unterminated_fields", kSettingsSize,
+     [](Bytes& b) {
+         memset(&b[0], 'A', 256);
+         memset(&b[256], 'B', 64);
+     },
      kKept, nullptr},
     // Lists without a matching item: no selection, except Page Size on its first item.
     {"out_of_range_values", kSettingsSize,
@@ -274,7 +278,7 @@ void SecondRunCreatesDefaultFolder()
 {
     Program prog("second");
     Bytes first = RunOnce(prog, Bytes());
-    first.resize(kSettingsSize);   // its content is the no_file case's
+    first.resize(kSettingsSize); // its content is the no_file case's
     Bytes edited = first;
     // A folder stored while the flag is 0 is ignored on the next start; the default is made.
     PutText(edited, kOffFolder, "C:\\Elsewhere");
@@ -350,15 +354,17 @@ void ConfirmOnClose()
     // the dialog was covered and uncovered.
     Pixels before;
     int n = 0;
-    CHECK(WaitFor([&] {
-        Pixels now = IconArea(hBox, &n);
-        std::swap(now, before);
-        return n > 3 && now.px == before.px;
-    }, 5000));
+    CHECK(WaitFor(
+        [&] {
+            Pixels now = IconArea(hBox, &n);
+            std::swap(now, before);
+            return n > 3 && now.px == before.px;
+        },
+        5000));
     RECT rc;
     ::GetWindowRect(hBox, &rc);
-    HWND hCover = ::CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE | SS_WHITERECT, rc.left,
-                                    rc.top, rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, nullptr, nullptr);
+    HWND hCover = ::CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE | SS_WHITERECT, rc.left, rc.top,
+                                    rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, nullptr, nullptr);
     ::UpdateWindow(hCover);
     CHECK(WaitFor([&] { return IconArea(hBox, &n), n == 1; }, 5000));
     ::DestroyWindow(hCover);
@@ -377,10 +383,7 @@ void ConfirmOnClose()
 
 LRESULT g_answer;
 
-void CALLBACK Answered(HWND, UINT, ULONG_PTR, LRESULT result)
-{
-    g_answer = result;
-}
+void CALLBACK Answered(HWND, UINT, ULONG_PTR, LRESULT result) { g_answer = result; }
 
 // WM_QUERYENDSESSION's answer, the confirmation answered with `answer` (0: none expected).
 LRESULT AskEndSession(OnePage& one, int answer)

@@ -43,7 +43,10 @@ Bytes WithByte(Bytes b, size_t at, unsigned char value) {
   return b;
 }
 
-struct Page { std::string name; Bytes bmp; };
+struct Page {
+  std::string name;
+  Bytes bmp;
+};
 
 // 8-bit grey or palette, or 24-bit colour, of a pattern that changes at every pixel.
 Bytes Synthetic(codec::PixelFormat format, uint32_t w, uint32_t h) {
@@ -58,7 +61,8 @@ Bytes Synthetic(codec::PixelFormat format, uint32_t w, uint32_t h) {
   v.format = format;
   v.xPelsPerMeter = v.yPelsPerMeter = testpages::PelsPerMeter(100);
   if (format == codec::PixelFormat::Palette8) v.paletteSize = 256;
-  for (int i = 0; i < 256; ++i) v.palette[i] = codec::Rgb{uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)};
+  for (int i = 0; i < 256; ++i)
+    v.palette[i] = codec::Rgb{uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)};
   return codec::MakeBmpFile(v);
 }
 
@@ -70,7 +74,8 @@ std::vector<Page> MakePages() {
   };
   // Page content is the codecs' concern (their native tests); here each kind of BMP the DLLs read.
   auto bilevel = [](const testpages::Page& p) { return codec::MakeBmpFile(p.View()); };
-  add("doc.bmp", bilevel(testpages::Document(testpages::A4Width(200), testpages::A4Height(200), 200, 1)));
+  add("doc.bmp",
+      bilevel(testpages::Document(testpages::A4Width(200), testpages::A4Height(200), 200, 1)));
   // White first in the colour table: the same document must come out the same.
   Bytes inverted = bilevel(testpages::Document(900, 600, 100, 7));
   for (size_t i = 62; i < inverted.size(); ++i) inverted[i] = static_cast<uint8_t>(~inverted[i]);
@@ -91,21 +96,29 @@ void TestTiff() {
   const std::vector<Page> pages = MakePages();
 
   // One file per page and code; then all pages into one file, in order.
-  const struct { int code; const char* scheme; } codes[] = {
-      {TIFF32_NONE, "None"}, {TIFF32_CCITT_G3, "CCITT_Group_3"}, {TIFF32_CCITT_G4, "CCITT_Group_4"}};
-  auto scheme = [&](const Page& p, int i) { return p.bmp[28] == 1 ? codes[i].scheme : "None"; };  // fax: bilevel only
+  const struct {
+    int code;
+    const char* scheme;
+  } codes[] = {{TIFF32_NONE, "None"},
+               {TIFF32_CCITT_G3, "CCITT_Group_3"},
+               {TIFF32_CCITT_G4, "CCITT_Group_4"}};
+  auto scheme = [&](const Page& p, int i) {
+    return p.bmp[28] == 1 ? codes[i].scheme : "None";
+  };  // fax: bilevel only
   for (size_t i = 0; i < pages.size(); ++i) {
     const Page& p = pages[i];
     for (int k = 0; k < 3; ++k) {
       const auto& c = codes[k];
-      std::string name = p.name.substr(0, p.name.size() - 4) + "-" + std::to_string(c.code) + ".tif";
+      std::string name =
+          p.name.substr(0, p.name.size() - 4) + "-" + std::to_string(c.code) + ".tif";
       HLOCAL block = PageBlock(p.bmp, c.code == TIFF32_CCITT_G3 ? LHND : LMEM_ZEROINIT);
       Check(writePage(Path(name).c_str(), block, c.code, 0) != 0, name.c_str());
       LocalFree(block);
       Expect("tiff " + name + " 0 " + p.name + " " + scheme(p, k));
     }
     HLOCAL block = PageBlock(p.bmp);
-    Check(writePage(Path("multi.tif").c_str(), block, codes[i % 3].code, 0) != 0, ("multi.tif " + p.name).c_str());
+    Check(writePage(Path("multi.tif").c_str(), block, codes[i % 3].code, 0) != 0,
+          ("multi.tif " + p.name).c_str());
     LocalFree(block);
     Expect("tiff multi.tif " + std::to_string(i) + " " + p.name + " " + scheme(p, i % 3));
   }
@@ -115,7 +128,8 @@ void TestTiff() {
   Bytes small = codec::MakeBmpFile(testpages::Noise(120, 40, 100, 0.2, 3).View());
   HLOCAL block = PageBlock(small);
   int written = 0;
-  while (written < 3000 && writePage(Path("many.tif").c_str(), block, TIFF32_CCITT_G4, 0) != 0) ++written;
+  while (written < 3000 && writePage(Path("many.tif").c_str(), block, TIFF32_CCITT_G4, 0) != 0)
+    ++written;
   CHECK_EQ(written, 3000);
   CHECK(WriteFileBytes(Path("small.bmp"), small));
   Expect("pages many.tif 3000");
@@ -130,7 +144,12 @@ void TestTiff() {
   HLOCAL tall = PageBlock(WithByte(pages[0].bmp, 23, 0x7F));  // more rows than the block holds
   HANDLE held = CreateFileA(multi.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   CHECK(held != INVALID_HANDLE_VALUE);
-  const struct { const char* what; const char* path; HLOCAL page; int code; } refusals[] = {
+  const struct {
+    const char* what;
+    const char* path;
+    HLOCAL page;
+    int code;
+  } refusals[] = {
       {"code 207", refused.c_str(), block, 207},
       {"code 0", refused.c_str(), block, 0},
       {"no file name", nullptr, block, TIFF32_NONE},
@@ -141,7 +160,8 @@ void TestTiff() {
       {"not a TIFF", textTif.c_str(), block, TIFF32_NONE},
       {"held open by another", multi.c_str(), block, TIFF32_NONE},
   };
-  for (const auto& r : refusals) Check(writePage(r.path, r.page, r.code, 0) == 0, r.what, "is refused");
+  for (const auto& r : refusals)
+    Check(writePage(r.path, r.page, r.code, 0) == 0, r.what, "is refused");
   CloseHandle(held);
   for (HLOCAL h : {block, fourBit, tall}) LocalFree(h);
   CHECK(!FileExists(refused));
@@ -175,15 +195,24 @@ void TestPdf() {
   CHECK(WriteFileBytes(Path("text.bmp"), {'B', 'M', 'x'}));
   CHECK(WriteFileBytes(Path("four.bmp"), WithByte(pages[0].bmp, 28, 4)));
   CHECK(WriteFileBytes(Path("cut.bmp"), Bytes(pages[0].bmp.begin(), pages[0].bmp.end() - 100)));
-  const std::string held = Path("held.pdf"), partial = Path("partial.pdf"), noFolder = Path("no such folder\\x.pdf"),
+  const std::string held = Path("held.pdf"), partial = Path("partial.pdf"),
+                    noFolder = Path("no such folder\\x.pdf"),
                     deeper = Path("no such folder\\deeper\\x.pdf");
-  HANDLE h = CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE h = CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                         nullptr);
   CHECK(h != INVALID_HANDLE_VALUE);
-  const struct { const char* what; const char* pdf; std::string list; int code, result; } refusals[] = {
+  const struct {
+    const char* what;
+    const char* pdf;
+    std::string list;
+    int code, result;
+  } refusals[] = {
       {"held open without sharing", held.c_str(), all, PDFLIB_CCITT_G4, PDFLIB_CANNOT_WRITE},
-      {"a page missing", partial.c_str(), List({"doc.bmp", "missing.bmp"}), PDFLIB_NONE, PDFLIB_CANNOT_READ_BMP},
+      {"a page missing", partial.c_str(), List({"doc.bmp", "missing.bmp"}), PDFLIB_NONE,
+       PDFLIB_CANNOT_READ_BMP},
       {"not a BMP", partial.c_str(), List({"text.bmp"}), PDFLIB_NONE, PDFLIB_CANNOT_READ_BMP},
-      {"4-bit BMP", partial.c_str(), List({"doc.bmp", "four.bmp"}), PDFLIB_PACKBITS, PDFLIB_CANNOT_READ_BMP},
+      {"4-bit BMP", partial.c_str(), List({"doc.bmp", "four.bmp"}), PDFLIB_PACKBITS,
+       PDFLIB_CANNOT_READ_BMP},
       {"cut BMP", partial.c_str(), List({"cut.bmp"}), PDFLIB_CCITT_G3, PDFLIB_CANNOT_READ_BMP},
       {"no folder", noFolder.c_str(), all, PDFLIB_NONE, PDFLIB_NO_FOLDER},
       {"no folders", deeper.c_str(), all, PDFLIB_NONE, PDFLIB_NO_FOLDER},
@@ -193,7 +222,8 @@ void TestPdf() {
   };
   for (const auto& r : refusals) {
     int result = bmps2Pdf(r.pdf, r.list.c_str(), r.code, 0);
-    Check(result == r.result, r.what, "gives " + std::to_string(result) + ", not " + std::to_string(r.result));
+    Check(result == r.result, r.what,
+          "gives " + std::to_string(result) + ", not " + std::to_string(r.result));
   }
   CloseHandle(h);
   CHECK(FileExists(held));

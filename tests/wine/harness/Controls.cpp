@@ -61,10 +61,7 @@ bool Enabled(HWND hDlg, int id)
     return h && ::IsWindowEnabled(h);
 }
 
-int CurSel(HWND hDlg, int id)
-{
-    return (int)::SendMessageA(::GetDlgItem(hDlg, id), CB_GETCURSEL, 0, 0);
-}
+int CurSel(HWND hDlg, int id) { return (int)::SendMessageA(::GetDlgItem(hDlg, id), CB_GETCURSEL, 0, 0); }
 
 std::vector<std::string> ComboItems(HWND hDlg, int id)
 {
@@ -90,15 +87,9 @@ std::string SelectedText(HWND hDlg, int id)
     return i >= 0 && i < (int)items.size() ? items[i] : std::string("<none>");
 }
 
-bool Dropped(HWND hDlg, int id)
-{
-    return ::SendMessageA(::GetDlgItem(hDlg, id), CB_GETDROPPEDSTATE, 0, 0) != 0;
-}
+bool Dropped(HWND hDlg, int id) { return ::SendMessageA(::GetDlgItem(hDlg, id), CB_GETDROPPEDSTATE, 0, 0) != 0; }
 
-int SpinPos(HWND hMain)
-{
-    return LOWORD(::SendMessageA(::GetDlgItem(hMain, IDC_PAGES_SPIN), UDM_GETPOS, 0, 0));
-}
+int SpinPos(HWND hMain) { return LOWORD(::SendMessageA(::GetDlgItem(hMain, IDC_PAGES_SPIN), UDM_GETPOS, 0, 0)); }
 
 int FocusId(HWND hWnd)
 {
@@ -112,10 +103,7 @@ int DefaultId(HWND hDlg)
     return HIWORD(r) == DC_HASDEFID ? LOWORD(r) : 0;
 }
 
-HWND ToolBar(HWND hMain)
-{
-    return ::GetDlgItem(hMain, IDR_MAINFRAME);
-}
+HWND ToolBar(HWND hMain) { return ::GetDlgItem(hMain, IDR_MAINFRAME); }
 
 bool ButtonEnabled(HWND hMain, int cmd)
 {
@@ -154,20 +142,18 @@ bool WaitSpin(HWND hMain, int want, DWORD ms)
 bool WaitFocus(HWND hDlg, int id, DWORD ms)
 {
     // Says where the keys went instead.
-    return WaitFor([&] { return FocusId(hDlg) == id; }, ms, [&] {
-        char cls[64] = "";
-        HWND hFg = ::GetForegroundWindow();
-        ::GetClassNameA(hFg, cls, sizeof cls);
-        return "focus on " + std::to_string(FocusId(hDlg)) + ", not " + std::to_string(id) + "; foreground " +
-               cls + (hFg == hDlg ? " (the window)" : " (another)") +
-               (ActiveOf(hDlg) == hDlg ? ", active" : ", not active");
-    });
+    return WaitFor([&] { return FocusId(hDlg) == id; }, ms,
+                   [&] {
+                       char cls[64] = "";
+                       HWND hFg = ::GetForegroundWindow();
+                       ::GetClassNameA(hFg, cls, sizeof cls);
+                       return "focus on " + std::to_string(FocusId(hDlg)) + ", not " + std::to_string(id) +
+                              "; foreground " + cls + (hFg == hDlg ? " (the window)" : " (another)") +
+                              (ActiveOf(hDlg) == hDlg ? ", active" : ", not active");
+                   });
 }
 
-void AltKey(char letter)
-{
-    Chord(VK_MENU, (WORD)letter);
-}
+void AltKey(char letter) { Chord(VK_MENU, (WORD)letter); }
 
 void EnterPages(HWND hMain, const char* text, WORD leaveKey)
 {
@@ -197,8 +183,7 @@ ModelKey::ModelKey()
     m_bHad = true;
     char product[512] = {};
     DWORD cb = sizeof product - 1;
-    if (::RegQueryValueExA(hKey, "ProductId", nullptr, nullptr, reinterpret_cast<BYTE*>(product), &cb) ==
-        ERROR_SUCCESS) {
+    if (::RegQueryValueExA(hKey, "ProductId", nullptr, nullptr, reinterpret_cast<BYTE*>(product), &cb) == ERROR_SUCCESS) {
         m_bHadValue = true;
         m_product = product;
     }
@@ -209,8 +194,8 @@ ModelKey::~ModelKey()
 {
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kModelKey);
     HKEY hKey;
-    if (!m_bHad || ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kModelKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey,
-                                     nullptr) != ERROR_SUCCESS)
+    if (!m_bHad || ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kModelKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) !=
+                       ERROR_SUCCESS)
         return;
     if (m_bHadValue)
         ::RegSetValueExA(hKey, "ProductId", 0, REG_SZ, reinterpret_cast<const BYTE*>(m_product.c_str()),

@@ -18,15 +18,15 @@ int CurSel(HWND hDlg, int id);
 std::vector<std::string> ComboItems(HWND hDlg, int id);
 std::string SelectedText(HWND hDlg, int id);
 bool Dropped(HWND hDlg, int id);
-int SpinPos(HWND hMain);           // Pages to Scan's up-down
-int FocusId(HWND hWnd);            // its control id, 0 when none
-int DefaultId(HWND hDlg);          // DM_GETDEFID, 0 when none
+int SpinPos(HWND hMain);  // Pages to Scan's up-down
+int FocusId(HWND hWnd);   // its control id, 0 when none
+int DefaultId(HWND hDlg); // DM_GETDEFID, 0 when none
 
 // The main window's toolbar.
 HWND ToolBar(HWND hMain);
 bool ButtonEnabled(HWND hMain, int cmd);
 std::string ButtonText(HWND hMain, int cmd);
-RECT ButtonRect(HWND hMain, int cmd);   // in screen coordinates
+RECT ButtonRect(HWND hMain, int cmd); // in screen coordinates
 
 // Waits for what the control shows; a failure prints what it showed instead.
 bool WaitText(HWND hDlg, int id, const std::string& want, DWORD ms = 5000);

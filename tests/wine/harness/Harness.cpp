@@ -51,10 +51,7 @@ std::string Where(const char* file, int line)
     return std::string(base ? base + 1 : file) + ":" + std::to_string(line);
 }
 
-int Failures()
-{
-    return g_nFailed;
-}
+int Failures() { return g_nFailed; }
 
 void Check(bool ok, const char* what, const std::string& detail)
 {
@@ -117,15 +114,9 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, const std::func
     return true;
 }
 
-std::string BinFolder()
-{
-    return EnvPath("TOLVIX_BIN");
-}
+std::string BinFolder() { return EnvPath("TOLVIX_BIN"); }
 
-std::string SourceFolder()
-{
-    return EnvPath("TOLVIX_SOURCE");
-}
+std::string SourceFolder() { return EnvPath("TOLVIX_SOURCE"); }
 
 std::string NewTempFolder(const char* tag)
 {
@@ -133,8 +124,8 @@ std::string NewTempFolder(const char* tag)
     ::GetTempPathA(sizeof szTemp, szTemp);
     static int s_n = 0;
     for (;;) {
-        std::string path = std::string(szTemp) + "tolvix-" + tag + "-" + std::to_string(::GetCurrentProcessId()) +
-                           "-" + std::to_string(++s_n);
+        std::string path = std::string(szTemp) + "tolvix-" + tag + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                           std::to_string(++s_n);
         if (::CreateDirectoryA(path.c_str(), nullptr))
             return path;
         if (::GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -147,8 +138,8 @@ std::string NewTempFolder(const char* tag)
 bool ReadFileBytes(const std::string& path, Bytes& out)
 {
     out.clear();
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             0, nullptr);
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     DWORD size = ::GetFileSize(h, nullptr);
@@ -170,10 +161,7 @@ bool WriteFileBytes(const std::string& path, const Bytes& data)
     return ok;
 }
 
-bool FileExists(const std::string& path)
-{
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool RemoveTree(const std::string& path)
 {
@@ -256,8 +244,8 @@ bool Program::Start(const std::vector<std::string>& extraEnv)
     std::string cmd = "\"" + exe + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    return ::CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0,
-                            env.empty() ? nullptr : &env[0], m_folder.c_str(), &si, &m_pi) != 0;
+    return ::CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, env.empty() ? nullptr : &env[0],
+                            m_folder.c_str(), &si, &m_pi) != 0;
 }
 
 std::vector<HWND> ProcessWindows(DWORD pid, const char* caption)
@@ -315,33 +303,34 @@ std::string DialogText(HWND hDlg)
 HWND Program::WaitMainWindow(DWORD timeoutMs)
 {
     HWND hWnd = nullptr;
-    WaitFor([&] {
-        auto v = ProcessWindows(m_pi.dwProcessId, kMainCaption);
-        hWnd = v.empty() ? nullptr : v[0];
-        return hWnd != nullptr || !Running();
-    }, timeoutMs);
+    WaitFor(
+        [&] {
+            auto v = ProcessWindows(m_pi.dwProcessId, kMainCaption);
+            hWnd = v.empty() ? nullptr : v[0];
+            return hWnd != nullptr || !Running();
+        },
+        timeoutMs);
     return hWnd;
 }
 
 HWND Program::WaitDialogWithText(const std::string& text, DWORD timeoutMs)
 {
     HWND hDlg = nullptr;
-    WaitFor([&] {
-        for (HWND h : ProcessWindows(m_pi.dwProcessId)) {
-            if (DialogText(h).find(text) != std::string::npos) {
-                hDlg = h;
-                return true;
+    WaitFor(
+        [&] {
+            for (HWND h : ProcessWindows(m_pi.dwProcessId)) {
+                if (DialogText(h).find(text) != std::string::npos) {
+                    hDlg = h;
+                    return true;
+                }
             }
-        }
-        return !Running();
-    }, timeoutMs);
+            return !Running();
+        },
+        timeoutMs);
     return hDlg;
 }
 
-bool Program::Running() const
-{
-    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
-}
+bool Program::Running() const { return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
 
 bool Program::WaitExit(DWORD timeoutMs)
 {
@@ -373,10 +362,7 @@ bool Program::CloseNormally(DWORD timeoutMs)
     return WaitExit(timeoutMs);
 }
 
-void ClickButton(HWND hDlg, int id)
-{
-    ::PostMessageA(::GetDlgItem(hDlg, id), BM_CLICK, 0, 0);
-}
+void ClickButton(HWND hDlg, int id) { ::PostMessageA(::GetDlgItem(hDlg, id), BM_CLICK, 0, 0); }
 
 // ---- input --------------------------------------------------------------------
 
@@ -458,30 +444,25 @@ GUITHREADINFO GuiThreadInfo(HWND hWnd)
 }
 } // namespace
 
-HWND FocusOf(HWND hWnd)
-{
-    return GuiThreadInfo(hWnd).hwndFocus;
-}
+HWND FocusOf(HWND hWnd) { return GuiThreadInfo(hWnd).hwndFocus; }
 
-HWND ActiveOf(HWND hWnd)
-{
-    return GuiThreadInfo(hWnd).hwndActive;
-}
+HWND ActiveOf(HWND hWnd) { return GuiThreadInfo(hWnd).hwndActive; }
 
 bool MakeForeground(HWND hWnd)
 {
     // Foreground is granted at once, but the window's own thread activates it later
     // and then restores its focus control; keys sent before that would land on the
     // old focus. Wait until that thread itself reports the window active and focused.
-    return WaitFor([&] {
-        if (::GetForegroundWindow() != hWnd)
-            ::SetForegroundWindow(hWnd);
-        HWND hFocus = FocusOf(hWnd);
-        return ::GetForegroundWindow() == hWnd && ActiveOf(hWnd) == hWnd && hFocus
-            && (hFocus == hWnd || ::IsChild(hWnd, hFocus));
-    }, 5000);
+    return WaitFor(
+        [&] {
+            if (::GetForegroundWindow() != hWnd)
+                ::SetForegroundWindow(hWnd);
+            HWND hFocus = FocusOf(hWnd);
+            return ::GetForegroundWindow() == hWnd && ActiveOf(hWnd) == hWnd && hFocus &&
+                   (hFocus == hWnd || ::IsChild(hWnd, hFocus));
+        },
+        5000);
 }
-
 
 // ---- other programs -------------------------------------------------------------
 
@@ -510,10 +491,7 @@ void EndProcesses(const std::vector<DWORD>& pids)
     }
 }
 
-HWND HelpViewer()
-{
-    return ::FindWindowA("MS_WINHELP", nullptr);
-}
+HWND HelpViewer() { return ::FindWindowA("MS_WINHELP", nullptr); }
 
 namespace {
 // The text of the viewer's topic pane, a rich edit control.
@@ -539,19 +517,21 @@ std::string HelpPaneText(HWND hViewer)
 bool WaitHelpTopic(const std::string& title, DWORD timeoutMs)
 {
     std::string seen, asked;
-    bool ok = WaitFor([&] {
-        HWND h = HelpViewer();
-        seen = h ? HelpPaneText(h) : "(no help window)";
-        asked.clear();
-        for (DWORD pid : ProcessesNamed("winhlp32.exe"))
-            for (HWND w : ProcessWindows(pid)) {
-                char cls[64] = {};
-                ::GetClassNameA(w, cls, sizeof cls);
-                if (strcmp(cls, "#32770") == 0)
-                    asked += WindowText(w) + ": " + DialogText(w);
-            }
-        return asked.empty() && seen.compare(0, title.size(), title) == 0;
-    }, timeoutMs);
+    bool ok = WaitFor(
+        [&] {
+            HWND h = HelpViewer();
+            seen = h ? HelpPaneText(h) : "(no help window)";
+            asked.clear();
+            for (DWORD pid : ProcessesNamed("winhlp32.exe"))
+                for (HWND w : ProcessWindows(pid)) {
+                    char cls[64] = {};
+                    ::GetClassNameA(w, cls, sizeof cls);
+                    if (strcmp(cls, "#32770") == 0)
+                        asked += WindowText(w) + ": " + DialogText(w);
+                }
+            return asked.empty() && seen.compare(0, title.size(), title) == 0;
+        },
+        timeoutMs);
     if (!ok)
         printf("  help window shows \"%.80s\"%s%s, expected \"%s\"\n", seen.c_str(), asked.empty() ? "" : "; it asks ",
                asked.c_str(), title.c_str());

@@ -21,7 +21,7 @@ typedef std::vector<unsigned char> Bytes;
 // ---- checks -------------------------------------------------------------------
 // A failed check prints its line; programs without RunCases return Failures().
 void Check(bool ok, const char* what, const std::string& detail = std::string());
-#define CHECK(cond) ::harness::Check((cond), #cond, ::harness::Where(__FILE__, __LINE__))
+#define CHECK(cond)    ::harness::Check((cond), #cond, ::harness::Where(__FILE__, __LINE__))
 #define CHECK_EQ(a, b) ::harness::CheckEq((a), (b), #a " == " #b, ::harness::Where(__FILE__, __LINE__))
 std::string Where(const char* file, int line);
 int Failures();
@@ -71,8 +71,8 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 20000,
 // ---- files --------------------------------------------------------------------
 // A Unix path as Windows programs reach it, through drive Z:; other paths as they are.
 std::string WindowsPath(const std::string& path);
-std::string BinFolder();      // the built program folder (TOLVIX_BIN), as a Windows path
-std::string SourceFolder();   // the source tree (TOLVIX_SOURCE), as a Windows path
+std::string BinFolder();    // the built program folder (TOLVIX_BIN), as a Windows path
+std::string SourceFolder(); // the source tree (TOLVIX_SOURCE), as a Windows path
 std::string NewTempFolder(const char* tag);
 bool ReadFileBytes(const std::string& path, Bytes& out);
 bool WriteFileBytes(const std::string& path, const Bytes& data);

@@ -22,10 +22,7 @@ ScannerControls::ScannerControls(const Values& values)
     ::RegCloseKey(hKey);
 }
 
-ScannerControls::~ScannerControls()
-{
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey);
-}
+ScannerControls::~ScannerControls() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey); }
 
 namespace {
 std::string g_workFolder;
@@ -47,10 +44,7 @@ std::string WorkFolder()
     return sz;
 }
 
-std::string PagePath(int n)
-{
-    return WorkFolder() + "Doc" + std::to_string(n) + ".bmp";
-}
+std::string PagePath(int n) { return WorkFolder() + "Doc" + std::to_string(n) + ".bmp"; }
 
 std::vector<int> PageFilesPresent()
 {
@@ -110,10 +104,22 @@ void CheckPageFile(const std::string& path, int width, int height)
     if (b.size() != 62 + bits)
         return;
     // The header of a bottom-up 1-bit DIB with a black and a white colour.
-    const struct { int off; uint32_t mask, want; } fields[] = {
-        {0, 0xFFFF, 0x4D42}, {2, ~0u, (uint32_t)b.size()}, {6, ~0u, 0}, {10, ~0u, 62}, {14, ~0u, 40},
-        {18, ~0u, (uint32_t)width}, {22, ~0u, (uint32_t)height}, {26, 0xFFFF, 1}, {28, 0xFFFF, 1}, {30, ~0u, 0},
-        {34, ~0u, (uint32_t)bits}, {54, ~0u, 0}, {58, ~0u, 0x00FFFFFF}};
+    const struct {
+        int off;
+        uint32_t mask, want;
+    } fields[] = {{0, 0xFFFF, 0x4D42},
+                  {2, ~0u, (uint32_t)b.size()},
+                  {6, ~0u, 0},
+                  {10, ~0u, 62},
+                  {14, ~0u, 40},
+                  {18, ~0u, (uint32_t)width},
+                  {22, ~0u, (uint32_t)height},
+                  {26, 0xFFFF, 1},
+                  {28, 0xFFFF, 1},
+                  {30, ~0u, 0},
+                  {34, ~0u, (uint32_t)bits},
+                  {54, ~0u, 0},
+                  {58, ~0u, 0x00FFFFFF}};
     for (const auto& f : fields)
         CHECK_EQ("at " + std::to_string(f.off) + ": " + std::to_string((uint32_t)GetInt(b, f.off) & f.mask),
                  "at " + std::to_string(f.off) + ": " + std::to_string(f.want));
@@ -185,11 +191,13 @@ Pixels CaptureClient(HWND hWnd)
 Pixels SettledCapture(HWND hWnd)
 {
     Pixels last, now;
-    WaitFor([&] {
-        last = now;
-        now = CaptureClient(hWnd);
-        return !last.px.empty() && last.px == now.px;
-    }, 5000);
+    WaitFor(
+        [&] {
+            last = now;
+            now = CaptureClient(hWnd);
+            return !last.px.empty() && last.px == now.px;
+        },
+        5000);
     return now;
 }
 
@@ -233,10 +241,7 @@ bool Session::Start(const std::vector<std::string>& extraEnv)
     return m_hMain != nullptr;
 }
 
-HWND Session::Display() const
-{
-    return ::FindWindowExA(m_hMain, nullptr, "TolvixPicView", nullptr);
-}
+HWND Session::Display() const { return ::FindWindowExA(m_hMain, nullptr, "TolvixPicView", nullptr); }
 
 void Session::PressScan()
 {
@@ -254,10 +259,12 @@ bool Session::WaitPagesShown(int nPages, DWORD timeoutMs)
 {
     const std::string total = "/ " + std::to_string(nPages);
     // Says what shows instead: the window's state and every other window of the program.
-    return WaitFor([&] {
-        return ::IsWindowEnabled(m_hMain) && Text(m_hMain, IDC_PAGE_TOTAL) == total &&
-               ButtonEnabled(m_hMain, ID_CMD_SCAN);
-    }, timeoutMs, [&] { return "waited for " + total + ": " + State(); });
+    return WaitFor(
+        [&] {
+            return ::IsWindowEnabled(m_hMain) && Text(m_hMain, IDC_PAGE_TOTAL) == total &&
+                   ButtonEnabled(m_hMain, ID_CMD_SCAN);
+        },
+        timeoutMs, [&] { return "waited for " + total + ": " + State(); });
 }
 
 bool Session::WaitUnlocked(DWORD timeoutMs)
@@ -277,10 +284,7 @@ std::string Session::State()
     return s;
 }
 
-bool Session::ScrollBarShown() const
-{
-    return (::GetWindowLongA(Display(), GWL_STYLE) & WS_VSCROLL) != 0;
-}
+bool Session::ScrollBarShown() const { return (::GetWindowLongA(Display(), GWL_STYLE) & WS_VSCROLL) != 0; }
 
 void Session::KeyOnMain(WORD vk)
 {
@@ -292,12 +296,14 @@ bool Session::CloseAndConfirm(DWORD exitTimeoutMs)
 {
     ::PostMessageA(m_hMain, WM_SYSCOMMAND, SC_CLOSE, 0);
     HWND hBox = nullptr;
-    WaitFor([&] {
-        for (HWND h : ProcessWindows(m_prog.Pid()))
-            if (h != m_hMain && WindowText(h) != kMainCaption)
-                hBox = h;
-        return hBox != nullptr || !m_prog.Running();
-    }, 10000);
+    WaitFor(
+        [&] {
+            for (HWND h : ProcessWindows(m_prog.Pid()))
+                if (h != m_hMain && WindowText(h) != kMainCaption)
+                    hBox = h;
+            return hBox != nullptr || !m_prog.Running();
+        },
+        10000);
     if (hBox)
         ClickButton(hBox, IDOK);
     return m_prog.WaitExit(exitTimeoutMs);

@@ -109,8 +109,12 @@ void RestoreDefaults()
     ModelKey key;
     Program prog("restore");
     Bytes in = Defaults(prog);
-    for (auto v : {std::pair<int, int>{kOffMode, 2}, {kOffResolution, 0}, {kOffPageSize, 2},
-                   {kOffScanRange, kRangeSpecify}, {kOffOrientation, 1}, {kOffAutoSave, 1}})
+    for (auto v : {std::pair<int, int>{kOffMode, 2},
+                   {kOffResolution, 0},
+                   {kOffPageSize, 2},
+                   {kOffScanRange, kRangeSpecify},
+                   {kOffOrientation, 1},
+                   {kOffAutoSave, 1}})
         PutInt(in, v.first, v.second);
     HWND h = StartForeground(prog, key, in);
     if (!h)
@@ -140,8 +144,12 @@ void RestoreDefaults()
     if (out.size() != (size_t)kSettingsSize)
         return;
     // The save options are not touched.
-    for (auto v : {std::pair<int, int>{kOffMode, 0}, {kOffResolution, 1}, {kOffPageSize, USLocale() ? 3 : 1},
-                   {kOffScanRange, kRangeCurrentPage}, {kOffOrientation, 0}, {kOffAutoSave, 1}})
+    for (auto v : {std::pair<int, int>{kOffMode, 0},
+                   {kOffResolution, 1},
+                   {kOffPageSize, USLocale() ? 3 : 1},
+                   {kOffScanRange, kRangeCurrentPage},
+                   {kOffOrientation, 0},
+                   {kOffAutoSave, 1}})
         CHECK_EQ(GetInt(out, v.first), v.second);
 }
 
@@ -152,23 +160,25 @@ std::string TipAt(Program& prog, const RECT& rc, const std::string& expected)
     std::string text;
     MoveMouse((rc.left + rc.right) / 2 - 1, (rc.top + rc.bottom) / 2 - 1);
     MoveMouse((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    WaitFor([&] {
-        for (HWND w : ProcessWindows(prog.Pid())) {
-            char cls[64] = {};
-            ::GetClassNameA(w, cls, sizeof cls);
-            if (_stricmp(cls, TOOLTIPS_CLASSA) != 0)
-                continue;
-            WCHAR wide[256] = {};
-            ::SendMessageW(w, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(wide));
-            char sz[512] = {};
-            ::WideCharToMultiByte(CP_ACP, 0, wide, -1, sz, sizeof sz, nullptr, nullptr);
-            if (*sz)
-                text = sz;
-            if (*sz && text == expected)
-                return true;
-        }
-        return false;
-    }, 5000);
+    WaitFor(
+        [&] {
+            for (HWND w : ProcessWindows(prog.Pid())) {
+                char cls[64] = {};
+                ::GetClassNameA(w, cls, sizeof cls);
+                if (_stricmp(cls, TOOLTIPS_CLASSA) != 0)
+                    continue;
+                WCHAR wide[256] = {};
+                ::SendMessageW(w, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(wide));
+                char sz[512] = {};
+                ::WideCharToMultiByte(CP_ACP, 0, wide, -1, sz, sizeof sz, nullptr, nullptr);
+                if (*sz)
+                    text = sz;
+                if (*sz && text == expected)
+                    return true;
+            }
+            return false;
+        },
+        5000);
     return text;
 }
 

@@ -12,11 +12,11 @@ const std::vector<std::string> kCurrentOnly = {"Current Page"};
 // A model key, the scan range stored in the settings file, and what comes of it.
 struct ModelRow {
     const char* name;
-    const char* product;  // the ProductId value; null: other values only
+    const char* product; // the ProductId value; null: other values only
     int storedRange;
-    bool orientation;     // the orientation controls are shown
-    bool fullRange;       // all five scan ranges, else "Current Page" only
-    int rangeAfter;       // stored in the settings file at exit
+    bool orientation; // the orientation controls are shown
+    bool fullRange;   // all five scan ranges, else "Current Page" only
+    int rangeAfter;   // stored in the settings file at exit
 };
 
 const ModelRow kModels[] = {
@@ -86,7 +86,8 @@ void ExpectNoPagesState(HWND h, bool specify, bool autoSave)
     HWND tb = ToolBar(h);
     CHECK_EQ((int)::SendMessageA(tb, TB_BUTTONCOUNT, 0, 0), 8);
     const int index[] = {0, 1, 2, 4, 5, 7};
-    const char* texts[] = {"&Clear", autoSave ? "&Scan && Save" : "&Scan", "S&ave...", "&Preferences...",
+    const char* texts[] = {"&Clear",       autoSave ? "&Scan && Save" : "&Scan",
+                           "S&ave...",     "&Preferences...",
                            "Show &Driver", "Help  F1"};
     for (int i = 0; i < 6; ++i) {
         CHECK_EQ((int)::SendMessageA(tb, TB_COMMANDTOINDEX, ID_CMD_CLEAR + i, 0), index[i]);

@@ -48,9 +48,9 @@ void CountBeeps(int& nAll, int& nExpected)
 struct Step {
     char action;
     const char* text;
-    const char* shows;  // null: not checked
-    int spin;           // the up-down's position after it; 0: not checked
-    int beeps;          // beeps so far, when the relay trace is there; -1: not checked
+    const char* shows; // null: not checked
+    int spin;          // the up-down's position after it; 0: not checked
+    int beeps;         // beeps so far, when the relay trace is there; -1: not checked
 };
 
 void RunSteps(const char* tag, const std::vector<Step>& steps, bool beeps)
@@ -66,17 +66,27 @@ void RunSteps(const char* tag, const std::vector<Step>& steps, bool beeps)
     for (const Step& st : steps) {
         printf("  step %c \"%s\"\n", st.action, st.text ? st.text : "");
         switch (st.action) {
-        case 'T': EnterPages(h, st.text, VK_TAB); break;
-        case 'E': EnterPages(h, st.text, VK_RETURN); break;
-        case 'N': EnterPages(h, st.text, 0); break;
+        case 'T':
+            EnterPages(h, st.text, VK_TAB);
+            break;
+        case 'E':
+            EnterPages(h, st.text, VK_RETURN);
+            break;
+        case 'N':
+            EnterPages(h, st.text, 0);
+            break;
         case 'X':
             EnterPages(h, "", 0);
             Tap(VK_BACK);
             CHECK(WaitText(h, IDC_PAGES_TO_SCAN, ""));
             Tap(VK_TAB);
             break;
-        case '+': ClickAt(spin, rc.right / 2, rc.bottom / 4); break;
-        case '-': ClickAt(spin, rc.right / 2, rc.bottom * 3 / 4); break;
+        case '+':
+            ClickAt(spin, rc.right / 2, rc.bottom / 4);
+            break;
+        case '-':
+            ClickAt(spin, rc.right / 2, rc.bottom * 3 / 4);
+            break;
         case 'U':
             AltKey('T');
             CHECK(WaitFocus(h, IDC_PAGES_TO_SCAN));
@@ -86,14 +96,21 @@ void RunSteps(const char* tag, const std::vector<Step>& steps, bool beeps)
             Chord(VK_SHIFT, VK_TAB);
             CHECK(WaitFocus(h, IDC_PAGES_TO_SCAN));
             break;
-        case 'u': Tap(VK_UP); break;
-        case 'd': Tap(VK_DOWN); break;
+        case 'u':
+            Tap(VK_UP);
+            break;
+        case 'd':
+            Tap(VK_DOWN);
+            break;
         }
         int nAll = 0, nExpected = 0;
-        if (beeps && st.beeps >= 0 && !WaitFor([&] {
-                CountBeeps(nAll, nExpected);
-                return nAll == st.beeps && nExpected == st.beeps;
-            }, 5000))
+        if (beeps && st.beeps >= 0 &&
+            !WaitFor(
+                [&] {
+                    CountBeeps(nAll, nExpected);
+                    return nAll == st.beeps && nExpected == st.beeps;
+                },
+                5000))
             CHECK_EQ(std::to_string(nAll) + " beeps, " + std::to_string(nExpected) + " of 37 Hz",
                      std::to_string(st.beeps) + " beeps, " + std::to_string(st.beeps) + " of 37 Hz");
         if (st.shows)
@@ -194,9 +211,9 @@ void ScanCounts()
     auto scanShows = [&](int n) {
         AltKey('S');
         const std::string total = "/ " + std::to_string(n);
-        CHECK(WaitFor([&] {
-            return ::IsWindowEnabled(h) && Text(h, IDC_PAGE_TOTAL) == total && ButtonEnabled(h, ID_CMD_SCAN);
-        }, 60000));
+        CHECK(WaitFor(
+            [&] { return ::IsWindowEnabled(h) && Text(h, IDC_PAGE_TOTAL) == total && ButtonEnabled(h, ID_CMD_SCAN); },
+            60000));
     };
     EnterPages(h, "5", VK_TAB);
     CHECK(WaitText(h, IDC_PAGES_TO_SCAN, "005"));

@@ -14,11 +14,13 @@ HWND OpenScanArea(Program& prog, HWND hMain)
 {
     ::PostMessageA(hMain, WM_COMMAND, MAKEWPARAM(IDC_SCAN_AREA, BN_CLICKED), 0);
     HWND hDlg = nullptr;
-    CHECK(WaitFor([&] {
-        auto v = ProcessWindows(prog.Pid(), kCaption);
-        hDlg = v.empty() ? nullptr : v[0];
-        return hDlg != nullptr;
-    }, 5000));
+    CHECK(WaitFor(
+        [&] {
+            auto v = ProcessWindows(prog.Pid(), kCaption);
+            hDlg = v.empty() ? nullptr : v[0];
+            return hDlg != nullptr;
+        },
+        5000));
     if (hDlg)
         CHECK(MakeForeground(hDlg));
     return hDlg;
@@ -67,7 +69,7 @@ void Fields()
     HWND d = OpenScanArea(prog, h);
     if (!d)
         return;
-    CHECK(!::IsWindowEnabled(h));   // modal
+    CHECK(!::IsWindowEnabled(h)); // modal
     CHECK_EQ(Text(d, IDC_AREA_LEFT), std::string("0"));
     CHECK_EQ(Text(d, IDC_AREA_TOP), std::string("0"));
     CHECK_EQ(Text(d, IDC_AREA_WIDTH), Text(h, IDC_WIDTH_VALUE));

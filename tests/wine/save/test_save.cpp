@@ -44,8 +44,8 @@ void Expect(const std::string& folder, const std::string& name, const char* sche
     if (nPdfPages)
         fprintf(g_expect, "pdfpages %s %d %s\n", path.c_str(), nPdfPages, scheme);
     else
-        fprintf(g_expect, "pages %s 1\nsize %s %d %d\ntiff %s 0 - %s\n", path.c_str(), path.c_str(), w, h,
-                path.c_str(), scheme);
+        fprintf(g_expect, "pages %s 1\nsize %s %d %d\ntiff %s 0 - %s\n", path.c_str(), path.c_str(), w, h, path.c_str(),
+                scheme);
     fflush(g_expect);
 }
 
@@ -81,8 +81,10 @@ std::string Shown(HWND hDlg)
 std::string Tools(Session& s)
 {
     std::string on = ::IsWindowEnabled(s.Main()) ? "enabled" : "disabled";
-    const std::pair<int, const char*> tools[] = {
-        {ID_CMD_CLEAR, " Clear"}, {ID_CMD_SCAN, " Scan"}, {ID_CMD_SAVE, " Save"}, {ID_CMD_PREFERENCES, " Preferences"}};
+    const std::pair<int, const char*> tools[] = {{ID_CMD_CLEAR, " Clear"},
+                                                 {ID_CMD_SCAN, " Scan"},
+                                                 {ID_CMD_SAVE, " Save"},
+                                                 {ID_CMD_PREFERENCES, " Preferences"}};
     for (const auto& t : tools)
         on += ButtonEnabled(s.Main(), t.first) ? t.second : "";
     return on;
@@ -99,8 +101,9 @@ bool StartWithTarget(Session& s, int scanRange, const std::string& folder, const
 {
     Bytes b = SettingsRecord(scanRange, folder);
     memcpy(&b[kOffStem], stem, strlen(stem) + 1);
-    const std::pair<int, int> values[] = {{kOffNumber, number},   {kOffFileType, type},      {kOffCompression, compression},
-                                          {kOffAutoSave, bAuto},  {kOffShowSave, bShowSave}, {kOffFolderValid, 1}};
+    const std::pair<int, int> values[] = {{kOffNumber, number},           {kOffFileType, type},
+                                          {kOffCompression, compression}, {kOffAutoSave, bAuto},
+                                          {kOffShowSave, bShowSave},      {kOffFolderValid, 1}};
     for (const auto& v : values)
         PutInt(b, v.first, v.second);
     return WriteFileBytes(s.Prog().SettingsPath(), b) && s.Start();
@@ -110,11 +113,13 @@ bool StartWithTarget(Session& s, int scanRange, const std::string& folder, const
 HWND WaitWindow(Session& s, const char* caption)
 {
     HWND hFound = nullptr;
-    WaitFor([&] {
-        for (HWND h : ProcessWindows(s.Prog().Pid(), caption))
-            hFound = h != s.Main() ? h : hFound;
-        return hFound != nullptr || !s.Prog().Running();
-    }, 15000);
+    WaitFor(
+        [&] {
+            for (HWND h : ProcessWindows(s.Prog().Pid(), caption))
+                hFound = h != s.Main() ? h : hFound;
+            return hFound != nullptr || !s.Prog().Running();
+        },
+        15000);
     Check(hFound != nullptr, caption, "window comes up");
     return hFound;
 }
@@ -301,9 +306,11 @@ void PreferencesDialog()
     CHECK(MakeForeground(hDlg));
     AltKey('A');
     // BMP keeps the compression list off while its label comes on.
-    CHECK(WaitFor([&] {
-        return Enabled(hDlg, IDC_FILE_TYPE) && Enabled(hDlg, IDC_LOCATION) && Enabled(hDlg, IDC_COMPRESSION_LABEL);
-    }, 5000));
+    CHECK(WaitFor(
+        [&] {
+            return Enabled(hDlg, IDC_FILE_TYPE) && Enabled(hDlg, IDC_LOCATION) && Enabled(hDlg, IDC_COMPRESSION_LABEL);
+        },
+        5000));
     CHECK(!Enabled(hDlg, IDC_COMPRESSION));
     Pick(hDlg, 'F', IDC_FILE_TYPE, kPdf);
     Pick(hDlg, 'C', IDC_COMPRESSION, 1);
@@ -321,8 +328,14 @@ void PreferencesDialog()
     CHECK_EQ(Text(hDlg, IDC_LOCATION), longFolder.substr(0, 100));
 
     // A new stem starts the numbers again; a number out of range is put back.
-    const struct { char mnemonic; int id; const char* typed; const char* number; } fields[] = {
-        {'N', IDC_FILE_NAME, "letter", "001"}, {'M', IDC_NUMBER_FROM, "0", "001"}, {'M', IDC_NUMBER_FROM, "1234", "1234"}};
+    const struct {
+        char mnemonic;
+        int id;
+        const char* typed;
+        const char* number;
+    } fields[] = {{'N', IDC_FILE_NAME, "letter", "001"},
+                  {'M', IDC_NUMBER_FROM, "0", "001"},
+                  {'M', IDC_NUMBER_FROM, "1234", "1234"}};
     for (const auto& f : fields) {
         TypeInto(hDlg, f.mnemonic, f.id, f.typed, true);
         Check(WaitText(hDlg, IDC_NUMBER_FROM, f.number), f.typed, std::string("gives number ") + f.number);
@@ -360,11 +373,13 @@ void PreferencesDialog()
         return;
     Pick(hFile, 'T', cmb1, kMultiTiff);
     AltKey('N');
-    CHECK(WaitFor([&] {
-        char cls[32] = {};
-        ::GetClassNameA(FocusOf(hFile), cls, sizeof cls);
-        return _stricmp(cls, "Edit") == 0;
-    }, 5000));
+    CHECK(WaitFor(
+        [&] {
+            char cls[32] = {};
+            ::GetClassNameA(FocusOf(hFile), cls, sizeof cls);
+            return _stricmp(cls, "Edit") == 0;
+        },
+        5000));
     const std::string chosen = out + "\\scan7.tif";
     Retype(chosen);
     CHECK(WaitFor([&] { return ControlText(FocusOf(hFile)) == chosen; }, 5000));
@@ -395,11 +410,13 @@ void AutoSaveScan()
         s.PressScan();
         // No window but the main one comes up while the batch is scanned and saved.
         std::string other;
-        WaitFor([&] {
-            for (HWND h : ProcessWindows(s.Prog().Pid()))
-                other = h != s.Main() && other.empty() ? WindowText(h) + ": " + DialogText(h) : other;
-            return FileExists(out + "\\auto005.pdf") && Tools(s) == "enabled Scan Preferences";
-        }, 60000);
+        WaitFor(
+            [&] {
+                for (HWND h : ProcessWindows(s.Prog().Pid()))
+                    other = h != s.Main() && other.empty() ? WindowText(h) + ": " + DialogText(h) : other;
+                return FileExists(out + "\\auto005.pdf") && Tools(s) == "enabled Scan Preferences";
+            },
+            60000);
         CHECK_EQ(other, std::string());
         WaitTools(s, "enabled Scan Preferences", 0);
         CHECK_EQ(Text(s.Main(), IDC_PAGE_TOTAL), std::string("/ 0"));
@@ -437,12 +454,17 @@ void AutoSaveScan()
 // and keeps in each such case is the page store driver's.)
 void AutoSaveResults()
 {
-    const struct { int number; bool bHoldFirst; const char* message; std::vector<const char*> written; int stored; }
-        table[] = {
-            {-5, false, kBadName, {}, -5},
-            {10005, false, nullptr, {"Doc006.tif", "Doc007.tif"}, 8},
-            {1, true, kBadName, {"Doc002.tif"}, 1},
-        };
+    const struct {
+        int number;
+        bool bHoldFirst;
+        const char* message;
+        std::vector<const char*> written;
+        int stored;
+    } table[] = {
+        {-5, false, kBadName, {}, -5},
+        {10005, false, nullptr, {"Doc006.tif", "Doc007.tif"}, 8},
+        {1, true, kBadName, {"Doc002.tif"}, 1},
+    };
     ScannerControls controls({{"Sheets", 2}, {"PageDivisor", 4}});
     for (const auto& t : table) {
         RemovePageFiles();
@@ -461,12 +483,14 @@ void AutoSaveResults()
             if (t.message && AnswerMessage(s, t.message))
                 seen += "answered ";
             // The window comes back only after the export; by then its files are there.
-            WaitFor([&] {
-                bool bAll = ::IsWindowEnabled(s.Main()) != FALSE;
-                for (const char* name : t.written)
-                    bAll = bAll && FileExists(out + "\\" + name);
-                return bAll;
-            }, 60000);
+            WaitFor(
+                [&] {
+                    bool bAll = ::IsWindowEnabled(s.Main()) != FALSE;
+                    for (const char* name : t.written)
+                        bAll = bAll && FileExists(out + "\\" + name);
+                    return bAll;
+                },
+                60000);
             seen += Tools(s) + (s.Prog().WaitDialogWithText(kBadName, 0) ? " message again" : "");
             CHECK(s.Prog().CloseNormally());
             seen += " stored " + StoredTarget(s);

@@ -50,10 +50,12 @@ HWND OpenSourceDialog(Session& s)
 {
     s.PressShowDriver();
     std::vector<HWND> found;
-    CHECK(WaitFor([&] {
-        found = ProcessWindows(s.Prog().Pid(), kSourceCaption);
-        return !found.empty();
-    }, 10000));
+    CHECK(WaitFor(
+        [&] {
+            found = ProcessWindows(s.Prog().Pid(), kSourceCaption);
+            return !found.empty();
+        },
+        10000));
     return found.empty() ? nullptr : found[0];
 }
 
@@ -151,22 +153,24 @@ void UnwritablePage(bool bDriver)
     ::GetWindowRect(hBox, &rcBox);
     Pixels shown;
     size_t dark = 0, white = 0, seen = 0;
-    WaitFor([&] {
-        shown = CaptureClient(s.Display());
-        dark = white = seen = 0;
-        for (int y = 0; y < shown.height; ++y)
-            for (int x = 0; x < shown.width; ++x) {
-                POINT pt = {x, y};
-                ::ClientToScreen(s.Display(), &pt);
-                if (::PtInRect(&rcBox, pt))
-                    continue;
-                ++seen;
-                uint32_t c = shown.At(x, y);
-                dark += c == 0;
-                white += c == 0xFFFFFF;
-            }
-        return seen > 1000 && dark + white == seen;
-    }, 10000);
+    WaitFor(
+        [&] {
+            shown = CaptureClient(s.Display());
+            dark = white = seen = 0;
+            for (int y = 0; y < shown.height; ++y)
+                for (int x = 0; x < shown.width; ++x) {
+                    POINT pt = {x, y};
+                    ::ClientToScreen(s.Display(), &pt);
+                    if (::PtInRect(&rcBox, pt))
+                        continue;
+                    ++seen;
+                    uint32_t c = shown.At(x, y);
+                    dark += c == 0;
+                    white += c == 0xFFFFFF;
+                }
+            return seen > 1000 && dark + white == seen;
+        },
+        10000);
     CHECK(seen > 1000);
     CHECK(dark + white == seen);
     // Show Driver drew no preview; Scan's is still there.
@@ -186,21 +190,21 @@ struct SourceRow {
     const char* tag;
     ScannerControls::Values controls;
     int range = kRangeCurrentPage;
-    const char* pagesToScan = nullptr;  // typed when the range is Specify
-    int resolution = 0;                 // index: 0 = 200 dpi, 1 = 400, 2 = 300
-    int pageSize = 1;                   // A4
+    const char* pagesToScan = nullptr; // typed when the range is Specify
+    int resolution = 0;                // index: 0 = 200 dpi, 1 = 400, 2 = 300
+    int pageSize = 1;                  // A4
     int orientation = 0;
     int mode = 1;
     How how = kAltS;
     // Expected:
-    int pages = 1;                  // pages kept; 0: the no-pages state
-    const char* message = nullptr;  // a message box with this text comes first
+    int pages = 1;                 // pages kept; 0: the no-pages state
+    const char* message = nullptr; // a message box with this text comes first
     int dpi = 200;
-    int width = 0, height = 0;      // of every page, when nonzero
-    const char* sameAs = nullptr;   // page 1 has the same pixels as that row's
+    int width = 0, height = 0;    // of every page, when nonzero
+    const char* sameAs = nullptr; // page 1 has the same pixels as that row's
     const char* differsFrom = nullptr;
-    bool noSavedDefault = false;  // the manager's default is then the first source found
-    bool closeAsks = false;       // closing asks first and deletes the page files
+    bool noSavedDefault = false; // the manager's default is then the first source found
+    bool closeAsks = false;      // closing asks first and deletes the page files
 };
 
 std::map<std::string, Bytes> g_firstPage;
@@ -296,10 +300,12 @@ void ScanWithSource(const SourceRow& row)
         CHECK(s.WaitPagesShown(row.pages, 40000));
         ExpectState(s, row.pages);
     } else {
-        CHECK(WaitFor([&] {
-            return ::IsWindowEnabled(s.Main()) && ButtonEnabled(s.Main(), ID_CMD_SCAN) &&
-                   ButtonEnabled(s.Main(), ID_CMD_SHOW_DRIVER) && ButtonEnabled(s.Main(), ID_CMD_PREFERENCES);
-        }, 40000, [&] { return s.State(); }));
+        CHECK(WaitFor(
+            [&] {
+                return ::IsWindowEnabled(s.Main()) && ButtonEnabled(s.Main(), ID_CMD_SCAN) &&
+                       ButtonEnabled(s.Main(), ID_CMD_SHOW_DRIVER) && ButtonEnabled(s.Main(), ID_CMD_PREFERENCES);
+            },
+            40000, [&] { return s.State(); }));
         ExpectState(s, 0);
     }
     CHECK(s.Prog().Running());

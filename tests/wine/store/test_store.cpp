@@ -32,10 +32,10 @@ using namespace harness;
 
 namespace {
 
-const Bytes kKeep = {'k', 'e', 'e', 'p'};  // an earlier file's contents
-std::string g_work;                         // Windows path; expect.txt names files relative to it
+const Bytes kKeep = {'k', 'e', 'e', 'p'}; // an earlier file's contents
+std::string g_work;                       // Windows path; expect.txt names files relative to it
 FILE* g_expect = nullptr;
-std::string g_multiPage;  // a multi-page TIFF an export wrote
+std::string g_multiPage; // a multi-page TIFF an export wrote
 
 Bytes Read(const std::string& path)
 {
@@ -88,7 +88,7 @@ int Opens(const std::string& path)
 // the step, NAME* holding the last multi-page TIFF written (a stale temporary
 // file); - alone: the folder removed.
 struct Setup {
-    std::set<std::string> kept;  // as Listing shows them
+    std::set<std::string> kept; // as Listing shows them
     std::vector<std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)>> holds;
     std::vector<std::string> readOnly;
 
@@ -110,7 +110,8 @@ struct Setup {
             if (mark == '!' || mark == '=') {
                 holds.emplace_back(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                                  mark == '=' ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, nullptr,
-                                                 OPEN_EXISTING, 0, nullptr), ::CloseHandle);
+                                                 OPEN_EXISTING, 0, nullptr),
+                                   ::CloseHandle);
                 CHECK_ROW(path + " held", holds.back().get() != INVALID_HANDLE_VALUE, true);
             }
         }
@@ -143,8 +144,8 @@ HGLOBAL Global(const Bytes& b)
 Bytes PageDib(int n)
 {
     using namespace testpages;
-    return codec::MakePackedDib((n % 4 == 3 ? Noise(611, 388, 100, 0.3, n)
-                                            : Document(A4Width(100), A4Height(100), 100, n)).View());
+    return codec::MakePackedDib(
+        (n % 4 == 3 ? Noise(611, 388, 100, 0.3, n) : Document(A4Width(100), A4Height(100), 100, n)).View());
 }
 
 // Page n as a BMP file, the reference for the outputs' pixels.
@@ -206,8 +207,9 @@ struct Batch {
     {
         for (size_t i = 0; i < dibs.size(); ++i) {
             HLOCAL h = store.ReadPage(PageFile((int)i + 1).c_str(), (int)i);
-            CHECK_ROW(what + " page " + std::to_string(i + 1), h && ::LocalSize(h) >= dibs[i].size() &&
-                                                                   memcmp(::LocalLock(h), dibs[i].data(), dibs[i].size()) == 0, true);
+            CHECK_ROW(what + " page " + std::to_string(i + 1),
+                      h && ::LocalSize(h) >= dibs[i].size() && memcmp(::LocalLock(h), dibs[i].data(), dibs[i].size()) == 0,
+                      true);
             ::LocalFree(h);
         }
         if (!dibs.empty())
@@ -225,11 +227,14 @@ void NamingCases()
     struct {
         const char *folder, *stem;
         int type, n;
-        const char* name;  // null: refused, nothing written
+        const char* name; // null: refused, nothing written
     } names[] = {
-        {"C:\\", "Doc", 0, 1, "C:\\Doc001.bmp"},           {"C:\\Scan", "Doc", 3, 0, "C:\\Scan\\Doc000.pdf"},
-        {"C:\\Scan", "Doc", 7, 5, "C:\\Scan\\Doc005.tif"}, {"C:\\Scan", "Doc", -1, 1001, "C:\\Scan\\Doc1001.tif"},
-        {"C:\\Scan", "", 2, 1, "C:\\Scan\\001.tif"},       {"C:\\Scan", "Doc", 2, -1, nullptr},
+        {"C:\\", "Doc", 0, 1, "C:\\Doc001.bmp"},
+        {"C:\\Scan", "Doc", 3, 0, "C:\\Scan\\Doc000.pdf"},
+        {"C:\\Scan", "Doc", 7, 5, "C:\\Scan\\Doc005.tif"},
+        {"C:\\Scan", "Doc", -1, 1001, "C:\\Scan\\Doc1001.tif"},
+        {"C:\\Scan", "", 2, 1, "C:\\Scan\\001.tif"},
+        {"C:\\Scan", "Doc", 2, -1, nullptr},
         {x250.c_str(), "Doc", 2, 1, nullptr},
     };
     for (auto& t : names) {
@@ -239,8 +244,8 @@ void NamingCases()
         strcpy(sz, "unchanged");
         std::string what = std::string(t.folder).substr(0, 12) + " " + std::to_string(t.type) + " " + std::to_string(t.n);
         CHECK_ROW(what, (bool)s.BuildOutputFileName(sz, t.n), t.name != nullptr);
-        CHECK_ROW(what, std::string(sz) + " in " + s.m_szSaveFolder, (t.name ? t.name : "unchanged") + std::string(" in ") +
-                                                                         Trimmed(t.folder));
+        CHECK_ROW(what, std::string(sz) + " in " + s.m_szSaveFolder,
+                  (t.name ? t.name : "unchanged") + std::string(" in ") + Trimmed(t.folder));
     }
     CHECK(!s.BuildOutputFileName(nullptr, 1));
 
@@ -250,18 +255,33 @@ void NamingCases()
     for (auto& d : {c99, c100, c101, dir + "\\Out"})
         ::CreateDirectoryA(d.c_str(), nullptr);
     // A pair of backslashes is refused inside the path, allowed at its start.
-    for (auto& [folder, ok] : std::vector<std::pair<std::string, bool>>{
-             {dir, true}, {dir + "\\", true}, {c100, true}, {c101, false}, {c99 + "\\", true}, {c100 + "\\", false},
-             {"", false}, {dir + "\\missing", false}, {dir + "\\\\Out", false}, {"\\\\?\\" + dir + "\\Out", true},
-             {"\\\\?\\" + dir + "\\\\Out", false}})
+    for (auto& [folder, ok] : std::vector<std::pair<std::string, bool>>{{dir, true},
+                                                                        {dir + "\\", true},
+                                                                        {c100, true},
+                                                                        {c101, false},
+                                                                        {c99 + "\\", true},
+                                                                        {c100 + "\\", false},
+                                                                        {"", false},
+                                                                        {dir + "\\missing", false},
+                                                                        {dir + "\\\\Out", false},
+                                                                        {"\\\\?\\" + dir + "\\Out", true},
+                                                                        {"\\\\?\\" + dir + "\\\\Out", false}})
         CHECK_ROW(folder, (bool)store.TestFolderWritable(folder.c_str()), ok);
     CHECK(!store.TestFolderWritable(nullptr));
     for (auto& d : {c99, c100, c101})
         RemoveTree(d);
 
-    for (auto& [stem, ok] : std::vector<std::pair<const char*, bool>>{
-             {"Doc", true}, {"", true}, {".Doc", false}, {"/Doc", false}, {"a\\b", false}, {"a*b", false},
-             {"a?b", false}, {"a<b", false}, {"a|b", false}, {nullptr, false}, {n250.c_str(), false}})
+    for (auto& [stem, ok] : std::vector<std::pair<const char*, bool>>{{"Doc", true},
+                                                                      {"", true},
+                                                                      {".Doc", false},
+                                                                      {"/Doc", false},
+                                                                      {"a\\b", false},
+                                                                      {"a*b", false},
+                                                                      {"a?b", false},
+                                                                      {"a<b", false},
+                                                                      {"a|b", false},
+                                                                      {nullptr, false},
+                                                                      {n250.c_str(), false}})
         CHECK_ROW(stem ? stem : "null", (bool)store.TestFileName(dir.c_str(), stem), ok);
     CHECK(store.TestFileName((dir + "\\").c_str(), "Doc"));
     CHECK(!store.TestFileName((dir + "\\missing").c_str(), "Doc"));
@@ -327,16 +347,16 @@ void ConfirmOverwriteCases()
 {
     std::string f193 = "C:\\" + std::string(190, 'f'), pdf = "Doc005.PDF";
     struct {
-        const char* setup;   // see Setup
-        std::string folder;  // below the row's own folder, or a path from C:
+        const char* setup;  // see Setup
+        std::string folder; // below the row's own folder, or a path from C:
         int number, type;
         // A letter a dialog: the overwrite dialog answered Proceed, Enter, Abort or
         // Close; message 4011 answered No, Yes, or Yes after the file is Let go.
         const char* plan;
         int result;
-        std::string file;  // the file the dialogs name
+        std::string file; // the file the dialogs name
     } rows[] = {
-        {"", "\\", 1, 0, "", 1, ""},  // no first file: no dialog
+        {"", "\\", 1, 0, "", 1, ""}, // no first file: no dialog
         {"Doc001.bmp", "", 1, 0, "P", 1, "Doc001.bmp"},
         {"Doc001.bmp", "", 1, 0, "E", 1, "Doc001.bmp"},
         {"Doc001.bmp", "", 1, 0, "A", 2, "Doc001.bmp"},
@@ -344,14 +364,14 @@ void ConfirmOverwriteCases()
         {"Doc1234.tif", "", 1234, 2, "A", 2, "Doc1234.tif"},
         {"Doc1234.tif", "", 1234, 1, "P", 1, "Doc1234.tif"},
         {"Doc1234.tif", "", 123, 1, "", 1, ""},
-        {"Doc006.tif", "", 10005, 2, "A", 2, "Doc006.tif"},  // a damaged number: the file the export writes first
+        {"Doc006.tif", "", 10005, 2, "A", 2, "Doc006.tif"}, // a damaged number: the file the export writes first
         {"Doc006.tif", "", -5, 2, "", 1, ""},
-        {"", f193, 1, 0, "", 2, ""},  // too long a folder ends the check before anything is looked at
+        {"", f193, 1, 0, "", 2, ""}, // too long a folder ends the check before anything is looked at
         {"", f193.substr(0, f193.size() - 1), 1, 2, "", 1, ""},
-        {"", "", 5, 3, "", 1, ""},  // PDF: a missing file is tried and removed again
+        {"", "", 5, 3, "", 1, ""}, // PDF: a missing file is tried and removed again
         {"Doc005.pdf", "", 5, 3, "P", 1, pdf},
         {"Doc005.pdf!", "", 5, 3, "N", 0, pdf},
-        {"Doc005.pdf!", "", 5, 3, "YL", 1, pdf},  // Yes while held asks again
+        {"Doc005.pdf!", "", 5, 3, "YL", 1, pdf}, // Yes while held asks again
         {"Doc005.pdf=", "", 5, 3, "N", 0, pdf},
     };
     for (auto& t : rows) {
@@ -364,21 +384,25 @@ void ConfirmOverwriteCases()
         HANDLE hThread = ::CreateThread(nullptr, 0, ConfirmThread, &job, 0, nullptr);
         for (size_t i = 0; i <= strlen(t.plan); ++i) {
             HWND hDlg = nullptr;
-            WaitFor([&] {
-                auto v = ProcessWindows(::GetCurrentProcessId(), "Pagewell Utility");
-                hDlg = v.empty() ? nullptr : v[0];
-                return hDlg || ::WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0;
-            }, 10000);
+            WaitFor(
+                [&] {
+                    auto v = ProcessWindows(::GetCurrentProcessId(), "Pagewell Utility");
+                    hDlg = v.empty() ? nullptr : v[0];
+                    return hDlg || ::WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0;
+                },
+                10000);
             if (!hDlg)
                 break;
             bool bOverwrite = ::GetDlgItem(hDlg, IDC_OVERWRITE_FILE) != nullptr;
             seen += bOverwrite ? "overwrite " : "in-use ";
-            CHECK_ROW(what, Shown(hDlg, bOverwrite ? "This file already exists. Overwrite the existing file?"
-                                                   : "A file of the same name " + file + "  is opened in another "
-                                                     "application.Before overwriting, it is necessary to close the "
-                                                     "file.\n\nDo you want to overwrite the file?"),
+            CHECK_ROW(what,
+                      Shown(hDlg, bOverwrite ? "This file already exists. Overwrite the existing file?"
+                                             : "A file of the same name " + file +
+                                                   "  is opened in another "
+                                                   "application.Before overwriting, it is necessary to close the "
+                                                   "file.\n\nDo you want to overwrite the file?"),
                       bOverwrite ? "overwrite " + file + " icon Proceed(default)|Abort| asks" : "in-use &Yes|&No| asks");
-            char a = i < strlen(t.plan) ? t.plan[i] : bOverwrite ? 'A' : 'N';  // beyond the plan: declined
+            char a = i < strlen(t.plan) ? t.plan[i] : bOverwrite ? 'A' : 'N'; // beyond the plan: declined
             if (a == 'L')
                 setup.holds.clear();
             // Posted to the dialog itself: whichever control has the focus, Enter
@@ -394,7 +418,7 @@ void ConfirmOverwriteCases()
         CHECK_ROW(what + " dialogs", seen, planned);
         if (::WaitForSingleObject(hThread, 10000) != WAIT_OBJECT_0) {
             CHECK_ROW(what + " ConfirmOverwrite ended within 10 s of the last answer", false, true);
-            ::ExitProcess(1);  // the job belongs to a thread still running
+            ::ExitProcess(1); // the job belongs to a thread still running
         }
         ::CloseHandle(hThread);
         CHECK_ROW(what, job.result, t.result);
@@ -408,9 +432,9 @@ void ConfirmOverwriteCases()
 
 struct ExportRow {
     int pages, type, compression, from;
-    const char* before;  // see Setup
+    const char* before; // see Setup
     int result;
-    const char* after;  // files written: NAME, or NAME:PAGES read back (- skips a page)
+    const char* after; // files written: NAME, or NAME:PAGES read back (- skips a page)
 };
 
 // What check_outputs.sh expects of a TIFF or PDF file written with the compression.
@@ -418,7 +442,8 @@ std::string Encoding(int type, int compression)
 {
     if (type == 3)
         return compression == 2 || compression == 3 ? "ccitt /CCITTFaxDecode"
-                                                    : compression == 1 ? "image /RunLengthDecode" : "image none";
+               : compression == 1                   ? "image /RunLengthDecode"
+                                                    : "image none";
     return compression == 1 ? "CCITT_Group_3" : compression == 2 ? "CCITT_Group_4" : "None";
 }
 
@@ -471,50 +496,52 @@ void ExportCases()
 {
     for (int n = 1; n <= 5; ++n)
         RefPage(n);
-    RunExports(g_work + "\\export", {
-        // One TIFF a page: numbers go past 9999 to 001, a file of another number stays.
-        {5, 2, 2, 9998, "Doc004.tif", 4, "Doc9998.tif:1 Doc9999.tif:2 Doc001.tif:3 Doc002.tif:4 Doc003.tif:5"},
-        // Three digits below 1000, four from there; an existing file is replaced.
-        {5, 2, 1, 998, "Doc1000.tif-", 1003, "Doc998.tif:1 Doc999.tif:2 Doc1000.tif:3 Doc1001.tif:4 Doc1002.tif:5"},
-        // Compression 3 is left from the PDF list, -1 is none: both stored uncompressed.
-        {5, 2, 3, 1, "", 6, "Doc001.tif Doc002.tif Doc003.tif Doc004.tif Doc005.tif:5"},
-        {5, 2, -1, 1, "", 6, "Doc001.tif:1 Doc002.tif Doc003.tif Doc004.tif Doc005.tif"},
-        // Outputs held elsewhere or read-only keep their contents, no page lands in another file.
-        {5, 2, 2, 1, "Doc002.tif! Doc004.tif~", EXPORT_NAME_REFUSED, "Doc001.tif:1 Doc003.tif:3 Doc005.tif:5"},
-        // One multi-page TIFF; 9999 is followed by 1; an existing file is replaced, not added to.
-        {5, 1, 2, 12, "", 13, "Doc012.tif:12345"},
-        {5, 1, 0, 9999, "Doc9999.tif-", 1, "Doc9999.tif:----5"},
-        // A temporary file left by an interrupted export is not taken over.
-        {5, 1, 1, 1, "dummy.tif*", 2, "Doc001.tif:1----"},
-        {5, 1, 2, 1, "Doc001.tif!", EXPORT_NAME_REFUSED, ""},
-        // PDF, each compression; a held PDF cannot be written (-80) and is not lost.
-        {5, 3, 3, 9999, "Doc9999.pdf-", 1, "Doc9999.pdf:12345"},
-        {5, 3, 0, 41, "", 42, "Doc041.pdf:-2---"},
-        {5, 3, 1, 41, "", 42, "Doc041.pdf:-2---"},
-        {5, 3, 2, 41, "", 42, "Doc041.pdf:-2---"},
-        {5, 3, 9, 41, "", 42, "Doc041.pdf:-2---"},
-        {5, 3, 3, 9999, "Doc9999.pdf!", EXPORT_PDF_IN_USE, ""},
-        // BMP copies; the third copy fails: this export's files go, files of other numbers stay.
-        {5, 0, 0, 9998, "", 4, "Doc9998.bmp:1 Doc9999.bmp:2 Doc001.bmp:3 Doc002.bmp:4 Doc003.bmp:5"},
-        {5, 0, 0, 10, "Doc009.bmp Doc010.bmp- Doc012.bmp! Doc013.bmp", EXPORT_COPY_FAILED, ""},
-        // The save folder removed after the checks passed.
-        {3, 2, 2, 7, "-", EXPORT_NO_FOLDER, ""},
-        {3, 1, 2, 7, "-", EXPORT_NO_FOLDER, ""},
-        {3, 3, 2, 7, "-", EXPORT_NO_FOLDER, ""},
-        {3, 0, 2, 7, "-", EXPORT_NO_FOLDER, ""},
-        // A damaged next number: only this export's own files are written, earlier
-        // ones stay, the number returned follows the last file written.
-        {2, 2, 0, -5, "Doc9999.tif Doc001.tif", EXPORT_NAME_REFUSED, ""},
-        {2, 2, 0, 0, "Doc9999.tif Doc001.tif", EXPORT_NAME_REFUSED, ""},
-        {2, 2, 0, 10005, "Doc9999.tif Doc001.tif", 8, "Doc006.tif Doc007.tif"},
-        {2, 2, 0, 2147483647, "Doc9999.tif Doc001.tif", 8418, "Doc8416.tif Doc8417.tif"},
-        {2, 1, 0, 10005, "Doc9999.tif Doc001.tif", 7, "Doc006.tif"},
-        {2, 0, 0, -5, "Doc9999.bmp Doc001.bmp", EXPORT_NAME_REFUSED, ""},
-        {2, 0, 0, 2147483647, "Doc9999.bmp Doc001.bmp", 8418, "Doc8416.bmp Doc8417.bmp"},
-        {2, 3, 0, 0, "Doc9999.pdf Doc001.pdf", EXPORT_NAME_REFUSED, ""},
-        {2, 3, 0, 10005, "Doc9999.pdf Doc001.pdf", 7, "Doc006.pdf"},
-        {0, 2, 2, 77, "", 77, ""},  // no pages: nothing written, the number unchanged
-    });
+    RunExports(g_work + "\\export",
+               {
+                   // One TIFF a page: numbers go past 9999 to 001, a file of another number stays.
+                   {5, 2, 2, 9998, "Doc004.tif", 4, "Doc9998.tif:1 Doc9999.tif:2 Doc001.tif:3 Doc002.tif:4 Doc003.tif:5"},
+                   // Three digits below 1000, four from there; an existing file is replaced.
+                   {5, 2, 1, 998, "Doc1000.tif-", 1003,
+                    "Doc998.tif:1 Doc999.tif:2 Doc1000.tif:3 Doc1001.tif:4 Doc1002.tif:5"},
+                   // Compression 3 is left from the PDF list, -1 is none: both stored uncompressed.
+                   {5, 2, 3, 1, "", 6, "Doc001.tif Doc002.tif Doc003.tif Doc004.tif Doc005.tif:5"},
+                   {5, 2, -1, 1, "", 6, "Doc001.tif:1 Doc002.tif Doc003.tif Doc004.tif Doc005.tif"},
+                   // Outputs held elsewhere or read-only keep their contents, no page lands in another file.
+                   {5, 2, 2, 1, "Doc002.tif! Doc004.tif~", EXPORT_NAME_REFUSED, "Doc001.tif:1 Doc003.tif:3 Doc005.tif:5"},
+                   // One multi-page TIFF; 9999 is followed by 1; an existing file is replaced, not added to.
+                   {5, 1, 2, 12, "", 13, "Doc012.tif:12345"},
+                   {5, 1, 0, 9999, "Doc9999.tif-", 1, "Doc9999.tif:----5"},
+                   // A temporary file left by an interrupted export is not taken over.
+                   {5, 1, 1, 1, "dummy.tif*", 2, "Doc001.tif:1----"},
+                   {5, 1, 2, 1, "Doc001.tif!", EXPORT_NAME_REFUSED, ""},
+                   // PDF, each compression; a held PDF cannot be written (-80) and is not lost.
+                   {5, 3, 3, 9999, "Doc9999.pdf-", 1, "Doc9999.pdf:12345"},
+                   {5, 3, 0, 41, "", 42, "Doc041.pdf:-2---"},
+                   {5, 3, 1, 41, "", 42, "Doc041.pdf:-2---"},
+                   {5, 3, 2, 41, "", 42, "Doc041.pdf:-2---"},
+                   {5, 3, 9, 41, "", 42, "Doc041.pdf:-2---"},
+                   {5, 3, 3, 9999, "Doc9999.pdf!", EXPORT_PDF_IN_USE, ""},
+                   // BMP copies; the third copy fails: this export's files go, files of other numbers stay.
+                   {5, 0, 0, 9998, "", 4, "Doc9998.bmp:1 Doc9999.bmp:2 Doc001.bmp:3 Doc002.bmp:4 Doc003.bmp:5"},
+                   {5, 0, 0, 10, "Doc009.bmp Doc010.bmp- Doc012.bmp! Doc013.bmp", EXPORT_COPY_FAILED, ""},
+                   // The save folder removed after the checks passed.
+                   {3, 2, 2, 7, "-", EXPORT_NO_FOLDER, ""},
+                   {3, 1, 2, 7, "-", EXPORT_NO_FOLDER, ""},
+                   {3, 3, 2, 7, "-", EXPORT_NO_FOLDER, ""},
+                   {3, 0, 2, 7, "-", EXPORT_NO_FOLDER, ""},
+                   // A damaged next number: only this export's own files are written, earlier
+                   // ones stay, the number returned follows the last file written.
+                   {2, 2, 0, -5, "Doc9999.tif Doc001.tif", EXPORT_NAME_REFUSED, ""},
+                   {2, 2, 0, 0, "Doc9999.tif Doc001.tif", EXPORT_NAME_REFUSED, ""},
+                   {2, 2, 0, 10005, "Doc9999.tif Doc001.tif", 8, "Doc006.tif Doc007.tif"},
+                   {2, 2, 0, 2147483647, "Doc9999.tif Doc001.tif", 8418, "Doc8416.tif Doc8417.tif"},
+                   {2, 1, 0, 10005, "Doc9999.tif Doc001.tif", 7, "Doc006.tif"},
+                   {2, 0, 0, -5, "Doc9999.bmp Doc001.bmp", EXPORT_NAME_REFUSED, ""},
+                   {2, 0, 0, 2147483647, "Doc9999.bmp Doc001.bmp", 8418, "Doc8416.bmp Doc8417.bmp"},
+                   {2, 3, 0, 0, "Doc9999.pdf Doc001.pdf", EXPORT_NAME_REFUSED, ""},
+                   {2, 3, 0, 10005, "Doc9999.pdf Doc001.pdf", 7, "Doc006.pdf"},
+                   {0, 2, 2, 77, "", 77, ""}, // no pages: nothing written, the number unchanged
+               });
 
     // A location whose names would not fit is refused before anything is written.
     Batch b(2);
@@ -530,8 +557,10 @@ void PageCases()
     // of another number stays, page 1 is held again and the re-opening stops at
     // the missing page. A failure at the second page cleans up from the number
     // the export began with.
-    for (auto [type, from, other] : std::vector<std::tuple<int, int, const char*>>{
-             {2, 1, "Doc004.tif"}, {1, 1, "Doc004.tif"}, {3, 1, "Doc004.pdf"}, {2, 10005, "Doc001.tif"}}) {
+    for (auto [type, from, other] : std::vector<std::tuple<int, int, const char*>>{{2, 1, "Doc004.tif"},
+                                                                                   {1, 1, "Doc004.tif"},
+                                                                                   {3, 1, "Doc004.pdf"},
+                                                                                   {2, 10005, "Doc001.tif"}}) {
         std::string save = Folder(g_work + "\\missing"), what = std::to_string(type) + " from " + std::to_string(from);
         Setup setup(save, other);
         Batch b(3);
@@ -560,8 +589,8 @@ void PageCases()
     // rather than read past their end, and leave no page file.
     Bytes dib = PageDib(1);
     Batch b(0);
-    for (auto [keep, sizeImage] : std::vector<std::pair<size_t, DWORD>>{
-             {dib.size() - 1, 0}, {60, 0}, {dib.size(), 0xFFFFFFF0u}, {20, 0}}) {
+    for (auto [keep, sizeImage] :
+         std::vector<std::pair<size_t, DWORD>>{{dib.size() - 1, 0}, {60, 0}, {dib.size(), 0xFFFFFFF0u}, {20, 0}}) {
         Bytes d = dib;
         if (sizeImage)
             memcpy(&d[20], &sizeImage, 4);
@@ -569,8 +598,8 @@ void PageCases()
         HGLOBAL h = Global(d);
         HLOCAL hCopy = b.store.CopyDib(h);
         b.store.GrowPageTable();
-        CHECK_ROW(std::to_string(keep) + " bytes", !hCopy && !b.store.WritePage(h, b.PageFile(1).c_str(), 0) &&
-                                                       !FileExists(b.PageFile(1)), true);
+        CHECK_ROW(std::to_string(keep) + " bytes",
+                  !hCopy && !b.store.WritePage(h, b.PageFile(1).c_str(), 0) && !FileExists(b.PageFile(1)), true);
         ::LocalFree(hCopy);
         ::GlobalFree(h);
     }
@@ -578,8 +607,8 @@ void PageCases()
     // Page files whose header was changed behind the store's back: bfSize past
     // the end of the file, 24 bits a pixel (the rows do not fit), widths and
     // heights no file of this size holds (the reduced read).
-    for (auto [offset, value] : std::vector<std::pair<DWORD, DWORD>>{
-             {2, 0x7FFFFFF0u}, {28, 24}, {18, 0x7FFFFFF0u}, {22, 0x7FFFFFF0u}}) {
+    for (auto [offset, value] :
+         std::vector<std::pair<DWORD, DWORD>>{{2, 0x7FFFFFF0u}, {28, 24}, {18, 0x7FFFFFF0u}, {22, 0x7FFFFFF0u}}) {
         Batch one(1);
         DWORD put = 0;
         ::SetFilePointer(one.store.PageHandle(0), offset, nullptr, FILE_BEGIN);
@@ -624,10 +653,12 @@ int main(int argc, char** argv)
         fprintf(stderr, "TOLVIX_STORE_WORK names no folder this program can write in\n");
         return 2;
     }
-    int rc = RunCases(argc, argv, bFullDisk ? std::vector<Case>{{"full_disk", FullDiskCases}}
-                                            : std::vector<Case>{{"naming", NamingCases},
-                                                                {"confirm_overwrite", ConfirmOverwriteCases},
-                                                                {"export", ExportCases}, {"pages", PageCases}});
+    int rc = RunCases(argc, argv,
+                      bFullDisk ? std::vector<Case>{{"full_disk", FullDiskCases}}
+                                : std::vector<Case>{{"naming", NamingCases},
+                                                    {"confirm_overwrite", ConfirmOverwriteCases},
+                                                    {"export", ExportCases},
+                                                    {"pages", PageCases}});
     fclose(g_expect);
     if (!bHadSettings)
         ::DeleteFileA(settingsFile.c_str());

@@ -21,7 +21,7 @@ TW_IDENTITY g_app, g_src;
 TW_ENTRYPOINT g_mem;
 HWND g_hWnd;
 std::vector<TW_UINT16> g_callbackMsgs;
-TW_UINT16 g_event;  // the source's last word through MSG_PROCESSEVENT
+TW_UINT16 g_event; // the source's last word through MSG_PROCESSEVENT
 
 TW_UINT16 Ds(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data, TW_IDENTITY* dest = &g_src)
 {
@@ -34,10 +34,7 @@ TW_UINT16 Condition(TW_IDENTITY* dest)
     return Ds(DG_CONTROL, DAT_STATUS, MSG_GET, &st, dest) == S ? st.ConditionCode : 0xffff;
 }
 
-TW_UINT32 Dpi(double dpi)
-{
-    return TwFix32Bits(TwFix32(dpi));
-}
+TW_UINT32 Dpi(double dpi) { return TwFix32Bits(TwFix32(dpi)); }
 
 TW_UINT16 SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 value)
 {
@@ -74,10 +71,7 @@ const Step kCloseDs = {"close the source", DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS
 const Step kGetFirst = {"first source", DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, S, 0};
 const Step kGetDefault = {"default source", DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, S, 0};
 
-Step Fails(const Step& s, TW_UINT16 cc)
-{
-    return {s.what, s.dg, s.dat, s.msg, F, cc};
-}
+Step Fails(const Step& s, TW_UINT16 cc) { return {s.what, s.dg, s.dat, s.msg, F, cc}; }
 
 void Expect(const char* state, std::initializer_list<Step> steps)
 {
@@ -95,8 +89,7 @@ void Expect(const char* state, std::initializer_list<Step> steps)
             d.wnd = g_hWnd;
         if (s.dat == DAT_USERINTERFACE)
             d.ui.hParent = g_hWnd;
-        TW_UINT16 rc = s.dat == DAT_CAPABILITY ? SetOne(CAP_XFERCOUNT, TWTY_INT16, 1)
-                                               : Ds(s.dg, s.dat, s.msg, &d, dest);
+        TW_UINT16 rc = s.dat == DAT_CAPABILITY ? SetOne(CAP_XFERCOUNT, TWTY_INT16, 1) : Ds(s.dg, s.dat, s.msg, &d, dest);
         std::string what = std::string(state) + ": " + s.what;
         harness::CheckEq(rc, s.rc, what.c_str(), "");
         if (s.cc && rc == F)
@@ -170,10 +163,12 @@ bool ToSource(MSG& msg)
 void WaitWord(TW_UINT16 msg, bool callback)
 {
     g_event = MSG_NULL;
-    bool came = PumpUntil(ToSource, [&] { return callback ? !g_callbackMsgs.empty() : g_event != MSG_NULL; }, 10000);
+    bool came = PumpUntil(
+        ToSource, [&] { return callback ? !g_callbackMsgs.empty() : g_event != MSG_NULL; }, 10000);
     harness::Check(came && (callback ? g_callbackMsgs == std::vector<TW_UINT16>{msg} : g_event == msg),
-                   "the source's word", std::to_string(msg) + " expected, " + std::to_string(g_callbackMsgs.size()) +
-                                            " callback(s), event " + std::to_string(g_event));
+                   "the source's word",
+                   std::to_string(msg) + " expected, " + std::to_string(g_callbackMsgs.size()) +
+                       " callback(s), event " + std::to_string(g_event));
     g_callbackMsgs.clear();
 }
 
@@ -311,24 +306,24 @@ void States()
     CHECK(Get(ICAP_SUPPORTEDSIZES, MSG_GET) == std::vector<TW_UINT32>({0, 1, 2, 3, 4, 5, 6, 7, 10, 54}));
     CHECK(Get(ICAP_PIXELTYPE, MSG_GET) == std::vector<TW_UINT32>({TWPT_BW}));
     ExpectCaps("state 4", {
-        {ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW, S, 0, kAny},
-        {ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY, F, TWCC_BADVALUE, kAny},
-        {ICAP_BITDEPTH, TWTY_UINT16, 1, S, 0, kAny},
-        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(250), F, TWCC_BADVALUE, kAny},
-        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, Dpi(300)},
-        {ICAP_YRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, kAny},
-        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, 11, F, 0, kAny},
-        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_USLETTER, S, 0, kAny},
-        {ICAP_ORIENTATION, TWTY_UINT16, TWOR_LANDSCAPE, S, 0, kAny},
-        {CAP_XFERCOUNT, TWTY_INT16, 0, F, 0, kAny},
-        {CAP_XFERCOUNT, TWTY_INT16, 2, S, 0, 2},
-        {CAP_FEEDERLOADED, TWTY_BOOL, kGetOnly, S, 0, 1},
-        {CAP_UICONTROLLABLE, TWTY_BOOL, kGetOnly, S, 0, 1},
-        {CAP_FEEDERLOADED, TWTY_BOOL, 0, F, 0, kAny},
-        {CAP_FEEDERENABLED, TWTY_BOOL, 1, S, 0, kAny},
-        {CAP_INDICATORS, TWTY_BOOL, 0, S, 0, kAny},
-        {0x7123, TWTY_UINT16, kGetOnly, F, TWCC_CAPUNSUPPORTED, kRefused},
-    });
+                              {ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW, S, 0, kAny},
+                              {ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY, F, TWCC_BADVALUE, kAny},
+                              {ICAP_BITDEPTH, TWTY_UINT16, 1, S, 0, kAny},
+                              {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(250), F, TWCC_BADVALUE, kAny},
+                              {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, Dpi(300)},
+                              {ICAP_YRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, kAny},
+                              {ICAP_SUPPORTEDSIZES, TWTY_UINT16, 11, F, 0, kAny},
+                              {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_USLETTER, S, 0, kAny},
+                              {ICAP_ORIENTATION, TWTY_UINT16, TWOR_LANDSCAPE, S, 0, kAny},
+                              {CAP_XFERCOUNT, TWTY_INT16, 0, F, 0, kAny},
+                              {CAP_XFERCOUNT, TWTY_INT16, 2, S, 0, 2},
+                              {CAP_FEEDERLOADED, TWTY_BOOL, kGetOnly, S, 0, 1},
+                              {CAP_UICONTROLLABLE, TWTY_BOOL, kGetOnly, S, 0, 1},
+                              {CAP_FEEDERLOADED, TWTY_BOOL, 0, F, 0, kAny},
+                              {CAP_FEEDERENABLED, TWTY_BOOL, 1, S, 0, kAny},
+                              {CAP_INDICATORS, TWTY_BOOL, 0, S, 0, kAny},
+                              {0x7123, TWTY_UINT16, kGetOnly, F, TWCC_CAPUNSUPPORTED, kRefused},
+                          });
 
     // State 5, then 6 on the source's word through the manager's callback, then two pages of US Letter,
     // landscape, at 300 dpi, sides / 8; the feeder still holds one sheet, but the batch is done.
@@ -393,10 +388,7 @@ TW_UINT16 Layout(TW_UINT16 msg, TW_FRAME* f)
     return rc;
 }
 
-TW_FRAME Inches(double l, double t, double r, double b)
-{
-    return {TwFix32(l), TwFix32(t), TwFix32(r), TwFix32(b)};
-}
+TW_FRAME Inches(double l, double t, double r, double b) { return {TwFix32(l), TwFix32(t), TwFix32(r), TwFix32(b)}; }
 
 // The frame: set inside the scan area, clipped to it, in the units set, reset to the default paper; the page
 // delivered is the frame, with its extended image information, and its rows come in strips by memory transfer.
@@ -405,8 +397,8 @@ void FrameAndTransfers()
     const TW_FRAME a4 = Inches(0, 0, 8.268, 11.693), set = Inches(1, 2, 5, 6.5);
     struct {
         TW_UINT16 units, msg, rc;
-        TW_FRAME frame, got;  // sent; then read back unless the call failed
-        TW_UINT32 size;       // ICAP_SUPPORTEDSIZES then
+        TW_FRAME frame, got; // sent; then read back unless the call failed
+        TW_UINT32 size;      // ICAP_SUPPORTEDSIZES then
     } frames[] = {
         {TWUN_INCHES, MSG_GETDEFAULT, S, {}, a4, kAny},
         {TWUN_INCHES, MSG_SET, S, set, set, TWSS_NONE},
@@ -489,17 +481,17 @@ void AdjustingSource()
     CHECK(SetScanner("Rounding=1"));
     CHECK(Open(kScanner, true));
     ExpectCaps("rounding", {
-        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(200), C, 0, Dpi(150)},
-        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(400), C, 0, Dpi(450)},
-        {CAP_XFERCOUNT, TWTY_INT16, 2, C, 0, 0xffff},
-        {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_MAXSIZE, C, 0, TWSS_USLEGAL},
-        {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, kAny},
-    });
+                               {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(200), C, 0, Dpi(150)},
+                               {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(400), C, 0, Dpi(450)},
+                               {CAP_XFERCOUNT, TWTY_INT16, 2, C, 0, 0xffff},
+                               {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWSS_MAXSIZE, C, 0, TWSS_USLEGAL},
+                               {ICAP_XRESOLUTION, TWTY_FIX32, Dpi(300), S, 0, kAny},
+                           });
     Expect("rounding", {kCloseDs});
     Expect("state 3", {kCloseDsm, Fails(kGetDefault, 0)});
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -515,7 +507,10 @@ int main(int argc, char** argv)
     }
     // In this order: each case starts where the one before left the manager.
     return harness::RunCases(argc, argv,
-                             {{"manager", Manager}, {"states", States}, {"events and dialog", EventsAndDialog},
-                              {"two sources", TwoSources}, {"frame and transfers", FrameAndTransfers},
+                             {{"manager", Manager},
+                              {"states", States},
+                              {"events and dialog", EventsAndDialog},
+                              {"two sources", TwoSources},
+                              {"frame and transfers", FrameAndTransfers},
                               {"adjusting source", AdjustingSource}});
 }

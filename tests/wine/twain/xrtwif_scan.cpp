@@ -19,19 +19,19 @@ const unsigned long kClosed = TWI_EVENT_CLOSED;
 
 struct Row {
     const char* name;
-    const char* controls = nullptr;  // the scanner's test controls; null: the name says them
+    const char* controls = nullptr; // the scanner's test controls; null: the name says them
     int pages = -1, pageSize = 1 /* A4 */, orientation = 0, mode = 1;
     float dpi = 200;
-    int showUI = 0;             // the button pressed in the scanner's dialog; 0: no dialog
-    int stopAt = 0, rejectAt = 0;  // the callback answers 0 or -1 for this page
+    int showUI = 0;               // the button pressed in the scanner's dialog; 0: no dialog
+    int stopAt = 0, rejectAt = 0; // the callback answers 0 or -1 for this page
     // Expected:
     int images = 0, startResult = 0;
-    unsigned long endEvent = TWI_EVENT_END;  // 0: none
+    unsigned long endEvent = TWI_EVENT_END; // 0: none
     int endArg = 1;
-    float pageDpi = 0;                  // the pages' resolution when not `dpi`
-    int width = 0, height = 0;          // page size in pixels, when nonzero (1 pixel of slack)
-    const char* sameAs = nullptr;       // pages identical to that row's
-    const char* differsFrom = nullptr;  // first page differs from that row's
+    float pageDpi = 0;                 // the pages' resolution when not `dpi`
+    int width = 0, height = 0;         // page size in pixels, when nonzero (1 pixel of slack)
+    const char* sameAs = nullptr;      // pages identical to that row's
+    const char* differsFrom = nullptr; // first page differs from that row's
     bool stallMessage = false;
 };
 
@@ -62,21 +62,52 @@ const Row kRows[] = {
     // The source's own dialog.
     {.name = "show driver, cancel", .controls = "", .showUI = IDCANCEL, .endEvent = kClosed},
     {.name = "show driver, scan", .controls = "Sheets=4", .showUI = IDOK, .images = 4},
-    {.name = "show driver with an empty feeder, cancel", .controls = "Sheets=0", .showUI = IDCANCEL,
-     .startResult = TWI_ERR_NO_PAPER, .endEvent = kClosed},
+    {.name = "show driver with an empty feeder, cancel",
+     .controls = "Sheets=0",
+     .showUI = IDCANCEL,
+     .startResult = TWI_ERR_NO_PAPER,
+     .endEvent = kClosed},
     // Values the source adjusts or lacks.
-    {.name = "rounding source: 400 dpi becomes 450, count only -1", .controls = "Rounding=1", .pages = 3, .dpi = 400,
-     .images = 3, .pageDpi = 450},
+    {.name = "rounding source: 400 dpi becomes 450, count only -1",
+     .controls = "Rounding=1",
+     .pages = 3,
+     .dpi = 400,
+     .images = 3,
+     .pageDpi = 450},
     {.name = "A4 at 200 dpi", .controls = "PageDivisor=1", .pages = 1, .images = 1, .width = 1654, .height = 2339},
-    {.name = "A4 on a Letter and Legal source", .controls = "PageDivisor=1 FewSizes=1", .pages = 1, .images = 1,
-     .width = 1654, .height = 2339},
-    {.name = "Maximum on a Letter and Legal source", .controls = "PageDivisor=1 FewSizes=1", .pages = 1,
-     .pageSize = 54, .images = 1, .width = 1700, .height = 2800},
+    {.name = "A4 on a Letter and Legal source",
+     .controls = "PageDivisor=1 FewSizes=1",
+     .pages = 1,
+     .images = 1,
+     .width = 1654,
+     .height = 2339},
+    {.name = "Maximum on a Letter and Legal source",
+     .controls = "PageDivisor=1 FewSizes=1",
+     .pages = 1,
+     .pageSize = 54,
+     .images = 1,
+     .width = 1700,
+     .height = 2800},
     {.name = "Trimming on a Letter and Legal source", .controls = "FewSizes=1", .pages = 1, .pageSize = 0, .images = 1},
-    {.name = kTurned, .controls = "PageDivisor=1", .pages = 1, .pageSize = 3, .orientation = 1, .dpi = 300,
-     .images = 1, .width = 3300, .height = 2550},
-    {.name = "Letter landscape, turned by the library", .controls = "PageDivisor=1 NoRotate=1", .pages = 1,
-     .pageSize = 3, .orientation = 1, .dpi = 300, .images = 1, .width = 3300, .height = 2550, .sameAs = kTurned},
+    {.name = kTurned,
+     .controls = "PageDivisor=1",
+     .pages = 1,
+     .pageSize = 3,
+     .orientation = 1,
+     .dpi = 300,
+     .images = 1,
+     .width = 3300,
+     .height = 2550},
+    {.name = "Letter landscape, turned by the library",
+     .controls = "PageDivisor=1 NoRotate=1",
+     .pages = 1,
+     .pageSize = 3,
+     .orientation = 1,
+     .dpi = 300,
+     .images = 1,
+     .width = 3300,
+     .height = 2550,
+     .sameAs = kTurned},
     // Every delivered form ends as the same page.
     {.name = kPlain, .controls = "", .pages = 3, .images = 3},
     {.name = "DibForm=1", .pages = 3, .images = 3, .sameAs = kPlain},
@@ -94,9 +125,17 @@ const Row kRows[] = {
     // The three modes give three different pages.
     {.name = kBW, .controls = "", .pages = 1, .mode = 1, .images = 1},
     {.name = "mode Text (Error Diffusion)", .controls = "", .pages = 1, .mode = 0, .images = 1, .differsFrom = kBW},
-    {.name = "mode B/W (Error Diffusion)", .controls = "", .pages = 1, .mode = 2, .images = 1,
+    {.name = "mode B/W (Error Diffusion)",
+     .controls = "",
+     .pages = 1,
+     .mode = 2,
+     .images = 1,
      .differsFrom = "mode Text (Error Diffusion)"},
-    {.name = "grey source, diffusion by the library", .controls = "Depth=8", .pages = 1, .mode = 2, .images = 1,
+    {.name = "grey source, diffusion by the library",
+     .controls = "Depth=8",
+     .pages = 1,
+     .mode = 2,
+     .images = 1,
      .differsFrom = kBW},
 };
 
@@ -133,7 +172,7 @@ bool CheckImage(void* hImage, const Row& row, unsigned* hash)
         *hash = (*hash ^ table[8 + i]) * 16777619u;
         ink += table[8 + i] != 0xff;
     }
-    ok = ok && ink > 0;  // something is printed on every page
+    ok = ok && ink > 0; // something is printed on every page
     if (!ok)
         printf("  bad image: header %lu, %ldx%ld, %u bpp, %ld ppm, size image %lu, ink bytes %d\n",
                (unsigned long)bih->biSize, (long)bih->biWidth, (long)bih->biHeight, bih->biBitCount,
@@ -185,8 +224,20 @@ void RunRow(const Row& row)
     tw_Interface twi;
     g_run = Run{&twi, &row};
     CHECK_EQ(twi.Open(g_hWnd), 0);
-    __ScanSetInterface set = {0, row.dpi, row.dpi, {0, 0, 1640, 2260}, row.showUI != 0, 0, row.pages, row.pageSize,
-                              row.mode, row.pageSize == 0, row.pageSize == 54, 0, 0, row.pages > 0 ? row.pages : 1,
+    __ScanSetInterface set = {0,
+                              row.dpi,
+                              row.dpi,
+                              {0, 0, 1640, 2260},
+                              row.showUI != 0,
+                              0,
+                              row.pages,
+                              row.pageSize,
+                              row.mode,
+                              row.pageSize == 0,
+                              row.pageSize == 54,
+                              0,
+                              0,
+                              row.pages > 0 ? row.pages : 1,
                               row.orientation};
     int rc = twi.StartScan(g_hWnd, ScanCallback, &set);
     CHECK_EQ(rc, row.startResult);
@@ -205,13 +256,19 @@ void RunRow(const Row& row)
         CHECK(pressed);
     }
     // Nothing more may arrive once the scan has ended: what is queued still goes through the library.
-    PumpUntil(route, [] { MSG msg; return !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); }, 5000);
+    PumpUntil(
+        route,
+        [] {
+            MSG msg;
+            return !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        },
+        5000);
     KillTimer(g_hWnd, watch);
 
     CHECK_EQ(g_run.images, row.images);
     CHECK_EQ(g_run.badImages, 0);
     CHECK_EQ(g_run.sawStallMessage, row.stallMessage);
-    std::vector<std::pair<unsigned long, int>> end;  // the one end event, and for TWI_EVENT_END whether normal
+    std::vector<std::pair<unsigned long, int>> end; // the one end event, and for TWI_EVENT_END whether normal
     if (row.endEvent)
         end.push_back({row.endEvent, row.endEvent == TWI_EVENT_END && row.endArg});
     harness::Check(g_run.events == end, "the end event", std::to_string(g_run.events.size()) + " event(s)");
@@ -249,17 +306,17 @@ void OpenAndClose()
     twi.Close();
     twi.Close();
     CHECK_EQ(Selected(twi), "");
-    CHECK_EQ(twi.Open(g_hWnd), 0);  // again after a close; the destructor closes it
+    CHECK_EQ(twi.Open(g_hWnd), 0); // again after a close; the destructor closes it
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
     g_hWnd = CreateWindowA("STATIC", "xrtwif_scan", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
                            GetModuleHandleA(nullptr), nullptr);
     std::vector<harness::Case> cases = {{"open and close", OpenAndClose}};
-    for (const Row& row : kRows)  // in order: a row compares its pages with rows before it
+    for (const Row& row : kRows) // in order: a row compares its pages with rows before it
         cases.push_back({row.name, [&row] { RunRow(row); }});
     return harness::RunCases(argc, argv, cases);
 }

@@ -42,10 +42,7 @@ HWND ActualSizeFrame()
     return ::IsWindowVisible(h) ? h : nullptr;
 }
 
-HWND View()
-{
-    return ::GetWindow(ActualSizeFrame(), GW_CHILD);
-}
+HWND View() { return ::GetWindow(ActualSizeFrame(), GW_CHILD); }
 
 bool WaitOpen()
 {
@@ -142,30 +139,63 @@ POINT Quarter(HWND hArea, int slot)
 
 // What a user does on the area, then the page selected and what the area shows.
 enum Act { Nothing, Down, Up, Click, Double, Press };
-struct Step { Act act; int arg; int page, filled, green; };  // arg: the quarter clicked, or the key
-struct ThumbCase { const char* name; int sheets; bool bar; std::vector<Step> steps; };
+struct Step {
+    Act act;
+    int arg;
+    int page, filled, green;
+}; // arg: the quarter clicked, or the key
+struct ThumbCase {
+    const char* name;
+    int sheets;
+    bool bar;
+    std::vector<Step> steps;
+};
 
 const ThumbCase kThumbCases[] = {
     {"one_page", 1, false, {{Nothing, 0, 1, 1, 1}}},
-    {"five_pages", 5, true,
+    {"five_pages",
+     5,
+     true,
      {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0}, {Click, 1, 5, 1, 1}, {Up, 0, 5, 4, 0}}},
     // Two screens exactly: no third.
-    {"eight_pages", 8, true,
-     {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 4, 0}, {Press, VK_END, 8, 4, 4},
-      {Press, VK_HOME, 1, 4, 1}}},
-    {"nine_pages", 9, true,
+    {"eight_pages",
+     8,
+     true,
+     {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 4, 0}, {Press, VK_END, 8, 4, 4}, {Press, VK_HOME, 1, 4, 1}}},
+    {"nine_pages",
+     9,
+     true,
      {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0}, {Press, VK_END, 9, 1, 1}}},
     // An empty quarter selects nothing and a double click on it opens nothing;
     // with 4 pages or fewer Page Up and Page Down do nothing.
-    {"clicks_and_few_page_keys", 3, false,
-     {{Nothing, 0, 1, 3, 1}, {Click, 2, 2, 3, 2}, {Click, 4, 2, 3, 2}, {Double, 4, 2, 3, 2}, {Click, 3, 3, 3, 3},
-      {Press, VK_NEXT, 3, 3, 3}, {Press, VK_PRIOR, 3, 3, 3}, {Press, VK_RIGHT, 3, 3, 3}, {Press, VK_UP, 3, 3, 3},
-      {Press, VK_DOWN, 3, 3, 3}, {Press, VK_HOME, 1, 3, 1}, {Press, VK_LEFT, 1, 3, 1}, {Press, VK_RIGHT, 2, 3, 2},
+    {"clicks_and_few_page_keys",
+     3,
+     false,
+     {{Nothing, 0, 1, 3, 1},
+      {Click, 2, 2, 3, 2},
+      {Click, 4, 2, 3, 2},
+      {Double, 4, 2, 3, 2},
+      {Click, 3, 3, 3, 3},
+      {Press, VK_NEXT, 3, 3, 3},
+      {Press, VK_PRIOR, 3, 3, 3},
+      {Press, VK_RIGHT, 3, 3, 3},
+      {Press, VK_UP, 3, 3, 3},
+      {Press, VK_DOWN, 3, 3, 3},
+      {Press, VK_HOME, 1, 3, 1},
+      {Press, VK_LEFT, 1, 3, 1},
+      {Press, VK_RIGHT, 2, 3, 2},
       {Press, VK_END, 3, 3, 3}}},
     // Page Down from 6 of 7 stops at 7; Page Up goes back four at a time.
-    {"seven_page_keys", 7, true,
-     {{Press, VK_NEXT, 5, 3, 1}, {Press, VK_RIGHT, 6, 3, 2}, {Press, VK_NEXT, 7, 3, 3}, {Press, VK_RIGHT, 7, 3, 3},
-      {Press, VK_PRIOR, 3, 4, 3}, {Press, VK_PRIOR, 1, 4, 1}, {Press, VK_LEFT, 1, 4, 1}}},
+    {"seven_page_keys",
+     7,
+     true,
+     {{Press, VK_NEXT, 5, 3, 1},
+      {Press, VK_RIGHT, 6, 3, 2},
+      {Press, VK_NEXT, 7, 3, 3},
+      {Press, VK_RIGHT, 7, 3, 3},
+      {Press, VK_PRIOR, 3, 4, 3},
+      {Press, VK_PRIOR, 1, 4, 1},
+      {Press, VK_LEFT, 1, 4, 1}}},
 };
 
 // The area's own scroll bar arrows, right of its client area.
@@ -186,12 +216,23 @@ void RunThumbCase(const ThumbCase& c)
     for (const Step& st : c.steps) {
         const POINT pt = Quarter(s.Display(), st.arg);
         switch (st.act) {
-        case Nothing: break;
-        case Down: ScrollArrow(s, true); break;
-        case Up: ScrollArrow(s, false); break;
-        case Click: s.Click(pt.x, pt.y); break;
-        case Double: s.Click(pt.x, pt.y, 2); break;
-        case Press: s.KeyOnMain((WORD)st.arg); break;
+        case Nothing:
+            break;
+        case Down:
+            ScrollArrow(s, true);
+            break;
+        case Up:
+            ScrollArrow(s, false);
+            break;
+        case Click:
+            s.Click(pt.x, pt.y);
+            break;
+        case Double:
+            s.Click(pt.x, pt.y, 2);
+            break;
+        case Press:
+            s.KeyOnMain((WORD)st.arg);
+            break;
         }
         const std::string what = std::string(c.name) + " step " + std::to_string(++n);
         CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, std::to_string(st.page)));
@@ -217,7 +258,10 @@ struct Page {
     }
     int Width() const { return (int)img.width; }
     int Height() const { return (int)img.height; }
-    uint32_t At(int x, int y) const { return img.bits[(size_t)y * img.stride + x / 8] & (0x80 >> (x % 8)) ? kPaper : kInk; }
+    uint32_t At(int x, int y) const
+    {
+        return img.bits[(size_t)y * img.stride + x / 8] & (0x80 >> (x % 8)) ? kPaper : kInk;
+    }
 };
 
 // Opens the selected page with Alt+I in the main window.
@@ -234,16 +278,18 @@ bool WaitShows(const Page& page, int ox, int oy, const char* what)
 {
     Pixels px;
     size_t wrong = 0;
-    const bool ok = WaitFor([&] {
-        px = CaptureClient(View());
-        wrong = 0;
-        for (int y = 0; y < px.height; ++y)
-            for (int x = 0; x < px.width; ++x) {
-                const int sx = x + ox, sy = y + oy;
-                wrong += px.At(x, y) != (sx < page.Width() && sy < page.Height() ? page.At(sx, sy) : kLightGray);
-            }
-        return px.width > 0 && wrong == 0;
-    }, 5000);
+    const bool ok = WaitFor(
+        [&] {
+            px = CaptureClient(View());
+            wrong = 0;
+            for (int y = 0; y < px.height; ++y)
+                for (int x = 0; x < px.width; ++x) {
+                    const int sx = x + ox, sy = y + oy;
+                    wrong += px.At(x, y) != (sx < page.Width() && sy < page.Height() ? page.At(sx, sy) : kLightGray);
+                }
+            return px.width > 0 && wrong == 0;
+        },
+        5000);
     if (!ok)
         printf("  %s: %zu pixels differ from the page at %d,%d; picture %s\n", what, wrong, ox, oy, Picture(px).c_str());
     return ok;
@@ -279,12 +325,22 @@ void EnterShowPage(Session& s, const char* page)
 void ShowPage()
 {
     Batch b("showpage", 7);
-    const struct { const char* text; WORD key; const char* shown; int page; } rows[] = {  // shown: what reaches the field
+    const struct {
+        const char* text;
+        WORD key;
+        const char* shown;
+        int page;
+    } rows[] = {
+        // shown: what reaches the field
         {"3", VK_RETURN, "3", 3},
         // Out of range, zero and nothing: the selected page comes back, whichever key leaves.
-        {"9", VK_TAB, "9", 3}, {"0", VK_RETURN, "0", 3}, {"", VK_TAB, "", 3},
+        {"9", VK_TAB, "9", 3},
+        {"0", VK_RETURN, "0", 3},
+        {"", VK_TAB, "", 3},
         // Leading zeros go; letters never reach the field.
-        {"005", VK_RETURN, "005", 5}, {"x7", VK_RETURN, "7", 7}, {"2", VK_RETURN, "2", 2},
+        {"005", VK_RETURN, "005", 5},
+        {"x7", VK_RETURN, "7", 7},
+        {"2", VK_RETURN, "2", 2},
     };
     for (const auto& r : rows) {
         printf("Show Page \"%s\"\n", r.text);
@@ -329,11 +385,21 @@ void OpenAndScroll()
     // reaches the view once, through the frame's forwarding.
     const int pageX = w / 10, pageY = h / 10, lineX = pageX / 10, lineY = pageY / 10;
     CHECK(MakeForeground(hFrame));
-    const struct { WORD vk; int x, y; const char* what; } steps[] = {
-        {VK_END, pageX, 0, "End"}, {VK_DOWN, pageX, lineY, "Down"}, {VK_NEXT, pageX, lineY + pageY, "Page Down"},
-        {VK_RIGHT, pageX + lineX, lineY + pageY, "Right"}, {VK_HOME, lineX, lineY + pageY, "Home"},
-        {VK_LEFT, 0, lineY + pageY, "Left"}, {VK_UP, 0, pageY, "Up"}, {VK_PRIOR, 0, 0, "Page Up"},
-        {VK_PRIOR, 0, 0, "Page Up at the top"}, {VK_HOME, 0, 0, "Home at the left"},
+    const struct {
+        WORD vk;
+        int x, y;
+        const char* what;
+    } steps[] = {
+        {VK_END, pageX, 0, "End"},
+        {VK_DOWN, pageX, lineY, "Down"},
+        {VK_NEXT, pageX, lineY + pageY, "Page Down"},
+        {VK_RIGHT, pageX + lineX, lineY + pageY, "Right"},
+        {VK_HOME, lineX, lineY + pageY, "Home"},
+        {VK_LEFT, 0, lineY + pageY, "Left"},
+        {VK_UP, 0, pageY, "Up"},
+        {VK_PRIOR, 0, 0, "Page Up"},
+        {VK_PRIOR, 0, 0, "Page Up at the top"},
+        {VK_HOME, 0, 0, "Home at the left"},
         {VK_F5, 0, 0, "a key that does not scroll"},
     };
     for (const auto& st : steps) {
@@ -375,9 +441,18 @@ void Help()
     Batch b("help", 1);
     Session& s = b.s;
     const char kTopic[] = "The Actual Size Window";
-    const struct { const char* how; void (*ask)(); bool bCloseBox; } ways[] = {
+    const struct {
+        const char* how;
+        void (*ask)();
+        bool bCloseBox;
+    } ways[] = {
         {"F1, then the Close command", [] { Tap(VK_F1); }, false},
-        {"Help in the menu, then the close box", [] { AltKey('H'); Tap(VK_RETURN); }, true},
+        {"Help in the menu, then the close box",
+         [] {
+             AltKey('H');
+             Tap(VK_RETURN);
+         },
+         true},
     };
     for (const auto& way : ways) {
         printf("%s\n", way.how);
@@ -447,12 +522,14 @@ HWND OpenPrintDialog(Session& s)
     AltKey('I');
     Tap('P');
     HWND hDlg = nullptr;
-    WaitFor([&] {
-        for (HWND h : ProcessWindows(s.Prog().Pid(), "Print"))
-            if (::GetDlgItem(h, kCopies))
-                hDlg = h;
-        return hDlg != nullptr;
-    }, 10000);
+    WaitFor(
+        [&] {
+            for (HWND h : ProcessWindows(s.Prog().Pid(), "Print"))
+                if (::GetDlgItem(h, kCopies))
+                    hDlg = h;
+            return hDlg != nullptr;
+        },
+        10000);
     CHECK(hDlg != nullptr);
     return hDlg;
 }
