@@ -1,7 +1,5 @@
-// The page store on its own, under Wine: page files written through
-// CPageStore::WritePage against a plain sequential copy of the same bytes in the
-// same folder, and ReadPageReduced against ReadPage of an A4 400-dpi page (time
-// and bytes read). Not a test: prints figures.
+// The page store under Wine, not a test: CPageStore::WritePage against a plain copy of the same bytes, and
+// ReadPageReduced against ReadPage of an A4 400-dpi page (time and bytes read).
 #include "codec/dib.h"
 #include "codec/transform.h"
 #include "store/PageStore.h"
@@ -18,8 +16,7 @@ using harness::Now;
 
 namespace {
 
-// Bytes ReadFile has delivered to this program: its import is routed through a
-// counter, as Wine keeps no read counters of its own.
+// Bytes ReadFile delivered: its import is routed through a counter, as Wine keeps no read counters.
 #ifdef _WIN64
 extern "C" void* g_impReadFile __asm__("__imp_ReadFile");
 #else

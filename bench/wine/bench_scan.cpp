@@ -1,6 +1,5 @@
-// Whole-program run: a 50-sheet batch of A4 400-dpi pages scanned through the real
-// Tolvix.exe, from the press of Scan to the window enabled with its thumbnails.
-// Prints pages per second and the program's working set. Not a test.
+// Not a test: a 50-sheet A4 400-dpi batch through the real Tolvix.exe, from the press of Scan to
+// the window enabled with its thumbnails; prints pages per second and the working set.
 #include "../../tests/wine/harness/Session.h"
 
 #include <psapi.h>

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Performance figures under Wine (not tests): the page store on its own, a
-# 50-sheet A4 400-dpi batch through the real Tolvix.exe, and the export of 50 pages.
-# Usage: bench/wine/run.sh [BUILD_DIR]   (default build/win64; any folder; needs a display,
-# e.g. xvfb-run -a -s "-screen 0 1280x1024x24" bash bench/wine/run.sh build/win64)
+# Performance figures under Wine (not tests): the page store, a 50-sheet A4 400-dpi batch through Tolvix.exe,
+# the export of 50 pages. Usage: xvfb-run -a -s "-screen 0 1280x1024x24" bash bench/wine/run.sh [BUILD_DIR]
 set -euo pipefail
 trap 'echo "run.sh: stopped, this failed: $BASH_COMMAND" >&2' ERR
 root=$(cd "$(dirname "$0")/../.." && pwd)

@@ -1,8 +1,6 @@
-// Untrusted page files through the page store's two reads. The reduced read
-// never gives more than the input can justify, for any row and width. The full
-// read hands out the body the file header names only when its header, the
-// colour table of the page rule and every row lie inside it, so a reader that
-// draws, prints or encodes the page from there stays inside the block.
+// Untrusted page files through the page store's two reads. The reduced read never gives more than
+// the input justifies; the full read hands out the body only when its header, the page rule's
+// colour table and every row lie inside it, so drawing, printing or encoding stays in the block.
 #include <vector>
 
 #include "codec/dib.h"

@@ -1,7 +1,6 @@
-// Untrusted settings files through the reader and back through the writer: the
-// texts end inside their fields, what was read is written back unchanged, and
-// the bytes the program does not own (reserved field, bytes behind the stem,
-// folder flag) travel through untouched.
+// Untrusted settings files through the reader and back through the writer: texts end inside their
+// fields, what was read is written back unchanged, and the bytes the program does not own
+// (reserved field, bytes behind the stem, folder flag) travel through untouched.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

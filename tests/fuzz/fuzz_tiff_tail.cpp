@@ -1,7 +1,6 @@
-// Untrusted existing TIFF files as TIFF32 meets them when it adds a page: the
-// tail reader follows the directory chain of whatever is there, and a page is
-// added only to a file whose chain it could follow, after which the file's
-// chain ends at the new page and nothing before it but one link has changed.
+// Untrusted TIFF files as TIFF32 meets them when it adds a page: a page is added only to a file
+// whose directory chain the tail reader could follow, after which the chain ends at the new page
+// and nothing before it but one link has changed.
 #include "tests/native/support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -13,11 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   uint8_t bits[4 * 4];
   for (size_t i = 0; i < sizeof bits; ++i) bits[i] = i < size ? data[i] : 0;
-  codec::ImageView page;
-  page.top = bits;
-  page.stride = 4;
-  page.width = 32;
-  page.height = 4;
+  codec::ImageView page{bits, 4, 32, 4};
   page.xPelsPerMeter = page.yPelsPerMeter = 3937;
 
   // As the first call for this file: the tail is found again by walking the chain.

@@ -200,8 +200,8 @@ TEST(Reduce, SamplesTheFirstRowOfEachBand) {
 TEST(Reduce, StopsAtTheImageSizeAndRefusesShortFiles) {
   std::vector<uint8_t> bmp = codec::MakeBmpFile(testpages::White(128, 128, 200).View());
   std::vector<uint8_t> small = bmp;
-  codec::PutLe32(&small[14 + 20],
-                 100);  // biSizeImage: only the first reduced row is read, the rest stay zero
+  // biSizeImage: only the first reduced row is read, the rest stay zero.
+  codec::PutLe32(&small[14 + 20], 100);
   std::vector<uint8_t> r = Reduce(small);
   ASSERT_EQ(r.size(), 48u + 8 * 4);
   EXPECT_EQ(r[48], 0xFF);

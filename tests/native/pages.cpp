@@ -37,7 +37,6 @@ Page Black(uint32_t width, uint32_t height, int dpi) {
 }
 
 Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed) {
-  // The virtual scanner's document, laid out on a sheet of this size.
   vscan::ScanParams params;
   params.dpi = dpi;
   params.seed = seed;
@@ -58,8 +57,8 @@ Page Halftone(uint32_t width, uint32_t height, int dpi) {
           0.5 + 0.35 * std::sin(std::hypot(fx - 0.5, fy - 0.4) * 40) * (1 - fy) + 0.15 * (fx - 0.5);
       grey.bits[y * grey.stride + x] = static_cast<uint8_t>(std::lround(255 * level));
     }
-  Page p = codec::ToBilevel(grey.View(),
-                            codec::Halftone::Diffusion);  // as the scanner library makes grey pages
+  // As the scanner library makes grey pages.
+  Page p = codec::ToBilevel(grey.View(), codec::Halftone::Diffusion);
   p.xPelsPerMeter = p.yPelsPerMeter = PelsPerMeter(dpi);
   return p;
 }
@@ -105,10 +104,7 @@ std::vector<Sample> Samples() {
     x.pixels.resize(size_t{rowBytes} * h);
     for (size_t i = 0; i < x.pixels.size(); ++i)
       x.pixels[i] = static_cast<uint8_t>((i / 7) * 13 + i / rowBytes);
-    x.view.stride = rowBytes;
-    x.view.width = w;
-    x.view.height = h;
-    x.view.format = format;
+    x.view = {nullptr, static_cast<ptrdiff_t>(rowBytes), w, h, format};
     x.view.xPelsPerMeter = PelsPerMeter(x.xdpi);
     x.view.yPelsPerMeter = PelsPerMeter(x.ydpi);
     x.view.paletteSize = format == codec::PixelFormat::Palette8 ? 256 : 0;

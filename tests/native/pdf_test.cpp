@@ -40,9 +40,10 @@ TEST_P(PdfPages, ReadBackByEveryReader) {
   support::WriteFile(pdf, sink.bytes);
   const std::string text = Text(sink);
   // Each page coded as asked: all of them for PackBits, the bilevel ones for CCITT.
-  size_t bilevelPages = 0, coded = 0;
-  for (const testpages::Sample& s : samples)
-    bilevelPages += s.view.format == codec::PixelFormat::Bilevel;
+  const size_t bilevelPages = std::count_if(samples.begin(), samples.end(), [](const auto& s) {
+    return s.view.format == codec::PixelFormat::Bilevel;
+  });
+  size_t coded = 0;
   const std::string filter = *mode.filter ? mode.filter : "/Filter";
   for (size_t at = text.find(filter); at != std::string::npos; at = text.find(filter, at + 1))
     ++coded;

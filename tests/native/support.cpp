@@ -71,12 +71,8 @@ std::vector<uint8_t> Expected(const codec::ImageView& image, bool expandPalette)
   return out;
 }
 
-namespace {
-void Quiet(const char*, const char*, va_list) {}
-}  // namespace
-
 bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out) {
-  TIFFSetWarningHandler(Quiet);
+  TIFFSetWarningHandler([](const char*, const char*, va_list) {});
   TIFF* t = TIFFOpen(p.c_str(), "rc");  // c: strips as stored, not cut up for reading
   if (!t) return false;
   bool ok = TIFFSetDirectory(t, static_cast<tdir_t>(directory)) == 1;
@@ -105,8 +101,7 @@ bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out) {
   out->rows.clear();
   for (uint32_t y = 0; ok && y < out->height; ++y) {
     ok = TIFFReadScanline(t, buf.data(), y, 0) == 1;
-    if (bits == 1 &&
-        out->photometric == 1)  // min-is-black: as 1 = black, like every other file here
+    if (bits == 1 && out->photometric == 1)  // min-is-black: made 1 = black like every other file
       for (uint8_t& b : buf) b = static_cast<uint8_t>(~b);
     if (bits == 1) buf.back() &= LastByteMask(out->width);
     out->rows.insert(out->rows.end(), buf.begin(), buf.end());

@@ -1,6 +1,5 @@
-// What the codec tests, fuzzers and benchmarks share: pages like a scanner's, the
-// writers' file and sink in memory, and the independent readers (libtiff and its
-// tools, poppler, Ghostscript) of what the codec wrote.
+// Shared by the codec tests, fuzzers and benchmarks: scanner-like pages, the writers' file and sink in
+// memory, and the independent readers of what the codec wrote.
 #pragma once
 
 #include <cstdint>
@@ -27,16 +26,15 @@ uint32_t A4Height(int dpi);
 Page White(uint32_t width, uint32_t height, int dpi);
 Page Black(uint32_t width, uint32_t height, int dpi);
 Page Document(uint32_t width, uint32_t height, int dpi, uint32_t seed);  // the virtual scanner's
-Page Halftone(uint32_t width, uint32_t height,
-              int dpi);  // grey rings diffused: a change at almost every pixel
+// Grey rings diffused: a change at almost every pixel.
+Page Halftone(uint32_t width, uint32_t height, int dpi);
 Page Noise(uint32_t width, uint32_t height, int dpi, double black,
-           uint32_t seed);  // `black`: the chance of it
+           uint32_t seed);  // `black`: its chance
 // For each length n, a row of alternating runs of n starting white, then one starting black.
 Page Runs(const std::vector<uint32_t>& lengths, uint32_t width);
 
-// One image of every kind the writers take: A4 documents, a halftone, white and
-// black pages, a page whose colour table says 0 is white, then grey, palette and
-// colour pixels at 300 by 150 dpi.
+// One image of every kind the writers take: A4 documents, a halftone, white, black, a page whose colour
+// table says 0 is white, then grey, palette and colour pixels at 300 by 150 dpi.
 struct Sample {
   std::string name;
   std::vector<uint8_t> pixels;  // what `view` shows
@@ -100,9 +98,8 @@ struct TempDir {
 void WriteFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFile(const std::filesystem::path& p);
 
-// Top-down rows without padding as the readers give them back: bilevel 1 = black,
-// grey and palette indexes as bytes, colour as RGB; `expandPalette` gives palette
-// pixels as RGB.
+// Top-down rows without padding as the readers give them back: bilevel 1 = black, grey and palette
+// indexes as bytes (`expandPalette`: palette as RGB), colour as RGB.
 std::vector<uint8_t> Expected(const codec::ImageView& image, bool expandPalette = false);
 
 // libtiff's view of one directory of a file.

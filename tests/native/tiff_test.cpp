@@ -44,8 +44,7 @@ TEST(Tiff, MultiPageFileOfEveryKindAndCompressionReadsBack) {
     EXPECT_EQ(d.strips, 1u);
     EXPECT_EQ(d.fillOrder, 1);
     EXPECT_EQ(d.resUnit, 2);
-    EXPECT_NEAR(d.xres, s.xdpi,
-                0.02);  // exact for whole dots per inch: Resolution.WholeDotsPerInchAreExact
+    EXPECT_NEAR(d.xres, s.xdpi, 0.02);  // exactness: Resolution.WholeDotsPerInchAreExact
     EXPECT_NEAR(d.yres, s.ydpi, 0.02);
     EXPECT_EQ(d.compression, static_cast<uint16_t>(c));
     const uint16_t photometric[] = {0, 1, 3, 2};  // min-is-white, min-is-black, palette, RGB

@@ -1,12 +1,6 @@
-// Export speed and memory, measured in the program's own code path: page files
-// written through CPageStore::WritePage, exported by CPageStore::ExportPages
-// with TIFF32.dll and PDFLIB.dll loaded from this program's folder.
-//
-//   bench_export write FOLDER COUNT
-//       writes page files Doc1.bmp .. DocCOUNT.bmp: A4 document pages at 400 dpi
-//   bench_export export FOLDER COUNT TYPE COMPRESSION SAVE_FOLDER STEM
-//       holds the page files as the program does after a scan, exports them and
-//       prints the time and this process's peak memory
+// Export speed and memory in the program's own code path: `write` makes COUNT A4 400-dpi page files through
+// CPageStore::WritePage; `export` holds them as after a scan, runs CPageStore::ExportPages (TIFF32.dll and
+// PDFLIB.dll from this folder) and prints the time and this process's peak memory.
 #include <windows.h>
 
 #include <psapi.h>

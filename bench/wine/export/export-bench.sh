@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Export speed: COUNT A4 400-dpi page files to a Group 4 multi-page TIFF and PDF
-# through the export engine under Wine (timed around ExportPages; also with a
-# TIFF32.dll that writes nothing: the engine's own share), next to tiffcp and
-# tiffcp + img2pdf natively (process start included) on the same pages as one
-# uncompressed TIFF from our export. Best of three runs each.
+# Export speed, best of three: COUNT A4 400-dpi page files to G4 multi-page TIFF and PDF through the export
+# engine under Wine (also with a no-op TIFF32.dll: the engine's own share), next to tiffcp and tiffcp + img2pdf
+# natively (process start included) on the same pages as one uncompressed TIFF from our export.
 # Usage: export-bench.sh BIN_DIR WORK_DIR [COUNT ...]   (default 100 1000; needs a display)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
@@ -11,15 +9,12 @@ stop() { echo "export-bench.sh: $*" >&2; exit 2; }
 [ $# -ge 2 ] || stop "usage: export-bench.sh BIN_DIR WORK_DIR [COUNT ...]"
 [ -f "$1/bench_export.exe" ] || stop "no bench_export.exe in $1: build first with tools/build.sh win64"
 [ -n "${DISPLAY-}" ] || stop "needs a display: run it under xvfb-run -a -s \"-screen 0 1280x1024x24\""
-for tool in img2pdf tiffcp tiffinfo qpdf; do
-  command -v $tool >/dev/null || stop "$tool is missing (bash tools/deps.sh installs it)"
-done
+for tool in img2pdf tiffcp tiffinfo qpdf; do command -v $tool >/dev/null || stop "no $tool: run tools/deps.sh"; done
 . "$root/tools/wine-env.sh"
 bin=$(cd "$1" && pwd)
 work=$(mkdir -p "$2" && cd "$2" && pwd)  # Wine takes only absolute paths
 shift 2
-counts=("$@")
-[ ${#counts[@]} -gt 0 ] || counts=(100 1000)
+[ $# -gt 0 ] || set -- 100 1000
 export WINEPREFIX=${WINEPREFIX:-$work/prefix}
 [ -f "$WINEPREFIX/system.reg" ] || "$root/tools/prefix.sh" "$WINEPREFIX" "$bin" >/dev/null
 
@@ -43,7 +38,7 @@ mkdir -p "$floor"
 cp "$bin/bench_export.exe" "$bin/PDFLIB.dll" "$bin/null-tiff32/TIFF32.dll" "$floor/"
 
 printf '%-6s %-28s %10s %10s %14s %16s\n' pages what seconds pages/s peak_private_kb peak_working_kb
-for n in "${counts[@]}"; do
+for n in "$@"; do
   pages=$work/pages$n save=$work/out$n
   rm -rf "$pages" "$save"
   mkdir -p "$pages" "$save"

@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# Time from `wine <program>` to its visible window, for Tolvix.exe and for an empty
-# dialog built with the same toolchain and manifest (the floor), with the Wine
-# server warm and the programs started in turns. Prints the medians and their
-# ratio; also the main window's bare template (template_dialog.exe), which shows
-# what the template's controls cost before the program does anything. Only the processes this script starts are ended, by process id.
+# Time from `wine <program>` to its visible window, warm Wine server, programs in turns: Tolvix.exe, the
+# main window's bare template (template_dialog.exe) and an empty dialog of the same toolchain (the floor).
 # Usage: bench/wine/startup/startup-time.sh [runs]    (needs a display and a build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
@@ -16,8 +13,7 @@ work=$(mktemp -d)
 cp "$bin"/*.exe "$bin"/*.dll "$bin"/*.HLP "$work"/
 wineserver -p 60   # keep the server up between runs
 
-# True when process $1 has a window captioned $2 on screen (Wine makes the X
-# window at creation, so it must also be viewable).
+# True when process $1 has a viewable window captioned $2 (Wine makes the X window at creation).
 window_shown() {
   local id
   for id in $(xwininfo -root -tree 2>/dev/null | grep -F "\"$2\":" | awk '{print $1}'); do
@@ -31,10 +27,8 @@ window_shown() {
 run_once() {
   local t0 t1 pid deadline
   t0=$(date +%s%N)
-  cd "$work"
-  wine "$1" >/dev/null 2>&1 &
+  (cd "$work" && exec wine "$1" >/dev/null 2>&1) &
   pid=$!
-  cd - >/dev/null
   deadline=$((t0 + 30000000000))
   until window_shown "$pid" "$2"; do
     if [ "$(date +%s%N)" -gt "$deadline" ] || ! kill -0 "$pid" 2>/dev/null; then
@@ -55,19 +49,12 @@ median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 wine cmd /c exit >/dev/null 2>&1   # warm up
 run_once Tolvix.exe "Pagewell Utility for QX710/720" >/dev/null
 run_once empty_dialog.exe "Empty Dialog" >/dev/null
-: >"$work/tolvix.ms"
-: >"$work/template.ms"
-: >"$work/empty.ms"
 for _ in $(seq "$runs"); do
   run_once Tolvix.exe "Pagewell Utility for QX710/720" >>"$work/tolvix.ms"
   run_once empty_dialog.exe "Empty Dialog" >>"$work/empty.ms"
   run_once template_dialog.exe "Pagewell Utility for QX710/720" >>"$work/template.ms"
 done
-report() {  # name file
-  local m
-  m=$(median <"$2")
-  echo "$1: median $m ms ($(tr '\n' ' ' <"$2")ms)"
-}
+report() { echo "$1: median $(median <"$2") ms ($(tr '\n' ' ' <"$2")ms)"; }  # name file
 report Tolvix.exe "$work/tolvix.ms"
 report template_dialog.exe "$work/template.ms"
 report empty_dialog.exe "$work/empty.ms"

@@ -1,6 +1,5 @@
-// The main window's dialog template and nothing else: Tolvix.exe's dialog 102
-// shown with a procedure that does nothing, to tell what the template's own
-// controls cost from what the program does before its window shows.
+// Tolvix.exe's main window template (dialog 102) with a procedure that does nothing: what the
+// template's own controls cost, apart from what the program does before its window shows.
 #include <windows.h>
 #include <commctrl.h>
 
