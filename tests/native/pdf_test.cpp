@@ -40,10 +40,9 @@ TEST_P(PdfPages, ReadBackByEveryReader) {
   support::WriteFile(pdf, sink.bytes);
   const std::string text = Text(sink);
   // Each page coded as asked: all of them for PackBits, the bilevel ones for CCITT.
-  const size_t bilevelPages = std::count_if(samples.begin(), samples.end(), [](const auto& s) {
-    return s.view.format == codec::PixelFormat::Bilevel;
-  });
-  size_t coded = 0;
+  size_t bilevelPages = 0, coded = 0;
+  for (const testpages::Sample& s : samples)
+    bilevelPages += s.view.format == codec::PixelFormat::Bilevel;
   const std::string filter = *mode.filter ? mode.filter : "/Filter";
   for (size_t at = text.find(filter); at != std::string::npos; at = text.find(filter, at + 1))
     ++coded;
