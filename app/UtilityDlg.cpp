@@ -565,15 +565,21 @@ void CUtilityDlg::EnterScanningState()
                    IDC_SCREEN_LABEL,     IDC_PORTRAIT,        IDC_LANDSCAPE,        IDC_PORTRAIT_PICTURE,
                    IDC_LANDSCAPE_PICTURE})
         EnableDlgItem(id, FALSE);
+    ResetPageControls();
+    for (int id = ID_CMD_CLEAR; id <= ID_CMD_HELP; ++id)
+        m_wndToolBar.EnableButton(id, FALSE);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+// Page 0 of 0, nothing to go to.
+void CUtilityDlg::ResetPageControls()
+{
     SetDlgItemText(IDC_SHOW_PAGE, "0");
     EnableDlgItem(IDC_SHOW_PAGE, FALSE);
     SetDlgItemText(IDC_PAGE_TOTAL, "/ 0");
     EnableDlgItem(IDC_PAGE_TOTAL, FALSE);
     for (int id : {IDC_SHOW_PAGE_LABEL, IDC_GO, IDC_ACTUAL_SIZE})
         EnableDlgItem(id, FALSE);
-    for (int id = ID_CMD_CLEAR; id <= ID_CMD_HELP; ++id)
-        m_wndToolBar.EnableButton(id, FALSE);
-    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void CUtilityDlg::EnterPagesPresentState()

@@ -89,6 +89,7 @@ private:
     // app/UtilityDlg.cpp
     void EnterScanningState();
     void EnterPagesPresentState();
+    void ResetPageControls();
     void RebuildScanButton(BOOL bAutoSave);
     BOOL CreateToolBar();
     void AddToolButtons(BOOL bAutoSave);

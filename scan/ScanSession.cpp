@@ -63,12 +63,7 @@ void CUtilityDlg::ClearBatch()
     g_pSettings->ResetCurrentPage();
     FreeThumbnails();
     RepaintDisplayNow();
-    SetDlgItemText(IDC_SHOW_PAGE, "0");
-    EnableDlgItem(IDC_SHOW_PAGE, FALSE);
-    SetDlgItemText(IDC_PAGE_TOTAL, "/ 0");
-    EnableDlgItem(IDC_PAGE_TOTAL, FALSE);
-    for (int id : {IDC_SHOW_PAGE_LABEL, IDC_GO, IDC_ACTUAL_SIZE})
-        EnableDlgItem(id, FALSE);
+    ResetPageControls();
     ::ShowScrollBar(m_wndDisplay.GetSafeHwnd(), SB_VERT, FALSE);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codec/dib.h"
+#include "libs/common/WriteAll.h"
 #include "codec/pdf.h"
 
 namespace {
@@ -35,16 +36,7 @@ class FileSink : public codec::ByteSink {
  private:
   static constexpr size_t kBufferSize = 1 << 20;
 
-  bool WriteAll(const char* p, size_t size) {
-    while (size > 0) {
-      DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-      DWORD put = 0;
-      if (!WriteFile(m_h, p, chunk, &put, nullptr) || put != chunk) return false;
-      p += chunk;
-      size -= chunk;
-    }
-    return true;
-  }
+  bool WriteAll(const char* p, size_t size) { return ::WriteAll(m_h, p, size); }
 
   HANDLE m_h;
   std::vector<char> m_buffer;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "libs/common/WriteAll.h"
 #include "codec/dib.h"
 #include "codec/tiff.h"
 
@@ -25,16 +26,7 @@ class Win32TiffFile : public codec::TiffFile {
   }
 
   bool WriteAt(uint64_t offset, const void* data, size_t size) override {
-    if (!Seek(offset)) return false;
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-      DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-      DWORD put = 0;
-      if (!WriteFile(m_h, p, chunk, &put, nullptr) || put != chunk) return false;
-      p += chunk;
-      size -= chunk;
-    }
-    return true;
+    return Seek(offset) && ::WriteAll(m_h, data, size);
   }
 
   bool Truncate(uint64_t size) { return Seek(size) && SetEndOfFile(m_h); }
