@@ -1,7 +1,5 @@
-// Works TIFF32.dll and PDFLIB.dll as the program does: loaded from the program
-// folder, ordinal 50 and Bmps2Pdf called on real BMP files, every result code
-// checked. What they wrote is listed in expect.txt for check_outputs.sh, which
-// reads the files back with libtiff's tools, qpdf, poppler and ImageMagick.
+// TIFF32.dll and PDFLIB.dll called as the program calls them, on real BMP files; what they
+// wrote is listed in expect.txt for check-common.sh to read back.
 // Usage: test_formats [tiff] [pdf]   TOLVIX_FORMATS_WORK = the work folder
 #include "../harness/Harness.h"
 
@@ -19,8 +17,6 @@
 using namespace harness;
 
 namespace {
-
-typedef std::vector<unsigned char> Bytes;
 
 std::string g_work;
 FILE* g_expect = nullptr;
@@ -102,9 +98,8 @@ void TestTiff() {
   } codes[] = {{TIFF32_NONE, "None"},
                {TIFF32_CCITT_G3, "CCITT_Group_3"},
                {TIFF32_CCITT_G4, "CCITT_Group_4"}};
-  auto scheme = [&](const Page& p, int i) {
-    return p.bmp[28] == 1 ? codes[i].scheme : "None";
-  };  // fax: bilevel only
+  // Fax coding is for bilevel pages only.
+  auto scheme = [&](const Page& p, int i) { return p.bmp[28] == 1 ? codes[i].scheme : "None"; };
   for (size_t i = 0; i < pages.size(); ++i) {
     const Page& p = pages[i];
     for (int k = 0; k < 3; ++k) {
