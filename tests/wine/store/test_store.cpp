@@ -109,7 +109,6 @@ struct Setup {
     }
     ~Setup()
     {
-        holds.clear();
         for (auto& path : readOnly)
             ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
@@ -628,12 +627,11 @@ int main(int argc, char** argv)
         fprintf(stderr, "TOLVIX_STORE_WORK names no folder this program can write in\n");
         return 2;
     }
-    int rc = RunCases(argc, argv,
-                      bFullDisk ? std::vector<Case>{{"full_disk", FullDiskCases}}
-                                : std::vector<Case>{{"naming", NamingCases},
-                                                    {"confirm_overwrite", ConfirmOverwriteCases},
-                                                    {"export", ExportCases},
-                                                    {"pages", PageCases}});
+    std::vector<Case> cases = {{"naming", NamingCases},
+                               {"confirm_overwrite", ConfirmOverwriteCases},
+                               {"export", ExportCases},
+                               {"pages", PageCases}};
+    int rc = RunCases(argc, argv, bFullDisk ? std::vector<Case>{{"full_disk", FullDiskCases}} : cases);
     fclose(g_expect);
     if (!bHadSettings)
         ::DeleteFileA(settingsFile.c_str());
