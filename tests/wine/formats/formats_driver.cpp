@@ -49,12 +49,7 @@ Bytes Synthetic(codec::PixelFormat format, uint32_t w, uint32_t h) {
   const uint32_t bpp = format == codec::PixelFormat::Bgr24 ? 3 : 1;
   Bytes px(size_t{w} * h * bpp);
   for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 5 + i / (bpp * w));
-  codec::ImageView v;
-  v.top = px.data();
-  v.stride = static_cast<ptrdiff_t>(w * bpp);
-  v.width = w;
-  v.height = h;
-  v.format = format;
+  codec::ImageView v{px.data(), static_cast<ptrdiff_t>(w * bpp), w, h, format};
   v.xPelsPerMeter = v.yPelsPerMeter = testpages::PelsPerMeter(100);
   if (format == codec::PixelFormat::Palette8) v.paletteSize = 256;
   for (int i = 0; i < 256; ++i)
