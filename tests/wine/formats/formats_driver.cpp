@@ -1,7 +1,5 @@
-// Works TIFF32.dll and PDFLIB.dll as the program does: loaded from the program
-// folder, ordinal 50 and Bmps2Pdf called on real BMP files, every result code
-// checked. What they wrote is listed in expect.txt for check_outputs.sh, which
-// reads the files back with libtiff's tools, qpdf, poppler and ImageMagick.
+// TIFF32.dll and PDFLIB.dll called as the program calls them, on real BMP files; what they
+// wrote is listed in expect.txt for check-common.sh to read back.
 // Usage: test_formats [tiff] [pdf]   TOLVIX_FORMATS_WORK = the work folder
 #include "../harness/Harness.h"
 
@@ -19,8 +17,6 @@
 using namespace harness;
 
 namespace {
-
-typedef std::vector<unsigned char> Bytes;
 
 std::string g_work;
 FILE* g_expect = nullptr;
@@ -53,12 +49,7 @@ Bytes Synthetic(codec::PixelFormat format, uint32_t w, uint32_t h) {
   const uint32_t bpp = format == codec::PixelFormat::Bgr24 ? 3 : 1;
   Bytes px(size_t{w} * h * bpp);
   for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 5 + i / (bpp * w));
-  codec::ImageView v;
-  v.top = px.data();
-  v.stride = static_cast<ptrdiff_t>(w * bpp);
-  v.width = w;
-  v.height = h;
-  v.format = format;
+  codec::ImageView v{px.data(), static_cast<ptrdiff_t>(w * bpp), w, h, format};
   v.xPelsPerMeter = v.yPelsPerMeter = testpages::PelsPerMeter(100);
   if (format == codec::PixelFormat::Palette8) v.paletteSize = 256;
   for (int i = 0; i < 256; ++i)
@@ -102,9 +93,8 @@ void TestTiff() {
   } codes[] = {{TIFF32_NONE, "None"},
                {TIFF32_CCITT_G3, "CCITT_Group_3"},
                {TIFF32_CCITT_G4, "CCITT_Group_4"}};
-  auto scheme = [&](const Page& p, int i) {
-    return p.bmp[28] == 1 ? codes[i].scheme : "None";
-  };  // fax: bilevel only
+  // Fax coding is for bilevel pages only.
+  auto scheme = [&](const Page& p, int i) { return p.bmp[28] == 1 ? codes[i].scheme : "None"; };
   for (size_t i = 0; i < pages.size(); ++i) {
     const Page& p = pages[i];
     for (int k = 0; k < 3; ++k) {
