@@ -1,7 +1,9 @@
 // What both TWAIN drivers need beyond the harness: the application's event loop, in which every message reaches
-// the source (or the library that talks to it) before it is dispatched, and the virtual scanner's controls.
+// the source (or the library that talks to it) before it is dispatched, the scanner's controls, the page's form.
 #pragma once
 
+#include <math.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
@@ -39,4 +41,25 @@ inline bool SetScanner(std::string controls)
         RegSetValueExA(key, item, 0, REG_DWORD, (const BYTE*)&v, sizeof(v));
     }
     return RegCloseKey(key) == ERROR_SUCCESS;
+}
+
+// A packed 1-bit DIB with a 40-byte header, bottom-up, biSizeImage filled, at `dpi`, of the size asked for
+// (within `slack` pixels) when width is nonzero; it says what it found when it is not.
+inline bool CheckDib(HGLOBAL h, LONG width, LONG height, double dpi, LONG slack)
+{
+    auto* bih = h ? (const BITMAPINFOHEADER*)GlobalLock(h) : nullptr;
+    if (!bih)
+        return false;
+    LONG ppm = lround(dpi * 10000 / 254);
+    bool ok = bih->biSize == 40 && bih->biBitCount == 1 && bih->biPlanes == 1 && bih->biHeight > 0 &&
+              bih->biWidth > 0 && bih->biCompression == BI_RGB &&
+              bih->biSizeImage == ((DWORD)bih->biWidth + 31) / 32 * 4 * (DWORD)bih->biHeight &&
+              GlobalSize(h) >= 48 + bih->biSizeImage && bih->biXPelsPerMeter == ppm && bih->biYPelsPerMeter == ppm &&
+              (!width || (labs(bih->biWidth - width) <= slack && labs(bih->biHeight - height) <= slack));
+    if (!ok)
+        printf("  bad DIB: header %lu, %ldx%ld, %u bpp, %ld ppm, size image %lu\n", (unsigned long)bih->biSize,
+               (long)bih->biWidth, (long)bih->biHeight, bih->biBitCount, (long)bih->biXPelsPerMeter,
+               (unsigned long)bih->biSizeImage);
+    GlobalUnlock(h);
+    return ok;
 }

@@ -5,8 +5,6 @@
 #include "TwainTest.h"
 #include "tolvix_twain.h"
 
-#include <math.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -213,18 +211,7 @@ void NativePage(int width, int height, double dpi)
     CHECK_EQ(info.BitsPerPixel, 1);
     CHECK_EQ(TwFix32Bits(info.XResolution), Dpi(dpi));
     CHECK_EQ(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h), TWRC_XFERDONE);
-    auto* bih = h ? (const BITMAPINFOHEADER*)GlobalLock(h) : nullptr;
-    CHECK(bih != nullptr);
-    if (!bih)
-        return;
-    CHECK_EQ(bih->biSize, 40u);
-    CHECK_EQ(bih->biWidth, width);
-    CHECK_EQ(bih->biHeight, height);
-    CHECK_EQ(bih->biBitCount, 1);
-    CHECK_EQ(bih->biXPelsPerMeter, lround(dpi * 10000 / 254));
-    CHECK_EQ(bih->biSizeImage, (width + 31u) / 32 * 4 * height);
-    CHECK(GlobalSize(h) >= 48 + bih->biSizeImage);
-    GlobalUnlock(h);
+    CHECK(CheckDib(h, width, height, dpi, 0));
     GlobalFree(h);
 }
 
