@@ -270,12 +270,8 @@ void EnterShowPage(Session& s, const char* page)
 void ShowPage()
 {
     Batch b("showpage", 7);
-    // shown: what reaches the field
-    const struct {
-        const char *text, *shown;
-        WORD key;
-        int page;
-    } rows[] = {
+    // clang-format off
+    const struct { const char *text, *shown; WORD key; int page; } rows[] = { // shown: what reaches the field
         {"3", "3", VK_RETURN, 3},
         // Out of range, zero and nothing: the selected page comes back, whichever key leaves.
         {"9", "9", VK_TAB, 3},
@@ -286,6 +282,7 @@ void ShowPage()
         {"x7", "7", VK_RETURN, 7},
         {"2", "2", VK_RETURN, 2},
     };
+    // clang-format on
     for (const auto& r : rows) {
         printf("Show Page \"%s\"\n", r.text);
         EnterShowPage(b.s, r.text, r.key, r.shown);
@@ -329,11 +326,8 @@ void OpenAndScroll()
     // reaches the view once, through the frame's forwarding.
     const int pageX = w / 10, pageY = h / 10, lineX = pageX / 10, lineY = pageY / 10;
     CHECK(MakeForeground(hFrame));
-    const struct {
-        WORD vk;
-        int x, y;
-        const char* what;
-    } steps[] = {
+    // clang-format off
+    const struct { WORD vk; int x, y; const char* what; } steps[] = {
         {VK_END, pageX, 0, "End"},
         {VK_DOWN, pageX, lineY, "Down"},
         {VK_NEXT, pageX, lineY + pageY, "Page Down"},
@@ -346,6 +340,7 @@ void OpenAndScroll()
         {VK_HOME, 0, 0, "Home at the left"},
         {VK_F5, 0, 0, "a key that does not scroll"},
     };
+    // clang-format on
     for (const auto& st : steps) {
         Tap(st.vk);
         CHECK(WaitShows(page5, st.x, st.y, st.what));
