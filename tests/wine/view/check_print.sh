@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Checks a printed document, rendered by Ghostscript at the printer's resolution:
-# one sheet, the page image at the top left of the printable area at the size the
-# test expects, within one device pixel, with the page's own pixels, and nothing
-# printed elsewhere.
+# Checks a printed document rendered at the printer's resolution: one sheet, the
+# page at the expected size and place within one device pixel, nothing elsewhere.
 # Usage: check_print.sh WORK_FOLDER
 #   (expect.txt: DOCUMENT PAGE_BMP WIDTH HEIGHT LEFT TOP DPI, in device pixels)
 set -uo pipefail

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Prints through a real print queue: a private CUPS server (configuration, spool
-# and socket in the work folder; no system queue touched) with a PDF queue whose
-# printer has margins, Wine's default printer in a copy of the test prefix. The
-# driver prints page 5 and waits until this script has seen the queue finish the
-# job: logged once under the document name, its PDF checked by check_print.sh.
+# Prints through a private CUPS server (everything in the work folder) with a PDF
+# queue whose printer has margins, Wine's default printer in a prefix copy; the job
+# must be logged once under the document name, its PDF checked by check_print.sh.
 # Usage: print-queue.sh DRIVER WORK_FOLDER
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)

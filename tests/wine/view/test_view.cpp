@@ -25,8 +25,7 @@ struct Batch {
     Batch(const char* tag, int n) : scanner({{"Sheets", (DWORD)n}, {"PageDivisor", kDivisor}, {"Seed", kSeed}}), s(tag)
     {
         CHECK(clean);
-        const bool ok = s.Start() && (s.PressScan(), s.WaitPagesShown(n));
-        CHECK(ok);
+        CHECK(s.Start() && (s.PressScan(), s.WaitPagesShown(n)));
     }
     ~Batch()
     {
@@ -44,14 +43,9 @@ HWND ActualSizeFrame()
 
 HWND View() { return ::GetWindow(ActualSizeFrame(), GW_CHILD); }
 
-bool WaitOpen()
+bool WaitOpen(bool open = true)
 {
-    return WaitFor([&] { return ActualSizeFrame() && ::IsWindowVisible(View()); }, 10000);
-}
-
-bool WaitClosed()
-{
-    return WaitFor([&] { return ActualSizeFrame() == nullptr; }, 5000);
+    return WaitFor([&] { return open ? ActualSizeFrame() && ::IsWindowVisible(View()) : !ActualSizeFrame(); }, 10000);
 }
 
 // ---- the thumbnail area ----------------------------------------------------------
@@ -119,14 +113,12 @@ std::string Picture(const Pixels& p)
 }
 
 // Waits for the area to look as expected; a failure says what it showed.
-bool WaitArea(Session& s, const std::string& want, const char* what)
+bool WaitArea(Session& s, const std::string& want, const std::string& what)
 {
     Pixels p;
     std::string got;
-    if (WaitFor([&] { return (got = ReadArea(s.Display(), p = CaptureClient(s.Display()))) == want; }, 5000))
-        return true;
-    printf("  %s: area shows [%s], expected [%s]; picture %s\n", what, got.c_str(), want.c_str(), Picture(p).c_str());
-    return false;
+    return WaitFor([&] { return (got = ReadArea(s.Display(), p = CaptureClient(s.Display()))) == want; }, 5000,
+                   [&] { return what + ": area shows [" + got + "], expected [" + want + "]; picture " + Picture(p); });
 }
 
 // The client point in the middle of a quarter: slot 1 top left .. 4 bottom right.
@@ -137,66 +129,35 @@ POINT Quarter(HWND hArea, int slot)
     return POINT{(slot % 2 ? 1 : 3) * rc.right / 4, (slot <= 2 ? 1 : 3) * rc.bottom / 4};
 }
 
-// What a user does on the area, then the page selected and what the area shows.
+// What a user does on the area (arg: the quarter clicked, or the key), then the
+// page selected and what the area shows.
 enum Act { Nothing, Down, Up, Click, Double, Press };
-struct Step {
-    Act act;
-    int arg;
-    int page, filled, green;
-}; // arg: the quarter clicked, or the key
-struct ThumbCase {
-    const char* name;
-    int sheets;
-    bool bar;
-    std::vector<Step> steps;
-};
+// clang-format off
+struct Step { Act act; int arg; int page, filled, green; };
+struct ThumbCase { const char* name; int sheets; bool bar; std::vector<Step> steps; };
 
 const ThumbCase kThumbCases[] = {
     {"one_page", 1, false, {{Nothing, 0, 1, 1, 1}}},
-    {"five_pages",
-     5,
-     true,
-     {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0}, {Click, 1, 5, 1, 1}, {Up, 0, 5, 4, 0}}},
+    {"five_pages", 5, true, {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0}, {Click, 1, 5, 1, 1},
+                             {Up, 0, 5, 4, 0}}},
     // Two screens exactly: no third.
-    {"eight_pages",
-     8,
-     true,
-     {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 4, 0}, {Press, VK_END, 8, 4, 4}, {Press, VK_HOME, 1, 4, 1}}},
-    {"nine_pages",
-     9,
-     true,
-     {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0}, {Press, VK_END, 9, 1, 1}}},
+    {"eight_pages", 8, true, {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 4, 0}, {Press, VK_END, 8, 4, 4},
+                              {Press, VK_HOME, 1, 4, 1}}},
+    {"nine_pages", 9, true, {{Nothing, 0, 1, 4, 1}, {Down, 0, 1, 4, 0}, {Down, 0, 1, 1, 0}, {Down, 0, 1, 1, 0},
+                             {Press, VK_END, 9, 1, 1}}},
     // An empty quarter selects nothing and a double click on it opens nothing;
     // with 4 pages or fewer Page Up and Page Down do nothing.
-    {"clicks_and_few_page_keys",
-     3,
-     false,
-     {{Nothing, 0, 1, 3, 1},
-      {Click, 2, 2, 3, 2},
-      {Click, 4, 2, 3, 2},
-      {Double, 4, 2, 3, 2},
-      {Click, 3, 3, 3, 3},
-      {Press, VK_NEXT, 3, 3, 3},
-      {Press, VK_PRIOR, 3, 3, 3},
-      {Press, VK_RIGHT, 3, 3, 3},
-      {Press, VK_UP, 3, 3, 3},
-      {Press, VK_DOWN, 3, 3, 3},
-      {Press, VK_HOME, 1, 3, 1},
-      {Press, VK_LEFT, 1, 3, 1},
-      {Press, VK_RIGHT, 2, 3, 2},
+    {"clicks_and_few_page_keys", 3, false,
+     {{Nothing, 0, 1, 3, 1}, {Click, 2, 2, 3, 2}, {Click, 4, 2, 3, 2}, {Double, 4, 2, 3, 2}, {Click, 3, 3, 3, 3},
+      {Press, VK_NEXT, 3, 3, 3}, {Press, VK_PRIOR, 3, 3, 3}, {Press, VK_RIGHT, 3, 3, 3}, {Press, VK_UP, 3, 3, 3},
+      {Press, VK_DOWN, 3, 3, 3}, {Press, VK_HOME, 1, 3, 1}, {Press, VK_LEFT, 1, 3, 1}, {Press, VK_RIGHT, 2, 3, 2},
       {Press, VK_END, 3, 3, 3}}},
     // Page Down from 6 of 7 stops at 7; Page Up goes back four at a time.
-    {"seven_page_keys",
-     7,
-     true,
-     {{Press, VK_NEXT, 5, 3, 1},
-      {Press, VK_RIGHT, 6, 3, 2},
-      {Press, VK_NEXT, 7, 3, 3},
-      {Press, VK_RIGHT, 7, 3, 3},
-      {Press, VK_PRIOR, 3, 4, 3},
-      {Press, VK_PRIOR, 1, 4, 1},
-      {Press, VK_LEFT, 1, 4, 1}}},
+    {"seven_page_keys", 7, true, {{Press, VK_NEXT, 5, 3, 1}, {Press, VK_RIGHT, 6, 3, 2}, {Press, VK_NEXT, 7, 3, 3},
+                                  {Press, VK_RIGHT, 7, 3, 3}, {Press, VK_PRIOR, 3, 4, 3}, {Press, VK_PRIOR, 1, 4, 1},
+                                  {Press, VK_LEFT, 1, 4, 1}}},
 };
+// clang-format on
 
 // The area's own scroll bar arrows, right of its client area.
 void ScrollArrow(Session& s, bool down)
@@ -215,28 +176,14 @@ void RunThumbCase(const ThumbCase& c)
     int n = 0;
     for (const Step& st : c.steps) {
         const POINT pt = Quarter(s.Display(), st.arg);
-        switch (st.act) {
-        case Nothing:
-            break;
-        case Down:
-            ScrollArrow(s, true);
-            break;
-        case Up:
-            ScrollArrow(s, false);
-            break;
-        case Click:
-            s.Click(pt.x, pt.y);
-            break;
-        case Double:
-            s.Click(pt.x, pt.y, 2);
-            break;
-        case Press:
+        if (st.act == Down || st.act == Up)
+            ScrollArrow(s, st.act == Down);
+        else if (st.act == Click || st.act == Double)
+            s.Click(pt.x, pt.y, st.act == Double ? 2 : 1);
+        else if (st.act == Press)
             s.KeyOnMain((WORD)st.arg);
-            break;
-        }
-        const std::string what = std::string(c.name) + " step " + std::to_string(++n);
         CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, std::to_string(st.page)));
-        CHECK(WaitArea(s, Expect(st.filled, st.green), what.c_str()));
+        CHECK(WaitArea(s, Expect(st.filled, st.green), std::string(c.name) + " step " + std::to_string(++n)));
         CHECK_EQ(ProcessWindows(s.Prog().Pid()).size(), 1u);
     }
 }
@@ -245,24 +192,21 @@ void RunThumbCase(const ThumbCase& c)
 
 // Page n of the batch as the virtual scanner delivers it with the fixed seed in
 // the settings file's mode, "Text (Error Diffusion)".
-struct Page {
-    codec::Image img;
-    explicit Page(int n)
-    {
-        vscan::ScanParams p;
-        p.dpi = 400;
-        p.divisor = kDivisor;
-        p.seed = kSeed;
-        p.diffusion = p.textEmphasis = true;
-        img = vscan::ScanPage(p, n);
-    }
-    int Width() const { return (int)img.width; }
-    int Height() const { return (int)img.height; }
-    uint32_t At(int x, int y) const
-    {
-        return img.bits[(size_t)y * img.stride + x / 8] & (0x80 >> (x % 8)) ? kPaper : kInk;
-    }
-};
+Pixels Page(int n)
+{
+    vscan::ScanParams params;
+    params.dpi = 400;
+    params.divisor = kDivisor;
+    params.seed = kSeed;
+    params.diffusion = params.textEmphasis = true;
+    const codec::Image img = vscan::ScanPage(params, n);
+    Pixels p;
+    p.width = (int)img.width, p.height = (int)img.height;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            p.px.push_back(img.bits[(size_t)y * img.stride + x / 8] & (0x80 >> (x % 8)) ? kPaper : kInk);
+    return p;
+}
 
 // Opens the selected page with Alt+I in the main window.
 bool OpenActualSize(Session& s)
@@ -274,25 +218,26 @@ bool OpenActualSize(Session& s)
 
 // Waits until the view shows the page 1:1 seen from the origin, light gray
 // beyond it; a failure leaves a picture behind.
-bool WaitShows(const Page& page, int ox, int oy, const char* what)
+bool WaitShows(const Pixels& page, int ox, int oy, const char* what)
 {
     Pixels px;
     size_t wrong = 0;
-    const bool ok = WaitFor(
+    return WaitFor(
         [&] {
             px = CaptureClient(View());
             wrong = 0;
             for (int y = 0; y < px.height; ++y)
                 for (int x = 0; x < px.width; ++x) {
                     const int sx = x + ox, sy = y + oy;
-                    wrong += px.At(x, y) != (sx < page.Width() && sy < page.Height() ? page.At(sx, sy) : kLightGray);
+                    wrong += px.At(x, y) != (sx < page.width && sy < page.height ? page.At(sx, sy) : kLightGray);
                 }
             return px.width > 0 && wrong == 0;
         },
-        5000);
-    if (!ok)
-        printf("  %s: %zu pixels differ from the page at %d,%d; picture %s\n", what, wrong, ox, oy, Picture(px).c_str());
-    return ok;
+        5000,
+        [&] {
+            return std::string(what) + ": " + std::to_string(wrong) + " pixels differ from the page at " +
+                   std::to_string(ox) + "," + std::to_string(oy) + "; picture " + Picture(px);
+        });
 }
 
 // Types into the Show Page edit, reached by its label's Alt+W, and leaves it with
@@ -325,23 +270,19 @@ void EnterShowPage(Session& s, const char* page)
 void ShowPage()
 {
     Batch b("showpage", 7);
-    const struct {
-        const char* text;
-        WORD key;
-        const char* shown;
-        int page;
-    } rows[] = {
-        // shown: what reaches the field
-        {"3", VK_RETURN, "3", 3},
+    // clang-format off
+    const struct { const char *text, *shown; WORD key; int page; } rows[] = { // shown: what reaches the field
+        {"3", "3", VK_RETURN, 3},
         // Out of range, zero and nothing: the selected page comes back, whichever key leaves.
-        {"9", VK_TAB, "9", 3},
-        {"0", VK_RETURN, "0", 3},
-        {"", VK_TAB, "", 3},
+        {"9", "9", VK_TAB, 3},
+        {"0", "0", VK_RETURN, 3},
+        {"", "", VK_TAB, 3},
         // Leading zeros go; letters never reach the field.
-        {"005", VK_RETURN, "005", 5},
-        {"x7", VK_RETURN, "7", 7},
-        {"2", VK_RETURN, "2", 2},
+        {"005", "005", VK_RETURN, 5},
+        {"x7", "7", VK_RETURN, 7},
+        {"2", "2", VK_RETURN, 2},
     };
+    // clang-format on
     for (const auto& r : rows) {
         printf("Show Page \"%s\"\n", r.text);
         EnterShowPage(b.s, r.text, r.key, r.shown);
@@ -364,8 +305,8 @@ void OpenAndScroll()
 {
     Batch b("actual", 7);
     Session& s = b.s;
-    const Page page5(5), page2(2);
-    const int w = page5.Width(), h = page5.Height();
+    const Pixels page5 = Page(5), page2 = Page(2);
+    const int w = page5.width, h = page5.height;
 
     EnterShowPage(s, "5");
     CHECK(OpenActualSize(s));
@@ -385,11 +326,8 @@ void OpenAndScroll()
     // reaches the view once, through the frame's forwarding.
     const int pageX = w / 10, pageY = h / 10, lineX = pageX / 10, lineY = pageY / 10;
     CHECK(MakeForeground(hFrame));
-    const struct {
-        WORD vk;
-        int x, y;
-        const char* what;
-    } steps[] = {
+    // clang-format off
+    const struct { WORD vk; int x, y; const char* what; } steps[] = {
         {VK_END, pageX, 0, "End"},
         {VK_DOWN, pageX, lineY, "Down"},
         {VK_NEXT, pageX, lineY + pageY, "Page Down"},
@@ -402,6 +340,7 @@ void OpenAndScroll()
         {VK_HOME, 0, 0, "Home at the left"},
         {VK_F5, 0, 0, "a key that does not scroll"},
     };
+    // clang-format on
     for (const auto& st : steps) {
         Tap(st.vk);
         CHECK(WaitShows(page5, st.x, st.y, st.what));
@@ -417,7 +356,7 @@ void OpenAndScroll()
 
     AltKey('I');
     Tap('C');
-    CHECK(WaitClosed());
+    CHECK(WaitOpen(false));
     CheckBackInMain(s);
 
     // A double click on page 2 opens it; the title bar's close box ends it too.
@@ -429,7 +368,7 @@ void OpenAndScroll()
     CHECK(!::IsWindowEnabled(s.Main()));
     CHECK(WaitShows(page2, 0, 0, "page 2 from a double click"));
     ::PostMessageA(ActualSizeFrame(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    CHECK(WaitClosed());
+    CHECK(WaitOpen(false));
     CheckBackInMain(s);
 }
 
@@ -441,34 +380,23 @@ void Help()
     Batch b("help", 1);
     Session& s = b.s;
     const char kTopic[] = "The Actual Size Window";
-    const struct {
-        const char* how;
-        void (*ask)();
-        bool bCloseBox;
-    } ways[] = {
-        {"F1, then the Close command", [] { Tap(VK_F1); }, false},
-        {"Help in the menu, then the close box",
-         [] {
-             AltKey('H');
-             Tap(VK_RETURN);
-         },
-         true},
-    };
-    for (const auto& way : ways) {
-        printf("%s\n", way.how);
+    for (bool bMenu : {false, true}) {
+        printf("%s\n", bMenu ? "Help in the menu, then the close box" : "F1, then the Close command");
         CHECK(OpenActualSize(s));
         CHECK(MakeForeground(ActualSizeFrame()));
-        way.ask();
+        if (bMenu)
+            AltKey('H');
+        Tap(bMenu ? VK_RETURN : VK_F1);
         CHECK(WaitHelpTopic(kTopic));
-        if (way.bCloseBox) {
+        if (bMenu) {
             ::PostMessageA(ActualSizeFrame(), WM_SYSCOMMAND, SC_CLOSE, 0);
-            CHECK(WaitClosed());
+            CHECK(WaitOpen(false));
             CHECK(WaitFor([] { return HelpViewer() == nullptr; }, 10000));
         } else {
             CHECK(MakeForeground(ActualSizeFrame()));
             AltKey('I');
             Tap('C');
-            CHECK(WaitClosed());
+            CHECK(WaitOpen(false));
             CHECK(WaitHelpTopic(kTopic, 2000));
         }
     }
@@ -480,24 +408,9 @@ void Help()
 // Control ids of the common print dialog's template.
 enum { kPrintToFile = 0x410, kRangeSelection = 0x421, kFromPage = 0x480, kToPage = 0x481, kCopies = 0x482 };
 
-// The page as a PBM file (1 is ink), for the checker to compare the print with.
-bool WritePagePbm(const Page& page, const std::string& path)
-{
-    const std::string head = "P4\n" + std::to_string(page.Width()) + " " + std::to_string(page.Height()) + "\n";
-    Bytes b(head.begin(), head.end());
-    for (int y = 0; y < page.Height(); ++y)
-        for (int x = 0; x < page.Width(); x += 8) {
-            int c = 0;
-            for (int k = 0; k < 8 && x + k < page.Width(); ++k)
-                c |= (page.At(x + k, y) == kInk) << (7 - k);
-            b.push_back((unsigned char)c);
-        }
-    return WriteFileBytes(path, b);
-}
-
 // Where the page must stand on the default printer's sheet, for check_print.sh:
 // the printable area's offset, the page scaled to fill its width or height.
-std::string Expectation(const Page& page)
+std::string Expectation(const Pixels& page)
 {
     char name[256] = {};
     DWORD cch = sizeof name;
@@ -508,11 +421,11 @@ std::string Expectation(const Page& page)
     const int left = ::GetDeviceCaps(hdc, PHYSICALOFFSETX), top = ::GetDeviceCaps(hdc, PHYSICALOFFSETY);
     const int dpi = ::GetDeviceCaps(hdc, LOGPIXELSX);
     ::DeleteDC(hdc);
-    const double a = (double)W / H, r = (double)page.Width() / page.Height();
+    const double a = (double)W / H, r = (double)page.width / page.height;
     const int w = a > r ? (int)(H * r) : W, h = a < r ? (int)(W / r) : H;
     printf("  %s: printable area %dx%d at %d,%d, %d dpi; page printed %dx%d\n", name, W, H, left, top, dpi, w, h);
     char line[128];
-    snprintf(line, sizeof line, "page.pdf page.pbm %d %d %d %d %d\n", w, h, left, top, dpi);
+    snprintf(line, sizeof line, "page.pdf page.bmp %d %d %d %d %d\n", w, h, left, top, dpi);
     return line;
 }
 
@@ -522,15 +435,13 @@ HWND OpenPrintDialog(Session& s)
     AltKey('I');
     Tap('P');
     HWND hDlg = nullptr;
-    WaitFor(
+    CHECK(WaitFor(
         [&] {
             for (HWND h : ProcessWindows(s.Prog().Pid(), "Print"))
-                if (::GetDlgItem(h, kCopies))
-                    hDlg = h;
+                hDlg = ::GetDlgItem(h, kCopies) ? h : hDlg;
             return hDlg != nullptr;
         },
-        10000);
-    CHECK(hDlg != nullptr);
+        10000));
     return hDlg;
 }
 
@@ -542,18 +453,17 @@ void PrintQueue()
 {
     const char* queue = getenv("TOLVIX_PRINTER");
     const char* workUnix = getenv("TOLVIX_PRINT_WORK");
-    CHECK(queue && workUnix);
     if (!queue || !workUnix)
-        return;
+        return CHECK(!"TOLVIX_PRINTER and TOLVIX_PRINT_WORK set by print-queue.sh");
     const std::string work = WindowsPath(workUnix);
     // The queue exists before Wine starts, so Wine lists it at once.
     CHECK(::SetDefaultPrinterA(queue));
     Batch b("printq", 7);
     Session& s = b.s;
-    const Page page5(5);
+    const Pixels page5 = Page(5);
     const std::string expect = Expectation(page5);
     CHECK(!expect.empty());
-    CHECK(WritePagePbm(page5, work + "\\page.pbm"));
+    CHECK(SaveBmp(page5, work + "\\page.bmp"));
     CHECK(WriteFileBytes(work + "\\expect.txt", Bytes(expect.begin(), expect.end())));
 
     EnterShowPage(s, "5");
@@ -575,10 +485,11 @@ void PrintQueue()
     ClickButton(hDlg, IDOK);
     // The program ends nothing before the queue has the whole job.
     const std::string printed = work + "\\printed";
-    if (!WaitFor([&] { return FileExists(printed); }, 90000))
-        printf("  the queue finished no job; \"Printing...\" %s\n",
-               ProcessWindows(s.Prog().Pid(), "Printing...").empty() ? "is gone" : "is still up");
-    CHECK(FileExists(printed));
+    CHECK(WaitFor([&] { return FileExists(printed); }, 90000,
+                  [&] {
+                      return std::string("the queue finished no job; \"Printing...\" ") +
+                             (ProcessWindows(s.Prog().Pid(), "Printing...").empty() ? "is gone" : "is still up");
+                  }));
     CHECK(WaitFor([&] { return ::IsWindowEnabled(ActualSizeFrame()) != FALSE; }, 10000));
     CHECK(!::IsWindowEnabled(s.Main()));
     CHECK(WaitShows(page5, 0, 0, "after printing"));
