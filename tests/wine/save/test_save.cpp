@@ -137,11 +137,11 @@ bool Gone(HWND hWnd)
     return WaitFor([&] { return !::IsWindow(hWnd) || !::IsWindowVisible(hWnd); }, 5000);
 }
 
-// Escape on a dialog in front, and its window gone.
-void Dismiss(HWND hDlg)
+// A key on a dialog in front, and its window gone.
+void Answer(HWND hDlg, WORD vk)
 {
     CHECK(MakeForeground(hDlg));
-    Tap(VK_ESCAPE);
+    Tap(vk);
     CHECK(Gone(hDlg));
 }
 
@@ -183,11 +183,9 @@ void TypeInto(HWND hDlg, char mnemonic, int id, const std::string& text, bool bL
 bool AnswerMessage(Session& s, const char* text)
 {
     HWND hBox = s.Prog().WaitDialogWithText(text, 10000);
-    if (!hBox)
-        return false;
-    CHECK(MakeForeground(hBox));
-    Tap(VK_RETURN);
-    return Gone(hBox);
+    if (hBox)
+        Answer(hBox, VK_RETURN);
+    return hBox != nullptr;
 }
 
 // ---- cases ----------------------------------------------------------------------
@@ -217,7 +215,7 @@ void SaveCommand()
     CHECK_EQ(Shown(hDlg), stored + "|Doc|001|3.PDF|0" + kPdfItems);
     DWORD sel = (DWORD)::SendMessageA(::GetDlgItem(hDlg, IDC_LOCATION), EM_GETSEL, 0, 0);
     CHECK_EQ(std::to_string(LOWORD(sel)) + "-" + std::to_string(HIWORD(sel)), "0-" + std::to_string(stored.size()));
-    Dismiss(hDlg);
+    Answer(hDlg, VK_ESCAPE);
 
     // The existing first file: "Abort", then Cancel in the Save dialog.
     NEED(hDlg = OpenFromMain(s, 'A', "Save"));
@@ -232,7 +230,7 @@ void SaveCommand()
     ClickButton(hAsk, IDCANCEL);
     CHECK(Gone(hAsk));
     NEED(hDlg = WaitWindow(s, "Save"));
-    Dismiss(hDlg);
+    Answer(hDlg, VK_ESCAPE);
     Bytes content;
     CHECK(ReadFileBytes(existing, content) && content == Bytes(10, 'x'));
     CHECK(!FileExists(refused + "\\Doc002.tif"));
@@ -336,7 +334,7 @@ void PreferencesDialog()
     CHECK_EQ(CurSel(hFile, cmb1), kPdf);
     std::string name = Text(hFile, edt1);
     CHECK_EQ(name.empty() ? Text(hFile, cmb13) : name, std::string("Doc"));
-    Dismiss(hFile);
+    Answer(hFile, VK_ESCAPE);
     CHECK(WaitFocus(hDlg, IDC_BROWSE));
 
     // "Multi Page TIFF" and a name of the user's: the dialog takes all three.
@@ -408,7 +406,7 @@ void AutoSaveScan()
     s.PressScan();
     if (HWND hDlg = WaitWindow(s, "Save")) {
         CHECK_EQ(Shown(hDlg), out + "|auto|006|3.PDF|3" + kPdfItems);
-        Dismiss(hDlg);
+        Answer(hDlg, VK_ESCAPE);
     }
     WaitTools(s, "enabled Scan Preferences", 5000);
     CHECK(PageFilesPresent().empty());
