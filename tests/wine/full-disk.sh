@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs a driver's full_disk case with TOLVIX_FULL_DISK naming a small tmpfs of its
-# own, so that the disk fills while the case writes. Needs root to mount; else 77 (skipped).
+# Runs a driver's full_disk case with TOLVIX_FULL_DISK naming a small tmpfs of its own, so that
+# the disk fills while the case writes. Needs root to mount; else 77 (skipped).
 # Usage: full-disk.sh SIZE DRIVER_EXE
 set -uo pipefail
 . "${TOLVIX_SOURCE:?}/tools/wine-env.sh"

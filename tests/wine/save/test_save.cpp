@@ -1,6 +1,4 @@
-// Saving through the real Tolvix.exe on the virtual scanner: the Save command
-// with its checks, Preferences with Browse, automatic saving and a failed export.
-// Files written are listed in expect.txt for check-common.sh to read back.
+// Saving through the real Tolvix.exe: files written are listed in expect.txt for check-common.sh.
 // Usage: test_save [case ...]   TOLVIX_SAVE_WORK = the work folder
 #include "../harness/Session.h"
 #include "../../../res/resource.h"
@@ -10,7 +8,14 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <tuple>
+
 using namespace harness;
+
+// Ends the case when a window it goes on in did not come (its wait has said so).
+#define NEED(x) \
+    if (!(x)) \
+    return
 
 namespace {
 
@@ -34,8 +39,7 @@ std::string OutputFolder(const std::string& name)
     return path;
 }
 
-// A TIFF file of one scanned page (a quarter of A4 at 400 dpi), or a PDF of
-// pages, in a folder under the work folder.
+// A TIFF file of one scanned page (a quarter of A4 at 400 dpi), or a PDF of pages.
 void Expect(const std::string& folder, const std::string& name, const char* scheme, int nPdfPages = 0)
 {
     const std::string path = folder.substr(g_work.size() + 1) + "/" + name;
@@ -44,9 +48,7 @@ void Expect(const std::string& folder, const std::string& name, const char* sche
     if (nPdfPages)
         fprintf(g_expect, "pdfpages %s %d %s\n", path.c_str(), nPdfPages, scheme);
     else
-        fprintf(g_expect, "pages %s 1\nsize %s %d %d\ntiff %s 0 - %s\n", path.c_str(), path.c_str(), w, h, path.c_str(),
-                scheme);
-    fflush(g_expect);
+        fprintf(g_expect, "pages %s 1 %d %d\ntiff %s 0 - %s\n", path.c_str(), w, h, path.c_str(), scheme);
 }
 
 std::string Target(const std::string& folder, const char* stem, int number, int type, int compression, int bAuto)
@@ -65,8 +67,7 @@ std::string StoredTarget(Session& s)
                   GetInt(b, kOffFileType), GetInt(b, kOffCompression), GetInt(b, kOffAutoSave));
 }
 
-// What the target fields show: location|stem|number|file type and extension|
-// compression (off when disabled) and its items.
+// The target fields: location|stem|number|file type and extension|compression (off when disabled), items.
 std::string Shown(HWND hDlg)
 {
     std::string items;
@@ -81,19 +82,15 @@ std::string Shown(HWND hDlg)
 std::string Tools(Session& s)
 {
     std::string on = ::IsWindowEnabled(s.Main()) ? "enabled" : "disabled";
-    const std::pair<int, const char*> tools[] = {{ID_CMD_CLEAR, " Clear"},
-                                                 {ID_CMD_SCAN, " Scan"},
-                                                 {ID_CMD_SAVE, " Save"},
-                                                 {ID_CMD_PREFERENCES, " Preferences"}};
-    for (const auto& t : tools)
-        on += ButtonEnabled(s.Main(), t.first) ? t.second : "";
+    const char* names[] = {" Clear", " Scan", " Save", " Preferences"}; // the first four commands
+    for (int i = 0; i < 4; ++i)
+        on += ButtonEnabled(s.Main(), ID_CMD_CLEAR + i) ? names[i] : "";
     return on;
 }
 
 void WaitTools(Session& s, const std::string& want, DWORD ms = 20000)
 {
-    WaitFor([&] { return Tools(s) == want; }, ms);
-    CHECK_EQ(Tools(s), want);
+    CHECK(WaitFor([&] { return Tools(s) == want; }, ms, [&] { return Tools(s); }));
 }
 
 bool StartWithTarget(Session& s, int scanRange, const std::string& folder, const char* stem, int number, int type,
@@ -113,21 +110,25 @@ bool StartWithTarget(Session& s, int scanRange, const std::string& folder, const
 HWND WaitWindow(Session& s, const char* caption)
 {
     HWND hFound = nullptr;
-    WaitFor(
-        [&] {
-            for (HWND h : ProcessWindows(s.Prog().Pid(), caption))
-                hFound = h != s.Main() ? h : hFound;
-            return hFound != nullptr || !s.Prog().Running();
-        },
-        15000);
-    Check(hFound != nullptr, caption, "window comes up");
+    auto found = [&] {
+        for (HWND h : ProcessWindows(s.Prog().Pid(), caption))
+            hFound = h != s.Main() ? h : hFound;
+        return hFound || !s.Prog().Running();
+    };
+    Check(WaitFor(found, 15000) && hFound, caption, "window comes up");
     return hFound;
+}
+
+// Alt and the letter, with the window in front.
+void Press(HWND hWnd, char letter)
+{
+    CHECK(MakeForeground(hWnd));
+    AltKey(letter);
 }
 
 HWND OpenFromMain(Session& s, char letter, const char* caption)
 {
-    CHECK(MakeForeground(s.Main()));
-    AltKey(letter);
+    Press(s.Main(), letter);
     return WaitWindow(s, caption);
 }
 
@@ -136,19 +137,18 @@ bool Gone(HWND hWnd)
     return WaitFor([&] { return !::IsWindow(hWnd) || !::IsWindowVisible(hWnd); }, 5000);
 }
 
-// Escape on a dialog in front, and its window gone.
-void Dismiss(HWND hDlg)
+// A key on a dialog in front, and its window gone.
+void Answer(HWND hDlg, WORD vk)
 {
     CHECK(MakeForeground(hDlg));
-    Tap(VK_ESCAPE);
+    Tap(vk);
     CHECK(Gone(hDlg));
 }
 
 // Chooses item index of a drop-down list as a user does: its mnemonic, F4, arrows, Enter.
 void Pick(HWND hDlg, char mnemonic, int id, int index)
 {
-    CHECK(MakeForeground(hDlg));
-    AltKey(mnemonic);
+    Press(hDlg, mnemonic);
     CHECK(WaitFocus(hDlg, id));
     Tap(VK_F4);
     CHECK(WaitFor([&] { return Dropped(hDlg, id); }, 5000));
@@ -163,9 +163,7 @@ void Pick(HWND hDlg, char mnemonic, int id, int index)
 void Retype(const std::string& text)
 {
     Tap(VK_HOME);
-    Key(VK_SHIFT, true);
-    Tap(VK_END);
-    Key(VK_SHIFT, false);
+    Chord(VK_SHIFT, VK_END);
     Tap(VK_DELETE);
     TypeText(text.c_str());
 }
@@ -173,8 +171,7 @@ void Retype(const std::string& text)
 // Replaces an edit's text, reached through its label's mnemonic, and optionally leaves it.
 void TypeInto(HWND hDlg, char mnemonic, int id, const std::string& text, bool bLeave = false)
 {
-    CHECK(MakeForeground(hDlg));
-    AltKey(mnemonic);
+    Press(hDlg, mnemonic);
     CHECK(WaitFocus(hDlg, id));
     Retype(text);
     CHECK(WaitText(hDlg, id, text));
@@ -186,18 +183,15 @@ void TypeInto(HWND hDlg, char mnemonic, int id, const std::string& text, bool bL
 bool AnswerMessage(Session& s, const char* text)
 {
     HWND hBox = s.Prog().WaitDialogWithText(text, 10000);
-    if (!hBox)
-        return false;
-    CHECK(MakeForeground(hBox));
-    Tap(VK_RETURN);
-    return Gone(hBox);
+    if (hBox)
+        Answer(hBox, VK_RETURN);
+    return hBox != nullptr;
 }
 
 // ---- cases ----------------------------------------------------------------------
 
-// The Save dialog: a location that cannot be written and an existing first file
-// each bring it back and save nothing; then five pages as TIFF G4 from 998 with
-// three- and four-digit numbers, the next number stored.
+// The Save dialog: a location that cannot be written and an existing first file each bring it back
+// and save nothing; then five pages as TIFF G4 from 998 to 1002, the next number stored.
 void SaveCommand()
 {
     RemovePageFiles();
@@ -209,25 +203,22 @@ void SaveCommand()
     CHECK(StartWithTarget(s, kRangeBatch, stored, "Doc", 1, kBmp, 0));
     s.PressScan();
     HWND hDlg = s.WaitPagesShown(5) ? OpenFromMain(s, 'A', "Save") : nullptr;
-    if (!hDlg)
-        return;
+    NEED(hDlg);
     CHECK_EQ(Shown(hDlg), stored + "|Doc|001|0.BMP|off -1");
     TypeInto(hDlg, 'L', IDC_LOCATION, refused + "\\missing");
     Pick(hDlg, 'F', IDC_FILE_TYPE, kPdf);
     AltKey('S');
     CHECK(AnswerMessage(s, kBadName));
-    if (!(hDlg = WaitWindow(s, "Save")))
-        return;
+    NEED(hDlg = WaitWindow(s, "Save"));
     // Back with the location as it was, selected, and the focus on it.
     CHECK(WaitFocus(hDlg, IDC_LOCATION));
     CHECK_EQ(Shown(hDlg), stored + "|Doc|001|3.PDF|0" + kPdfItems);
     DWORD sel = (DWORD)::SendMessageA(::GetDlgItem(hDlg, IDC_LOCATION), EM_GETSEL, 0, 0);
     CHECK_EQ(std::to_string(LOWORD(sel)) + "-" + std::to_string(HIWORD(sel)), "0-" + std::to_string(stored.size()));
-    Dismiss(hDlg);
+    Answer(hDlg, VK_ESCAPE);
 
     // The existing first file: "Abort", then Cancel in the Save dialog.
-    if (!(hDlg = OpenFromMain(s, 'A', "Save")))
-        return;
+    NEED(hDlg = OpenFromMain(s, 'A', "Save"));
     Pick(hDlg, 'F', IDC_FILE_TYPE, kTiff);
     TypeInto(hDlg, 'L', IDC_LOCATION, refused);
     CHECK_EQ(Shown(hDlg), refused + "|Doc|001|2.TIF|0" + kTiffItems);
@@ -238,9 +229,8 @@ void SaveCommand()
     CHECK(WaitText(hAsk, IDC_OVERWRITE_FILE, existing)); // set when the box paints
     ClickButton(hAsk, IDCANCEL);
     CHECK(Gone(hAsk));
-    if (!(hDlg = WaitWindow(s, "Save")))
-        return;
-    Dismiss(hDlg);
+    NEED(hDlg = WaitWindow(s, "Save"));
+    Answer(hDlg, VK_ESCAPE);
     Bytes content;
     CHECK(ReadFileBytes(existing, content) && content == Bytes(10, 'x'));
     CHECK(!FileExists(refused + "\\Doc002.tif"));
@@ -256,8 +246,7 @@ void SaveCommand()
     // The save locks Show Page while it runs; the keyboard comes back to it.
     ClickAt(::GetDlgItem(s.Main(), IDC_SHOW_PAGE), 5, 5);
     CHECK(WaitFocus(s.Main(), IDC_SHOW_PAGE));
-    if (!(hDlg = OpenFromMain(s, 'A', "Save")))
-        return;
+    NEED(hDlg = OpenFromMain(s, 'A', "Save"));
     // The location passed its check before the overwrite question, so it stays.
     CHECK_EQ(Text(hDlg, IDC_LOCATION), refused);
     Pick(hDlg, 'F', IDC_FILE_TYPE, kTiff);
@@ -265,7 +254,6 @@ void SaveCommand()
     TypeInto(hDlg, 'L', IDC_LOCATION, out);
     TypeInto(hDlg, 'N', IDC_FILE_NAME, "page");
     TypeInto(hDlg, 'M', IDC_NUMBER_FROM, "998", true);
-    CHECK(WaitText(hDlg, IDC_NUMBER_FROM, "998"));
     AltKey('S');
     CHECK(Gone(hDlg));
     WaitTools(s, "enabled Clear Scan Save");
@@ -276,16 +264,13 @@ void SaveCommand()
     CHECK_EQ(Text(s.Main(), IDC_PAGE_TOTAL), std::string("/ 5"));
 
     // A saved batch closes without the question.
-    ::PostMessageA(s.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    CHECK(s.Prog().WaitExit());
+    CHECK(s.Prog().CloseNormally());
     CHECK_EQ(StoredTarget(s), Target(out, "page", 1003, kTiff, 2, 0));
 }
 
-// Preferences: the lists by file type, the location and number checks, a new
-// stem restarting the numbers, switching automatic saving off restoring the
-// opening values; then Browse, the system's save-file dialog: it opens with the
-// file type's filter and the stem, and a chosen file sets the location, the
-// stem and the file type by the filter left selected.
+// Preferences: the lists by file type, the location and number checks, automatic saving off
+// restoring the opening values; Browse opens with the file type's filter and the stem, and a
+// chosen file sets the location, the stem and the file type by the filter left selected.
 void PreferencesDialog()
 {
     const std::string out = OutputFolder("browse");
@@ -293,8 +278,7 @@ void PreferencesDialog()
     const std::string stored = s.Prog().Folder() + "\\MyDocuments";
     CHECK(StartWithTarget(s, kRangeCurrentPage, stored, "Doc", 42, kBmp, 0));
     HWND hDlg = OpenFromMain(s, 'P', "Preferences");
-    if (!hDlg)
-        return;
+    NEED(hDlg);
     // Automatic saving off: the target is shown but cannot be changed.
     CHECK_EQ(::SendMessageA(::GetDlgItem(hDlg, IDC_AUTO_SAVE), BM_GETCHECK, 0, 0), (LRESULT)BST_UNCHECKED);
     for (int id : {IDC_FILE_TYPE, IDC_LOCATION, IDC_BROWSE, IDC_FILE_NAME, IDC_NUMBER_FROM, IDC_SHOW_SAVE_DIALOG})
@@ -303,14 +287,9 @@ void PreferencesDialog()
     CHECK(!Visible(hDlg, IDC_PDF_INDEX));
     CHECK(!Visible(hDlg, IDC_DEVICE_NAME));
 
-    CHECK(MakeForeground(hDlg));
-    AltKey('A');
+    Press(hDlg, 'A');
     // BMP keeps the compression list off while its label comes on.
-    CHECK(WaitFor(
-        [&] {
-            return Enabled(hDlg, IDC_FILE_TYPE) && Enabled(hDlg, IDC_LOCATION) && Enabled(hDlg, IDC_COMPRESSION_LABEL);
-        },
-        5000));
+    CHECK(WaitFor([&] { return Enabled(hDlg, IDC_FILE_TYPE) && Enabled(hDlg, IDC_COMPRESSION_LABEL); }, 5000));
     CHECK(!Enabled(hDlg, IDC_COMPRESSION));
     Pick(hDlg, 'F', IDC_FILE_TYPE, kPdf);
     Pick(hDlg, 'C', IDC_COMPRESSION, 1);
@@ -328,49 +307,39 @@ void PreferencesDialog()
     CHECK_EQ(Text(hDlg, IDC_LOCATION), longFolder.substr(0, 100));
 
     // A new stem starts the numbers again; a number out of range is put back.
-    const struct {
-        char mnemonic;
-        int id;
-        const char* typed;
-        const char* number;
-    } fields[] = {{'N', IDC_FILE_NAME, "letter", "001"},
-                  {'M', IDC_NUMBER_FROM, "0", "001"},
-                  {'M', IDC_NUMBER_FROM, "1234", "1234"}};
-    for (const auto& f : fields) {
-        TypeInto(hDlg, f.mnemonic, f.id, f.typed, true);
-        Check(WaitText(hDlg, IDC_NUMBER_FROM, f.number), f.typed, std::string("gives number ") + f.number);
+    for (auto [mnemonic, id, typed, number] : {
+             std::tuple('N', IDC_FILE_NAME, "letter", "001"),
+             std::tuple('M', IDC_NUMBER_FROM, "0", "001"),
+             std::tuple('M', IDC_NUMBER_FROM, "1234", "1234"),
+         }) {
+        TypeInto(hDlg, mnemonic, id, typed, true);
+        Check(WaitText(hDlg, IDC_NUMBER_FROM, number), typed, std::string("gives number ") + number);
     }
 
     // Off again: what the dialog opened with comes back; OK keeps the file type.
-    CHECK(MakeForeground(hDlg));
-    AltKey('A');
+    Press(hDlg, 'A');
     CHECK(WaitFor([&] { return !Enabled(hDlg, IDC_LOCATION); }, 5000));
     CHECK_EQ(Shown(hDlg), stored + "|Doc|042|3.PDF|off 1" + kPdfItems);
     ClickButton(hDlg, IDC_PREFS_OK);
     CHECK(Gone(hDlg));
     CHECK_EQ(ButtonText(s.Main(), ID_CMD_SCAN), std::string("&Scan"));
-    if (!(hDlg = OpenFromMain(s, 'P', "Preferences")))
-        return;
+    NEED(hDlg = OpenFromMain(s, 'P', "Preferences"));
     CHECK_EQ(Shown(hDlg), stored + "|Doc|042|3.PDF|off 1" + kPdfItems);
 
-    CHECK(MakeForeground(hDlg));
-    AltKey('A');
+    Press(hDlg, 'A');
     CHECK(WaitFor([&] { return Enabled(hDlg, IDC_BROWSE); }, 5000));
     AltKey('B');
     HWND hFile = WaitWindow(s, "Save As");
-    if (!hFile)
-        return;
+    NEED(hFile);
     CHECK_EQ(CurSel(hFile, cmb1), kPdf);
     std::string name = Text(hFile, edt1);
     CHECK_EQ(name.empty() ? Text(hFile, cmb13) : name, std::string("Doc"));
-    Dismiss(hFile);
+    Answer(hFile, VK_ESCAPE);
     CHECK(WaitFocus(hDlg, IDC_BROWSE));
 
     // "Multi Page TIFF" and a name of the user's: the dialog takes all three.
-    CHECK(MakeForeground(hDlg));
-    AltKey('B');
-    if (!(hFile = WaitWindow(s, "Save As")))
-        return;
+    Press(hDlg, 'B');
+    NEED(hFile = WaitWindow(s, "Save As"));
     Pick(hFile, 'T', cmb1, kMultiTiff);
     AltKey('N');
     CHECK(WaitFor(
@@ -396,8 +365,8 @@ void PreferencesDialog()
     CHECK_EQ(StoredTarget(s), Target(out, "scan7", 1, kMultiTiff, 1, 1));
 }
 
-// Automatic saving with the Save dialog off: Scan & Save writes the batch at the
-// end of the scan without asking. With the Save dialog on, its Cancel stops the scan.
+// Automatic saving: with the Save dialog off, Scan & Save writes the batch at the end of the scan
+// without asking; with it on, its Cancel stops the scan.
 void AutoSaveScan()
 {
     RemovePageFiles();
@@ -406,23 +375,20 @@ void AutoSaveScan()
     {
         Session s("autosave");
         CHECK(StartWithTarget(s, kRangeBatch, out, "auto", 5, kPdf, 3, TRUE, FALSE));
-        CHECK_EQ(ButtonText(s.Main(), ID_CMD_SCAN), std::string("&Scan && Save"));
         s.PressScan();
         // No window but the main one comes up while the batch is scanned and saved.
         std::string other;
-        WaitFor(
-            [&] {
-                for (HWND h : ProcessWindows(s.Prog().Pid()))
-                    other = h != s.Main() && other.empty() ? WindowText(h) + ": " + DialogText(h) : other;
-                return FileExists(out + "\\auto005.pdf") && Tools(s) == "enabled Scan Preferences";
-            },
-            60000);
+        auto saved = [&] {
+            for (HWND h : ProcessWindows(s.Prog().Pid()))
+                other = h != s.Main() && other.empty() ? WindowText(h) + ": " + DialogText(h) : other;
+            return FileExists(out + "\\auto005.pdf") && Tools(s) == "enabled Scan Preferences";
+        };
+        CHECK(WaitFor(saved, 60000, [&] { return Tools(s); }));
         CHECK_EQ(other, std::string());
-        WaitTools(s, "enabled Scan Preferences", 0);
         CHECK_EQ(Text(s.Main(), IDC_PAGE_TOTAL), std::string("/ 0"));
         Expect(out, "auto005.pdf", "ccitt", 3);
-        // The focus is on a control that takes it, not on the empty display
-        // area; its page keys and a double click there show no saved page.
+        // The focus is on a control that takes it, not on the empty display area; its page keys
+        // and a double click there show no saved page.
         HWND hFocus = FocusOf(s.Main());
         CHECK(hFocus && hFocus != s.Display() && ::IsWindowEnabled(hFocus));
         s.Click(40, 40);
@@ -440,7 +406,7 @@ void AutoSaveScan()
     s.PressScan();
     if (HWND hDlg = WaitWindow(s, "Save")) {
         CHECK_EQ(Shown(hDlg), out + "|auto|006|3.PDF|3" + kPdfItems);
-        Dismiss(hDlg);
+        Answer(hDlg, VK_ESCAPE);
     }
     WaitTools(s, "enabled Scan Preferences", 5000);
     CHECK(PageFilesPresent().empty());
@@ -448,10 +414,8 @@ void AutoSaveScan()
     CHECK(s.Prog().CloseNormally());
 }
 
-// Automatic saving of two pages as TIFF from a damaged number, or into a folder
-// where another program holds the first file open: the export's result reaches
-// the user once, and the number it ends with is stored. (What the export writes
-// and keeps in each such case is the page store driver's.)
+// Automatic saving of two pages as TIFF from a damaged number, or with the first file held open
+// by another program: the result reaches the user once, and the number it ends with is stored.
 void AutoSaveResults()
 {
     const struct {
@@ -483,14 +447,13 @@ void AutoSaveResults()
             if (t.message && AnswerMessage(s, t.message))
                 seen += "answered ";
             // The window comes back only after the export; by then its files are there.
-            WaitFor(
-                [&] {
-                    bool bAll = ::IsWindowEnabled(s.Main()) != FALSE;
-                    for (const char* name : t.written)
-                        bAll = bAll && FileExists(out + "\\" + name);
-                    return bAll;
-                },
-                60000);
+            auto done = [&] {
+                bool bAll = ::IsWindowEnabled(s.Main()) != FALSE;
+                for (const char* name : t.written)
+                    bAll = bAll && FileExists(out + "\\" + name);
+                return bAll;
+            };
+            WaitFor(done, 60000);
             seen += Tools(s) + (s.Prog().WaitDialogWithText(kBadName, 0) ? " message again" : "");
             CHECK(s.Prog().CloseNormally());
             seen += " stored " + StoredTarget(s);
@@ -504,9 +467,8 @@ void AutoSaveResults()
     }
 }
 
-// An export into a folder that fills up: the message, the number kept, and the
+// An export into TOLVIX_FULL_DISK, a folder that fills up: the message, the number kept, and the
 // batch counted as saved, so the next Scan does not ask before clearing it.
-// TOLVIX_FULL_DISK names the small file system the save goes to.
 void ExportFailureSaved()
 {
     const char* full = getenv("TOLVIX_FULL_DISK");
@@ -519,17 +481,14 @@ void ExportFailureSaved()
     CHECK(StartWithTarget(s, kRangeBatch, out, "full", 1, kBmp, 0));
     s.PressScan();
     HWND hDlg = s.WaitPagesShown(4) ? OpenFromMain(s, 'A', "Save") : nullptr;
-    if (!hDlg)
-        return;
+    NEED(hDlg);
     CHECK_EQ(Shown(hDlg), out + "|full|001|0.BMP|off -1");
     AltKey('S');
     CHECK(AnswerMessage(s, kDiskFull));
     WaitTools(s, "enabled Clear Scan Save");
 
-    // The same batch as an uncompressed PDF: a full disk is said as such, not
-    // as a PDF open in another program.
-    if (!(hDlg = OpenFromMain(s, 'A', "Save")))
-        return;
+    // The same batch as an uncompressed PDF: a full disk is said as such, not as a PDF open elsewhere.
+    NEED(hDlg = OpenFromMain(s, 'A', "Save"));
     Pick(hDlg, 'F', IDC_FILE_TYPE, kPdf);
     Pick(hDlg, 'C', IDC_COMPRESSION, 0);
     AltKey('S');
@@ -539,11 +498,7 @@ void ExportFailureSaved()
     s.PressScan();
     CHECK(s.WaitPagesShown(4));
     CHECK(s.Prog().WaitDialogWithText(kClearQuestion, 0) == nullptr);
-    // The new batch is not saved: closing asks.
-    ::PostMessageA(s.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    if (HWND hQuestion = s.Prog().WaitDialogWithText(kClearQuestion, 10000))
-        ClickButton(hQuestion, IDOK);
-    CHECK(s.Prog().WaitExit());
+    CHECK(s.CloseAndConfirm());
     CHECK_EQ(StoredTarget(s), Target(out, "full", 1, kPdf, 0, 0));
 }
 
@@ -552,14 +507,10 @@ void ExportFailureSaved()
 int main(int argc, char** argv)
 {
     const char* work = getenv("TOLVIX_SAVE_WORK");
-    if (!work || !*work)
-        return fprintf(stderr, "TOLVIX_SAVE_WORK names no work folder\n"), 2;
-    g_work = WindowsPath(work);
+    g_work = WindowsPath(work ? work : "");
     ::CreateDirectoryA(g_work.c_str(), nullptr);
-    if (!(g_expect = fopen((g_work + "\\expect.txt").c_str(), "w"))) {
-        fprintf(stderr, "cannot write expect.txt in TOLVIX_SAVE_WORK '%s'\n", g_work.c_str());
-        return 2;
-    }
+    if (g_work.empty() || !(g_expect = fopen((g_work + "\\expect.txt").c_str(), "w")))
+        return fprintf(stderr, "TOLVIX_SAVE_WORK names no folder this program can write in\n"), 2;
     int r = RunCases(argc, argv,
                      {{"save", SaveCommand},
                       {"preferences", PreferencesDialog},
