@@ -43,6 +43,14 @@ check_expectations() {
         enc=$(pdfimages -list "$file" | awk 'NR > 2 { print $9 }' | sort -u)
         [ -z "$b" ] || [ "$enc" = "$b" ] || fail "$file: image encodings '$enc', not $b"
         ;;
+      pdffilter)  # pdffilter FILE FILTER|none: the image streams' filter
+        filters=$(qpdf --qdf --object-streams=disable "$file" - 2>/dev/null |
+          grep -ao '/\(RunLength\|CCITTFax\|Flate\)Decode' | sort -u | tr '\n' ' ')
+        case $a in
+          none) [ -z "$filters" ] || fail "$file: filters '$filters', expected none" ;;
+          *) [ "$filters" = "/$a " ] || fail "$file: filters '$filters', expected /$a" ;;
+        esac
+        ;;
       pdf)  # pdf FILE INDEX PAGE_BMP ENCODING
         page=$((a + 1))
         enc=$(pdfimages -f "$page" -l "$page" -list "$file" | awk 'NR > 2 { print $9 }')
