@@ -35,17 +35,14 @@ public:
         SIZE_T got = 0;
         return m_p && cb <= m_cb && ::ReadProcessMemory(m_hProcess, m_p, pOut, cb, &got) && got == cb;
     }
-    std::string ReadText() const
-    {
-        std::vector<char> buf(m_cb + 1, 0);
-        return Read(buf.data(), m_cb) ? std::string(buf.data()) : std::string();
-    }
 
 private:
     HANDLE m_hProcess = nullptr;
     void* m_p = nullptr;
     size_t m_cb;
 };
+
+int SpinPos(HWND hMain) { return LOWORD(::SendMessageA(::GetDlgItem(hMain, IDC_PAGES_SPIN), UDM_GETPOS, 0, 0)); }
 
 } // namespace
 
@@ -89,8 +86,6 @@ std::string SelectedText(HWND hDlg, int id)
 
 bool Dropped(HWND hDlg, int id) { return ::SendMessageA(::GetDlgItem(hDlg, id), CB_GETDROPPEDSTATE, 0, 0) != 0; }
 
-int SpinPos(HWND hMain) { return LOWORD(::SendMessageA(::GetDlgItem(hMain, IDC_PAGES_SPIN), UDM_GETPOS, 0, 0)); }
-
 int FocusId(HWND hWnd)
 {
     HWND h = FocusOf(hWnd);
@@ -113,9 +108,10 @@ bool ButtonEnabled(HWND hMain, int cmd)
 
 std::string ButtonText(HWND hMain, int cmd)
 {
+    char text[257] = {};
     RemoteBuffer buf(ToolBar(hMain), 256);
     ::SendMessageA(ToolBar(hMain), TB_GETBUTTONTEXTA, cmd, buf.Ptr());
-    return buf.ReadText();
+    return buf.Read(text, 256) ? text : "";
 }
 
 RECT ButtonRect(HWND hMain, int cmd)

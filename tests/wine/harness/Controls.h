@@ -18,7 +18,6 @@ int CurSel(HWND hDlg, int id);
 std::vector<std::string> ComboItems(HWND hDlg, int id);
 std::string SelectedText(HWND hDlg, int id);
 bool Dropped(HWND hDlg, int id);
-int SpinPos(HWND hMain);  // Pages to Scan's up-down
 int FocusId(HWND hWnd);   // its control id, 0 when none
 int DefaultId(HWND hDlg); // DM_GETDEFID, 0 when none
 

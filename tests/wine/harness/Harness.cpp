@@ -1,6 +1,5 @@
 #include "Harness.h"
 
-#include <shellapi.h>
 #include <tlhelp32.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -24,25 +23,6 @@ namespace {
 int g_nPassed = 0;
 int g_nFailed = 0;
 const char* g_pszCase = "";
-
-std::string EnvPath(const char* name)
-{
-    const char* v = getenv(name);
-    if (!v || !*v) {
-        fprintf(stderr, "%s is not set\n", name);
-        exit(2);
-    }
-    return WindowsPath(v);
-}
-
-void PumpMessages()
-{
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-}
 } // namespace
 
 std::string Where(const char* file, int line)
@@ -50,8 +30,6 @@ std::string Where(const char* file, int line)
     const char* base = strrchr(file, '/');
     return std::string(base ? base + 1 : file) + ":" + std::to_string(line);
 }
-
-int Failures() { return g_nFailed; }
 
 void Check(bool ok, const char* what, const std::string& detail)
 {
@@ -66,6 +44,7 @@ void Check(bool ok, const char* what, const std::string& detail)
 
 int RunCases(int argc, char** argv, const std::vector<Case>& cases)
 {
+    setvbuf(stdout, nullptr, _IONBF, 0); // a hung case still shows how far it got
     int nCasesFailed = 0, nCasesPassed = 0;
     for (const Case& c : cases) {
         bool wanted = argc < 2;
@@ -76,12 +55,10 @@ int RunCases(int argc, char** argv, const std::vector<Case>& cases)
         g_pszCase = c.name;
         int before = g_nFailed;
         printf("case %s\n", c.name);
-        fflush(stdout);
         c.run();
         bool ok = g_nFailed == before;
         (ok ? nCasesPassed : nCasesFailed)++;
         printf("%s %s\n", ok ? "ok" : "FAILED", c.name);
-        fflush(stdout);
     }
     printf("checks: %d passed, %d failed\n", g_nPassed, g_nFailed);
     printf("%d passed, %d failed\n", nCasesPassed, nCasesFailed);
@@ -105,18 +82,27 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, const std::func
                 return true;
             if (seen)
                 printf("  after %lu ms: %s\n", (unsigned long)timeoutMs, seen().c_str());
-            fflush(stdout);
             return false;
         }
-        PumpMessages();
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
     return true;
 }
 
-std::string BinFolder() { return EnvPath("TOLVIX_BIN"); }
-
-std::string SourceFolder() { return EnvPath("TOLVIX_SOURCE"); }
+std::string BinFolder()
+{
+    const char* v = getenv("TOLVIX_BIN");
+    if (!v || !*v) {
+        fprintf(stderr, "TOLVIX_BIN is not set\n");
+        exit(2);
+    }
+    return WindowsPath(v);
+}
 
 std::string NewTempFolder(const char* tag)
 {
@@ -206,24 +192,26 @@ Program::Program(const char* tag) : m_folder(NewTempFolder(tag))
     }
 }
 
+void Program::Close()
+{
+    if (m_pi.hProcess) {
+        ::CloseHandle(m_pi.hProcess);
+        ::CloseHandle(m_pi.hThread);
+    }
+    m_pi = {};
+}
+
 Program::~Program()
 {
     if (Running())
         Kill();
-    if (m_pi.hProcess)
-        ::CloseHandle(m_pi.hProcess);
-    if (m_pi.hThread)
-        ::CloseHandle(m_pi.hThread);
+    Close();
     RemoveTree(m_folder);
 }
 
 bool Program::Start(const std::vector<std::string>& extraEnv)
 {
-    if (m_pi.hProcess) {
-        ::CloseHandle(m_pi.hProcess);
-        ::CloseHandle(m_pi.hThread);
-        m_pi = {};
-    }
+    Close();
     std::string env;
     if (!extraEnv.empty()) {
         char* block = ::GetEnvironmentStringsA();
@@ -261,11 +249,8 @@ std::vector<HWND> ProcessWindows(DWORD pid, const char* caption)
             Ctx* c = reinterpret_cast<Ctx*>(lp);
             DWORD owner = 0;
             ::GetWindowThreadProcessId(h, &owner);
-            if (owner != c->pid || !::IsWindowVisible(h))
-                return TRUE;
-            if (c->caption && WindowText(h) != c->caption)
-                return TRUE;
-            c->found.push_back(h);
+            if (owner == c->pid && ::IsWindowVisible(h) && (!c->caption || WindowText(h) == c->caption))
+                c->found.push_back(h);
             return TRUE;
         }
     };
@@ -347,19 +332,14 @@ DWORD Program::ExitCode() const
 
 void Program::Kill()
 {
-    if (m_pi.hProcess) {
-        ::TerminateProcess(m_pi.hProcess, 99);
+    if (m_pi.hProcess && ::TerminateProcess(m_pi.hProcess, 99))
         ::WaitForSingleObject(m_pi.hProcess, 10000);
-    }
 }
 
 bool Program::CloseNormally(DWORD timeoutMs)
 {
     auto v = ProcessWindows(m_pi.dwProcessId, kMainCaption);
-    if (v.empty())
-        return false;
-    ::PostMessageA(v[0], WM_SYSCOMMAND, SC_CLOSE, 0);
-    return WaitExit(timeoutMs);
+    return !v.empty() && ::PostMessageA(v[0], WM_SYSCOMMAND, SC_CLOSE, 0) && WaitExit(timeoutMs);
 }
 
 void ClickButton(HWND hDlg, int id) { ::PostMessageA(::GetDlgItem(hDlg, id), BM_CLICK, 0, 0); }
@@ -393,12 +373,10 @@ void TypeText(const char* text)
 {
     for (const char* p = text; *p; ++p) {
         SHORT v = ::VkKeyScanA(*p);
-        bool shift = (v >> 8) & 1;
-        if (shift)
-            Key(VK_SHIFT, true);
-        Tap((WORD)(v & 0xFF));
-        if (shift)
-            Key(VK_SHIFT, false);
+        if ((v >> 8) & 1)
+            Chord(VK_SHIFT, (WORD)(v & 0xFF));
+        else
+            Tap((WORD)(v & 0xFF));
     }
 }
 
@@ -481,14 +459,12 @@ std::vector<DWORD> ProcessesNamed(const char* exe)
 
 void EndProcesses(const std::vector<DWORD>& pids)
 {
-    for (DWORD pid : pids) {
-        HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-        if (h) {
+    for (DWORD pid : pids)
+        if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
             ::TerminateProcess(h, 0);
             ::WaitForSingleObject(h, 10000);
             ::CloseHandle(h);
         }
-    }
 }
 
 HWND HelpViewer() { return ::FindWindowA("MS_WINHELP", nullptr); }

@@ -19,12 +19,11 @@ namespace harness {
 typedef std::vector<unsigned char> Bytes;
 
 // ---- checks -------------------------------------------------------------------
-// A failed check prints its line; programs without RunCases return Failures().
+// A failed check prints its line.
 void Check(bool ok, const char* what, const std::string& detail = std::string());
 #define CHECK(cond)    ::harness::Check((cond), #cond, ::harness::Where(__FILE__, __LINE__))
 #define CHECK_EQ(a, b) ::harness::CheckEq((a), (b), #a " == " #b, ::harness::Where(__FILE__, __LINE__))
 std::string Where(const char* file, int line);
-int Failures();
 template <typename T>
 std::string ToText(const T& v)
 {
@@ -71,8 +70,7 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 20000,
 // ---- files --------------------------------------------------------------------
 // A Unix path as Windows programs reach it, through drive Z:; other paths as they are.
 std::string WindowsPath(const std::string& path);
-std::string BinFolder();    // the built program folder (TOLVIX_BIN), as a Windows path
-std::string SourceFolder(); // the source tree (TOLVIX_SOURCE), as a Windows path
+std::string BinFolder(); // the built program folder (TOLVIX_BIN), as a Windows path
 std::string NewTempFolder(const char* tag);
 bool ReadFileBytes(const std::string& path, Bytes& out);
 bool WriteFileBytes(const std::string& path, const Bytes& data);
@@ -84,8 +82,7 @@ extern const char kMainCaption[];
 
 class Program {
 public:
-    // Copies Tolvix.exe and its DLLs into a fresh folder of its own.
-    explicit Program(const char* tag);
+    explicit Program(const char* tag); // Tolvix.exe and its DLLs copied to a folder of its own
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -108,6 +105,7 @@ public:
     bool CloseNormally(DWORD timeoutMs = 20000);
 
 private:
+    void Close(); // lets go of the last copy's handles
     std::string m_folder;
     PROCESS_INFORMATION m_pi = {};
 };
