@@ -8,16 +8,6 @@ using namespace harness;
 
 namespace {
 
-// Starts the program on model QX720KTR and brings its window to the front.
-HWND StartForeground(Program& prog, ModelKey& key, const Bytes& settings = Bytes())
-{
-    key.SetProduct("Pagewell QX720KTR");
-    HWND h = StartWith(prog, settings);
-    if (h)
-        CHECK(MakeForeground(h));
-    return h;
-}
-
 void SetShowPage(HWND h, const char* text)
 {
     ::SendMessageA(::GetDlgItem(h, IDC_SHOW_PAGE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
@@ -30,7 +20,7 @@ void ClearCommand()
 {
     ModelKey key;
     Program prog("clear");
-    HWND h = StartForeground(prog, key);
+    HWND h = StartModel(prog, key, "Pagewell QX720KTR");
     if (!h)
         return;
     // Alt with a label's letter still moves to its list: the keys arrive.
@@ -72,7 +62,7 @@ void EscapeKey()
 {
     ModelKey key;
     Program prog("escape");
-    HWND h = StartForeground(prog, key);
+    HWND h = StartModel(prog, key, "Pagewell QX720KTR");
     if (!h)
         return;
     CHECK(WaitFocus(h, IDC_MODE));
@@ -116,7 +106,7 @@ void RestoreDefaults()
                    {kOffOrientation, 1},
                    {kOffAutoSave, 1}})
         PutInt(in, v.first, v.second);
-    HWND h = StartForeground(prog, key, in);
+    HWND h = StartModel(prog, key, "Pagewell QX720KTR", in);
     if (!h)
         return;
     const int lists[] = {IDC_MODE, IDC_RESOLUTION, IDC_PAGE_SIZE, IDC_SCAN_RANGE};
@@ -139,10 +129,6 @@ void RestoreDefaults()
     CHECK_EQ(::SendMessageA(::GetDlgItem(h, IDC_LANDSCAPE), BM_GETCHECK, 0, 0), (LRESULT)BST_UNCHECKED);
     CHECK(WaitFocus(h, IDC_RESTORE_DEFAULTS));
     CHECK(prog.CloseNormally());
-    Bytes out;
-    CHECK(ReadFileBytes(prog.SettingsPath(), out));
-    if (out.size() != (size_t)kSettingsSize)
-        return;
     // The save options are not touched.
     for (auto v : {std::pair<int, int>{kOffMode, 0},
                    {kOffResolution, 1},
@@ -150,7 +136,7 @@ void RestoreDefaults()
                    {kOffScanRange, kRangeCurrentPage},
                    {kOffOrientation, 0},
                    {kOffAutoSave, 1}})
-        CHECK_EQ(GetInt(out, v.first), v.second);
+        CHECK_EQ(SavedInt(prog, v.first), v.second);
 }
 
 // The text of the tooltip the program shows after the mouse rests on the
@@ -188,7 +174,7 @@ void ToolTips(bool autoSave)
     Program prog(autoSave ? "tipsauto" : "tips");
     Bytes in = Defaults(prog);
     PutInt(in, kOffAutoSave, autoSave ? 1 : 0);
-    HWND h = StartForeground(prog, key, in);
+    HWND h = StartModel(prog, key, "Pagewell QX720KTR", in);
     if (!h)
         return;
     RECT rcDefaults, rcSize;

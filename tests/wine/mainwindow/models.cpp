@@ -56,10 +56,7 @@ void RunModel(const ModelRow& row)
     for (int id : {IDC_PAGES_LABEL, IDC_PAGES_TO_SCAN, IDC_PAGES_SPIN})
         CHECK_EQ(Enabled(h, id), specify);
     CHECK(prog.CloseNormally());
-    Bytes out;
-    CHECK(ReadFileBytes(prog.SettingsPath(), out));
-    if (out.size() == (size_t)kSettingsSize)
-        CHECK_EQ(GetInt(out, kOffScanRange), row.rangeAfter);
+    CHECK_EQ(SavedInt(prog, kOffScanRange), row.rangeAfter);
 }
 
 // What a user sees at the start with no pages, and where the keys go.
@@ -101,7 +98,6 @@ void ExpectNoPagesState(HWND h, bool specify, bool autoSave)
 void NoPages(bool specifyAuto)
 {
     ModelKey key;
-    key.SetProduct("Pagewell QX720KTR");
     Program prog(specifyAuto ? "nopagesauto" : "nopages");
     Bytes in = Defaults(prog);
     if (specifyAuto) {
@@ -109,7 +105,7 @@ void NoPages(bool specifyAuto)
         PutInt(in, kOffScanRange, kRangeSpecify);
         PutInt(in, kOffOrientation, 1);
     }
-    HWND h = StartWith(prog, in);
+    HWND h = StartModel(prog, key, "Pagewell QX720KTR", in);
     if (!h)
         return;
     ExpectNoPagesState(h, specifyAuto, specifyAuto);

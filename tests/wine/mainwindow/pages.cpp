@@ -12,14 +12,10 @@ namespace {
 
 HWND StartSpecify(Program& prog, ModelKey& key)
 {
-    key.SetProduct("Pagewell QX710KTR");
     Bytes in = Defaults(prog);
     PutInt(in, kOffScanRange, kRangeSpecify);
-    HWND h = StartWith(prog, in);
-    if (!h)
-        return nullptr;
-    CHECK(MakeForeground(h));
-    CHECK(Enabled(h, IDC_PAGES_TO_SCAN));
+    HWND h = StartModel(prog, key, "Pagewell QX710KTR", in);
+    CHECK(h && Enabled(h, IDC_PAGES_TO_SCAN));
     return h;
 }
 
@@ -67,13 +63,9 @@ void RunSteps(const char* tag, const std::vector<Step>& steps, bool beeps)
         printf("  step %c \"%s\"\n", st.action, st.text ? st.text : "");
         switch (st.action) {
         case 'T':
-            EnterPages(h, st.text, VK_TAB);
-            break;
         case 'E':
-            EnterPages(h, st.text, VK_RETURN);
-            break;
         case 'N':
-            EnterPages(h, st.text, 0);
+            EnterPages(h, st.text, st.action == 'T' ? VK_TAB : st.action == 'E' ? VK_RETURN : 0);
             break;
         case 'X':
             EnterPages(h, "", 0);
@@ -82,10 +74,8 @@ void RunSteps(const char* tag, const std::vector<Step>& steps, bool beeps)
             Tap(VK_TAB);
             break;
         case '+':
-            ClickAt(spin, rc.right / 2, rc.bottom / 4);
-            break;
         case '-':
-            ClickAt(spin, rc.right / 2, rc.bottom * 3 / 4);
+            ClickAt(spin, rc.right / 2, st.action == '+' ? rc.bottom / 4 : rc.bottom * 3 / 4);
             break;
         case 'U':
             AltKey('T');
@@ -97,10 +87,8 @@ void RunSteps(const char* tag, const std::vector<Step>& steps, bool beeps)
             CHECK(WaitFocus(h, IDC_PAGES_TO_SCAN));
             break;
         case 'u':
-            Tap(VK_UP);
-            break;
         case 'd':
-            Tap(VK_DOWN);
+            Tap(st.action == 'u' ? VK_UP : VK_DOWN);
             break;
         }
         int nAll = 0, nExpected = 0;

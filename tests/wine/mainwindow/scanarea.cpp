@@ -61,9 +61,8 @@ void ShiftTab(HWND d, int idExpected)
 void Fields()
 {
     ModelKey key;
-    key.SetProduct("Pagewell QX720KTR");
     Program prog("scanarea");
-    HWND h = StartWith(prog);
+    HWND h = StartModel(prog, key, "Pagewell QX720KTR");
     if (!h)
         return;
     HWND d = OpenScanArea(prog, h);
@@ -137,9 +136,8 @@ void Fields()
 void Units()
 {
     ModelKey key;
-    key.SetProduct("Pagewell QX720KTR");
     Program prog("scanunits");
-    HWND h = StartWith(prog);
+    HWND h = StartModel(prog, key, "Pagewell QX720KTR");
     if (!h)
         return;
     HWND d = OpenScanArea(prog, h);
@@ -177,10 +175,7 @@ void Units()
     CHECK(!Visible(h, IDC_WIDTH_UNITS));
     CHECK(prog.CloseNormally());
     // The unit setting of the file is not the dialog's.
-    Bytes out;
-    CHECK(ReadFileBytes(prog.SettingsPath(), out));
-    if (out.size() == (size_t)kSettingsSize)
-        CHECK_EQ(GetInt(out, kOffNumber + 20), 0);
+    CHECK_EQ(SavedInt(prog, kOffNumber + 20), 0);
 }
 
 } // namespace

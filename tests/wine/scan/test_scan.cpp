@@ -45,8 +45,9 @@ void ExpectState(Session& s, int n)
         }
 }
 
-// Presses Show Driver and waits for the scanner's own dialog (null when none came).
-HWND OpenSourceDialog(Session& s)
+// Presses Show Driver and waits for the scanner's own dialog (null when none came),
+// pressing its button answer when nonzero.
+HWND OpenSourceDialog(Session& s, int answer = 0)
 {
     s.PressShowDriver();
     std::vector<HWND> found;
@@ -56,6 +57,8 @@ HWND OpenSourceDialog(Session& s)
             return !found.empty();
         },
         10000));
+    if (!found.empty() && answer)
+        ClickButton(found[0], answer);
     return found.empty() ? nullptr : found[0];
 }
 
@@ -132,13 +135,10 @@ void UnwritablePage(bool bDriver)
     CHECK(hBlock != INVALID_HANDLE_VALUE);
     Session s(bDriver ? "faildriver" : "failscan", kRangeBatch);
     CHECK(s.Start());
-    if (bDriver) {
-        HWND hSource = OpenSourceDialog(s);
-        if (hSource)
-            ClickButton(hSource, IDOK);
-    } else {
+    if (bDriver)
+        OpenSourceDialog(s, IDOK);
+    else
         s.PressScan();
-    }
     HWND hBox = s.Prog().WaitDialogWithText("Running out of memory.");
     CHECK(hBox != nullptr);
     CHECK(s.Prog().Running());
@@ -281,15 +281,12 @@ void ScanWithSource(const SourceRow& row)
         ExpectState(s, 0);
     if (row.pagesToScan)
         EnterPages(s.Main(), row.pagesToScan);
-    if (row.how == kToolbar) {
+    if (row.how == kToolbar)
         ClickScanButton(s);
-    } else if (row.how == kDriverOk) {
-        HWND hSource = OpenSourceDialog(s);
-        if (hSource)
-            ClickButton(hSource, IDOK);
-    } else {
+    else if (row.how == kDriverOk)
+        OpenSourceDialog(s, IDOK);
+    else
         s.PressScan();
-    }
     if (row.message) {
         HWND hBox = s.Prog().WaitDialogWithText(row.message, 40000);
         CHECK(hBox != nullptr);
