@@ -1,11 +1,8 @@
-// Performance figures under Wine, not tests (bench/wine/run.sh runs them all), on A4 400-dpi pages:
-//   test_bench [pages] [scan]   pages: CPageStore::WritePage against a plain copy of the same bytes, and
-//       ReadPageReduced against ReadPage (time and bytes read); scan: a 50-sheet batch through the real
-//       Tolvix.exe, from the press of Scan to the window enabled with its thumbnails (pages per second,
-//       working set, closing);
-//   test_bench write FOLDER COUNT   COUNT page files through CPageStore::WritePage;
-//   test_bench export FOLDER COUNT TYPE COMPRESSION SAVE_FOLDER STEM   those pages held as after a scan,
-//       through CPageStore::ExportPages (TIFF32.dll and PDFLIB.dll from this folder): time and peak memory.
+// Performance figures under Wine on A4 400-dpi pages, not tests (bench/wine/run.sh runs them all):
+//   test_bench [pages] [scan]: CPageStore::WritePage against a plain copy, ReadPageReduced against ReadPage
+//       (time, bytes read); a 50-sheet batch through Tolvix.exe, Scan pressed to thumbnails shown (pages/s, memory);
+//   test_bench write FOLDER COUNT: page files; test_bench export FOLDER COUNT TYPE COMPRESSION SAVE_FOLDER STEM:
+//       those pages held as after a scan, through CPageStore::ExportPages with the DLLs beside it (time, memory).
 #include "codec/dib.h"
 #include "settings/ScanSettings.h"
 #include "store/PageStore.h"
