@@ -1,5 +1,5 @@
 // What both TWAIN drivers need beyond the harness: the application's event loop, in which every message reaches
-// the source (or the library that talks to it) before it is dispatched, the scanner's controls, the page's form.
+// the source (or the library that talks to it) before it is dispatched, and the page's form.
 #pragma once
 
 #include <math.h>
@@ -24,23 +24,6 @@ inline bool PumpUntil(const std::function<bool(MSG&)>& route, const std::functio
             DispatchMessageA(&msg);
     }
     return true;
-}
-
-// Replaces the scanner's controls ("Name=value ..."), read when the source is next opened.
-inline bool SetScanner(std::string controls)
-{
-    HKEY key;
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tolvix\\VirtualScanner");
-    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Tolvix\\VirtualScanner", &key) != ERROR_SUCCESS)
-        return false;
-    for (char* item = strtok(&controls[0], " "); item; item = strtok(nullptr, " ")) {
-        char* eq = strchr(item, '=');
-        DWORD v = eq ? (DWORD)strtoul(eq + 1, nullptr, 0) : 0;
-        if (eq)
-            *eq = 0;
-        RegSetValueExA(key, item, 0, REG_DWORD, (const BYTE*)&v, sizeof(v));
-    }
-    return RegCloseKey(key) == ERROR_SUCCESS;
 }
 
 // A packed 1-bit DIB with a 40-byte header, bottom-up, biSizeImage filled, at `dpi`, of the size asked for
