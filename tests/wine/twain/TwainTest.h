@@ -1,15 +1,12 @@
 // What both TWAIN drivers need beyond the harness: the application's event loop, in which every message reaches
-// the source (or the library that talks to it) before it is dispatched, the scanner's controls, the page's form.
+// the source (or the library that talks to it) before it is dispatched, and the page's form.
 #pragma once
+
+#include "../harness/Harness.h"
 
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
-#include <windows.h>
-
-#include <functional>
-#include <string>
 
 // Pumps until done() holds or timeoutMs passes; route(msg) true: the source took it.
 inline bool PumpUntil(const std::function<bool(MSG&)>& route, const std::function<bool()>& done, DWORD timeoutMs)
@@ -26,40 +23,33 @@ inline bool PumpUntil(const std::function<bool(MSG&)>& route, const std::functio
     return true;
 }
 
-// Replaces the scanner's controls ("Name=value ..."), read when the source is next opened.
-inline bool SetScanner(std::string controls)
-{
-    HKEY key;
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tolvix\\VirtualScanner");
-    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Tolvix\\VirtualScanner", &key) != ERROR_SUCCESS)
-        return false;
-    for (char* item = strtok(&controls[0], " "); item; item = strtok(nullptr, " ")) {
-        char* eq = strchr(item, '=');
-        DWORD v = eq ? (DWORD)strtoul(eq + 1, nullptr, 0) : 0;
-        if (eq)
-            *eq = 0;
-        RegSetValueExA(key, item, 0, REG_DWORD, (const BYTE*)&v, sizeof(v));
-    }
-    return RegCloseKey(key) == ERROR_SUCCESS;
-}
-
-// A packed 1-bit DIB with a 40-byte header, bottom-up, biSizeImage filled, at `dpi`, of the size asked for
-// (within `slack` pixels) when width is nonzero; it says what it found when it is not.
-inline bool CheckDib(HGLOBAL h, LONG width, LONG height, double dpi, LONG slack)
+// A packed 1-bit DIB with a 40-byte header, bottom-up, biSizeImage filled, a black and white table and some ink,
+// at `dpi`, of the size asked for (within `slack` pixels) when width is nonzero; it says what it found when it
+// is not. The hash of its bits tells one page from another.
+inline bool CheckDib(HGLOBAL h, LONG width, LONG height, double dpi, LONG slack, unsigned* hash)
 {
     auto* bih = h ? (const BITMAPINFOHEADER*)GlobalLock(h) : nullptr;
     if (!bih)
         return false;
+    const BYTE *table = (const BYTE*)bih + 40, *bits = table + 8;
+    bool packed = bih->biSize == 40 && bih->biBitCount == 1 && bih->biPlanes == 1 && bih->biHeight > 0 &&
+                  bih->biWidth > 0 && bih->biCompression == BI_RGB &&
+                  bih->biSizeImage == ((DWORD)bih->biWidth + 31) / 32 * 4 * (DWORD)bih->biHeight &&
+                  GlobalSize(h) >= 48 + bih->biSizeImage;
+    int ink = 0;
+    *hash = 2166136261u;
+    for (DWORD i = 0; packed && i < bih->biSizeImage; ++i) {
+        *hash = (*hash ^ bits[i]) * 16777619u;
+        ink += bits[i] != 0xff;
+    }
     LONG ppm = lround(dpi * 10000 / 254);
-    bool ok = bih->biSize == 40 && bih->biBitCount == 1 && bih->biPlanes == 1 && bih->biHeight > 0 &&
-              bih->biWidth > 0 && bih->biCompression == BI_RGB &&
-              bih->biSizeImage == ((DWORD)bih->biWidth + 31) / 32 * 4 * (DWORD)bih->biHeight &&
-              GlobalSize(h) >= 48 + bih->biSizeImage && bih->biXPelsPerMeter == ppm && bih->biYPelsPerMeter == ppm &&
+    bool ok = packed && bih->biXPelsPerMeter == ppm && bih->biYPelsPerMeter == ppm && ink > 0 &&
+              table[0] + table[1] + table[2] == 0 && table[4] + table[5] + table[6] == 3 * 255 &&
               (!width || (labs(bih->biWidth - width) <= slack && labs(bih->biHeight - height) <= slack));
     if (!ok)
-        printf("  bad DIB: header %lu, %ldx%ld, %u bpp, %ld ppm, size image %lu\n", (unsigned long)bih->biSize,
-               (long)bih->biWidth, (long)bih->biHeight, bih->biBitCount, (long)bih->biXPelsPerMeter,
-               (unsigned long)bih->biSizeImage);
+        printf("  bad DIB: header %lu, %ldx%ld, %u bpp, %ld ppm, size image %lu, table %d %d, ink bytes %d\n",
+               (unsigned long)bih->biSize, (long)bih->biWidth, (long)bih->biHeight, bih->biBitCount,
+               (long)bih->biXPelsPerMeter, (unsigned long)bih->biSizeImage, table[0], table[4], ink);
     GlobalUnlock(h);
     return ok;
 }

@@ -18,7 +18,6 @@ case $1 in
     cp "$TOLVIX_BIN"/*.ds "$win/twain_64/sane.ds" ;;
   *) echo "unknown mode $1" >&2; exit 2 ;;
 esac
-status=0
-WINEPREFIX=$own wine "${@:3}" || status=$?
-WINEPREFIX=$own wineserver -k 2>/dev/null || true
-exit $status
+export WINEPREFIX=$own
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wine "${@:3}"
