@@ -10,12 +10,8 @@
 #include <memory>
 #include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "codec/dib.h"
-#include "harness/Controls.h"
-#include "harness/Harness.h"
 #include "harness/Session.h"
 #include "settings/ScanSettings.h"
 #include "store/OverwriteDlg.h"
@@ -81,7 +77,6 @@ bool Free(const std::string& path) { return FileExists(path) && !IsHeldWithoutSh
 struct Setup {
     std::set<std::string> kept; // as Listing shows them
     std::vector<std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)>> holds;
-    std::vector<std::string> readOnly;
 
     Setup(const std::string& folder, const char* spec)
     {
@@ -96,8 +91,8 @@ struct Setup {
             WriteFileBytes(path, mark == '*' ? Read(g_multiPage) : kKeep);
             if (mark != '-' && mark != '*')
                 kept.insert(name + "*");
-            if (mark == '~' && ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY))
-                readOnly.push_back(path);
+            if (mark == '~')
+                ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY); // RemoveTree clears it
             if (mark == '!' || mark == '=') {
                 holds.emplace_back(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                                  mark == '=' ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, nullptr,
@@ -106,11 +101,6 @@ struct Setup {
                 CHECK_ROW(path + " held", holds.back().get() != INVALID_HANDLE_VALUE, true);
             }
         }
-    }
-    ~Setup()
-    {
-        for (auto& path : readOnly)
-            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 };
 
@@ -137,16 +127,6 @@ testpages::Page PageImage(int n)
     return n % 4 == 3 ? Noise(611, 388, 100, 0.3, n) : Document(A4Width(100), A4Height(100), 100, n);
 }
 Bytes PageDib(int n) { return codec::MakePackedDib(PageImage(n).View()); }
-
-// Page n as a BMP file, the reference for the outputs' pixels.
-std::string RefPage(int n)
-{
-    std::string path = g_work + "\\refs\\page" + std::to_string(n) + ".bmp";
-    ::CreateDirectoryA((g_work + "\\refs").c_str(), nullptr);
-    if (!FileExists(path))
-        WriteFileBytes(path, codec::MakeBmpFile(PageImage(n).View()));
-    return path;
-}
 
 // The settings and page store as the program has them after a scan of nPages pages.
 struct Batch {
@@ -189,15 +169,15 @@ struct Batch {
     // closed to other programs.
     void CheckHeld(const std::string& what)
     {
-        for (size_t i = 0; i < dibs.size(); ++i) {
-            HLOCAL h = store.ReadPage(PageFile((int)i + 1).c_str(), (int)i);
+        for (int i = 0; i < (int)dibs.size(); ++i) {
+            HLOCAL h = store.ReadPage(PageFile(i + 1).c_str(), i);
+            const Bytes& dib = dibs[i];
             CHECK_ROW(what + " page " + std::to_string(i + 1),
-                      h && ::LocalSize(h) >= dibs[i].size() && memcmp(::LocalLock(h), dibs[i].data(), dibs[i].size()) == 0,
+                      h && ::LocalSize(h) >= dib.size() && !memcmp(::LocalLock(h), dib.data(), dib.size()) &&
+                          IsHeldWithoutSharing(PageFile(i + 1)),
                       true);
             ::LocalFree(h);
         }
-        if (!dibs.empty())
-            CHECK_ROW(what, IsHeldWithoutSharing(PageFile(1)) && IsHeldWithoutSharing(PageFile((int)dibs.size())), true);
     }
 };
 
@@ -407,13 +387,11 @@ struct ExportRow {
     const char* after; // files written: NAME, or NAME:PAGES read back (- skips a page)
 };
 
-// What the readers must find in a PDF's image streams or a TIFF's pages written with the compression.
-const char* PdfFilter(int compression)
+// What the readers must find in a TIFF's pages (the scheme) or a PDF's image streams (the filter).
+const char* Coding(int type, int compression)
 {
-    return compression == 2 || compression == 3 ? "CCITTFaxDecode" : compression == 1 ? "RunLengthDecode" : "none";
-}
-const char* TiffScheme(int compression)
-{
+    if (type == 3)
+        return compression == 2 || compression == 3 ? "CCITTFaxDecode" : compression == 1 ? "RunLengthDecode" : "none";
     return compression == 1 ? "CCITT_Group_3" : compression == 2 ? "CCITT_Group_4" : "None";
 }
 
@@ -438,28 +416,27 @@ void RunExports(const std::string& root, const std::vector<ExportRow>& rows)
             CHECK_ROW(what, std::string(b->settings.m_szSaveFolder), save);
             CHECK_ROW(what, b->settings.m_nPageCount, t.pages);
         }
+        const char *coding = Coding(t.type, t.compression), *pdf = t.type == 3 ? "pdf" : "";
         std::istringstream after(t.after);
         for (std::string tok; after >> tok;) {
             std::string name = tok.substr(0, tok.find(':')), pages = tok.substr(name.size() + (name != tok));
             std::string path = save + "\\" + name;
             want.insert(name);
             if (t.type == 0 && !pages.empty())
-                CHECK_ROW(what + " " + name, Read(path) == Read(RefPage(pages[0] - '0')), true);
+                CHECK_ROW(what + " " + name, Read(path) == codec::MakeBmpFile(PageImage(pages[0] - '0').View()), true);
             if (t.type == 0 || pages.empty())
                 continue;
-            if (t.type == 1)
-                g_multiPage = path;
+            g_multiPage = t.type == 1 ? path : g_multiPage;
             std::string file = path.substr(g_work.size() + 1);
             for (char& c : file)
                 c = c == '\\' ? '/' : c;
-            const char *f = file.c_str(), *filter = PdfFilter(t.compression);
-            fprintf(g_expect, t.type == 3 ? "pdfpages %s %d\npdffilter %s %s\n" : "pages %s %d\n", f, (int)pages.size(),
-                    f, filter);
+            fprintf(g_expect, "%spages %s %d %s\n", pdf, file.c_str(), (int)pages.size(), *pdf ? coding : "");
             for (size_t i = 0; i < pages.size(); ++i)
                 if (pages[i] != '-')
-                    fprintf(g_expect, "%s %s %d refs/page%c.bmp %s\n", t.type == 3 ? "pdf" : "tiff", f, (int)i, pages[i],
-                            t.type != 3        ? TiffScheme(t.compression)
-                            : filter[0] == 'C' ? "ccitt"
+                    fprintf(g_expect, "%s %s %d refs/page%c.bmp %s\n", *pdf ? pdf : "tiff", file.c_str(), (int)i,
+                            pages[i],
+                            !*pdf              ? coding
+                            : coding[0] == 'C' ? "ccitt"
                                                : "image");
         }
         CHECK_ROW(what, Listing(save), strcmp(t.before, "-") ? Join(want) : "no folder");
@@ -469,8 +446,21 @@ void RunExports(const std::string& root, const std::vector<ExportRow>& rows)
 
 void ExportCases()
 {
+    // Which message each result shows.
+    const std::pair<int, UINT> messages[] = {
+        {EXPORT_NO_FOLDER, IDS_ERR_NO_PATH},     {EXPORT_PAGE_MISSING, IDS_ERR_PAGE_MISSING},
+        {EXPORT_PDF_FAILED, IDS_ERR_DISK_FULL},  {EXPORT_PDF_IN_USE, IDS_ERR_PDF},
+        {EXPORT_NO_SETTINGS, IDS_ERR_DISK_FULL}, {EXPORT_NO_MEMORY, IDS_ERR_DISK_FULL},
+        {EXPORT_COPY_FAILED, IDS_ERR_DISK_FULL}, {EXPORT_WRITE_FAILED, IDS_ERR_DISK_FULL},
+        {EXPORT_NAME_REFUSED, IDS_ERR_BAD_NAME},
+    };
+    for (auto [result, id] : messages)
+        CHECK_ROW(std::to_string(result), ExportResultMessage(result), id);
+
+    ::CreateDirectoryA((g_work + "\\refs").c_str(), nullptr);
     for (int n = 1; n <= 5; ++n)
-        RefPage(n);
+        CHECK(WriteFileBytes(g_work + "\\refs\\page" + std::to_string(n) + ".bmp",
+                             codec::MakeBmpFile(PageImage(n).View())));
     RunExports(g_work + "\\export",
                {
                    // One TIFF a page: numbers go past 9999 to 001, a file of another number stays.
@@ -549,15 +539,6 @@ void PageCases()
         CHECK_ROW(what, hPage && !b.store.PageHandle(1) && !b.store.PageHandle(2) && Free(b.PageFile(3)), true);
         ::LocalFree(hPage);
     }
-
-    // Held without sharing from WritePage until deleted with the batch.
-    std::string work;
-    {
-        Batch b(1);
-        CHECK(!b.store.IsFileOpenable(b.PageFile(1).c_str()));
-        work = b.settings.m_szWorkFolder;
-    }
-    CHECK_EQ(Listing(work), "");
 
     // Scanner blocks shorter than 40 + colour table + biSizeImage are refused
     // rather than read past their end, and leave no page file.
