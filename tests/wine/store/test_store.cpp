@@ -6,16 +6,13 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "codec/dib.h"
-#include "harness/Controls.h"
-#include "harness/Harness.h"
 #include "harness/Session.h"
 #include "settings/ScanSettings.h"
 #include "store/OverwriteDlg.h"
@@ -73,15 +70,12 @@ std::string Listing(const std::string& folder)
 // The file is there and other programs may open it.
 bool Free(const std::string& path) { return FileExists(path) && !IsHeldWithoutSharing(path); }
 
-// Files written into a folder before a step, holding "keep", as a spec names
-// them: NAME stays as it is, NAME! held open as by another program, NAME= held
-// sharing reading and writing, NAME~ read-only, NAME- replaced or removed by
-// the step, NAME* holding the last multi-page TIFF written (a stale temporary
-// file); - alone: the folder removed.
+// Files holding "keep" written into a folder before a step: NAME stays, NAME! held open as by another program,
+// NAME= held sharing reading and writing, NAME~ read-only, NAME- replaced or removed by the step, NAME* holding
+// the last multi-page TIFF written (a stale temporary file); - alone: the folder removed.
 struct Setup {
     std::set<std::string> kept; // as Listing shows them
     std::vector<std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)>> holds;
-    std::vector<std::string> readOnly;
 
     Setup(const std::string& folder, const char* spec)
     {
@@ -96,8 +90,8 @@ struct Setup {
             WriteFileBytes(path, mark == '*' ? Read(g_multiPage) : kKeep);
             if (mark != '-' && mark != '*')
                 kept.insert(name + "*");
-            if (mark == '~' && ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY))
-                readOnly.push_back(path);
+            if (mark == '~')
+                ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY); // RemoveTree clears it
             if (mark == '!' || mark == '=') {
                 holds.emplace_back(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                                  mark == '=' ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, nullptr,
@@ -107,18 +101,7 @@ struct Setup {
             }
         }
     }
-    ~Setup()
-    {
-        for (auto& path : readOnly)
-            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
 };
-
-// The folder as the store keeps it: one trailing backslash goes.
-std::string Trimmed(const std::string& folder)
-{
-    return !folder.empty() && folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder;
-}
 
 HGLOBAL Global(const Bytes& b)
 {
@@ -137,16 +120,6 @@ testpages::Page PageImage(int n)
     return n % 4 == 3 ? Noise(611, 388, 100, 0.3, n) : Document(A4Width(100), A4Height(100), 100, n);
 }
 Bytes PageDib(int n) { return codec::MakePackedDib(PageImage(n).View()); }
-
-// Page n as a BMP file, the reference for the outputs' pixels.
-std::string RefPage(int n)
-{
-    std::string path = g_work + "\\refs\\page" + std::to_string(n) + ".bmp";
-    ::CreateDirectoryA((g_work + "\\refs").c_str(), nullptr);
-    if (!FileExists(path))
-        WriteFileBytes(path, codec::MakeBmpFile(PageImage(n).View()));
-    return path;
-}
 
 // The settings and page store as the program has them after a scan of nPages pages.
 struct Batch {
@@ -185,19 +158,18 @@ struct Batch {
         return store.ExportPages(&settings, (int)dibs.size());
     }
 
-    // After an export every page is held again: readable through the store,
-    // closed to other programs.
+    // After an export every page is held again: readable through the store, closed to other programs.
     void CheckHeld(const std::string& what)
     {
-        for (size_t i = 0; i < dibs.size(); ++i) {
-            HLOCAL h = store.ReadPage(PageFile((int)i + 1).c_str(), (int)i);
+        for (int i = 0; i < (int)dibs.size(); ++i) {
+            HLOCAL h = store.ReadPage(PageFile(i + 1).c_str(), i);
+            const Bytes& dib = dibs[i];
             CHECK_ROW(what + " page " + std::to_string(i + 1),
-                      h && ::LocalSize(h) >= dibs[i].size() && memcmp(::LocalLock(h), dibs[i].data(), dibs[i].size()) == 0,
+                      h && ::LocalSize(h) >= dib.size() && !memcmp(::LocalLock(h), dib.data(), dib.size()) &&
+                          IsHeldWithoutSharing(PageFile(i + 1)),
                       true);
             ::LocalFree(h);
         }
-        if (!dibs.empty())
-            CHECK_ROW(what, IsHeldWithoutSharing(PageFile(1)) && IsHeldWithoutSharing(PageFile((int)dibs.size())), true);
     }
 };
 
@@ -213,7 +185,6 @@ void NamingCases()
         int type, n;
         const char* name; // null: refused, nothing written
     } names[] = {
-        {"C:\\", "Doc", 0, 1, "C:\\Doc001.bmp"},
         {"C:\\Scan", "Doc", 3, 0, "C:\\Scan\\Doc000.pdf"},
         {"C:\\Scan", "Doc", 7, 5, "C:\\Scan\\Doc005.tif"},
         {"C:\\Scan", "Doc", -1, 1001, "C:\\Scan\\Doc1001.tif"},
@@ -229,7 +200,7 @@ void NamingCases()
         std::string what = std::string(t.folder).substr(0, 12) + " " + std::to_string(t.type) + " " + std::to_string(t.n);
         CHECK_ROW(what, (bool)s.BuildOutputFileName(sz, t.n), t.name != nullptr);
         CHECK_ROW(what, std::string(sz) + " in " + s.m_szSaveFolder,
-                  (t.name ? t.name : "unchanged") + std::string(" in ") + Trimmed(t.folder));
+                  (t.name ? t.name : "unchanged") + std::string(" in ") + t.folder);
     }
     CHECK(!s.BuildOutputFileName(nullptr, 1));
 
@@ -250,9 +221,8 @@ void NamingCases()
 
     for (const char* good : {"Doc", ""})
         CHECK_ROW(good, (bool)store.TestFileName(dir.c_str(), good), true);
-    for (const char* bad : {".Doc", "/Doc", "a\\b", "a*b", "a?b", "a<b", "a|b", n250.c_str()})
-        CHECK_ROW(bad, (bool)store.TestFileName(dir.c_str(), bad), false);
-    CHECK(!store.TestFileName(dir.c_str(), nullptr));
+    for (const char* bad : {".Doc", "/Doc", "a\\b", "a*b", "a?b", "a<b", "a|b", n250.c_str(), (const char*)nullptr})
+        CHECK_ROW(bad ? bad : "null", (bool)store.TestFileName(dir.c_str(), bad), false);
     CHECK(store.TestFileName((dir + "\\").c_str(), "Doc"));
     CHECK(!store.TestFileName((dir + "\\missing").c_str(), "Doc"));
     CHECK(!store.TestFileName(nullptr, "Doc"));
@@ -266,9 +236,9 @@ void NamingCases()
 
     for (const char* good : {"", "Doc", "Scan 2024-01", "a_b(c)", "x,y;z"})
         CHECK_ROW(good, (bool)store.IsValidFileStem(good), true);
-    for (const char* bad : {".a", "/a", ":a", "a\\b", "a/b", "a:b", "a.b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b"})
-        CHECK_ROW(bad, (bool)store.IsValidFileStem(bad), false);
-    CHECK(!store.IsValidFileStem(nullptr));
+    for (const char* bad : {".a", "/a", ":a", "a\\b", "a/b", "a:b", "a.b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b",
+                            (const char*)nullptr})
+        CHECK_ROW(bad ? bad : "null", (bool)store.IsValidFileStem(bad), false);
 }
 
 // ---- the overwrite check -------------------------------------------------------
@@ -285,8 +255,8 @@ DWORD WINAPI ConfirmThread(void* p)
     return 0;
 }
 
-// What a dialog shows: the file it names, its buttons, the default one, whether
-// the icon is drawn (pixels unlike the background where it goes) and the question.
+// What a dialog shows: the file it names, whether the icon is drawn (pixels unlike the background where it
+// goes), its buttons, the default one, and the question.
 std::string Shown(HWND hDlg, const std::string& question)
 {
     HWND hFile = ::GetDlgItem(hDlg, IDC_OVERWRITE_FILE);
@@ -311,8 +281,7 @@ std::string Shown(HWND hDlg, const std::string& question)
     return s + (DialogText(hDlg).find(question) < DialogText(hDlg).size() ? " asks" : " asks no: " + DialogText(hDlg));
 }
 
-// ConfirmOverwrite runs on a thread of its own; each dialog it shows is awaited
-// here, read and answered once.
+// ConfirmOverwrite runs on a thread of its own; each dialog it shows is awaited here, read and answered once.
 void ConfirmOverwriteCases()
 {
     std::string f193 = "C:\\" + std::string(190, 'f'), pdf = "Doc005.PDF";
@@ -320,8 +289,7 @@ void ConfirmOverwriteCases()
         const char* setup;  // see Setup
         std::string folder; // below the row's own folder, or a path from C:
         int number, type;
-        // A letter a dialog: the overwrite dialog answered Proceed, Enter, Abort or
-        // Close; message 4011 answered No, Yes, or Yes after the file is Let go.
+        // A letter a dialog: overwrite answered Proceed, Enter, Abort or Close; in use No, Yes, Yes after Let go.
         const char* plan;
         int result;
         std::string file; // the file the dialogs name
@@ -329,7 +297,6 @@ void ConfirmOverwriteCases()
         {"", "\\", 1, 0, "", 1, ""}, // no first file: no dialog
         {"Doc001.bmp", "", 1, 0, "P", 1, "Doc001.bmp"},
         {"Doc001.bmp", "", 1, 0, "E", 1, "Doc001.bmp"},
-        {"Doc001.bmp", "", 1, 0, "A", 2, "Doc001.bmp"},
         {"Doc001.bmp", "", 1, 0, "C", 2, "Doc001.bmp"},
         {"Doc1234.tif", "", 1234, 2, "A", 2, "Doc1234.tif"},
         {"Doc1234.tif", "", 1234, 1, "P", 1, "Doc1234.tif"},
@@ -375,8 +342,7 @@ void ConfirmOverwriteCases()
             char a = i < strlen(t.plan) ? t.plan[i] : bOverwrite ? 'A' : 'N'; // beyond the plan: declined
             if (a == 'L')
                 setup.holds.clear();
-            // Posted to the dialog itself: whichever control has the focus, Enter
-            // stands for the default button.
+            // Posted to the dialog: whichever control has the focus, Enter stands for the default button.
             if (a == 'E' || a == 'C')
                 ::PostMessageA(hDlg, a == 'C' ? WM_CLOSE : WM_KEYDOWN, VK_RETURN, 0);
             else
@@ -392,7 +358,7 @@ void ConfirmOverwriteCases()
         }
         ::CloseHandle(hThread);
         CHECK_ROW(what, job.result, t.result);
-        CHECK_ROW(what, std::string(job.szFolder), Trimmed(folder));
+        CHECK_ROW(what, std::string(job.szFolder), folder.substr(0, folder.find_last_not_of('\\') + 1)); // trimmed
         setup.holds.clear();
         CHECK_ROW(what + ": the check writes nothing", Listing(dir), Join(setup.kept));
     }
@@ -407,18 +373,16 @@ struct ExportRow {
     const char* after; // files written: NAME, or NAME:PAGES read back (- skips a page)
 };
 
-// What the readers must find in a PDF's image streams or a TIFF's pages written with the compression.
-const char* PdfFilter(int compression)
+// What the readers must find in a TIFF's pages (the scheme) or a PDF's image streams (the filter).
+const char* Coding(int type, int compression)
 {
-    return compression == 2 || compression == 3 ? "CCITTFaxDecode" : compression == 1 ? "RunLengthDecode" : "none";
-}
-const char* TiffScheme(int compression)
-{
+    if (type == 3)
+        return compression == 2 || compression == 3 ? "CCITTFaxDecode" : compression == 1 ? "RunLengthDecode" : "none";
     return compression == 1 ? "CCITT_Group_3" : compression == 2 ? "CCITT_Group_4" : "None";
 }
 
-// Each row exports a batch into a folder of its own, named with a trailing
-// backslash on every other row that names files, and checks the folder after.
+// Each row exports a batch into a folder of its own (named with a trailing backslash on every other row that
+// names files) and checks the folder after.
 void RunExports(const std::string& root, const std::vector<ExportRow>& rows)
 {
     static int s_n = 0;
@@ -438,29 +402,26 @@ void RunExports(const std::string& root, const std::vector<ExportRow>& rows)
             CHECK_ROW(what, std::string(b->settings.m_szSaveFolder), save);
             CHECK_ROW(what, b->settings.m_nPageCount, t.pages);
         }
+        // The TIFF lines name each page's scheme, the PDF lines the file's filter and each image's encoding.
+        const char *coding = Coding(t.type, t.compression), *pdf = t.type == 3 ? "pdf" : "";
+        const char* each = !*pdf ? coding : coding[0] == 'C' ? "ccitt" : "image";
         std::istringstream after(t.after);
         for (std::string tok; after >> tok;) {
             std::string name = tok.substr(0, tok.find(':')), pages = tok.substr(name.size() + (name != tok));
             std::string path = save + "\\" + name;
             want.insert(name);
             if (t.type == 0 && !pages.empty())
-                CHECK_ROW(what + " " + name, Read(path) == Read(RefPage(pages[0] - '0')), true);
+                CHECK_ROW(what + " " + name, Read(path) == codec::MakeBmpFile(PageImage(pages[0] - '0').View()), true);
             if (t.type == 0 || pages.empty())
                 continue;
-            if (t.type == 1)
-                g_multiPage = path;
+            g_multiPage = t.type == 1 ? path : g_multiPage;
             std::string file = path.substr(g_work.size() + 1);
-            for (char& c : file)
-                c = c == '\\' ? '/' : c;
-            const char *f = file.c_str(), *filter = PdfFilter(t.compression);
-            fprintf(g_expect, t.type == 3 ? "pdfpages %s %d\npdffilter %s %s\n" : "pages %s %d\n", f, (int)pages.size(),
-                    f, filter);
+            std::replace(file.begin(), file.end(), '\\', '/');
+            fprintf(g_expect, "%spages %s %d %s\n", pdf, file.c_str(), (int)pages.size(), *pdf ? coding : "");
             for (size_t i = 0; i < pages.size(); ++i)
                 if (pages[i] != '-')
-                    fprintf(g_expect, "%s %s %d refs/page%c.bmp %s\n", t.type == 3 ? "pdf" : "tiff", f, (int)i, pages[i],
-                            t.type != 3        ? TiffScheme(t.compression)
-                            : filter[0] == 'C' ? "ccitt"
-                                               : "image");
+                    fprintf(g_expect, "%s %s %d refs/page%c.bmp %s\n", *pdf ? pdf : "tiff", file.c_str(), (int)i,
+                            pages[i], each);
         }
         CHECK_ROW(what, Listing(save), strcmp(t.before, "-") ? Join(want) : "no folder");
         b->CheckHeld(what);
@@ -469,8 +430,21 @@ void RunExports(const std::string& root, const std::vector<ExportRow>& rows)
 
 void ExportCases()
 {
+    // Which message each result shows.
+    const std::pair<int, UINT> messages[] = {
+        {EXPORT_NO_FOLDER, IDS_ERR_NO_PATH},     {EXPORT_PAGE_MISSING, IDS_ERR_PAGE_MISSING},
+        {EXPORT_PDF_FAILED, IDS_ERR_DISK_FULL},  {EXPORT_PDF_IN_USE, IDS_ERR_PDF},
+        {EXPORT_NO_SETTINGS, IDS_ERR_DISK_FULL}, {EXPORT_NO_MEMORY, IDS_ERR_DISK_FULL},
+        {EXPORT_COPY_FAILED, IDS_ERR_DISK_FULL}, {EXPORT_WRITE_FAILED, IDS_ERR_DISK_FULL},
+        {EXPORT_NAME_REFUSED, IDS_ERR_BAD_NAME},
+    };
+    for (auto [result, id] : messages)
+        CHECK_ROW(std::to_string(result), ExportResultMessage(result), id);
+
+    ::CreateDirectoryA((g_work + "\\refs").c_str(), nullptr);
     for (int n = 1; n <= 5; ++n)
-        RefPage(n);
+        CHECK(WriteFileBytes(g_work + "\\refs\\page" + std::to_string(n) + ".bmp",
+                             codec::MakeBmpFile(PageImage(n).View())));
     RunExports(g_work + "\\export",
                {
                    // One TIFF a page: numbers go past 9999 to 001, a file of another number stays.
@@ -504,8 +478,7 @@ void ExportCases()
                    {3, 1, 2, 7, "-", EXPORT_NO_FOLDER, ""},
                    {3, 3, 2, 7, "-", EXPORT_NO_FOLDER, ""},
                    {3, 0, 2, 7, "-", EXPORT_NO_FOLDER, ""},
-                   // A damaged next number: only this export's own files are written, earlier
-                   // ones stay, the number returned follows the last file written.
+                   // A damaged number: only this export's files are written, the result follows the last one.
                    {2, 2, 0, -5, "Doc9999.tif Doc001.tif", EXPORT_NAME_REFUSED, ""},
                    {2, 2, 0, 0, "Doc9999.tif Doc001.tif", EXPORT_NAME_REFUSED, ""},
                    {2, 2, 0, 10005, "Doc9999.tif Doc001.tif", 8, "Doc006.tif Doc007.tif"},
@@ -528,10 +501,8 @@ void ExportCases()
 
 void PageCases()
 {
-    // A page file gone from the work folder: what this export wrote goes, a file
-    // of another number stays, page 1 is held again and the re-opening stops at
-    // the missing page. A failure at the second page cleans up from the number
-    // the export began with.
+    // A page file gone: this export's files go, a file of another number stays, the re-opening stops at the
+    // missing page; a failure at the second page cleans up from the number the export began with.
     for (auto [type, from, other] : std::vector<std::tuple<int, int, const char*>>{{2, 1, "Doc004.tif"},
                                                                                    {1, 1, "Doc004.tif"},
                                                                                    {3, 1, "Doc004.pdf"},
@@ -550,17 +521,7 @@ void PageCases()
         ::LocalFree(hPage);
     }
 
-    // Held without sharing from WritePage until deleted with the batch.
-    std::string work;
-    {
-        Batch b(1);
-        CHECK(!b.store.IsFileOpenable(b.PageFile(1).c_str()));
-        work = b.settings.m_szWorkFolder;
-    }
-    CHECK_EQ(Listing(work), "");
-
-    // Scanner blocks shorter than 40 + colour table + biSizeImage are refused
-    // rather than read past their end, and leave no page file.
+    // Scanner blocks shorter than 40 + colour table + biSizeImage are refused, and leave no page file.
     Bytes dib = PageDib(1);
     Batch b(0);
     for (auto [keep, sizeImage] :
@@ -578,9 +539,8 @@ void PageCases()
         ::GlobalFree(h);
     }
 
-    // Page files whose header was changed behind the store's back: bfSize past
-    // the end of the file, 24 bits a pixel (the rows do not fit), widths and
-    // heights no file of this size holds (the reduced read).
+    // Page headers changed behind the store's back: bfSize past the end, 24 bits a pixel (the rows do not fit),
+    // widths and heights no file of this size holds (the reduced read).
     for (auto [offset, value] :
          std::vector<std::pair<DWORD, DWORD>>{{2, 0x7FFFFFF0u}, {28, 24}, {18, 0x7FFFFFF0u}, {22, 0x7FFFFFF0u}}) {
         Batch one(1);
@@ -595,9 +555,8 @@ void PageCases()
     }
 }
 
-// The save folder is a small file system that the exports fill (mounted by
-// full-disk.sh as TOLVIX_FULL_DISK): only the earlier files are left, the space
-// is free again, and fewer pages still fit.
+// The save folder is a small file system the exports fill (TOLVIX_FULL_DISK, from full-disk.sh): only the
+// earlier files are left, the space is free again, and fewer pages still fit.
 void FullDiskCases()
 {
     std::string save = WindowsPath(getenv("TOLVIX_FULL_DISK") ? getenv("TOLVIX_FULL_DISK") : "");
@@ -621,17 +580,14 @@ int main(int argc, char** argv)
     // The settings object keeps its file next to this program; leave none behind.
     std::string settingsFile = BinFolder() + "\\__utilInf.bin";
     bool bHadSettings = FileExists(settingsFile);
-    bool bFullDisk = argc == 2 && strcmp(argv[1], "full_disk") == 0;
-    g_expect = fopen((g_work + (bFullDisk ? "\\expect-full.txt" : "\\expect.txt")).c_str(), "wb");
-    if (g_work.empty() || !g_expect) {
-        fprintf(stderr, "TOLVIX_STORE_WORK names no folder this program can write in\n");
-        return 2;
-    }
-    std::vector<Case> cases = {{"naming", NamingCases},
-                               {"confirm_overwrite", ConfirmOverwriteCases},
-                               {"export", ExportCases},
-                               {"pages", PageCases}};
-    int rc = RunCases(argc, argv, bFullDisk ? std::vector<Case>{{"full_disk", FullDiskCases}} : cases);
+    if (g_work.empty() || !(g_expect = fopen((g_work + "\\expect.txt").c_str(), "wb")))
+        return fprintf(stderr, "TOLVIX_STORE_WORK names no folder this program can write in\n"), 2;
+    int rc = RunCases(argc, argv,
+                      {{"naming", NamingCases},
+                       {"confirm_overwrite", ConfirmOverwriteCases},
+                       {"export", ExportCases},
+                       {"pages", PageCases},
+                       {"full_disk", FullDiskCases}});
     fclose(g_expect);
     if (!bHadSettings)
         ::DeleteFileA(settingsFile.c_str());
