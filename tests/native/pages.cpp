@@ -8,30 +8,18 @@
 
 namespace testpages {
 
-namespace {
+int32_t PelsPerMeter(int dpi) { return static_cast<int32_t>(std::lround(dpi / 0.0254)); }
+uint32_t A4Width(int dpi) { return static_cast<uint32_t>(std::lround(210 / 25.4 * dpi)); }
+uint32_t A4Height(int dpi) { return static_cast<uint32_t>(std::lround(297 / 25.4 * dpi)); }
 
-Page Blank(uint32_t width, uint32_t height, int dpi) {
+Page White(uint32_t width, uint32_t height, int dpi) {
   Page p = codec::MakeImage(width, height, codec::PixelFormat::Bilevel);
   p.xPelsPerMeter = p.yPelsPerMeter = PelsPerMeter(dpi);
   return p;
 }
 
-void FillRect(Page& p, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h) {
-  for (uint32_t y = y0; y < y0 + h && y < p.height; ++y)
-    for (uint32_t x = x0; x < x0 + w && x < p.width; ++x)
-      p.bits[y * p.stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
-}
-
-}  // namespace
-
-int32_t PelsPerMeter(int dpi) { return static_cast<int32_t>(std::lround(dpi / 0.0254)); }
-uint32_t A4Width(int dpi) { return static_cast<uint32_t>(std::lround(210 / 25.4 * dpi)); }
-uint32_t A4Height(int dpi) { return static_cast<uint32_t>(std::lround(297 / 25.4 * dpi)); }
-
-Page White(uint32_t width, uint32_t height, int dpi) { return Blank(width, height, dpi); }
-
 Page Black(uint32_t width, uint32_t height, int dpi) {
-  Page p = Blank(width, height, dpi);
+  Page p = White(width, height, dpi);
   std::fill(p.bits.begin(), p.bits.end(), 0);
   return p;
 }
@@ -69,7 +57,7 @@ Page Noise(uint32_t width, uint32_t height, int dpi, double black, uint32_t seed
   std::bernoulli_distribution coin(black);
   for (uint32_t y = 0; y < height; ++y)
     for (uint32_t x = 0; x < width; ++x)
-      if (coin(rng)) FillRect(p, x, y, 1, 1);
+      if (coin(rng)) SetBlack(p, x, y);
   return p;
 }
 
@@ -77,7 +65,8 @@ Page Runs(const std::vector<uint32_t>& lengths, uint32_t width) {
   Page p = White(width, static_cast<uint32_t>(lengths.size() * 2), 200);
   for (uint32_t row = 0; row < p.height; ++row) {
     const uint32_t n = lengths[row / 2];
-    for (uint32_t x = (row % 2) ? 0 : n; x < width; x += 2 * n) FillRect(p, x, row, n, 1);
+    for (uint32_t x = 0; x < width; ++x)
+      if ((x / n + row) % 2) SetBlack(p, x, row);
   }
   return p;
 }

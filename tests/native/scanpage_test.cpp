@@ -8,14 +8,12 @@
 
 namespace {
 
-bool White(const codec::Image& img, uint32_t x, uint32_t y) {
-  return !testpages::IsBlack(img, x, y);
-}
+using testpages::IsBlack;
 
 double WhiteShare(const codec::Image& img) {
   int white = 0;
   for (uint32_t y = 0; y < img.height; ++y)
-    for (uint32_t x = 0; x < img.width; ++x) white += White(img, x, y);
+    for (uint32_t x = 0; x < img.width; ++x) white += !IsBlack(img, x, y);
   return double(white) / (double(img.width) * img.height);
 }
 
@@ -26,7 +24,7 @@ TEST(Transform, ThresholdSplitsARampAtItsLevel) {
   for (uint8_t level : {1, 128, 255}) {
     codec::Image bw = codec::ToBilevel(ramp.View(), codec::Halftone::Threshold, level);
     for (uint32_t x = 0; x < 256; ++x)
-      ASSERT_EQ(White(bw, x, 2), x >= level) << x << " at level " << int(level);
+      ASSERT_EQ(!IsBlack(bw, x, 2), x >= level) << x << " at level " << int(level);
   }
 }
 
@@ -68,31 +66,24 @@ TEST(ScanPage, EveryRawFormBecomesTheSameBilevelDib) {
         if (r.bits == 8) row[x] = level;
         if (r.bits == 24) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = level;
       }
-    codec::ImageView v = codec::RawRowsView(raw.data(), stride, kW, kH, r.bits, r.zeroIsWhite);
-    ASSERT_EQ(v.width, kW);
     codec::PageOptions o;
     o.turnLeft = r.turn;
     o.xPelsPerMeter = 7874;
     o.yPelsPerMeter = 11811;
-    const std::vector<uint8_t> dib = codec::NormalPage(v, o);
-    ASSERT_GE(dib.size(), 48u);
-    const codec::DibHeader h = codec::ReadInfoHeader(dib.data());
-    const uint32_t w = r.turn ? kH : kW, height = r.turn ? kW : kH;
-    EXPECT_EQ(h.width, int32_t(w));
-    EXPECT_EQ(h.height, int32_t(height));
-    EXPECT_EQ(h.bitCount, 1);
-    EXPECT_EQ(h.sizeImage, codec::DibStride(w, 1) * height);
-    EXPECT_EQ(h.xPelsPerMeter, r.turn ? 11811 : 7874);
-    EXPECT_EQ(dib.size(), 48u + h.sizeImage);
-    EXPECT_EQ(std::vector<uint8_t>(&dib[40], &dib[48]),
-              (std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255, 0}));
-    for (uint32_t y = 0; y < height; ++y)
-      for (uint32_t x = 0; x < w; ++x) {
-        // Bottom-up rows; a left turn brings picture (px, py) to (py, kW - 1 - px).
-        const uint8_t* row = &dib[48 + (height - 1 - y) * codec::DibStride(w, 1)];
-        const bool white = (row[x / 8] >> (7 - x % 8)) & 1;
-        EXPECT_EQ(white, !(r.turn ? Ink(kW - 1 - y, x) : Ink(x, y))) << x << "," << y;
-      }
+    const std::vector<uint8_t> dib =
+        codec::NormalPage(codec::RawRowsView(raw.data(), stride, kW, kH, r.bits, r.zeroIsWhite), o);
+    // The page file's form: 40-byte header, table {black, white}, bottom-up rows.
+    codec::ImageView v;
+    ASSERT_EQ(codec::ParsePageDib(dib.data(), dib.size(), &v), codec::DibError::None);
+    EXPECT_TRUE(v.whiteIs1);
+    EXPECT_LT(v.stride, 0);
+    EXPECT_EQ(v.xPelsPerMeter, r.turn ? 11811 : 7874);
+    // A left turn brings picture (px, py) to (py, kW - 1 - px).
+    testpages::Page want = testpages::White(r.turn ? kH : kW, r.turn ? kW : kH, 200);
+    for (uint32_t y = 0; y < want.height; ++y)
+      for (uint32_t x = 0; x < want.width; ++x)
+        if (r.turn ? Ink(kW - 1 - y, x) : Ink(x, y)) testpages::SetBlack(want, x, y);
+    EXPECT_EQ(support::Expected(v), support::Expected(want.View()));
   }
 }
 
