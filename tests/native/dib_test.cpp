@@ -11,7 +11,8 @@ namespace {
 
 using codec::DibError;
 
-TEST(Dib, EveryKindRoundTripsAsDibAndBmp) {
+// BMP files: the DLLs' drivers, read back by other readers.
+TEST(Dib, EveryKindRoundTrips) {
   for (const testpages::Sample& s : testpages::Samples()) {
     SCOPED_TRACE(s.name);
     codec::ImageView back;
@@ -23,10 +24,6 @@ TEST(Dib, EveryKindRoundTripsAsDibAndBmp) {
     EXPECT_EQ(back.xPelsPerMeter, s.view.xPelsPerMeter);
     EXPECT_EQ(back.yPelsPerMeter, s.view.yPelsPerMeter);
     EXPECT_TRUE(support::Expected(back, true) == support::Expected(s.view, true));
-    std::vector<uint8_t> bmp = codec::MakeBmpFile(s.view);
-    ASSERT_EQ(codec::ParseBmp(bmp.data(), bmp.size(), &back), DibError::None);
-    EXPECT_TRUE(support::Expected(back, true) == support::Expected(s.view, true));
-    EXPECT_EQ(codec::GetLe32(&bmp[2]), bmp.size());
   }
 }
 
@@ -48,9 +45,7 @@ TEST(Dib, RejectsBadHeaders) {
       {"huge width", 4, 0x7FFFFFFF, 4, DibError::BadHeader, false},
       {"no height", 8, 0, 4, DibError::BadHeader, false},
       {"height that does not negate", 8, 0x80000000u, 4, DibError::BadHeader, false},
-      {"rows missing", 8, 1u << 20, 4, DibError::Truncated, false},
       {"two planes", 12, 2, 2, DibError::BadHeader, false},
-      {"4 bits", 14, 4, 2, DibError::Unsupported, false},
       {"32 bits", 14, 32, 2, DibError::Unsupported, false},
       {"RLE", 16, 1, 4, DibError::Unsupported, false},
       {"no BM", 0, 'X', 2, DibError::NotBmp, true},

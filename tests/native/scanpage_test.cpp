@@ -17,26 +17,24 @@ double WhiteShare(const codec::Image& img) {
   return double(white) / (double(img.width) * img.height);
 }
 
-TEST(Transform, ThresholdSplitsARampAtItsLevel) {
-  codec::Image ramp = codec::MakeImage(256, 4, codec::PixelFormat::Gray8);
-  for (uint32_t y = 0; y < 4; ++y)
-    for (uint32_t x = 0; x < 256; ++x) ramp.bits[y * ramp.stride + x] = static_cast<uint8_t>(x);
-  for (uint8_t level : {1, 128, 255}) {
-    codec::Image bw = codec::ToBilevel(ramp.View(), codec::Halftone::Threshold, level);
-    for (uint32_t x = 0; x < 256; ++x)
-      ASSERT_EQ(!IsBlack(bw, x, 2), x >= level) << x << " at level " << int(level);
-  }
-}
-
-TEST(Transform, DiffusionKeepsTheDensityOfGreyWhereThresholdGivesOneColour) {
-  for (uint8_t level : {32, 128, 200}) {
+// A flat grey field: all white from the threshold on, or diffused to its density.
+TEST(Transform, GreyBecomesItsShareOfWhite) {
+  using codec::Halftone;
+  struct Row {
+    Halftone method;
+    uint8_t threshold, grey;
+    double white;
+  };
+  for (Row r : {Row{Halftone::Threshold, 1, 0, 0}, Row{Halftone::Threshold, 1, 1, 1},
+                Row{Halftone::Threshold, 128, 127, 0}, Row{Halftone::Threshold, 128, 128, 1},
+                Row{Halftone::Threshold, 255, 254, 0}, Row{Halftone::Threshold, 255, 255, 1},
+                Row{Halftone::Diffusion, 128, 32, 32 / 255.0},
+                Row{Halftone::Diffusion, 128, 128, 128 / 255.0},
+                Row{Halftone::Diffusion, 128, 200, 200 / 255.0}}) {
     codec::Image g = codec::MakeImage(200, 200, codec::PixelFormat::Gray8);
-    std::fill(g.bits.begin(), g.bits.end(), level);
-    EXPECT_NEAR(WhiteShare(codec::ToBilevel(g.View(), codec::Halftone::Diffusion)), level / 255.0,
-                0.02)
-        << int(level);
-    EXPECT_EQ(WhiteShare(codec::ToBilevel(g.View(), codec::Halftone::Threshold)),
-              level >= 128 ? 1.0 : 0.0);
+    std::fill(g.bits.begin(), g.bits.end(), r.grey);
+    EXPECT_NEAR(WhiteShare(codec::ToBilevel(g.View(), r.method, r.threshold)), r.white, 0.02)
+        << "grey " << int(r.grey) << " at " << int(r.threshold);
   }
 }
 

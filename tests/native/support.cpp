@@ -77,7 +77,6 @@ bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out) {
   if (!t) return false;
   bool ok = TIFFSetDirectory(t, static_cast<tdir_t>(directory)) == 1;
   uint16_t bits = 0;
-  uint64_t* counts = nullptr;
   if (ok) {
     TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &out->width);
     TIFFGetField(t, TIFFTAG_IMAGELENGTH, &out->height);
@@ -90,12 +89,9 @@ bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out) {
     TIFFGetField(t, TIFFTAG_YRESOLUTION, &out->yres);
     out->strips = TIFFNumberOfStrips(t);
     out->directories = TIFFNumberOfDirectories(t);
-    ok = TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &counts) && counts;
-  }
-  if (ok) {
-    out->rawStrip.resize(counts[0]);
-    ok = TIFFReadRawStrip(t, 0, out->rawStrip.data(), static_cast<tmsize_t>(counts[0])) ==
-         static_cast<tmsize_t>(counts[0]);
+    const tmsize_t size = TIFFRawStripSize(t, 0);
+    out->rawStrip.resize(size > 0 ? static_cast<size_t>(size) : 0);
+    ok = size > 0 && TIFFReadRawStrip(t, 0, out->rawStrip.data(), size) == size;
   }
   std::vector<uint8_t> buf(ok ? static_cast<size_t>(TIFFScanlineSize(t)) : 0);
   out->rows.clear();
