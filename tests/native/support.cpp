@@ -8,15 +8,14 @@
 
 namespace support {
 
-ToolResult RunTool(const std::string& command) {
-  ToolResult r;
+std::string RunTool(const std::string& command) {
   FILE* f = popen((command + " 2>&1").c_str(), "r");
-  if (!f) return r;
+  if (!f) return "cannot start: " + command;
+  std::string output;
   char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) r.output.append(buf, n);
+  for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) output.append(buf, n);
   const int status = pclose(f);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "failed: " + command + "\n" + output;
 }
 
 std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }

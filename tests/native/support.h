@@ -81,11 +81,8 @@ struct MemorySink : codec::ByteSink {
 
 namespace support {  // support.cpp: the readers
 
-struct ToolResult {
-  int status = -1;
-  std::string output;  // stdout and stderr together
-};
-ToolResult RunTool(const std::string& command);  // a shell line, paths in it through Quote
+// A shell line, paths in it through Quote: empty when it succeeds, else what it said.
+std::string RunTool(const std::string& command);
 std::string Quote(const std::filesystem::path& p);
 
 // A fresh folder, removed again at the end of the test.
