@@ -1,6 +1,7 @@
-// PDF files of image pages checked by qpdf, poppler's pdfimages and Ghostscript.
+// PDF files of image pages checked by qpdf and Ghostscript, and the codes of their PackBits filter.
 #include <gtest/gtest.h>
 
+#include "codec/packbits.h"
 #include "codec/pdf.h"
 #include "support.h"
 
@@ -76,18 +77,6 @@ INSTANTIATE_TEST_SUITE_P(
         Mode{"CcittGroup4", PdfCompression::G4, "/CCITTFaxDecode /DecodeParms << /K -1 ", 7}),
     [](const testing::TestParamInfo<Mode>& mode) { return std::string(mode.param.name); });
 
-TEST(Pdf, SinkFailureIsReported) {
-  testpages::Page p = testpages::Document(300, 200, 100, 1);
-  for (size_t limit : {0u, 20u, 200u, 2000u}) {
-    testpages::MemorySink sink;
-    sink.limit = limit;
-    codec::PdfWriter w(sink);
-    bool ok = w.Begin();
-    ok = w.AddPage(p.View(), PdfCompression::None) && ok;
-    EXPECT_FALSE(w.Finish() && ok) << limit;
-  }
-}
-
 // Their offsets: qpdf --check above; it takes entries of 19 bytes too.
 TEST(Pdf, CrossReferenceEntriesAreTwentyBytes) {
   testpages::MemorySink sink;
@@ -102,6 +91,43 @@ TEST(Pdf, CrossReferenceEntriesAreTwentyBytes) {
   for (int obj = 1; obj <= 8; ++obj)
     EXPECT_EQ(text.substr(start + 19 + 20 * obj, 10), " 00000 n \n") << obj;
   EXPECT_EQ(text.compare(start + 9 + 20 * 9, 7, "trailer"), 0);
+}
+
+// PackBits at the run and literal limits; Ghostscript decodes it above.
+using Bytes = std::vector<uint8_t>;
+
+Bytes Pack(const Bytes& in) {
+  Bytes out;
+  codec::PackBits(in.data(), in.size(), out);
+  return out;
+}
+
+TEST(PackBits, CodesAroundTheLongestRun) {
+  struct Row {
+    Bytes in, want;
+  };
+  const Row rows[] = {
+      {{}, {}},
+      {{5}, {0, 5}},
+      {{5, 5}, {255, 5}},
+      {Bytes(128, 7), {129, 7}},
+      {Bytes(129, 7), {129, 7, 0, 7}},
+      {Bytes(130, 7), {129, 7, 255, 7}},
+      {Bytes(256, 0), {129, 0, 129, 0}},
+      {{1, 2, 2, 3}, {3, 1, 2, 2, 3}},  // a pair inside a literal stays literal
+      {{1, 2, 2, 2, 3}, {0, 1, 254, 2, 0, 3}},
+  };
+  for (const Row& r : rows) EXPECT_EQ(Pack(r.in), r.want) << r.in.size() << " bytes";
+}
+
+TEST(PackBits, LiteralsAroundTheLongestCode) {
+  for (size_t n : {127u, 128u, 129u, 256u, 257u}) {
+    Bytes in(n);
+    for (size_t i = 0; i < n; ++i) in[i] = static_cast<uint8_t>(i);
+    const Bytes out = Pack(in);
+    EXPECT_EQ(out.size(), n + (n + 127) / 128) << n;
+    EXPECT_EQ(out[0], std::min<size_t>(n, 128) - 1) << n;
+  }
 }
 
 }  // namespace

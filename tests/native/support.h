@@ -64,13 +64,10 @@ struct MemoryFile : codec::TiffFile {
   }
 };
 
-// Keeps what it is given up to `limit` bytes, then fails.
 struct MemorySink : codec::ByteSink {
   std::vector<uint8_t> bytes;
-  size_t limit = SIZE_MAX;
 
   bool Write(const void* data, size_t size) override {
-    if (bytes.size() + size > limit) return false;
     bytes.insert(bytes.end(), static_cast<const uint8_t*>(data),
                  static_cast<const uint8_t*>(data) + size);
     return true;
