@@ -29,9 +29,6 @@ void Encode(const codec::ImageView& v) {
   pdf.Begin();
   pdf.AddPage(v, codec::PdfCompression::PackBits);
   pdf.Finish();
-  std::vector<uint8_t> dib = codec::MakePackedDib(v);
-  codec::ImageView back;
-  if (codec::ParseDib(dib.data(), dib.size(), &back) != codec::DibError::None) __builtin_trap();
 }
 
 int ReadPageFile(const uint8_t* data, size_t size) {

@@ -15,9 +15,6 @@
 namespace testpages {  // pages.cpp: portable, for the benchmarks under Wine too
 
 using Page = codec::Image;  // bilevel, bit 1 = white
-inline bool IsBlack(const Page& p, uint32_t x, uint32_t y) {
-  return !(p.bits[y * p.stride + x / 8] & (0x80 >> (x & 7)));
-}
 inline void SetBlack(Page& p, uint32_t x, uint32_t y) {
   p.bits[y * p.stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
 }
