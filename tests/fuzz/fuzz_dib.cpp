@@ -1,8 +1,6 @@
-// Untrusted DIB, BMP and page file bytes through the parsers and every encoder that reads the pixels
-// the parser vouched for, and through the page store's two reads of a page file. The reduced read
-// never gives more than the input justifies; the full read hands out the body only when its header,
-// the page rule's colour table and every row lie inside it, so drawing, printing or encoding stays
-// in the block.
+// Untrusted DIB, BMP and page file bytes through the parsers, every encoder of the pixels they vouch
+// for, and the page store's two reads: the reduced one never gives more than the input justifies,
+// the full one hands out a body only when its header, colour table and every row lie inside it.
 #include "codec/dib.h"
 #include "codec/endian.h"
 #include "codec/fax.h"
