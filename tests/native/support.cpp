@@ -36,11 +36,6 @@ void WriteFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes
              static_cast<std::streamsize>(bytes.size()));
 }
 
-std::vector<uint8_t> ReadFile(const std::filesystem::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
 namespace {
 // Bits past the width of a last partial byte carry nothing.
 uint8_t LastByteMask(uint32_t width) {

@@ -90,7 +90,6 @@ struct TempDir {
 };
 
 void WriteFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes);
-std::vector<uint8_t> ReadFile(const std::filesystem::path& p);
 
 // Top-down rows without padding as the readers give them back: bilevel 1 = black, grey and palette
 // indexes as bytes (`expandPalette`: palette as RGB), colour as RGB.

@@ -1,6 +1,8 @@
 // Multi-page TIFF files built page by page, read back by libtiff and its tools.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "codec/tiff.h"
 #include "support.h"
 
@@ -74,7 +76,8 @@ TEST(Tiff, AppendsToFilesOfOtherWritersInTheirByteOrder) {
                       Quote(dir / "theirs.tif")),
               "");
     testpages::MemoryFile g;
-    g.bytes = support::ReadFile(dir / "theirs.tif");
+    std::ifstream theirs(dir / "theirs.tif", std::ios::binary);
+    g.bytes.assign(std::istreambuf_iterator<char>(theirs), {});
     // An odd length makes the new page start one byte later, on a word boundary.
     g.bytes.push_back(0);
     if (g.bytes.size() % 2 == 0) g.bytes.push_back(0);
