@@ -52,8 +52,6 @@ TEST(Fax, PagesMatchLibtiff) {
   std::vector<Row> rows = {
       {"white rows", testpages::White(1728, 20, 200)},
       {"black rows", testpages::Black(1728, 20, 200)},
-      {"one black column", testpages::Black(1, 3, 200)},
-      {"one white column", testpages::White(1, 3, 200)},
       // Runs around every make-up boundary, and past the longest make-up code.
       {"run lengths", testpages::Runs({1,    2,    3,    4,    62,   63,   64,   65,   127,
                                        128,  129,  1727, 1728, 1729, 1791, 1792, 2559, 2560,
