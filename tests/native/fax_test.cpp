@@ -34,10 +34,11 @@ void CheckAgainstLibtiff(const Page& p, bool whiteIs1, const std::string& what) 
     ASSERT_TRUE(support::ReadTiff(dir / "lib.tif", 0, &lib));
     ASSERT_EQ(lib.strips, 1u);
     ASSERT_TRUE(lib.rows == support::Expected(v)) << "libtiff did not read the page as written";
-    std::vector<uint8_t> ours;
+    std::vector<uint8_t> ours = {1, 2, 3}, want = {1, 2, 3};  // the code goes after what is there
     encode(v, ours);
-    EXPECT_TRUE(ours == lib.rawStrip)
-        << flag << ": " << ours.size() << " bytes, libtiff " << lib.rawStrip.size();
+    want.insert(want.end(), lib.rawStrip.begin(), lib.rawStrip.end());
+    EXPECT_TRUE(ours == want) << flag << ": " << ours.size() << " bytes, libtiff 3 + "
+                              << lib.rawStrip.size();
   }
 }
 
@@ -77,15 +78,6 @@ TEST(Fax, PagesMatchLibtiff) {
     rows.push_back({"ragged", std::move(p), false});
   }
   for (const Row& r : rows) CheckAgainstLibtiff(r.page, r.whiteIs1, r.what);
-}
-
-TEST(Fax, AppendsToWhatIsAlreadyInTheBuffer) {
-  Page p = testpages::Noise(100, 10, 200, 0.3, 5);
-  std::vector<uint8_t> alone, after = {1, 2, 3};
-  codec::EncodeG4(p.View(), alone);
-  codec::EncodeG4(p.View(), after);
-  alone.insert(alone.begin(), {1, 2, 3});
-  EXPECT_EQ(after, alone);
 }
 
 }  // namespace
