@@ -8,30 +8,18 @@
 
 namespace testpages {
 
-namespace {
+int32_t PelsPerMeter(int dpi) { return static_cast<int32_t>(std::lround(dpi / 0.0254)); }
+uint32_t A4Width(int dpi) { return static_cast<uint32_t>(std::lround(210 / 25.4 * dpi)); }
+uint32_t A4Height(int dpi) { return static_cast<uint32_t>(std::lround(297 / 25.4 * dpi)); }
 
-Page Blank(uint32_t width, uint32_t height, int dpi) {
+Page White(uint32_t width, uint32_t height, int dpi) {
   Page p = codec::MakeImage(width, height, codec::PixelFormat::Bilevel);
   p.xPelsPerMeter = p.yPelsPerMeter = PelsPerMeter(dpi);
   return p;
 }
 
-void FillRect(Page& p, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h) {
-  for (uint32_t y = y0; y < y0 + h && y < p.height; ++y)
-    for (uint32_t x = x0; x < x0 + w && x < p.width; ++x)
-      p.bits[y * p.stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
-}
-
-}  // namespace
-
-int32_t PelsPerMeter(int dpi) { return static_cast<int32_t>(std::lround(dpi / 0.0254)); }
-uint32_t A4Width(int dpi) { return static_cast<uint32_t>(std::lround(210 / 25.4 * dpi)); }
-uint32_t A4Height(int dpi) { return static_cast<uint32_t>(std::lround(297 / 25.4 * dpi)); }
-
-Page White(uint32_t width, uint32_t height, int dpi) { return Blank(width, height, dpi); }
-
 Page Black(uint32_t width, uint32_t height, int dpi) {
-  Page p = Blank(width, height, dpi);
+  Page p = White(width, height, dpi);
   std::fill(p.bits.begin(), p.bits.end(), 0);
   return p;
 }
@@ -69,7 +57,7 @@ Page Noise(uint32_t width, uint32_t height, int dpi, double black, uint32_t seed
   std::bernoulli_distribution coin(black);
   for (uint32_t y = 0; y < height; ++y)
     for (uint32_t x = 0; x < width; ++x)
-      if (coin(rng)) FillRect(p, x, y, 1, 1);
+      if (coin(rng)) SetBlack(p, x, y);
   return p;
 }
 
@@ -77,41 +65,41 @@ Page Runs(const std::vector<uint32_t>& lengths, uint32_t width) {
   Page p = White(width, static_cast<uint32_t>(lengths.size() * 2), 200);
   for (uint32_t row = 0; row < p.height; ++row) {
     const uint32_t n = lengths[row / 2];
-    for (uint32_t x = (row % 2) ? 0 : n; x < width; x += 2 * n) FillRect(p, x, row, n, 1);
+    for (uint32_t x = 0; x < width; ++x)
+      if ((x / n + row) % 2) SetBlack(p, x, row);
   }
   return p;
 }
 
 std::vector<Sample> Samples() {
   std::vector<Sample> s;
-  auto add = [&](std::string name, Page p, int dpi) {
-    s.push_back({std::move(name), std::move(p.bits), p.View(), dpi, dpi});
+  auto add = [&](std::string name, codec::Image p, int xdpi, int ydpi) {
+    p.xPelsPerMeter = PelsPerMeter(xdpi);
+    p.yPelsPerMeter = PelsPerMeter(ydpi);
+    s.push_back({std::move(name), std::move(p.bits), p.View(), xdpi, ydpi});
   };
   for (int dpi : {200, 300, 400})
     add("document " + std::to_string(dpi),
-        Document(A4Width(dpi), A4Height(dpi), dpi, static_cast<uint32_t>(dpi)), dpi);
-  add("halftone", Halftone(A4Width(200), A4Height(200) / 2, 200), 200);
-  add("white", White(A4Width(300), A4Height(300), 300), 300);
-  add("black", Black(1001, 777, 150), 150);
-  add("inverted table", Document(1203, 900, 150, 4), 150);
+        Document(A4Width(dpi), A4Height(dpi), dpi, static_cast<uint32_t>(dpi)), dpi, dpi);
+  add("halftone", Halftone(A4Width(200), A4Height(200) / 2, 200), 200, 200);
+  add("white", White(A4Width(300), A4Height(300), 300), 300, 300);
+  add("black", Black(1001, 777, 150), 150, 150);
+  add("inverted table", Document(1203, 900, 150, 4), 150, 150);
   for (auto& b : s.back().pixels) b = static_cast<uint8_t>(~b);
   s.back().view.whiteIs1 = false;
-  const char* names[] = {"grey", "palette", "colour"};
-  for (auto format :
-       {codec::PixelFormat::Gray8, codec::PixelFormat::Palette8, codec::PixelFormat::Bgr24}) {
-    Sample x{names[s.size() - 7], {}, {}, 300, 150};
-    const uint32_t w = 203, h = 101, rowBytes = static_cast<uint32_t>(codec::RowBytes(format, w));
-    x.pixels.resize(size_t{rowBytes} * h);
-    for (size_t i = 0; i < x.pixels.size(); ++i)
-      x.pixels[i] = static_cast<uint8_t>((i / 7) * 13 + i / rowBytes);
-    x.view = {nullptr, static_cast<ptrdiff_t>(rowBytes), w, h, format};
-    x.view.xPelsPerMeter = PelsPerMeter(x.xdpi);
-    x.view.yPelsPerMeter = PelsPerMeter(x.ydpi);
-    x.view.paletteSize = format == codec::PixelFormat::Palette8 ? 256 : 0;
-    for (int i = 0; i < x.view.paletteSize; ++i)
-      x.view.palette[i] = codec::Rgb{uint8_t(i * 5), uint8_t(i), uint8_t(255 - i)};
-    s.push_back(std::move(x));
+  using codec::PixelFormat;
+  for (auto [name, format] :
+       {std::pair{"grey", PixelFormat::Gray8}, std::pair{"palette", PixelFormat::Palette8},
+        std::pair{"colour", PixelFormat::Bgr24}}) {
+    codec::Image p = codec::MakeImage(203, 101, format);
+    for (size_t i = 0; i < p.bits.size(); ++i)
+      p.bits[i] = static_cast<uint8_t>((i / 7) * 13 + i / p.stride);
+    add(name, std::move(p), 300, 150);
   }
+  codec::ImageView& palette = s[s.size() - 2].view;
+  palette.paletteSize = 256;
+  for (int i = 0; i < 256; ++i)
+    palette.palette[i] = codec::Rgb{uint8_t(i * 5), uint8_t(i), uint8_t(255 - i)};
   for (auto& x : s) x.view.top = x.pixels.data();  // after the moves
   return s;
 }

@@ -8,37 +8,27 @@
 
 namespace {
 
-bool White(const codec::Image& img, uint32_t x, uint32_t y) {
-  return !testpages::IsBlack(img, x, y);
-}
-
-double WhiteShare(const codec::Image& img) {
-  int white = 0;
-  for (uint32_t y = 0; y < img.height; ++y)
-    for (uint32_t x = 0; x < img.width; ++x) white += White(img, x, y);
-  return double(white) / (double(img.width) * img.height);
-}
-
-TEST(Transform, ThresholdSplitsARampAtItsLevel) {
-  codec::Image ramp = codec::MakeImage(256, 4, codec::PixelFormat::Gray8);
-  for (uint32_t y = 0; y < 4; ++y)
-    for (uint32_t x = 0; x < 256; ++x) ramp.bits[y * ramp.stride + x] = static_cast<uint8_t>(x);
-  for (uint8_t level : {1, 128, 255}) {
-    codec::Image bw = codec::ToBilevel(ramp.View(), codec::Halftone::Threshold, level);
-    for (uint32_t x = 0; x < 256; ++x)
-      ASSERT_EQ(White(bw, x, 2), x >= level) << x << " at level " << int(level);
-  }
-}
-
-TEST(Transform, DiffusionKeepsTheDensityOfGreyWhereThresholdGivesOneColour) {
-  for (uint8_t level : {32, 128, 200}) {
+// A flat grey field: all white from the threshold on, or diffused to its density.
+TEST(Transform, GreyBecomesItsShareOfWhite) {
+  using codec::Halftone;
+  struct Row {
+    Halftone method;
+    uint8_t threshold, grey;
+    double white;
+  };
+  for (Row r : {Row{Halftone::Threshold, 1, 0, 0}, Row{Halftone::Threshold, 1, 1, 1},
+                Row{Halftone::Threshold, 128, 127, 0}, Row{Halftone::Threshold, 128, 128, 1},
+                Row{Halftone::Threshold, 255, 254, 0}, Row{Halftone::Threshold, 255, 255, 1},
+                Row{Halftone::Diffusion, 128, 32, 32 / 255.0},
+                Row{Halftone::Diffusion, 128, 128, 128 / 255.0},
+                Row{Halftone::Diffusion, 128, 200, 200 / 255.0}}) {
     codec::Image g = codec::MakeImage(200, 200, codec::PixelFormat::Gray8);
-    std::fill(g.bits.begin(), g.bits.end(), level);
-    EXPECT_NEAR(WhiteShare(codec::ToBilevel(g.View(), codec::Halftone::Diffusion)), level / 255.0,
-                0.02)
-        << int(level);
-    EXPECT_EQ(WhiteShare(codec::ToBilevel(g.View(), codec::Halftone::Threshold)),
-              level >= 128 ? 1.0 : 0.0);
+    std::fill(g.bits.begin(), g.bits.end(), r.grey);
+    size_t black = 0;
+    for (uint8_t b : support::Expected(codec::ToBilevel(g.View(), r.method, r.threshold).View()))
+      black += __builtin_popcount(b);
+    EXPECT_NEAR(1 - black / 40000.0, r.white, 0.02)
+        << "grey " << int(r.grey) << " at " << int(r.threshold);
   }
 }
 
@@ -68,31 +58,24 @@ TEST(ScanPage, EveryRawFormBecomesTheSameBilevelDib) {
         if (r.bits == 8) row[x] = level;
         if (r.bits == 24) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = level;
       }
-    codec::ImageView v = codec::RawRowsView(raw.data(), stride, kW, kH, r.bits, r.zeroIsWhite);
-    ASSERT_EQ(v.width, kW);
     codec::PageOptions o;
     o.turnLeft = r.turn;
     o.xPelsPerMeter = 7874;
     o.yPelsPerMeter = 11811;
-    const std::vector<uint8_t> dib = codec::NormalPage(v, o);
-    ASSERT_GE(dib.size(), 48u);
-    const codec::DibHeader h = codec::ReadInfoHeader(dib.data());
-    const uint32_t w = r.turn ? kH : kW, height = r.turn ? kW : kH;
-    EXPECT_EQ(h.width, int32_t(w));
-    EXPECT_EQ(h.height, int32_t(height));
-    EXPECT_EQ(h.bitCount, 1);
-    EXPECT_EQ(h.sizeImage, codec::DibStride(w, 1) * height);
-    EXPECT_EQ(h.xPelsPerMeter, r.turn ? 11811 : 7874);
-    EXPECT_EQ(dib.size(), 48u + h.sizeImage);
-    EXPECT_EQ(std::vector<uint8_t>(&dib[40], &dib[48]),
-              (std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255, 0}));
-    for (uint32_t y = 0; y < height; ++y)
-      for (uint32_t x = 0; x < w; ++x) {
-        // Bottom-up rows; a left turn brings picture (px, py) to (py, kW - 1 - px).
-        const uint8_t* row = &dib[48 + (height - 1 - y) * codec::DibStride(w, 1)];
-        const bool white = (row[x / 8] >> (7 - x % 8)) & 1;
-        EXPECT_EQ(white, !(r.turn ? Ink(kW - 1 - y, x) : Ink(x, y))) << x << "," << y;
-      }
+    const std::vector<uint8_t> dib =
+        codec::NormalPage(codec::RawRowsView(raw.data(), stride, kW, kH, r.bits, r.zeroIsWhite), o);
+    // The page file's form: 40-byte header, table {black, white}, bottom-up rows.
+    codec::ImageView v;
+    ASSERT_EQ(codec::ParsePageDib(dib.data(), dib.size(), &v), codec::DibError::None);
+    EXPECT_TRUE(v.whiteIs1);
+    EXPECT_LT(v.stride, 0);
+    EXPECT_EQ(v.xPelsPerMeter, r.turn ? 11811 : 7874);
+    // A left turn brings picture (px, py) to (py, kW - 1 - px).
+    testpages::Page want = testpages::White(r.turn ? kH : kW, r.turn ? kW : kH, 200);
+    for (uint32_t y = 0; y < want.height; ++y)
+      for (uint32_t x = 0; x < want.width; ++x)
+        if (r.turn ? Ink(kW - 1 - y, x) : Ink(x, y)) testpages::SetBlack(want, x, y);
+    EXPECT_EQ(support::Expected(v), support::Expected(want.View()));
   }
 }
 

@@ -8,15 +8,14 @@
 
 namespace support {
 
-ToolResult RunTool(const std::string& command) {
-  ToolResult r;
+std::string RunTool(const std::string& command) {
   FILE* f = popen((command + " 2>&1").c_str(), "r");
-  if (!f) return r;
+  if (!f) return "cannot start: " + command;
+  std::string output;
   char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) r.output.append(buf, n);
+  for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) output.append(buf, n);
   const int status = pclose(f);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "failed: " + command + "\n" + output;
 }
 
 std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
@@ -35,11 +34,6 @@ void WriteFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes
   std::ofstream(p, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> ReadFile(const std::filesystem::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
 }
 
 namespace {
@@ -77,7 +71,6 @@ bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out) {
   if (!t) return false;
   bool ok = TIFFSetDirectory(t, static_cast<tdir_t>(directory)) == 1;
   uint16_t bits = 0;
-  uint64_t* counts = nullptr;
   if (ok) {
     TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &out->width);
     TIFFGetField(t, TIFFTAG_IMAGELENGTH, &out->height);
@@ -90,12 +83,9 @@ bool ReadTiff(const std::filesystem::path& p, int directory, TiffDir* out) {
     TIFFGetField(t, TIFFTAG_YRESOLUTION, &out->yres);
     out->strips = TIFFNumberOfStrips(t);
     out->directories = TIFFNumberOfDirectories(t);
-    ok = TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &counts) && counts;
-  }
-  if (ok) {
-    out->rawStrip.resize(counts[0]);
-    ok = TIFFReadRawStrip(t, 0, out->rawStrip.data(), static_cast<tmsize_t>(counts[0])) ==
-         static_cast<tmsize_t>(counts[0]);
+    const tmsize_t size = TIFFRawStripSize(t, 0);
+    out->rawStrip.resize(size > 0 ? static_cast<size_t>(size) : 0);
+    ok = size > 0 && TIFFReadRawStrip(t, 0, out->rawStrip.data(), size) == size;
   }
   std::vector<uint8_t> buf(ok ? static_cast<size_t>(TIFFScanlineSize(t)) : 0);
   out->rows.clear();

@@ -15,8 +15,8 @@
 namespace testpages {  // pages.cpp: portable, for the benchmarks under Wine too
 
 using Page = codec::Image;  // bilevel, bit 1 = white
-inline bool IsBlack(const Page& p, uint32_t x, uint32_t y) {
-  return !(p.bits[y * p.stride + x / 8] & (0x80 >> (x & 7)));
+inline void SetBlack(Page& p, uint32_t x, uint32_t y) {
+  p.bits[y * p.stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
 }
 
 int32_t PelsPerMeter(int dpi);
@@ -61,13 +61,10 @@ struct MemoryFile : codec::TiffFile {
   }
 };
 
-// Keeps what it is given up to `limit` bytes, then fails.
 struct MemorySink : codec::ByteSink {
   std::vector<uint8_t> bytes;
-  size_t limit = SIZE_MAX;
 
   bool Write(const void* data, size_t size) override {
-    if (bytes.size() + size > limit) return false;
     bytes.insert(bytes.end(), static_cast<const uint8_t*>(data),
                  static_cast<const uint8_t*>(data) + size);
     return true;
@@ -78,11 +75,8 @@ struct MemorySink : codec::ByteSink {
 
 namespace support {  // support.cpp: the readers
 
-struct ToolResult {
-  int status = -1;
-  std::string output;  // stdout and stderr together
-};
-ToolResult RunTool(const std::string& command);  // a shell line, paths in it through Quote
+// A shell line, paths in it through Quote: empty when it succeeds, else what it said.
+std::string RunTool(const std::string& command);
 std::string Quote(const std::filesystem::path& p);
 
 // A fresh folder, removed again at the end of the test.
@@ -96,7 +90,6 @@ struct TempDir {
 };
 
 void WriteFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes);
-std::vector<uint8_t> ReadFile(const std::filesystem::path& p);
 
 // Top-down rows without padding as the readers give them back: bilevel 1 = black, grey and palette
 // indexes as bytes (`expandPalette`: palette as RGB), colour as RGB.

