@@ -12,28 +12,34 @@ using codec::TiffCompression;
 using support::Quote;
 using support::RunTool;
 
-// The tags beside the pixels, which the DLL driver's readers compare with the pages.
-TEST(Tiff, MultiPageFileOfEveryKindStatesItsForm) {
+TEST(Tiff, MultiPageFileOfEveryKindAndCompressionReadsBack) {
   const std::vector<testpages::Sample> samples = testpages::Samples();
   const TiffCompression compressions[] = {TiffCompression::None, TiffCompression::G3,
                                           TiffCompression::G4};
   testpages::MemoryFile f;
   codec::TiffTail tail;
-  for (size_t i = 0; i < samples.size(); ++i)
-    ASSERT_TRUE(codec::AppendTiffPage(f, samples[i].view, compressions[i % 3], &tail));
+  for (TiffCompression c : compressions)
+    for (const testpages::Sample& s : samples)
+      ASSERT_TRUE(codec::AppendTiffPage(f, s.view, c, &tail)) << s.name;
   EXPECT_EQ(f.bytes[0], 'I');
   EXPECT_EQ(f.bytes[4] % 2, 0) << "the first directory on a word boundary";
   support::TempDir dir;
   support::WriteFile(dir / "all.tif", f.bytes);
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const testpages::Sample& s = samples[i];
+  // libtiff's RGBA path: palette and colour pages must be readable as colour.
+  EXPECT_EQ(RunTool("tiff2rgba -c none " + Quote(dir / "all.tif") + " " + Quote(dir / "rgba.tif")),
+            "");
+  for (size_t i = 0; i < 3 * samples.size(); ++i) {
+    const testpages::Sample& s = samples[i % samples.size()];
     const codec::ImageView& v = s.view;
-    const TiffCompression c =
-        v.format == codec::PixelFormat::Bilevel ? compressions[i % 3] : TiffCompression::None;
+    const bool bilevel = v.format == codec::PixelFormat::Bilevel;
+    const TiffCompression c = bilevel ? compressions[i / samples.size()] : TiffCompression::None;
     SCOPED_TRACE(s.name + " compression " + std::to_string(int(c)));
     support::TiffDir d;
     ASSERT_TRUE(support::ReadTiff(dir / "all.tif", static_cast<int>(i), &d));
-    ASSERT_EQ(d.directories, static_cast<int>(samples.size()));
+    ASSERT_EQ(d.directories, static_cast<int>(3 * samples.size()));
+    EXPECT_EQ(d.width, v.width);
+    EXPECT_EQ(d.height, v.height);
+    EXPECT_TRUE(d.rows == support::Expected(v));
     EXPECT_EQ(d.strips, 1u);
     EXPECT_EQ(d.fillOrder, 1);
     EXPECT_EQ(d.resUnit, 2);
@@ -61,6 +67,14 @@ TEST(Tiff, AppendingReadsOnlyTheLastLink) {
   EXPECT_LE(append(&fresh, TiffCompression::G3), 4u);
   // A tail from before the file changed is not trusted.
   EXPECT_GT(append(&tail, TiffCompression::None), 300u * 6);
+
+  support::TempDir dir;
+  support::WriteFile(dir / "many.tif", f.bytes);
+  support::TiffDir last;
+  ASSERT_TRUE(support::ReadTiff(dir / "many.tif", 302, &last));
+  EXPECT_EQ(last.directories, 303);
+  EXPECT_EQ(last.compression, 1);
+  EXPECT_TRUE(last.rows == support::Expected(p.View()));
 }
 
 TEST(Tiff, AppendsToFilesOfOtherWritersInTheirByteOrder) {
