@@ -315,22 +315,19 @@ struct OnePage {
     }
 };
 
-// The screen over the warning icon's place, the corner of its placeholder, and its colour count.
-Pixels IconArea(HWND hBox, int* pColours = nullptr)
+// The screen over the clear question's icon placeholder, as large as an icon.
+std::vector<uint32_t> IconArea(HWND hBox)
 {
-    Pixels all = CaptureClient(hBox), p;
     RECT rc;
     ::GetWindowRect(::GetDlgItem(hBox, IDC_WARNING_ICON_MARK), &rc);
     ::MapWindowPoints(nullptr, hBox, reinterpret_cast<POINT*>(&rc), 2);
-    p.width = p.height = ::GetSystemMetrics(SM_CXICON);
-    for (int y = 0; y < p.height && rc.top + p.height <= all.height; ++y)
-        for (int x = 0; x < p.width && rc.left + p.width <= all.width; ++x)
-            p.px.push_back(all.At(rc.left + x, rc.top + y));
-    std::vector<uint32_t> v = p.px;
-    std::sort(v.begin(), v.end());
-    if (pColours)
-        *pColours = (int)(std::unique(v.begin(), v.end()) - v.begin());
-    return p;
+    const Pixels all = CaptureClient(hBox);
+    const int n = ::GetSystemMetrics(SM_CXICON);
+    std::vector<uint32_t> px;
+    for (int y = 0; y < n && rc.top + n <= all.height; ++y)
+        for (int x = 0; x < n && rc.left + n <= all.width; ++x)
+            px.push_back(all.At(rc.left + x, rc.top + y));
+    return px;
 }
 
 void ConfirmOnClose()
@@ -343,23 +340,16 @@ void ConfirmOnClose()
     CHECK_EQ(DefaultId(hBox), IDCANCEL);
     // The warning icon is painted at the placeholder's corner, and again after
     // the dialog was covered and uncovered.
-    Pixels before;
-    int n = 0;
-    CHECK(WaitFor(
-        [&] {
-            Pixels now = IconArea(hBox, &n);
-            std::swap(now, before);
-            return n > 3 && now.px == before.px;
-        },
-        5000));
+    const std::vector<uint32_t> warning = ReferenceIcon(MB_ICONEXCLAMATION);
+    CHECK(WaitFor([&] { return IconArea(hBox) == warning; }, 5000));
     RECT rc;
     ::GetWindowRect(hBox, &rc);
     HWND hCover = ::CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE | SS_WHITERECT, rc.left, rc.top,
                                     rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, nullptr, nullptr);
     ::UpdateWindow(hCover);
-    CHECK(WaitFor([&] { return IconArea(hBox, &n), n == 1; }, 5000));
+    CHECK(WaitFor([&] { return IconArea(hBox) != warning; }, 5000));
     ::DestroyWindow(hCover);
-    CHECK(WaitFor([&] { return IconArea(hBox).px == before.px; }, 5000));
+    CHECK(WaitFor([&] { return IconArea(hBox) == warning; }, 5000));
     // Enter answers Cancel: the program and its batch stay.
     CHECK(MakeForeground(hBox));
     Tap(VK_RETURN);

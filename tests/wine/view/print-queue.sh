@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prints through a private CUPS server (everything in the work folder) with a PDF
-# queue whose printer has margins, Wine's default printer in a prefix copy; the job
-# must be logged once under the document name, its PDF checked by check_print.sh.
+# queue whose printer has margins, Wine's default printer in a prefix copy: one job
+# under the document name, its one sheet rendered at the printer's resolution with
+# the page where and as large as the driver expects, within one device pixel.
 # Usage: print-queue.sh DRIVER WORK_FOLDER
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,7 +15,6 @@ export CUPS_SERVER=$work/cups.sock
 cat >"$work/etc/cupsd.conf" <<CONF
 Listen $CUPS_SERVER
 LogLevel warn
-PageLogFormat "%p %j %{job-name}"
 <Location />
   Order allow,deny
   Allow all
@@ -29,7 +29,7 @@ CONF
 # cupsd refuses to run its filters as root.
 printf '%s\n' "ServerRoot $work/etc" "RequestRoot $work/spool" "TempDir $work/spool/tmp" "CacheDir $work/cache" \
   "StateDir $work/state" "ErrorLog $work/log/error_log" "AccessLog $work/log/access_log" \
-  "PageLog $work/log/page_log" "User lp" "Group lp" "SystemGroup root" >"$work/etc/cups-files.conf"
+  "User lp" "Group lp" "SystemGroup root" >"$work/etc/cups-files.conf"
 cupsd -f -c "$work/etc/cupsd.conf" -s "$work/etc/cups-files.conf" &
 cupsd_pid=$!
 cleanup() {
@@ -38,6 +38,8 @@ cleanup() {
   rm -rf "$prefix"
 }
 trap cleanup EXIT
+status=0
+fail() { echo "FAILED: $*"; status=1; }
 
 # Waits up to $1 seconds for the command after it to succeed.
 wait_for() {
@@ -67,20 +69,40 @@ driver_pid=$!
 
 finished() { lpstat -W completed -o "$queue" | grep -q . && ! lpstat -o "$queue" | grep -q .; }
 finished_or_ended() { finished || ! kill -0 "$driver_pid" 2>/dev/null; }
-status=0
 if wait_for 120 finished_or_ended && finished; then
   touch "$work/printed"
 else
-  echo "FAILED: the queue finished no job: $(lpstat -W all -o "$queue")"
+  fail "the queue finished no job: $(lpstat -W all -o "$queue")"
   tail -5 "$work/log/error_log" 2>/dev/null
-  status=1
 fi
 wait "$driver_pid" || status=1
-[ "$(grep -c . "$work/log/page_log" 2>/dev/null)" = 1 ] \
-  && grep -qx "\"$queue [0-9]* QX Utility Page Print\"" "$work/log/page_log" \
-  || { echo "FAILED: not one job \"QX Utility Page Print\" in the log: $(cat "$work/log/page_log" 2>/dev/null)"; status=1; }
+jobs=$(lpstat -W completed -o "$queue" | grep -c .) || true
+[ "$jobs" = 1 ] || fail "$jobs jobs printed, not one"
 pdf=$(ls "$out_dir"/QX_Utility_Page_Print*.pdf 2>/dev/null | head -1)
-[ -n "$pdf" ] || { echo "FAILED: no PDF from the queue in $out_dir"; exit 1; }
-mv "$pdf" "$work/page.pdf"
-"$here/check_print.sh" "$work" || status=1
+[ -n "$pdf" ] || { fail "no PDF of the job \"QX Utility Page Print\" in $out_dir"; exit 1; }
+
+# expect.txt (from the driver): the page's size and place on the sheet and the
+# printer's resolution, in device pixels.
+read -r width height x y dpi <"$work/expect.txt" || { fail "no expect.txt from the driver"; exit 1; }
+gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pbmraw -r"$dpi" -sOutputFile="$work/sheet-%d.pbm" "$pdf" \
+  || { fail "Ghostscript cannot render $pdf"; exit 1; }
+[ -f "$work/sheet-1.pbm" ] && [ ! -f "$work/sheet-2.pbm" ] || { fail "not exactly one sheet"; exit 1; }
+convert "$work/page.bmp" -sample "${width}x${height}!" "$work/expected.pbm"
+# Pixels differ only where the printer's and ImageMagick's sampling round apart.
+limit=$((width * height / 1000))
+best=
+for dy in 0 -1 1; do
+  for dx in 0 -1 1; do
+    convert "$work/sheet-1.pbm" -crop "${width}x${height}+$((x + dx))+$((y + dy))" +repage "$work/printed.pbm"
+    diff=$(compare -metric AE "$work/printed.pbm" "$work/expected.pbm" null: 2>&1) || true
+    [[ "$diff" =~ ^[0-9]+$ ]] || continue
+    if [ -z "$best" ] || [ "$diff" -lt "$best" ]; then best=$diff bx=$((x + dx)) by=$((y + dy)); fi
+    [ "$best" -gt "$limit" ] || break 2
+  done
+done
+[ -n "$best" ] && [ "$best" -le "$limit" ] \
+  || { fail "the print differs from the page scaled to ${width}x${height} at $x,$y: ${best:-?} pixels (limit $limit)"; exit 1; }
+outside=$(convert "$work/sheet-1.pbm" -fill white \
+            -draw "rectangle $bx,$by $((bx + width - 1)),$((by + height - 1))" -format '%[min]' info:)
+[ "$outside" != 0 ] || fail "ink printed outside the page's place"
 exit $status
