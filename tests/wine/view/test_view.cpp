@@ -245,9 +245,11 @@ Pixels Page(int n)
     return p;
 }
 
-// Opens the selected page with Alt+I in the main window.
-bool OpenActualSize(Session& s)
+// Opens page 5 of the batch (Page Down from page 1) with Alt+I in the main window.
+bool OpenPage5(Session& s)
 {
+    s.KeyOnMain(VK_NEXT);
+    CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, "5"));
     CHECK(MakeForeground(s.Main()));
     AltKey('I');
     return WaitOpen();
@@ -281,9 +283,7 @@ void OpenAndScroll()
     const Pixels page5 = Page(5);
     const int w = page5.width, h = page5.height;
 
-    s.KeyOnMain(VK_NEXT);
-    CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, "5"));
-    CHECK(OpenActualSize(s));
+    CHECK(OpenPage5(s));
     HWND hFrame = ActualSizeFrame();
     CHECK(WaitFor([&] { return !::IsWindowEnabled(s.Main()); }, 5000));
     CHECK_EQ((unsigned long)::GetWindowLongA(hFrame, GWL_STYLE) & 0x80CF0000ul, 0x80CF0000ul);
@@ -402,9 +402,7 @@ void PrintQueue()
     CHECK(SaveBmp(page5, work + "\\page.bmp"));
     CHECK(WriteFileBytes(work + "\\expect.txt", Bytes(expect.begin(), expect.end())));
 
-    s.KeyOnMain(VK_NEXT);
-    CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, "5"));
-    CHECK(OpenActualSize(s));
+    CHECK(OpenPage5(s));
     // Cancel prints nothing (print-queue.sh counts the jobs), OK prints once.
     for (int button : {IDCANCEL, IDOK}) {
         CHECK(MakeForeground(ActualSizeFrame()));
