@@ -161,19 +161,6 @@ void PutText(Bytes& b, int off, const std::string& s)
 
 std::string DefaultFolder(const Program& prog) { return prog.Folder() + "\\MyDocuments"; }
 
-// Starts the program on the file (none when empty), closes it normally, returns what it left.
-Bytes RunOnce(Program& prog, const Bytes& input, void (*during)(const Program&, HWND) = nullptr)
-{
-    HWND hWnd = StartWith(prog, input);
-    if (hWnd && during)
-        during(prog, hWnd);
-    CHECK(prog.CloseNormally());
-    CHECK_EQ(prog.ExitCode(), 0u);
-    Bytes out;
-    ReadFileBytes(prog.SettingsPath(), out);
-    return out;
-}
-
 void CheckRecord(const Bytes& out, const Bytes& expected)
 {
     CHECK_EQ(out.size(), expected.size());
@@ -183,12 +170,11 @@ void CheckRecord(const Bytes& out, const Bytes& expected)
                  "byte " + std::to_string(diff.first - out.begin()) + " = " + std::to_string(*diff.second));
 }
 
-HANDLE g_hLock = INVALID_HANDLE_VALUE;
-
 // Defaults: every field its default, only the stem's tail and the reserved word
 // travel; kept: the first 392 bytes come back with this run's locale word; made:
-// kept, but with the default folder, made on disk, stored as valid.
-enum Outcome { kDefaults, kKept, kMade, kUnchanged };
+// kept, but with the default folder, made on disk, stored as valid; locked: the
+// file is held without sharing until the program has ended, and stays as it was.
+enum Outcome { kDefaults, kKept, kMade, kLocked };
 
 // A file on disk at start-up: a valid record with values that differ from every
 // default (flag 1) as edited, cut to its size; and what it becomes.
@@ -197,12 +183,12 @@ const struct Row {
     size_t size; // 0: no file
     void (*edit)(Bytes&);
     Outcome outcome;
-    void (*during)(const Program&, HWND);
+    void (*during)(HWND);
 } kRows[] = {
     // clang-format off
     // The page size list shows the locale's default; locale.sh says which it chose.
     {"no_file", 0, nullptr, kDefaults,
-     [](const Program&, HWND hWnd) {
+     [](HWND hWnd) {
          CHECK_EQ(Text(hWnd, IDC_PAGE_SIZE), USLocale() ? "Letter" : "A4");
          if (const char* expect = getenv("TOLVIX_EXPECT_PAGESIZE"))
              CHECK_EQ(USLocale(), atoi(expect) == 3);
@@ -220,19 +206,14 @@ const struct Row {
      [](Bytes& b) { PutInt(b, kOffResolution, 7), PutInt(b, kOffPageSize, 99), PutInt(b, kOffScanRange, 8),
                     PutInt(b, kOffMode, -3); },
      kKept,
-     [](const Program&, HWND hWnd) {
+     [](HWND hWnd) {
          for (int id : {IDC_RESOLUTION, IDC_SCAN_RANGE, IDC_MODE, IDC_PAGE_SIZE})
              CHECK_EQ(CurSel(hWnd, id), id == IDC_PAGE_SIZE ? 0 : -1);
      }},
     // A folder stored while the flag is 0 is ignored (the first run leaves such a file).
     {"second_run_creates_default_folder", kSettingsSize,
      [](Bytes& b) { PutInt(b, kOffFolderValid, 0), PutText(b, kOffFolder, "C:\\Elsewhere"); }, kMade, nullptr},
-    // Held without sharing until the program has ended.
-    {"locked_at_exit", kSettingsSize, nullptr, kUnchanged,
-     [](const Program& prog, HWND) {
-         g_hLock = ::CreateFileA(prog.SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-         CHECK(g_hLock != INVALID_HANDLE_VALUE);
-     }},
+    {"locked_at_exit", kSettingsSize, nullptr, kLocked, nullptr},
     // clang-format on
 };
 
@@ -248,12 +229,19 @@ void RunRow(const Row& row)
     if (row.edit)
         row.edit(in);
     in.resize(row.size);
-    Bytes out = RunOnce(prog, in, row.during);
-    if (g_hLock != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(g_hLock);
-        g_hLock = INVALID_HANDLE_VALUE;
-        ReadFileBytes(prog.SettingsPath(), out);
-    }
+    HWND hWnd = StartWith(prog, in);
+    if (hWnd && row.during)
+        row.during(hWnd);
+    HANDLE hLock = INVALID_HANDLE_VALUE;
+    if (row.outcome == kLocked)
+        CHECK((hLock = ::CreateFileA(prog.SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) !=
+              INVALID_HANDLE_VALUE);
+    CHECK(prog.CloseNormally());
+    CHECK_EQ(prog.ExitCode(), 0u);
+    if (hLock != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hLock);
+    Bytes out;
+    ReadFileBytes(prog.SettingsPath(), out);
     Bytes expected(in.begin(), in.begin() + std::min(in.size(), (size_t)kSettingsSize));
     if (row.outcome == kDefaults) {
         expected = SettingsRecord(kRangeCurrentPage, DefaultFolder(prog));
@@ -261,7 +249,7 @@ void RunRow(const Row& row)
         if (!in.empty())
             std::copy(in.begin() + 260, in.begin() + 324, expected.begin() + 260);
     }
-    if (row.outcome != kUnchanged)
+    if (row.outcome != kLocked)
         PutInt(expected, kOffUSLocale, USLocale() ? 1 : 0);
     if (row.outcome == kKept)
         expected[255] = expected[319] = 0; // the terminators of a folder or stem that had none
