@@ -161,15 +161,6 @@ void PutText(Bytes& b, int off, const std::string& s)
 
 std::string DefaultFolder(const Program& prog) { return prog.Folder() + "\\MyDocuments"; }
 
-void CheckRecord(const Bytes& out, const Bytes& expected)
-{
-    CHECK_EQ(out.size(), expected.size());
-    auto diff = std::mismatch(out.begin(), out.end(), expected.begin(), expected.end());
-    if (diff.first != out.end() && diff.second != expected.end())
-        CHECK_EQ("byte " + std::to_string(diff.first - out.begin()) + " = " + std::to_string(*diff.first),
-                 "byte " + std::to_string(diff.first - out.begin()) + " = " + std::to_string(*diff.second));
-}
-
 // Defaults: every field its default, only the stem's tail and the reserved word
 // travel; kept: the first 392 bytes come back with this run's locale word; made:
 // kept, but with the default folder, made on disk, stored as valid; locked: the
@@ -255,7 +246,11 @@ void RunRow(const Row& row)
         expected[255] = expected[319] = 0; // the terminators of a folder or stem that had none
     if (row.outcome == kMade)
         PutText(expected, kOffFolder, DefaultFolder(prog)), PutInt(expected, kOffFolderValid, 1);
-    CheckRecord(out, expected);
+    CHECK_EQ(out.size(), expected.size());
+    auto diff = std::mismatch(out.begin(), out.end(), expected.begin(), expected.end());
+    if (diff.first != out.end() && diff.second != expected.end())
+        CHECK_EQ("byte " + std::to_string(diff.first - out.begin()) + " = " + std::to_string(*diff.first),
+                 "byte " + std::to_string(diff.first - out.begin()) + " = " + std::to_string(*diff.second));
     CHECK_EQ(FileExists(DefaultFolder(prog)), row.outcome == kMade);
 }
 

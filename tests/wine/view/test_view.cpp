@@ -8,6 +8,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 using namespace harness;
 
@@ -119,13 +120,6 @@ bool WaitLook(HWND hWnd, const std::function<std::string(const Pixels&)>& read, 
                    });
 }
 
-bool WaitArea(Session& s, const std::string& want, const std::string& what)
-{
-    HWND hArea = s.Display();
-    return WaitLook(
-        hArea, [hArea](const Pixels& p) { return ReadArea(hArea, p); }, want, what);
-}
-
 // The client point in the middle of a quarter: slot 1 top left .. 4 bottom right.
 POINT Quarter(HWND hArea, int slot)
 {
@@ -171,15 +165,6 @@ const ThumbCase kThumbCases[] = {
 };
 // clang-format on
 
-// The area's own scroll bar arrows, right of its client area.
-void ScrollArrow(Session& s, bool down)
-{
-    RECT rc;
-    ::GetClientRect(s.Display(), &rc);
-    const int cx = ::GetSystemMetrics(SM_CXVSCROLL), cy = ::GetSystemMetrics(SM_CYVSCROLL);
-    s.Click(rc.right + cx / 2, down ? rc.bottom - cy / 2 : cy / 2);
-}
-
 // Show Page is reached by its label's Alt+W, and left with the key once it shows
 // what reached it (so the key's effect can be told apart).
 void TypeShowPage(HWND hMain, const Step& st)
@@ -207,9 +192,12 @@ void RunThumbCase(const ThumbCase& c)
     int n = 0;
     for (const Step& st : c.steps) {
         const POINT pt = Quarter(s.Display(), st.arg);
-        if (st.act == Down || st.act == Up)
-            ScrollArrow(s, st.act == Down);
-        else if (st.act == Click || st.act == Double)
+        if (st.act == Down || st.act == Up) { // the area's own scroll bar arrows, right of its client area
+            RECT rc;
+            ::GetClientRect(s.Display(), &rc);
+            const int cx = ::GetSystemMetrics(SM_CXVSCROLL), cy = ::GetSystemMetrics(SM_CYVSCROLL);
+            s.Click(rc.right + cx / 2, st.act == Down ? rc.bottom - cy / 2 : cy / 2);
+        } else if (st.act == Click || st.act == Double)
             s.Click(pt.x, pt.y, st.act == Double ? 2 : 1);
         else if (st.act == Press)
             s.KeyOnMain((WORD)st.arg);
@@ -217,7 +205,8 @@ void RunThumbCase(const ThumbCase& c)
             TypeShowPage(s.Main(), st);
         const std::string what = std::string(c.name) + " step " + std::to_string(++n);
         CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, std::to_string(st.page)));
-        CHECK(WaitArea(s, Expect(st.filled, st.green), what));
+        CHECK(WaitLook(
+            s.Display(), [&](const Pixels& p) { return ReadArea(s.Display(), p); }, Expect(st.filled, st.green), what));
         CHECK_EQ(ProcessWindows(s.Prog().Pid()).size(), 1u);
         if (st.act == Type && st.arg == VK_RETURN)
             CHECK_EQ(FocusId(s.Main()), IDC_SHOW_PAGE);
@@ -361,26 +350,6 @@ void OpenAndScroll()
 // Control ids of the common print dialog's template.
 enum { kPrintToFile = 0x410, kRangeSelection = 0x421, kFromPage = 0x480, kToPage = 0x481, kCopies = 0x482 };
 
-// Where the page must stand on the default printer's sheet, for print-queue.sh:
-// the printable area's offset, the page scaled to fill its width or height.
-std::string Expectation(const Pixels& page)
-{
-    char name[256] = {};
-    DWORD cch = sizeof name;
-    HDC hdc = ::GetDefaultPrinterA(name, &cch) ? ::CreateDCA("WINSPOOL", name, nullptr, nullptr) : nullptr;
-    if (!hdc)
-        return "";
-    const int W = ::GetDeviceCaps(hdc, HORZRES), H = ::GetDeviceCaps(hdc, VERTRES);
-    const int left = ::GetDeviceCaps(hdc, PHYSICALOFFSETX), top = ::GetDeviceCaps(hdc, PHYSICALOFFSETY);
-    const int dpi = ::GetDeviceCaps(hdc, LOGPIXELSX);
-    ::DeleteDC(hdc);
-    const double a = (double)W / H, r = (double)page.width / page.height;
-    const int w = a > r ? (int)(H * r) : W, h = a < r ? (int)(W / r) : H;
-    char line[128];
-    snprintf(line, sizeof line, "%d %d %d %d %d\n", w, h, left, top, dpi);
-    return line;
-}
-
 // Prints page 5 of 7 from the actual-size window on the queue TOLVIX_PRINTER,
 // which print-queue.sh set up: the print dialog offers page 1 to 1, one copy, no
 // selection and no printing to a file. The script says by the file "printed"
@@ -394,14 +363,25 @@ void PrintQueue()
     const std::string work = WindowsPath(workUnix);
     // The queue exists before Wine starts, so Wine lists it at once.
     CHECK(::SetDefaultPrinterA(queue));
+    // Where the page must stand on the sheet, for print-queue.sh: the printable
+    // area's offset, the page scaled to fill its width or height.
+    HDC hdc = ::CreateDCA("WINSPOOL", queue, nullptr, nullptr);
+    if (!hdc)
+        return CHECK(!"a device context of the queue");
+    const int W = ::GetDeviceCaps(hdc, HORZRES), H = ::GetDeviceCaps(hdc, VERTRES);
+    const int left = ::GetDeviceCaps(hdc, PHYSICALOFFSETX), top = ::GetDeviceCaps(hdc, PHYSICALOFFSETY);
+    const int dpi = ::GetDeviceCaps(hdc, LOGPIXELSX);
+    ::DeleteDC(hdc);
+    const Pixels page5 = Page(5);
+    const double a = (double)W / H, r = (double)page5.width / page5.height;
+    const int w = a > r ? (int)(H * r) : W, h = a < r ? (int)(W / r) : H;
+    char expect[128];
+    snprintf(expect, sizeof expect, "%d %d %d %d %d\n", w, h, left, top, dpi);
+    CHECK(SaveBmp(page5, work + "\\page.bmp"));
+    CHECK(WriteFileBytes(work + "\\expect.txt", Bytes(expect, expect + strlen(expect))));
+
     Batch b("printq", 7);
     Session& s = b.s;
-    const Pixels page5 = Page(5);
-    const std::string expect = Expectation(page5);
-    CHECK(!expect.empty());
-    CHECK(SaveBmp(page5, work + "\\page.bmp"));
-    CHECK(WriteFileBytes(work + "\\expect.txt", Bytes(expect.begin(), expect.end())));
-
     CHECK(OpenPage5(s));
     // Cancel prints nothing (print-queue.sh counts the jobs), OK prints once.
     for (int button : {IDCANCEL, IDOK}) {
@@ -411,8 +391,8 @@ void PrintQueue()
         HWND hDlg = nullptr;
         CHECK(WaitFor(
             [&] {
-                for (HWND h : ProcessWindows(s.Prog().Pid(), "Print"))
-                    hDlg = ::GetDlgItem(h, kCopies) ? h : hDlg;
+                for (HWND hWnd : ProcessWindows(s.Prog().Pid(), "Print"))
+                    hDlg = ::GetDlgItem(hWnd, kCopies) ? hWnd : hDlg;
                 return hDlg != nullptr;
             },
             10000));
