@@ -30,17 +30,8 @@ trap cleanup EXIT
 status=0
 fail() { echo "FAILED: $*"; status=1; }
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
-}
 # lpstat -r succeeds whether or not the scheduler runs: read what it says.
-wait_for 20 sh -c 'LC_ALL=C lpstat -r | grep -qx "scheduler is running"' \
+timeout 20 sh -c 'until LC_ALL=C lpstat -r 2>/dev/null | grep -qx "scheduler is running"; do sleep 0.2; done' \
   || { echo "FAILED: the private CUPS server did not start"; cat "$work/log/error_log"; exit 1; }
 { lpadmin -p "$queue" -E -v cups-pdf:/ -P "$here/test-printer.ppd" && lpadmin -d "$queue"; } >"$work/lpadmin.log" 2>&1 \
   || { echo "FAILED: the queue was not added:"; cat "$work/lpadmin.log"; exit 1; }
@@ -57,8 +48,9 @@ WINEPREFIX=$prefix TOLVIX_PRINT_WORK=$work TOLVIX_PRINTER=$queue wine "$driver" 
 driver_pid=$!
 
 finished() { lpstat -W completed -o "$queue" | grep -q . && ! lpstat -o "$queue" | grep -q .; }
-finished_or_ended() { finished || ! kill -0 "$driver_pid" 2>/dev/null; }
-if wait_for 120 finished_or_ended && finished; then
+deadline=$((SECONDS + 120))
+until finished || ! kill -0 "$driver_pid" 2>/dev/null || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
+if finished; then
   touch "$work/printed"
 else
   fail "the queue finished no job: $(lpstat -W all -o "$queue")"
