@@ -165,26 +165,6 @@ const ThumbCase kThumbCases[] = {
 };
 // clang-format on
 
-// Show Page is reached by its label's Alt+W, and left with the key once it shows
-// what reached it (so the key's effect can be told apart).
-void TypeShowPage(HWND hMain, const Step& st)
-{
-    CHECK(MakeForeground(hMain));
-    AltKey('W');
-    CHECK(WaitFocus(hMain, IDC_SHOW_PAGE));
-    Tap(VK_HOME);
-    Key(VK_SHIFT, true);
-    Tap(VK_END);
-    Key(VK_SHIFT, false);
-    if (*st.text)
-        TypeText(st.text);
-    else
-        Tap(VK_BACK);
-    CHECK(WaitText(hMain, IDC_SHOW_PAGE, st.shown));
-    ::GetAsyncKeyState(VK_SHIFT);
-    Tap((WORD)st.arg);
-}
-
 void RunThumbCase(const ThumbCase& c)
 {
     Batch b(c.name, c.sheets);
@@ -201,8 +181,23 @@ void RunThumbCase(const ThumbCase& c)
             s.Click(pt.x, pt.y, st.act == Double ? 2 : 1);
         else if (st.act == Press)
             s.KeyOnMain((WORD)st.arg);
-        else if (st.act == Type)
-            TypeShowPage(s.Main(), st);
+        else if (st.act == Type) {
+            // Show Page is reached by its label's Alt+W, and left with the key once
+            // it shows what reached it (so the key's effect can be told apart).
+            CHECK(MakeForeground(s.Main()));
+            AltKey('W');
+            CHECK(WaitFocus(s.Main(), IDC_SHOW_PAGE));
+            Tap(VK_HOME);
+            Key(VK_SHIFT, true);
+            Tap(VK_END);
+            Key(VK_SHIFT, false);
+            TypeText(st.text);
+            if (!*st.text)
+                Tap(VK_BACK);
+            CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, st.shown));
+            ::GetAsyncKeyState(VK_SHIFT); // a Shift seen since the last query would turn Tab into Shift+Tab
+            Tap((WORD)st.arg);
+        }
         const std::string what = std::string(c.name) + " step " + std::to_string(++n);
         CHECK(WaitText(s.Main(), IDC_SHOW_PAGE, std::to_string(st.page)));
         CHECK(WaitLook(
