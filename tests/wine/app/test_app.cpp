@@ -85,10 +85,9 @@ void FailedStart(const char* tag, const char* text)
     CHECK(prog.Start());
     HWND hBox = prog.WaitDialogWithText(text);
     CHECK_EQ(WindowText(hBox), "Pagewell Utility");
-    // Unlike the warning icon: the capture tells icons apart.
     const std::vector<uint32_t> shown = ShownIcon(hBox);
     CHECK(shown == ReferenceIcon(MB_ICONSTOP));
-    CHECK(shown != ReferenceIcon(MB_ICONEXCLAMATION));
+    CHECK(shown != ReferenceIcon(MB_ICONEXCLAMATION)); // the capture tells icons apart
     ClickButton(hBox, IDOK);
     CHECK(prog.WaitExit());
     Bytes settings;
