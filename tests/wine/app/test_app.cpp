@@ -59,15 +59,15 @@ std::vector<uint32_t> ShownIcon(HWND hBox)
     return {};
 }
 
-UINT g_referenceType;
-
-DWORD WINAPI ShowReference(void*) { return ::MessageBoxA(nullptr, "reference", "reference", g_referenceType); }
+DWORD WINAPI ShowReference(void* type)
+{
+    return ::MessageBoxA(nullptr, "reference", "reference", (UINT)(uintptr_t)type);
+}
 
 // The icon that a message box of this driver's own with the given type shows.
 std::vector<uint32_t> ReferenceIcon(UINT type)
 {
-    g_referenceType = type;
-    HANDLE hThread = ::CreateThread(nullptr, 0, &ShowReference, nullptr, 0, nullptr);
+    HANDLE hThread = ::CreateThread(nullptr, 0, &ShowReference, (void*)(uintptr_t)type, 0, nullptr);
     HWND hBox = nullptr;
     CHECK(WaitFor([&] { return (hBox = ::FindWindowA(nullptr, "reference")) != nullptr; }, 5000));
     std::vector<uint32_t> icon = ShownIcon(hBox);
