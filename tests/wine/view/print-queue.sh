@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prints through a private CUPS server (everything in the work folder) with a PDF
-# queue whose printer has margins, Wine's default printer in a prefix copy; the job
-# must be logged once under the document name, its PDF checked by check_print.sh.
+# queue whose printer has margins, Wine's default printer in a prefix copy: one job
+# under the document name, its one sheet rendered at the printer's resolution with
+# the page where and as large as the driver expects, within one device pixel.
 # Usage: print-queue.sh DRIVER WORK_FOLDER
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -11,25 +12,13 @@ prefix=$work/prefix
 rm -rf "$work"
 mkdir -p "$work"/etc "$work"/spool/tmp "$work"/cache "$work"/state "$work"/log
 export CUPS_SERVER=$work/cups.sock
-cat >"$work/etc/cupsd.conf" <<CONF
-Listen $CUPS_SERVER
-LogLevel warn
-PageLogFormat "%p %j %{job-name}"
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order allow,deny
-    Allow all
-  </Limit>
-</Policy>
-CONF
+# Everyone on the private socket may do everything, lpadmin included.
+printf '%s\n' "Listen $CUPS_SERVER" "LogLevel warn" "<Policy default>" "<Limit All>" "Order allow,deny" "Allow all" \
+  "</Limit>" "</Policy>" >"$work/etc/cupsd.conf"
 # cupsd refuses to run its filters as root.
 printf '%s\n' "ServerRoot $work/etc" "RequestRoot $work/spool" "TempDir $work/spool/tmp" "CacheDir $work/cache" \
   "StateDir $work/state" "ErrorLog $work/log/error_log" "AccessLog $work/log/access_log" \
-  "PageLog $work/log/page_log" "User lp" "Group lp" "SystemGroup root" >"$work/etc/cups-files.conf"
+  "User lp" "Group lp" "SystemGroup root" >"$work/etc/cups-files.conf"
 cupsd -f -c "$work/etc/cupsd.conf" -s "$work/etc/cups-files.conf" &
 cupsd_pid=$!
 cleanup() {
@@ -38,18 +27,11 @@ cleanup() {
   rm -rf "$prefix"
 }
 trap cleanup EXIT
+status=0
+fail() { echo "FAILED: $*"; status=1; }
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
-}
 # lpstat -r succeeds whether or not the scheduler runs: read what it says.
-wait_for 20 sh -c 'LC_ALL=C lpstat -r | grep -qx "scheduler is running"' \
+timeout 20 sh -c 'until LC_ALL=C lpstat -r 2>/dev/null | grep -qx "scheduler is running"; do sleep 0.2; done' \
   || { echo "FAILED: the private CUPS server did not start"; cat "$work/log/error_log"; exit 1; }
 { lpadmin -p "$queue" -E -v cups-pdf:/ -P "$here/test-printer.ppd" && lpadmin -d "$queue"; } >"$work/lpadmin.log" 2>&1 \
   || { echo "FAILED: the queue was not added:"; cat "$work/lpadmin.log"; exit 1; }
@@ -66,21 +48,40 @@ WINEPREFIX=$prefix TOLVIX_PRINT_WORK=$work TOLVIX_PRINTER=$queue wine "$driver" 
 driver_pid=$!
 
 finished() { lpstat -W completed -o "$queue" | grep -q . && ! lpstat -o "$queue" | grep -q .; }
-finished_or_ended() { finished || ! kill -0 "$driver_pid" 2>/dev/null; }
-status=0
-if wait_for 120 finished_or_ended && finished; then
+deadline=$((SECONDS + 120))
+until finished || ! kill -0 "$driver_pid" 2>/dev/null || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
+if finished; then
   touch "$work/printed"
 else
-  echo "FAILED: the queue finished no job: $(lpstat -W all -o "$queue")"
+  fail "the queue finished no job: $(lpstat -W all -o "$queue")"
   tail -5 "$work/log/error_log" 2>/dev/null
-  status=1
 fi
 wait "$driver_pid" || status=1
-[ "$(grep -c . "$work/log/page_log" 2>/dev/null)" = 1 ] \
-  && grep -qx "\"$queue [0-9]* QX Utility Page Print\"" "$work/log/page_log" \
-  || { echo "FAILED: not one job \"QX Utility Page Print\" in the log: $(cat "$work/log/page_log" 2>/dev/null)"; status=1; }
+jobs=$(lpstat -W completed -o "$queue" | grep -c .) || true
+[ "$jobs" = 1 ] || fail "$jobs jobs printed, not one"
 pdf=$(ls "$out_dir"/QX_Utility_Page_Print*.pdf 2>/dev/null | head -1)
-[ -n "$pdf" ] || { echo "FAILED: no PDF from the queue in $out_dir"; exit 1; }
+[ -n "$pdf" ] || { fail "no PDF of the job \"QX Utility Page Print\" in $out_dir"; exit 1; }
 mv "$pdf" "$work/page.pdf"
-"$here/check_print.sh" "$work" || status=1
+
+# expect.txt (from the driver): the page's size and place on the sheet and the
+# printer's resolution, in device pixels.
+read -r width height x y dpi <"$work/expect.txt" || { fail "no expect.txt from the driver"; exit 1; }
+gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pbmraw -r"$dpi" -sOutputFile="$work/sheet-%d.pbm" "$work/page.pdf" \
+  || { fail "Ghostscript cannot render the job's PDF"; exit 1; }
+[ -f "$work/sheet-1.pbm" ] && [ ! -f "$work/sheet-2.pbm" ] || { fail "not exactly one sheet"; exit 1; }
+convert "$work/page.bmp" -sample "${width}x${height}!" "$work/expected.pbm"
+# Pixels differ only where the printer's and ImageMagick's sampling round apart.
+limit=$((width * height / 1000))
+bx=
+for dy in 0 -1 1; do
+  for dx in 0 -1 1; do
+    convert "$work/sheet-1.pbm" -crop "${width}x${height}+$((x + dx))+$((y + dy))" +repage "$work/printed.pbm"
+    diff=$(compare -metric AE "$work/printed.pbm" "$work/expected.pbm" null: 2>&1) || true
+    if [[ "$diff" =~ ^[0-9]+$ ]] && [ "$diff" -le "$limit" ]; then bx=$((x + dx)) by=$((y + dy)) && break 2; fi
+  done
+done
+[ -n "$bx" ] || { fail "no place within a pixel of $x,$y shows the page at ${width}x${height} (last: $diff pixels differ)"; exit 1; }
+outside=$(convert "$work/sheet-1.pbm" -fill white \
+            -draw "rectangle $bx,$by $((bx + width - 1)),$((by + height - 1))" -format '%[min]' info:)
+[ "$outside" != 0 ] || fail "ink printed outside the page's place"
 exit $status
