@@ -116,7 +116,7 @@ void ShowDriverCancel()
         CHECK(DialogText(hSource).find("Sheets in the feeder: 9") != std::string::npos);
         ClickButton(hSource, IDCANCEL);
     }
-    CHECK(s.WaitUnlocked());
+    CHECK(s.WaitPagesShown(0));
     CHECK(WaitFor([&] { return ProcessWindows(s.Prog().Pid(), kSourceCaption).empty(); }, 10000));
     ExpectState(s, 0);
     CHECK(s.Prog().CloseNormally());
@@ -390,10 +390,10 @@ void FullDisk()
     CHECK(unixFolder != nullptr);
     if (!unixFolder)
         return;
-    SetWorkFolder(WindowsPath(unixFolder));
     ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", 4}});
     Session s("fulldisk", kRangeBatch);
-    CHECK(s.Start({"TEMP=" + WorkFolder(), "TMP=" + WorkFolder()}));
+    SetWorkFolder(WindowsPath(unixFolder));
+    CHECK(s.Start());
     s.PressScan();
     HWND hBox = s.Prog().WaitDialogWithText("Running out of memory.");
     CHECK(hBox != nullptr);
