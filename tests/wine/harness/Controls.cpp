@@ -1,14 +1,12 @@
 #include "Controls.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 namespace harness {
 
 namespace {
-// Sends a message whose lParam points at cb bytes, in the window's own process
-// for the message to fill, and copies them to pOut.
+// Sends msg with lParam pointing at cb bytes in the window's own process, and copies them to pOut.
 bool SendForBytes(HWND hWnd, UINT msg, WPARAM wParam, void* pOut, size_t cb)
 {
     DWORD pid = 0;
@@ -30,11 +28,7 @@ int SpinPos(HWND hMain) { return LOWORD(::SendMessageA(::GetDlgItem(hMain, IDC_P
 
 bool Visible(HWND hDlg, int id) { return (::GetWindowLongA(::GetDlgItem(hDlg, id), GWL_STYLE) & WS_VISIBLE) != 0; }
 
-bool Enabled(HWND hDlg, int id)
-{
-    HWND h = ::GetDlgItem(hDlg, id);
-    return h && ::IsWindowEnabled(h);
-}
+bool Enabled(HWND hDlg, int id) { return ::IsWindowEnabled(::GetDlgItem(hDlg, id)) != FALSE; }
 
 int CurSel(HWND hDlg, int id) { return (int)::SendMessageA(::GetDlgItem(hDlg, id), CB_GETCURSEL, 0, 0); }
 
@@ -104,10 +98,9 @@ bool WaitFocus(HWND hDlg, int id, DWORD ms)
     // Says where the keys went instead.
     return WaitFor([&] { return FocusId(hDlg) == id; }, ms,
                    [&] {
-                       HWND hFg = ::GetForegroundWindow();
                        return "focus on " + std::to_string(FocusId(hDlg)) + ", not " + std::to_string(id) +
-                              "; foreground \"" + WindowText(hFg) + (hFg == hDlg ? "\" (the window)" : "\" (another)") +
-                              (ActiveOf(hDlg) == hDlg ? ", active" : ", not active");
+                              "; in front \"" + WindowText(::GetForegroundWindow()) +
+                              (ActiveOf(hDlg) == hDlg ? "\", active" : "\", not active");
                    });
 }
 
@@ -127,21 +120,18 @@ void EnterPages(HWND hMain, const char* text, WORD leaveKey)
         Tap(leaveKey);
 }
 
-const char kModelKey[] = "Software\\Vexel\\PagewellQX\\1.0\\Devices\\QX710/720\\Pagewell QX Devices\\VexelPagewellQX";
-
 ModelKey::ModelKey()
 {
     char product[512] = {};
     DWORD cb = sizeof product;
-    m_bHad = ::RegGetValueA(HKEY_LOCAL_MACHINE, kModelKey, "ProductId", RRF_RT_REG_SZ, nullptr, product, &cb) ==
-             ERROR_SUCCESS;
-    m_product = product;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kModelKey, "ProductId", RRF_RT_REG_SZ, nullptr, product, &cb) == ERROR_SUCCESS)
+        m_product = product;
 }
 
 ModelKey::~ModelKey()
 {
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kModelKey);
-    if (m_bHad)
+    if (!m_product.empty())
         SetProduct(m_product.c_str());
 }
 

@@ -6,9 +6,6 @@
 
 #include <commctrl.h>
 
-#include <string>
-#include <vector>
-
 namespace harness {
 
 bool Visible(HWND hDlg, int id);
@@ -36,7 +33,7 @@ void AltKey(char letter);
 // selected, the text typed, then the leaving key (none when 0).
 void EnterPages(HWND hMain, const char* text, WORD leaveKey = VK_TAB);
 
-extern const char kModelKey[];
+const char kModelKey[] = "Software\\Vexel\\PagewellQX\\1.0\\Devices\\QX710/720\\Pagewell QX Devices\\VexelPagewellQX";
 
 // Holds the model key for a test and puts back the ProductId it had (none: no key).
 class ModelKey {
@@ -50,8 +47,7 @@ public:
     void DeleteValue(const char* name);
 
 private:
-    bool m_bHad = false;
-    std::string m_product;
+    std::string m_product; // empty: there was none
 };
 
 const int kSettingsSize = 392;
@@ -59,8 +55,7 @@ const int kSettingsSize = 392;
 const int kOffFolder = 0, kOffStem = 256, kOffNumber = 324, kOffResolution = 328, kOffFileType = 332,
           kOffCompression = 336, kOffPageSize = 340, kOffAutoSave = 348, kOffOrientation = 352, kOffScanRange = 356,
           kOffMode = 360, kOffShowSave = 364, kOffFolderValid = 384, kOffUSLocale = 388;
-// Scan ranges as the settings file stores them.
-enum { kRangeCurrentPage = 0, kRangeBatch = 1, kRangeSpecify = 4 };
+enum { kRangeCurrentPage = 0, kRangeBatch = 1, kRangeSpecify = 4 }; // scan ranges as the file stores them
 
 int GetInt(const Bytes& b, int off);
 void PutInt(Bytes& b, int off, int v);

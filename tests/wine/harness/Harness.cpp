@@ -11,8 +11,6 @@
 
 namespace harness {
 
-const char kMainCaption[] = "Pagewell Utility for QX710/720";
-
 namespace {
 int g_nPassed = 0;
 int g_nFailed = 0;
@@ -29,6 +27,14 @@ std::string ClassOf(HWND h)
     char cls[64] = {};
     ::GetClassNameA(h, cls, sizeof cls);
     return cls;
+}
+
+GUITHREADINFO GuiThreadInfo(HWND hWnd)
+{
+    GUITHREADINFO gti = {};
+    gti.cbSize = sizeof gti;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &gti);
+    return gti;
 }
 } // namespace
 
@@ -109,12 +115,17 @@ std::string BinFolder()
     exit(2);
 }
 
+std::string WorkFolder()
+{
+    char sz[MAX_PATH] = {};
+    ::GetTempPathA(sizeof sz, sz);
+    return sz;
+}
+
 std::string NewTempFolder(const char* tag)
 {
-    char szTemp[MAX_PATH];
-    ::GetTempPathA(sizeof szTemp, szTemp);
     static int s_n = 0;
-    const std::string stem = std::string(szTemp) + "tolvix-" + tag + "-" + std::to_string(::GetCurrentProcessId());
+    const std::string stem = WorkFolder() + "tolvix-" + tag + "-" + std::to_string(::GetCurrentProcessId());
     std::string path;
     do
         path = stem + "-" + std::to_string(++s_n);
@@ -270,18 +281,7 @@ std::string DialogText(HWND hDlg)
 
 void ClickButton(HWND hDlg, int id) { ::PostMessageA(::GetDlgItem(hDlg, id), BM_CLICK, 0, 0); }
 
-namespace {
-GUITHREADINFO GuiThreadInfo(HWND hWnd)
-{
-    GUITHREADINFO gti = {};
-    gti.cbSize = sizeof gti;
-    ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &gti);
-    return gti;
-}
-} // namespace
-
 HWND FocusOf(HWND hWnd) { return GuiThreadInfo(hWnd).hwndFocus; }
-
 HWND ActiveOf(HWND hWnd) { return GuiThreadInfo(hWnd).hwndActive; }
 
 void Key(WORD vk, bool down)
@@ -302,27 +302,25 @@ void Tap(WORD vk)
 
 void Chord(WORD modifier, WORD vk)
 {
-    Key(modifier, true);
+    if (modifier)
+        Key(modifier, true);
     Tap(vk);
-    Key(modifier, false);
+    if (modifier)
+        Key(modifier, false);
 }
 
 void TypeText(const char* text)
 {
     for (const char* p = text; *p; ++p) {
         const SHORT v = ::VkKeyScanA(*p);
-        if ((v >> 8) & 1)
-            Chord(VK_SHIFT, (WORD)(v & 0xFF));
-        else
-            Tap((WORD)(v & 0xFF));
+        Chord((v >> 8) & 1 ? VK_SHIFT : 0, (WORD)(v & 0xFF));
     }
 }
 
 bool MakeForeground(HWND hWnd)
 {
-    // Foreground is granted at once, but the window's own thread activates it later
-    // and then restores its focus control; keys sent before that would land on the
-    // old focus. Wait until that thread itself reports the window active and focused.
+    // Foreground is granted at once, but the window's own thread activates it and restores its
+    // focus control later; keys sent before would land on the old focus. Wait for that thread.
     return WaitFor(
         [&] {
             if (::GetForegroundWindow() != hWnd)

@@ -7,8 +7,6 @@
 
 #include "../../../res/resource.h"
 
-#include <stdint.h>
-
 #include <functional>
 #include <string>
 #include <type_traits>
@@ -18,8 +16,7 @@ namespace harness {
 
 typedef std::vector<unsigned char> Bytes;
 
-// A failed check prints its line.
-void Check(bool ok, const char* what, const std::string& detail = std::string());
+void Check(bool ok, const char* what, const std::string& detail = std::string()); // a failure prints its line
 std::string Where(const char* file, int line);
 #define CHECK(cond)    ::harness::Check((cond), #cond, ::harness::Where(__FILE__, __LINE__))
 #define CHECK_EQ(a, b) ::harness::CheckEq((a), (b), #a " == " #b, ::harness::Where(__FILE__, __LINE__))
@@ -60,13 +57,15 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 20000,
 // A Unix path as Windows programs reach it, through drive Z:; other paths as they are.
 std::string WindowsPath(const std::string& path);
 std::string BinFolder(); // TOLVIX_BIN, the built program folder
-std::string NewTempFolder(const char* tag);
+// The program's work folder is its temp folder, which it shares with the driver.
+std::string WorkFolder();
+std::string NewTempFolder(const char* tag); // in the work folder
 bool ReadFileBytes(const std::string& path, Bytes& out);
 bool WriteFileBytes(const std::string& path, const Bytes& data);
 bool FileExists(const std::string& path);
 bool RemoveTree(const std::string& path);
 
-extern const char kMainCaption[];
+const char kMainCaption[] = "Pagewell Utility for QX710/720";
 
 // Tolvix.exe and its DLLs copied to a folder of its own, started from there.
 class Program {
@@ -80,8 +79,7 @@ public:
     std::string SettingsPath() const { return m_folder + "\\__utilInf.bin"; }
 
     bool Start();
-    // A visible top-level window of this process that match accepts; null when
-    // none comes by the deadline or the process ends.
+    // A visible top-level window of this process that match accepts; null if none before the deadline or the exit.
     HWND WaitWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs);
     HWND WaitDialogWithText(const std::string& text, DWORD timeoutMs = 20000);
     bool WaitExit(DWORD timeoutMs = 20000);
@@ -89,8 +87,7 @@ public:
     DWORD ExitCode() const;
     DWORD Pid() const { return m_pi.dwProcessId; }
     void Kill();
-    // Ends the program through its window's close command and waits for the exit.
-    bool CloseNormally(DWORD timeoutMs = 20000);
+    bool CloseNormally(DWORD timeoutMs = 20000); // the window's close command, then the exit
 
 private:
     void Close(); // lets go of the last copy's handles
@@ -110,14 +107,13 @@ void ClickButton(HWND hDlg, int id);
 // Real keyboard and mouse input through SendInput, to the foreground window.
 void Key(WORD vk, bool down);
 void Tap(WORD vk);
-void Chord(WORD modifier, WORD vk);
+void Chord(WORD modifier, WORD vk); // modifier 0: none
 void TypeText(const char* text);
 bool MakeForeground(HWND hWnd);
 // Clicks the left button count times at the screen point (x, y); 0 only moves there.
 void ClickScreen(int x, int y, int count = 1);
 inline void MoveMouse(int x, int y) { ClickScreen(x, y, 0); }
-// In hWnd's client coordinates, its top-level window brought to the front first
-// when it takes input.
+// In hWnd's client coordinates; its top-level window is brought to the front if enabled.
 void ClickAt(HWND hWnd, int x, int y, int count = 1);
 
 std::vector<DWORD> ProcessesNamed(const char* exe);

@@ -1,15 +1,13 @@
 #include "Session.h"
 
 #include <algorithm>
-#include <stdio.h>
+#include <filesystem>
 #include <stdlib.h>
 #include <string.h>
 
 namespace harness {
 
-namespace {
 const char kScannerKey[] = "Software\\Tolvix\\VirtualScanner";
-} // namespace
 
 ScannerControls::ScannerControls(const Values& values)
 {
@@ -20,13 +18,6 @@ ScannerControls::ScannerControls(const Values& values)
 }
 
 ScannerControls::~ScannerControls() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey); }
-
-std::string WorkFolder()
-{
-    char sz[MAX_PATH] = {};
-    ::GetTempPathA(sizeof sz, sz);
-    return sz;
-}
 
 void SetWorkFolder(const std::string& folder)
 {
@@ -40,16 +31,14 @@ std::string PagePath(int n) { return WorkFolder() + "Doc" + std::to_string(n) + 
 std::vector<int> PageFilesPresent()
 {
     std::vector<int> found;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((WorkFolder() + "Doc*.bmp").c_str(), &fd);
-    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(h, &fd)) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(WorkFolder(), ec)) {
         // Doc<n>.bmp exactly: no leading zeros, no other tail.
-        const int n = atoi(fd.cFileName + 3);
-        if (n > 0 && fd.cFileName == "Doc" + std::to_string(n) + ".bmp")
+        const std::string name = entry.path().filename().string();
+        const int n = name.size() > 3 ? atoi(name.c_str() + 3) : 0;
+        if (n > 0 && name == "Doc" + std::to_string(n) + ".bmp")
             found.push_back(n);
     }
-    if (h != INVALID_HANDLE_VALUE)
-        ::FindClose(h);
     std::sort(found.begin(), found.end());
     return found;
 }
@@ -126,11 +115,9 @@ void CheckPageFile(const std::string& path, int width, int height)
 
 Pixels CaptureClient(HWND hWnd)
 {
-    RECT rc;
+    RECT rc = {};
     ::GetClientRect(hWnd, &rc);
-    Pixels p;
-    p.width = rc.right;
-    p.height = rc.bottom;
+    Pixels p{rc.right, rc.bottom, {}};
     if (p.width <= 0 || p.height <= 0)
         return p;
     POINT origin = {0, 0};
@@ -168,16 +155,14 @@ Pixels SettledCapture(HWND hWnd)
 
 bool SaveBmp(const Pixels& p, const std::string& path)
 {
-    const size_t stride = ((size_t)p.width * 3 + 3) & ~(size_t)3;
-    Bytes b(54 + stride * p.height, 0);
-    const BITMAPFILEHEADER fh = {0x4D42, (DWORD)b.size(), 0, 0, 54};
-    const BITMAPINFOHEADER bi = {sizeof bi, p.width, p.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    memcpy(&b[0], &fh, sizeof fh);
-    memcpy(&b[sizeof fh], &bi, sizeof bi);
-    // Bottom-up rows; a pixel's low three bytes are already blue, green, red.
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x)
-            memcpy(&b[54 + stride * (p.height - 1 - y) + 3 * x], &p.px[(size_t)y * p.width + x], 3);
+    // Top-down rows of 32 bits: the capture's own layout.
+    const DWORD cbBits = (DWORD)(p.px.size() * sizeof(uint32_t));
+    const BITMAPFILEHEADER fh = {0x4D42, 54 + cbBits, 0, 0, 54};
+    const BITMAPINFOHEADER bi = {sizeof bi, p.width, -p.height, 1, 32, BI_RGB, cbBits, 0, 0, 0, 0};
+    Bytes b(54 + cbBits);
+    memcpy(b.data(), &fh, sizeof fh);
+    memcpy(b.data() + sizeof fh, &bi, sizeof bi);
+    memcpy(b.data() + 54, p.px.data(), cbBits);
     return WriteFileBytes(path, b);
 }
 
@@ -221,10 +206,7 @@ bool Session::ScrollBarShown() const { return (::GetWindowLongA(Display(), GWL_S
 void Session::KeyOnMain(WORD vk, WORD modifier)
 {
     CHECK(MakeForeground(m_hMain));
-    if (modifier)
-        Chord(modifier, vk);
-    else
-        Tap(vk);
+    Chord(modifier, vk);
 }
 
 bool Session::CloseAndConfirm(DWORD exitTimeoutMs)

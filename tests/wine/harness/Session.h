@@ -5,15 +5,11 @@
 #include "Controls.h"
 
 #include <stdint.h>
-
-#include <string>
 #include <utility>
-#include <vector>
 
 namespace harness {
 
-// The virtual scanner's test controls for as long as the object lives; a name
-// given twice takes its last value.
+// The virtual scanner's test controls while the object lives; a name given twice takes its last value.
 class ScannerControls {
 public:
     typedef std::vector<std::pair<const char*, DWORD>> Values;
@@ -23,10 +19,7 @@ public:
     ScannerControls& operator=(const ScannerControls&) = delete;
 };
 
-// The program's work folder is its temp folder, which it shares with the driver.
-std::string WorkFolder();
-// Gives the driver, and the programs it starts from now on, this temp folder
-// (empty: the first one again).
+// Gives the driver and the programs it starts from now on this temp folder (empty: the first again).
 void SetWorkFolder(const std::string& folder);
 std::string PagePath(int n);
 bool RemovePageFiles();              // false if one stays
@@ -49,7 +42,7 @@ struct Pixels {
 };
 Pixels CaptureClient(HWND hWnd);
 Pixels SettledCapture(HWND hWnd);                       // once two captures agree: painting has settled
-bool SaveBmp(const Pixels& p, const std::string& path); // 24-bit, to look at
+bool SaveBmp(const Pixels& p, const std::string& path); // to look at, or to compare
 
 // A Tolvix.exe of its own folder with a settings file, driven as a user would.
 class Session {
@@ -72,8 +65,7 @@ public:
     // The window's state and the program's other windows, for a failure's message.
     std::string State();
 
-    // Mouse input on the display area, in its client coordinates.
-    void Click(int x, int y, int count = 1) { ClickAt(Display(), x, y, count); }
+    void Click(int x, int y, int count = 1) { ClickAt(Display(), x, y, count); } // on the display area
 
     // Ends the program, answering the clear confirmation if it comes.
     bool CloseAndConfirm(DWORD exitTimeoutMs = 20000);
