@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# Makes the lane prefixes: one copy of the prepared test prefix per lane, each started by a
-# Wine server of its own when its first test runs. Usage: lanes.sh PREFIX COUNT
+# A copy of the prepared test prefix per lane, for a Wine server of its own. Usage: lanes.sh PREFIX COUNT
 set -euo pipefail
 base=$1 count=$2
 for ((i = 0; i < count; i++)); do

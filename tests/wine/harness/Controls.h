@@ -6,20 +6,15 @@
 
 #include <commctrl.h>
 
-#include <string>
-#include <vector>
-
 namespace harness {
 
-// ---- controls of a window in another process -----------------------------------
 bool Visible(HWND hDlg, int id);
 bool Enabled(HWND hDlg, int id);
 int CurSel(HWND hDlg, int id);
 std::vector<std::string> ComboItems(HWND hDlg, int id);
-std::string SelectedText(HWND hDlg, int id);
 bool Dropped(HWND hDlg, int id);
-int FocusId(HWND hWnd);   // its control id, 0 when none
-int DefaultId(HWND hDlg); // DM_GETDEFID, 0 when none
+int FocusId(HWND hWnd);   // 0 when none
+int DefaultId(HWND hDlg); // 0 when none
 
 // The main window's toolbar.
 HWND ToolBar(HWND hMain);
@@ -33,16 +28,14 @@ bool WaitFocus(HWND hDlg, int id, DWORD ms = 5000);
 // The up-down is set after the field's text, in the same handler: wait for it.
 bool WaitSpin(HWND hMain, int want, DWORD ms = 5000);
 
-// ---- input ----------------------------------------------------------------------
 void AltKey(char letter);
 // Puts text into Pages to Scan as a user would: Alt+T, the field's text
 // selected, the text typed, then the leaving key (none when 0).
 void EnterPages(HWND hMain, const char* text, WORD leaveKey = VK_TAB);
 
-// ---- the scanner model key ---------------------------------------------------------
-extern const char kModelKey[];
+const char kModelKey[] = "Software\\Vexel\\PagewellQX\\1.0\\Devices\\QX710/720\\Pagewell QX Devices\\VexelPagewellQX";
 
-// Holds the model key for a test and puts back the value it had.
+// Holds the model key for a test and puts back the ProductId it had (none: no key).
 class ModelKey {
 public:
     ModelKey();
@@ -54,39 +47,22 @@ public:
     void DeleteValue(const char* name);
 
 private:
-    bool m_bHad = false;
-    bool m_bHadValue = false;
-    std::string m_product;
+    std::string m_product; // empty: there was none
 };
 
-// ---- settings files --------------------------------------------------------------
 const int kSettingsSize = 392;
-enum SettingsOffset {
-    kOffFolder = 0,
-    kOffStem = 256,
-    kOffNumber = 324,
-    kOffResolution = 328,
-    kOffFileType = 332,
-    kOffCompression = 336,
-    kOffPageSize = 340,
-    kOffAutoSave = 348,
-    kOffOrientation = 352,
-    kOffScanRange = 356,
-    kOffMode = 360,
-    kOffShowSave = 364,
-    kOffFolderValid = 384,
-    kOffUSLocale = 388,
-};
-// Scan ranges as the settings file stores them.
-enum { kRangeCurrentPage = 0, kRangeBatch = 1, kRangeSpecify = 4 };
+// Byte offsets of the record's fields.
+const int kOffFolder = 0, kOffStem = 256, kOffNumber = 324, kOffResolution = 328, kOffFileType = 332,
+          kOffCompression = 336, kOffPageSize = 340, kOffAutoSave = 348, kOffOrientation = 352, kOffScanRange = 356,
+          kOffMode = 360, kOffShowSave = 364, kOffFolderValid = 384, kOffUSLocale = 388;
+enum { kRangeCurrentPage = 0, kRangeBatch = 1, kRangeSpecify = 4 }; // scan ranges as the file stores them
 
 int GetInt(const Bytes& b, int off);
 void PutInt(Bytes& b, int off, int v);
 // A valid record: 400 dpi, A4, no automatic saving, the Save dialog shown, this
 // scan range; the save folder as given (empty: none).
 Bytes SettingsRecord(int scanRange = kRangeCurrentPage, const std::string& saveFolder = std::string());
-// Whether this prefix's user locale is the US one (country code 1).
-bool USLocale();
+bool USLocale(); // this prefix's user locale is the US one (country code 1)
 
 // Starts the program on the settings file (none when empty) and waits for the main window.
 HWND StartWith(Program& prog, const Bytes& settings = Bytes());

@@ -4,25 +4,38 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 namespace harness {
-
-const char kMainCaption[] = "Pagewell Utility for QX710/720";
-
-std::string WindowsPath(const std::string& path)
-{
-    if (path.empty() || path[0] != '/')
-        return path;
-    std::string s = "Z:" + path;
-    for (char& c : s)
-        if (c == '/')
-            c = '\\';
-    return s;
-}
 
 namespace {
 int g_nPassed = 0;
 int g_nFailed = 0;
 const char* g_pszCase = "";
+
+BOOL CALLBACK AddWindow(HWND h, LPARAM lp)
+{
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+    return TRUE;
+}
+
+std::string ClassOf(HWND h)
+{
+    char cls[64] = {};
+    ::GetClassNameA(h, cls, sizeof cls);
+    return cls;
+}
+
+GUITHREADINFO GuiThreadInfo(HWND hWnd)
+{
+    GUITHREADINFO gti = {};
+    gti.cbSize = sizeof gti;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &gti);
+    return gti;
+}
 } // namespace
 
 std::string Where(const char* file, int line)
@@ -33,13 +46,9 @@ std::string Where(const char* file, int line)
 
 void Check(bool ok, const char* what, const std::string& detail)
 {
-    if (ok) {
-        ++g_nPassed;
-        return;
-    }
-    ++g_nFailed;
-    printf("FAILED [%s] %s %s\n", g_pszCase, what, detail.c_str());
-    fflush(stdout);
+    ++(ok ? g_nPassed : g_nFailed);
+    if (!ok)
+        printf("FAILED [%s] %s %s\n", g_pszCase, what, detail.c_str());
 }
 
 int RunCases(int argc, char** argv, const std::vector<Case>& cases)
@@ -47,17 +56,14 @@ int RunCases(int argc, char** argv, const std::vector<Case>& cases)
     setvbuf(stdout, nullptr, _IONBF, 0); // a hung case still shows how far it got
     int nCasesFailed = 0, nCasesPassed = 0;
     for (const Case& c : cases) {
-        bool wanted = argc < 2;
-        for (int i = 1; i < argc; ++i)
-            wanted = wanted || strcmp(argv[i], c.name) == 0;
-        if (!wanted)
+        if (argc > 1 && std::none_of(argv + 1, argv + argc, [&](const char* a) { return strcmp(a, c.name) == 0; }))
             continue;
         g_pszCase = c.name;
-        int before = g_nFailed;
+        const int before = g_nFailed;
         printf("case %s\n", c.name);
         c.run();
-        bool ok = g_nFailed == before;
-        (ok ? nCasesPassed : nCasesFailed)++;
+        const bool ok = g_nFailed == before;
+        ++(ok ? nCasesPassed : nCasesFailed);
         printf("%s %s\n", ok ? "ok" : "FAILED", c.name);
     }
     printf("checks: %d passed, %d failed\n", g_nPassed, g_nFailed);
@@ -75,11 +81,8 @@ double Now()
 
 bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, const std::function<std::string()>& seen)
 {
-    DWORD start = ::GetTickCount();
-    while (!cond()) {
+    for (const DWORD start = ::GetTickCount(); !cond();) {
         if (::GetTickCount() - start > timeoutMs) {
-            if (cond())
-                return true;
             if (seen)
                 printf("  after %lu ms: %s\n", (unsigned long)timeoutMs, seen().c_str());
             return false;
@@ -94,101 +97,79 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs, const std::func
     return true;
 }
 
+std::string WindowsPath(const std::string& path)
+{
+    if (path.empty() || path[0] != '/')
+        return path;
+    std::string s = "Z:" + path;
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+}
+
 std::string BinFolder()
 {
     const char* v = getenv("TOLVIX_BIN");
-    if (!v || !*v) {
-        fprintf(stderr, "TOLVIX_BIN is not set\n");
-        exit(2);
-    }
-    return WindowsPath(v);
+    if (v && *v)
+        return WindowsPath(v);
+    fprintf(stderr, "TOLVIX_BIN is not set\n");
+    exit(2);
+}
+
+std::string WorkFolder()
+{
+    char sz[MAX_PATH] = {};
+    ::GetTempPathA(sizeof sz, sz);
+    return sz;
 }
 
 std::string NewTempFolder(const char* tag)
 {
-    char szTemp[MAX_PATH];
-    ::GetTempPathA(sizeof szTemp, szTemp);
     static int s_n = 0;
-    for (;;) {
-        std::string path = std::string(szTemp) + "tolvix-" + tag + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                           std::to_string(++s_n);
-        if (::CreateDirectoryA(path.c_str(), nullptr))
-            return path;
-        if (::GetLastError() != ERROR_ALREADY_EXISTS) {
-            fprintf(stderr, "cannot create %s\n", path.c_str());
-            exit(2);
-        }
+    const std::string stem = WorkFolder() + "tolvix-" + tag + "-" + std::to_string(::GetCurrentProcessId());
+    std::string path;
+    do
+        path = stem + "-" + std::to_string(++s_n);
+    while (!::CreateDirectoryA(path.c_str(), nullptr) && ::GetLastError() == ERROR_ALREADY_EXISTS);
+    if (!FileExists(path)) {
+        fprintf(stderr, "cannot create %s\n", path.c_str());
+        exit(2);
     }
+    return path;
 }
 
 bool ReadFileBytes(const std::string& path, Bytes& out)
 {
-    out.clear();
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD size = ::GetFileSize(h, nullptr);
-    out.resize(size);
-    DWORD got = 0;
-    bool ok = size == 0 || (::ReadFile(h, out.data(), size, &got, nullptr) && got == size);
-    ::CloseHandle(h);
-    return ok;
+    std::ifstream f(path, std::ios::binary);
+    out.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    return f.is_open() && !f.bad();
 }
 
 bool WriteFileBytes(const std::string& path, const Bytes& data)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD put = 0;
-    bool ok = data.empty() || (::WriteFile(h, data.data(), (DWORD)data.size(), &put, nullptr) && put == data.size());
-    ::CloseHandle(h);
-    return ok;
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(data.data()), (std::streamsize)data.size());
+    f.close();
+    return !f.fail();
 }
 
 bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool RemoveTree(const std::string& path)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string full = path + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(full);
-            else {
-                ::SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileA(full.c_str());
-            }
-        } while (::FindNextFileA(h, &fd));
-        ::FindClose(h);
-    }
-    return ::RemoveDirectoryA(path.c_str()) != 0;
+    std::error_code ec;
+    return std::filesystem::remove_all(path, ec) > 0 && !ec;
 }
-
-// ---- Program ------------------------------------------------------------------
 
 Program::Program(const char* tag) : m_folder(NewTempFolder(tag))
 {
-    std::string bin = BinFolder();
-    for (const char* pattern : {"*.exe", "*.dll", "*.HLP"}) {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = ::FindFirstFileA((bin + "\\" + pattern).c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE)
-            continue;
-        do {
-            std::string name = fd.cFileName;
-            // Only the program, the libraries and the help file it ships with; not our test drivers.
-            if (name.rfind("test_", 0) == 0 || name == "TWAINDSM.dll")
-                continue;
-            ::CopyFileA((bin + "\\" + name).c_str(), (m_folder + "\\" + name).c_str(), FALSE);
-        } while (::FindNextFileA(h, &fd));
-        ::FindClose(h);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(BinFolder(), ec)) {
+        const std::string name = entry.path().filename().string(), ext = entry.path().extension().string();
+        // Only what the program ships with: not our drivers, nor the test source manager.
+        const bool ships =
+            !_stricmp(ext.c_str(), ".exe") || !_stricmp(ext.c_str(), ".dll") || !_stricmp(ext.c_str(), ".hlp");
+        if (ships && name.rfind("test_", 0) != 0 && name != "TWAINDSM.dll")
+            ::CopyFileA(entry.path().string().c_str(), (m_folder + "\\" + name).c_str(), FALSE);
     }
 }
 
@@ -203,59 +184,75 @@ void Program::Close()
 
 Program::~Program()
 {
-    if (Running())
-        Kill();
+    Kill();
     Close();
     RemoveTree(m_folder);
 }
 
-bool Program::Start(const std::vector<std::string>& extraEnv)
+bool Program::Start()
 {
     Close();
-    std::string env;
-    if (!extraEnv.empty()) {
-        char* block = ::GetEnvironmentStringsA();
-        for (const char* p = block; *p; p += strlen(p) + 1) {
-            std::string entry(p);
-            bool replaced = false;
-            for (const std::string& e : extraEnv)
-                replaced = replaced || _strnicmp(entry.c_str(), e.c_str(), e.find('=') + 1) == 0;
-            if (!replaced)
-                env += entry + '\0';
-        }
-        ::FreeEnvironmentStringsA(block);
-        for (const std::string& e : extraEnv)
-            env += e + '\0';
-        env += '\0';
-    }
-    std::string exe = m_folder + "\\Tolvix.exe";
-    std::string cmd = "\"" + exe + "\"";
+    std::string exe = m_folder + "\\Tolvix.exe", cmd = "\"" + exe + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    return ::CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, env.empty() ? nullptr : &env[0],
-                            m_folder.c_str(), &si, &m_pi) != 0;
+    return ::CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, m_folder.c_str(), &si, &m_pi);
+}
+
+HWND Program::WaitWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs)
+{
+    HWND hFound = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND h : ProcessWindows(m_pi.dwProcessId))
+                if (!hFound && match(h))
+                    hFound = h;
+            return hFound || !Running();
+        },
+        timeoutMs);
+    return hFound;
+}
+
+HWND Program::WaitDialogWithText(const std::string& text, DWORD timeoutMs)
+{
+    return WaitWindow([&](HWND h) { return DialogText(h).find(text) != std::string::npos; }, timeoutMs);
+}
+
+bool Program::Running() const { return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
+
+bool Program::WaitExit(DWORD timeoutMs)
+{
+    return WaitFor([&] { return !Running(); }, timeoutMs);
+}
+
+DWORD Program::ExitCode() const
+{
+    DWORD code = 0;
+    return m_pi.hProcess && ::GetExitCodeProcess(m_pi.hProcess, &code) ? code : STILL_ACTIVE;
+}
+
+void Program::Kill()
+{
+    if (Running() && ::TerminateProcess(m_pi.hProcess, 99))
+        ::WaitForSingleObject(m_pi.hProcess, 10000);
+}
+
+bool Program::CloseNormally(DWORD timeoutMs)
+{
+    auto v = ProcessWindows(m_pi.dwProcessId, kMainCaption);
+    return !v.empty() && ::PostMessageA(v[0], WM_SYSCOMMAND, SC_CLOSE, 0) && WaitExit(timeoutMs);
 }
 
 std::vector<HWND> ProcessWindows(DWORD pid, const char* caption)
 {
-    struct Ctx {
-        DWORD pid;
-        const char* caption;
-        std::vector<HWND> found;
-    } ctx = {pid, caption, {}};
-    struct Enum {
-        static BOOL CALLBACK Proc(HWND h, LPARAM lp)
-        {
-            Ctx* c = reinterpret_cast<Ctx*>(lp);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(h, &owner);
-            if (owner == c->pid && ::IsWindowVisible(h) && (!c->caption || WindowText(h) == c->caption))
-                c->found.push_back(h);
-            return TRUE;
-        }
-    };
-    ::EnumWindows(&Enum::Proc, reinterpret_cast<LPARAM>(&ctx));
-    return ctx.found;
+    std::vector<HWND> all, found;
+    ::EnumWindows(AddWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND h : all) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(h, &owner);
+        if (owner == pid && ::IsWindowVisible(h) && (!caption || WindowText(h) == caption))
+            found.push_back(h);
+    }
+    return found;
 }
 
 std::string WindowText(HWND hWnd)
@@ -276,75 +273,16 @@ std::string ControlText(HWND hCtrl)
 std::string DialogText(HWND hDlg)
 {
     std::string all;
-    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
-        char cls[64] = {};
-        ::GetClassNameA(h, cls, sizeof cls);
-        if (_stricmp(cls, "Static") == 0)
+    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT))
+        if (_stricmp(ClassOf(h).c_str(), "Static") == 0)
             all += WindowText(h) + "\n";
-    }
     return all;
-}
-
-HWND Program::WaitMainWindow(DWORD timeoutMs)
-{
-    HWND hWnd = nullptr;
-    WaitFor(
-        [&] {
-            auto v = ProcessWindows(m_pi.dwProcessId, kMainCaption);
-            hWnd = v.empty() ? nullptr : v[0];
-            return hWnd != nullptr || !Running();
-        },
-        timeoutMs);
-    return hWnd;
-}
-
-HWND Program::WaitDialogWithText(const std::string& text, DWORD timeoutMs)
-{
-    HWND hDlg = nullptr;
-    WaitFor(
-        [&] {
-            for (HWND h : ProcessWindows(m_pi.dwProcessId)) {
-                if (DialogText(h).find(text) != std::string::npos) {
-                    hDlg = h;
-                    return true;
-                }
-            }
-            return !Running();
-        },
-        timeoutMs);
-    return hDlg;
-}
-
-bool Program::Running() const { return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
-
-bool Program::WaitExit(DWORD timeoutMs)
-{
-    return WaitFor([&] { return !Running(); }, timeoutMs);
-}
-
-DWORD Program::ExitCode() const
-{
-    DWORD code = STILL_ACTIVE;
-    if (m_pi.hProcess)
-        ::GetExitCodeProcess(m_pi.hProcess, &code);
-    return code;
-}
-
-void Program::Kill()
-{
-    if (m_pi.hProcess && ::TerminateProcess(m_pi.hProcess, 99))
-        ::WaitForSingleObject(m_pi.hProcess, 10000);
-}
-
-bool Program::CloseNormally(DWORD timeoutMs)
-{
-    auto v = ProcessWindows(m_pi.dwProcessId, kMainCaption);
-    return !v.empty() && ::PostMessageA(v[0], WM_SYSCOMMAND, SC_CLOSE, 0) && WaitExit(timeoutMs);
 }
 
 void ClickButton(HWND hDlg, int id) { ::PostMessageA(::GetDlgItem(hDlg, id), BM_CLICK, 0, 0); }
 
-// ---- input --------------------------------------------------------------------
+HWND FocusOf(HWND hWnd) { return GuiThreadInfo(hWnd).hwndFocus; }
+HWND ActiveOf(HWND hWnd) { return GuiThreadInfo(hWnd).hwndActive; }
 
 void Key(WORD vk, bool down)
 {
@@ -364,73 +302,25 @@ void Tap(WORD vk)
 
 void Chord(WORD modifier, WORD vk)
 {
-    Key(modifier, true);
+    if (modifier)
+        Key(modifier, true);
     Tap(vk);
-    Key(modifier, false);
+    if (modifier)
+        Key(modifier, false);
 }
 
 void TypeText(const char* text)
 {
     for (const char* p = text; *p; ++p) {
-        SHORT v = ::VkKeyScanA(*p);
-        if ((v >> 8) & 1)
-            Chord(VK_SHIFT, (WORD)(v & 0xFF));
-        else
-            Tap((WORD)(v & 0xFF));
+        const SHORT v = ::VkKeyScanA(*p);
+        Chord((v >> 8) & 1 ? VK_SHIFT : 0, (WORD)(v & 0xFF));
     }
 }
-
-void MouseClicks(int x, int y, int count)
-{
-    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
-    // Every event carries the point: a button event without one goes wherever
-    // the pointer is by then, and Wine may still move it for an earlier warp.
-    INPUT at = {};
-    at.type = INPUT_MOUSE;
-    at.mi.dx = (LONG)(((long long)x * 65535 + cx / 2) / (cx - 1));
-    at.mi.dy = (LONG)(((long long)y * 65535 + cy / 2) / (cy - 1));
-    at.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    std::vector<INPUT> in(1, at);
-    for (int i = 0; i < count; ++i) {
-        for (DWORD button : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
-            INPUT b = at;
-            b.mi.dwFlags |= button;
-            in.push_back(b);
-        }
-    }
-    ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
-}
-
-void ClickAt(HWND hWnd, int x, int y, int count)
-{
-    HWND hTop = ::GetAncestor(hWnd, GA_ROOT);
-    if (::IsWindowEnabled(hTop))
-        MakeForeground(hTop);
-    POINT pt = {x, y};
-    ::ClientToScreen(hWnd, &pt);
-    MouseClicks(pt.x, pt.y, count);
-}
-
-namespace {
-GUITHREADINFO GuiThreadInfo(HWND hWnd)
-{
-    GUITHREADINFO gti = {};
-    gti.cbSize = sizeof gti;
-    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &gti))
-        gti = GUITHREADINFO{};
-    return gti;
-}
-} // namespace
-
-HWND FocusOf(HWND hWnd) { return GuiThreadInfo(hWnd).hwndFocus; }
-
-HWND ActiveOf(HWND hWnd) { return GuiThreadInfo(hWnd).hwndActive; }
 
 bool MakeForeground(HWND hWnd)
 {
-    // Foreground is granted at once, but the window's own thread activates it later
-    // and then restores its focus control; keys sent before that would land on the
-    // old focus. Wait until that thread itself reports the window active and focused.
+    // Foreground is granted at once, but the window's own thread activates it and restores its
+    // focus control later; keys sent before would land on the old focus. Wait for that thread.
     return WaitFor(
         [&] {
             if (::GetForegroundWindow() != hWnd)
@@ -442,7 +332,31 @@ bool MakeForeground(HWND hWnd)
         5000);
 }
 
-// ---- other programs -------------------------------------------------------------
+void ClickScreen(int x, int y, int count)
+{
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+    // Every event carries the point: a button event without one goes wherever
+    // the pointer is by then, and Wine may still move it for an earlier warp.
+    INPUT at = {};
+    at.type = INPUT_MOUSE;
+    at.mi.dx = (LONG)(((long long)x * 65535 + cx / 2) / (cx - 1));
+    at.mi.dy = (LONG)(((long long)y * 65535 + cy / 2) / (cy - 1));
+    at.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    std::vector<INPUT> in(1 + 2 * count, at);
+    for (int i = 1; i < (int)in.size(); ++i)
+        in[i].mi.dwFlags |= i % 2 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
+}
+
+void ClickAt(HWND hWnd, int x, int y, int count)
+{
+    HWND hTop = ::GetAncestor(hWnd, GA_ROOT);
+    if (::IsWindowEnabled(hTop))
+        MakeForeground(hTop);
+    POINT pt = {x, y};
+    ::ClientToScreen(hWnd, &pt);
+    ClickScreen(pt.x, pt.y, count);
+}
 
 std::vector<DWORD> ProcessesNamed(const char* exe)
 {
@@ -469,49 +383,25 @@ void EndProcesses(const std::vector<DWORD>& pids)
 
 HWND HelpViewer() { return ::FindWindowA("MS_WINHELP", nullptr); }
 
-namespace {
-// The text of the viewer's topic pane, a rich edit control.
-std::string HelpPaneText(HWND hViewer)
-{
-    struct Enum {
-        static BOOL CALLBACK Proc(HWND h, LPARAM lp)
-        {
-            char cls[64] = {};
-            ::GetClassNameA(h, cls, sizeof cls);
-            if (_strnicmp(cls, "RichEdit", 8) != 0)
-                return TRUE;
-            *reinterpret_cast<std::string*>(lp) = ControlText(h);
-            return FALSE;
-        }
-    };
-    std::string text;
-    ::EnumChildWindows(hViewer, Enum::Proc, reinterpret_cast<LPARAM>(&text));
-    return text;
-}
-} // namespace
-
 bool WaitHelpTopic(const std::string& title, DWORD timeoutMs)
 {
-    std::string seen, asked;
-    bool ok = WaitFor(
+    std::string seen;
+    return WaitFor(
         [&] {
-            HWND h = HelpViewer();
-            seen = h ? HelpPaneText(h) : "(no help window)";
-            asked.clear();
+            // The topic is the text of the viewer's rich edit pane; a box of the viewer's asks something.
+            std::vector<HWND> panes;
+            if (HWND hViewer = HelpViewer())
+                ::EnumChildWindows(hViewer, AddWindow, reinterpret_cast<LPARAM>(&panes));
+            std::string topic = panes.empty() ? "(no help window)" : "", asked;
+            for (HWND h : panes)
+                topic = _strnicmp(ClassOf(h).c_str(), "RichEdit", 8) == 0 ? ControlText(h) : topic;
             for (DWORD pid : ProcessesNamed("winhlp32.exe"))
-                for (HWND w : ProcessWindows(pid)) {
-                    char cls[64] = {};
-                    ::GetClassNameA(w, cls, sizeof cls);
-                    if (strcmp(cls, "#32770") == 0)
-                        asked += WindowText(w) + ": " + DialogText(w);
-                }
-            return asked.empty() && seen.compare(0, title.size(), title) == 0;
+                for (HWND h : ProcessWindows(pid))
+                    asked += ClassOf(h) == "#32770" ? "; it asks " + WindowText(h) + ": " + DialogText(h) : "";
+            seen = "help window shows \"" + topic.substr(0, 80) + "\"" + asked + ", expected \"" + title + "\"";
+            return asked.empty() && topic.compare(0, title.size(), title) == 0;
         },
-        timeoutMs);
-    if (!ok)
-        printf("  help window shows \"%.80s\"%s%s, expected \"%s\"\n", seen.c_str(), asked.empty() ? "" : "; it asks ",
-               asked.c_str(), title.c_str());
-    return ok;
+        timeoutMs, [&] { return seen; });
 }
 
 } // namespace harness

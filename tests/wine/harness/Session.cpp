@@ -1,47 +1,29 @@
 #include "Session.h"
 
 #include <algorithm>
-#include <stdio.h>
+#include <filesystem>
 #include <stdlib.h>
 #include <string.h>
 
 namespace harness {
 
-namespace {
 const char kScannerKey[] = "Software\\Tolvix\\VirtualScanner";
-} // namespace
 
 ScannerControls::ScannerControls(const Values& values)
 {
     ::RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey);
-    HKEY hKey = nullptr;
-    CHECK(::RegCreateKeyExA(HKEY_CURRENT_USER, kScannerKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) ==
-          ERROR_SUCCESS);
     for (const auto& v : values)
-        ::RegSetValueExA(hKey, v.first, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v.second), sizeof(DWORD));
-    ::RegCloseKey(hKey);
+        CHECK(::RegSetKeyValueA(HKEY_CURRENT_USER, kScannerKey, v.first, REG_DWORD, &v.second, sizeof(DWORD)) ==
+              ERROR_SUCCESS);
 }
 
 ScannerControls::~ScannerControls() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey); }
 
-namespace {
-std::string g_workFolder;
-}
-
 void SetWorkFolder(const std::string& folder)
 {
-    g_workFolder = folder;
-    if (!g_workFolder.empty() && g_workFolder.back() != '\\')
-        g_workFolder += '\\';
-}
-
-std::string WorkFolder()
-{
-    if (!g_workFolder.empty())
-        return g_workFolder;
-    char sz[MAX_PATH] = {};
-    ::GetTempPathA(sizeof sz, sz);
-    return sz;
+    static const std::string s_first = WorkFolder();
+    for (const char* name : {"TEMP", "TMP"})
+        ::SetEnvironmentVariableA(name, (folder.empty() ? s_first : folder).c_str());
 }
 
 std::string PagePath(int n) { return WorkFolder() + "Doc" + std::to_string(n) + ".bmp"; }
@@ -49,18 +31,14 @@ std::string PagePath(int n) { return WorkFolder() + "Doc" + std::to_string(n) + 
 std::vector<int> PageFilesPresent()
 {
     std::vector<int> found;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((WorkFolder() + "Doc*.bmp").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return found;
-    do {
-        int n = 0;
-        char tail[8] = {};
-        if (sscanf(fd.cFileName, "Doc%d%7s", &n, tail) == 2 && _stricmp(tail, ".bmp") == 0 && n > 0 &&
-            std::string(fd.cFileName) == "Doc" + std::to_string(n) + ".bmp")
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(WorkFolder(), ec)) {
+        // Doc<n>.bmp exactly: no leading zeros, no other tail.
+        const std::string name = entry.path().filename().string();
+        const int n = name.size() > 3 ? atoi(name.c_str() + 3) : 0;
+        if (n > 0 && name == "Doc" + std::to_string(n) + ".bmp")
             found.push_back(n);
-    } while (::FindNextFileA(h, &fd));
-    ::FindClose(h);
+    }
     std::sort(found.begin(), found.end());
     return found;
 }
@@ -68,11 +46,8 @@ std::vector<int> PageFilesPresent()
 bool RemovePageFiles()
 {
     bool ok = true;
-    for (int n : PageFilesPresent()) {
-        std::string p = PagePath(n);
-        ::SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ok = ::DeleteFileA(p.c_str()) && ok;
-    }
+    for (int n : PageFilesPresent())
+        ok = ::DeleteFileA(PagePath(n).c_str()) && ok;
     return ok;
 }
 
@@ -80,11 +55,9 @@ bool IsHeldWithoutSharing(const std::string& path)
 {
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
+    if (h != INVALID_HANDLE_VALUE)
         ::CloseHandle(h);
-        return false;
-    }
-    return ::GetLastError() == ERROR_SHARING_VIOLATION;
+    return h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 void A4PageSize(int divisor, int* width, int* height)
@@ -103,23 +76,14 @@ void CheckPageFile(const std::string& path, int width, int height)
     CHECK_EQ(b.size(), 62 + bits);
     if (b.size() != 62 + bits)
         return;
-    // The header of a bottom-up 1-bit DIB with a black and a white colour.
+    // The header of a bottom-up DIB with a black and a white colour; the loader below
+    // checks the type, width, height and bit depth.
     const struct {
         int off;
         uint32_t mask, want;
-    } fields[] = {{0, 0xFFFF, 0x4D42},
-                  {2, ~0u, (uint32_t)b.size()},
-                  {6, ~0u, 0},
-                  {10, ~0u, 62},
-                  {14, ~0u, 40},
-                  {18, ~0u, (uint32_t)width},
-                  {22, ~0u, (uint32_t)height},
-                  {26, 0xFFFF, 1},
-                  {28, 0xFFFF, 1},
-                  {30, ~0u, 0},
-                  {34, ~0u, (uint32_t)bits},
-                  {54, ~0u, 0},
-                  {58, ~0u, 0x00FFFFFF}};
+    } fields[] =
+        {{2, ~0u, (uint32_t)b.size()}, {6, ~0u, 0},  {10, ~0u, 62},        {14, ~0u, 40}, {26, 0xFFFF, 1}, {30, ~0u, 0},
+         {34, ~0u, (uint32_t)bits},    {54, ~0u, 0}, {58, ~0u, 0x00FFFFFF}};
     for (const auto& f : fields)
         CHECK_EQ("at " + std::to_string(f.off) + ": " + std::to_string((uint32_t)GetInt(b, f.off) & f.mask),
                  "at " + std::to_string(f.off) + ": " + std::to_string(f.want));
@@ -130,40 +94,30 @@ void CheckPageFile(const std::string& path, int width, int height)
     CHECK(zeros > 0);
     CHECK(zeros < (size_t)width * height / 2);
 
-    // The system's own BMP reader gives back the same rows.
+    // The system's own BMP reader gives back the same pixels; it may clear the bits that pad a row.
     HBITMAP hbm = static_cast<HBITMAP>(
         ::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    CHECK(hbm != nullptr);
-    if (!hbm)
-        return;
     DIBSECTION ds = {};
-    CHECK(::GetObjectA(hbm, sizeof ds, &ds) == sizeof ds);
-    CHECK_EQ((int)ds.dsBm.bmWidth, width);
-    CHECK_EQ((int)ds.dsBm.bmHeight, height);
-    CHECK_EQ((int)ds.dsBm.bmBitsPixel, 1);
-    if (ds.dsBm.bmBits && ds.dsBm.bmHeight == height) {
-        // Compared pixel by pixel: the loader may clear the bits that pad a row.
-        const unsigned char* p = static_cast<const unsigned char*>(ds.dsBm.bmBits);
-        const unsigned char* q = b.data() + 62;
-        size_t wrong = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const size_t i = (size_t)y * stride + x / 8;
-                const int bit = 0x80 >> (x % 8);
-                wrong += (p[i] & bit) != (q[i] & bit);
-            }
-        CHECK_EQ(wrong, (size_t)0);
-    }
-    ::DeleteObject(hbm);
+    const bool read = hbm && ::GetObjectA(hbm, sizeof ds, &ds) == sizeof ds && ds.dsBm.bmBits &&
+                      ds.dsBm.bmWidth == width && ds.dsBm.bmHeight == height && ds.dsBm.bmBitsPixel == 1;
+    CHECK(read);
+    size_t wrong = 0;
+    for (int y = 0; read && y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const size_t i = (size_t)y * stride + x / 8;
+            const int bit = 0x80 >> (x % 8);
+            wrong += (static_cast<const unsigned char*>(ds.dsBm.bmBits)[i] & bit) != (b[62 + i] & bit);
+        }
+    CHECK_EQ(wrong, (size_t)0);
+    if (hbm)
+        ::DeleteObject(hbm);
 }
 
 Pixels CaptureClient(HWND hWnd)
 {
-    RECT rc;
+    RECT rc = {};
     ::GetClientRect(hWnd, &rc);
-    Pixels p;
-    p.width = rc.right;
-    p.height = rc.bottom;
+    Pixels p{rc.right, rc.bottom, {}};
     if (p.width <= 0 || p.height <= 0)
         return p;
     POINT origin = {0, 0};
@@ -171,17 +125,15 @@ Pixels CaptureClient(HWND hWnd)
     p.px.resize((size_t)p.width * p.height);
     HDC hScreen = ::GetDC(nullptr);
     HDC hMem = ::CreateCompatibleDC(hScreen);
-    BITMAPINFO bi = {};
-    bi.bmiHeader = {sizeof bi.bmiHeader, p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* pBits = nullptr;
-    HBITMAP hbm = ::CreateDIBSection(hScreen, &bi, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    HBITMAP hbm = ::CreateCompatibleBitmap(hScreen, p.width, p.height);
     HGDIOBJ hOld = ::SelectObject(hMem, hbm);
     ::BitBlt(hMem, 0, 0, p.width, p.height, hScreen, origin.x, origin.y, SRCCOPY);
-    ::GdiFlush();
-    const uint32_t* src = static_cast<const uint32_t*>(pBits);
-    for (size_t i = 0; i < p.px.size(); ++i)
-        p.px[i] = src[i] & 0x00FFFFFF;
     ::SelectObject(hMem, hOld);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof bi.bmiHeader, p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    ::GetDIBits(hMem, hbm, 0, p.height, p.px.data(), &bi, DIB_RGB_COLORS);
+    for (uint32_t& c : p.px)
+        c &= 0x00FFFFFF;
     ::DeleteObject(hbm);
     ::DeleteDC(hMem);
     ::ReleaseDC(nullptr, hScreen);
@@ -203,74 +155,39 @@ Pixels SettledCapture(HWND hWnd)
 
 bool SaveBmp(const Pixels& p, const std::string& path)
 {
-    const size_t stride = ((size_t)p.width * 3 + 3) & ~(size_t)3;
-    Bytes b(54 + stride * p.height, 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    PutInt(b, 2, (int)b.size());
-    PutInt(b, 10, 54);
-    PutInt(b, 14, 40);
-    PutInt(b, 18, p.width);
-    PutInt(b, 22, p.height);
-    b[26] = 1;
-    b[28] = 24;
-    for (int y = 0; y < p.height; ++y) {
-        unsigned char* row = &b[54 + stride * (p.height - 1 - y)];
-        for (int x = 0; x < p.width; ++x) {
-            uint32_t c = p.At(x, y);
-            row[3 * x] = (unsigned char)c;
-            row[3 * x + 1] = (unsigned char)(c >> 8);
-            row[3 * x + 2] = (unsigned char)(c >> 16);
-        }
-    }
+    // Top-down rows of 32 bits: the capture's own layout.
+    const DWORD cbBits = (DWORD)(p.px.size() * sizeof(uint32_t));
+    const BITMAPFILEHEADER fh = {0x4D42, 54 + cbBits, 0, 0, 54};
+    const BITMAPINFOHEADER bi = {sizeof bi, p.width, -p.height, 1, 32, BI_RGB, cbBits, 0, 0, 0, 0};
+    Bytes b(54 + cbBits);
+    memcpy(b.data(), &fh, sizeof fh);
+    memcpy(b.data() + sizeof fh, &bi, sizeof bi);
+    memcpy(b.data() + 54, p.px.data(), cbBits);
     return WriteFileBytes(path, b);
 }
-
-// ---- Session ------------------------------------------------------------------
 
 Session::Session(const char* tag, int scanRange) : m_prog(tag)
 {
     WriteFileBytes(m_prog.SettingsPath(), SettingsRecord(scanRange));
 }
 
-bool Session::Start(const std::vector<std::string>& extraEnv)
+bool Session::Start()
 {
-    if (!m_prog.Start(extraEnv))
-        return false;
-    m_hMain = m_prog.WaitMainWindow();
+    m_hMain = StartWith(m_prog);
     return m_hMain != nullptr;
 }
 
 HWND Session::Display() const { return ::FindWindowExA(m_hMain, nullptr, "TolvixPicView", nullptr); }
 
-void Session::PressScan()
-{
-    CHECK(MakeForeground(m_hMain));
-    Chord(VK_MENU, 'S');
-}
-
-void Session::PressShowDriver()
-{
-    CHECK(MakeForeground(m_hMain));
-    Chord(VK_MENU, 'D');
-}
-
 bool Session::WaitPagesShown(int nPages, DWORD timeoutMs)
 {
     const std::string total = "/ " + std::to_string(nPages);
-    // Says what shows instead: the window's state and every other window of the program.
     return WaitFor(
         [&] {
             return ::IsWindowEnabled(m_hMain) && Text(m_hMain, IDC_PAGE_TOTAL) == total &&
                    ButtonEnabled(m_hMain, ID_CMD_SCAN);
         },
         timeoutMs, [&] { return "waited for " + total + ": " + State(); });
-}
-
-bool Session::WaitUnlocked(DWORD timeoutMs)
-{
-    return WaitFor([&] { return ::IsWindowEnabled(m_hMain) != FALSE || !m_prog.Running(); }, timeoutMs,
-                   [&] { return State(); });
 }
 
 std::string Session::State()
@@ -286,25 +203,16 @@ std::string Session::State()
 
 bool Session::ScrollBarShown() const { return (::GetWindowLongA(Display(), GWL_STYLE) & WS_VSCROLL) != 0; }
 
-void Session::KeyOnMain(WORD vk)
+void Session::KeyOnMain(WORD vk, WORD modifier)
 {
-    MakeForeground(m_hMain);
-    Tap(vk);
+    CHECK(MakeForeground(m_hMain));
+    Chord(modifier, vk);
 }
 
 bool Session::CloseAndConfirm(DWORD exitTimeoutMs)
 {
     ::PostMessageA(m_hMain, WM_SYSCOMMAND, SC_CLOSE, 0);
-    HWND hBox = nullptr;
-    WaitFor(
-        [&] {
-            for (HWND h : ProcessWindows(m_prog.Pid()))
-                if (h != m_hMain && WindowText(h) != kMainCaption)
-                    hBox = h;
-            return hBox != nullptr || !m_prog.Running();
-        },
-        10000);
-    if (hBox)
+    if (HWND hBox = m_prog.WaitWindow([&](HWND h) { return h != m_hMain && WindowText(h) != kMainCaption; }, 10000))
         ClickButton(hBox, IDOK);
     return m_prog.WaitExit(exitTimeoutMs);
 }

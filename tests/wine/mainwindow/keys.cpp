@@ -113,7 +113,7 @@ void RestoreDefaults()
     const char* before[] = {"B/W (Error Diffusion)", "200 dpi", "B5", "Specify"};
     const char* after[] = {"Text (Error Diffusion)", "400 dpi ", USLocale() ? "Letter" : "A4", "Current Page"};
     for (int i = 0; i < 4; ++i)
-        CHECK_EQ(SelectedText(h, lists[i]), std::string(before[i]));
+        CHECK_EQ(Text(h, lists[i]), std::string(before[i]));
     EnterPages(h, "40", VK_TAB);
     CHECK(WaitText(h, IDC_PAGES_TO_SCAN, "040"));
     CHECK(WaitSpin(h, 40));
@@ -122,7 +122,7 @@ void RestoreDefaults()
     CHECK(WaitText(h, IDC_PAGES_TO_SCAN, "001"));
     CHECK(WaitSpin(h, 1));
     for (int i = 0; i < 4; ++i)
-        CHECK_EQ(SelectedText(h, lists[i]), std::string(after[i]));
+        CHECK_EQ(Text(h, lists[i]), std::string(after[i]));
     for (int id : {IDC_PAGES_LABEL, IDC_PAGES_TO_SCAN, IDC_PAGES_SPIN})
         CHECK(!Enabled(h, id));
     CHECK_EQ(::SendMessageA(::GetDlgItem(h, IDC_PORTRAIT), BM_GETCHECK, 0, 0), (LRESULT)BST_CHECKED);

@@ -113,9 +113,9 @@ void NoPages(bool specifyAuto)
           std::vector<std::string>({"Text (Error Diffusion)", "Black and White", "B/W (Error Diffusion)"}));
     CHECK_EQ(CurSel(h, IDC_MODE), 0);
     CHECK(ComboItems(h, IDC_RESOLUTION) == std::vector<std::string>({"200 dpi", "300 dpi", "400 dpi "}));
-    CHECK_EQ(SelectedText(h, IDC_RESOLUTION), std::string("400 dpi "));
+    CHECK_EQ(Text(h, IDC_RESOLUTION), std::string("400 dpi "));
     CHECK(ComboItems(h, IDC_PAGE_SIZE) == std::vector<std::string>({"A4", "Letter", "B5", "Trimming", "Maximum"}));
-    CHECK_EQ(SelectedText(h, IDC_PAGE_SIZE), std::string(USLocale() ? "Letter" : "A4"));
+    CHECK_EQ(Text(h, IDC_PAGE_SIZE), std::string(USLocale() ? "Letter" : "A4"));
     CHECK_EQ(Text(h, IDC_PAGES_TO_SCAN), std::string("001"));
     CHECK(WaitSpin(h, 1));
     CHECK_EQ(::SendMessageA(::GetDlgItem(h, IDC_PORTRAIT), BM_GETCHECK, 0, 0) == BST_CHECKED, !specifyAuto);

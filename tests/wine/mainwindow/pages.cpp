@@ -227,7 +227,7 @@ void ScanCounts()
     CHECK(WaitFocus(h, IDC_SCAN_RANGE));
     Tap(VK_END);
     CHECK(WaitFor([&] { return Enabled(h, IDC_PAGES_TO_SCAN); }, 5000));
-    CHECK_EQ(SelectedText(h, IDC_SCAN_RANGE), std::string("Specify"));
+    CHECK_EQ(Text(h, IDC_SCAN_RANGE), std::string("Specify"));
     CHECK(WaitSpin(h, 1));
     scanShows(1);
     // Closing with the batch unsaved asks first.

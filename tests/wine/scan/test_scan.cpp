@@ -281,13 +281,6 @@ void WriteFails(How how, bool bFullDisk)
     const char* unixFolder = getenv("TOLVIX_FULL_DISK");
     if (bFullDisk && !unixFolder)
         return CHECK(!"TOLVIX_FULL_DISK names the small file system");
-    std::vector<std::string> env;
-    if (bFullDisk) {
-        // A folder of its own there, so that removing it shows it empty.
-        SetWorkFolder(WindowsPath(unixFolder) + "\\work");
-        CHECK(::CreateDirectoryA(WorkFolder().c_str(), nullptr));
-        env = {"TEMP=" + WorkFolder(), "TMP=" + WorkFolder()};
-    }
     CHECK(RemovePageFiles());
     ScannerControls scanner({{"Sheets", 9}, {"PageDivisor", bFullDisk ? 4u : 8u}});
     HANDLE hBlock = bFullDisk ? INVALID_HANDLE_VALUE
@@ -296,7 +289,12 @@ void WriteFails(How how, bool bFullDisk)
     CHECK(bFullDisk || hBlock != INVALID_HANDLE_VALUE);
     const std::vector<int> left = bFullDisk ? std::vector<int>{} : std::vector<int>{3};
     Session s(bFullDisk ? "fulldisk" : how == kDriverOk ? "faildriver" : "failscan", kRangeBatch);
-    CHECK(s.Start(env));
+    if (bFullDisk) {
+        // A folder of its own there, so that removing it shows it empty; the program's own stays outside.
+        SetWorkFolder(WindowsPath(unixFolder) + "\\work");
+        CHECK(::CreateDirectoryA(WorkFolder().c_str(), nullptr));
+    }
+    CHECK(s.Start());
     if (how == kDriverOk)
         OpenSourceDialog(s, IDOK);
     else
