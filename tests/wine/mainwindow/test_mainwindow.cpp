@@ -255,18 +255,24 @@ HWND StartSpecify(Program& prog, ModelKey& key)
     return h;
 }
 
-// The program's Beep calls so far in Wine's relay trace (relay.sh collects it),
-// with how many were not of 37 Hz for no time.
-std::string Beeps()
+// Wine's relay trace of Beep calls, which relay.sh collects.
+std::string RelayLog()
 {
     const char* v = getenv("TOLVIX_RELAY_LOG");
     Bytes log;
     ReadFileBytes(WindowsPath(v ? v : ""), log);
-    std::string text(log.begin(), log.end());
+    return std::string(log.begin(), log.end());
+}
+
+// The Beep calls in the trace from this offset on, with how many were not of
+// 37 Hz for no time.
+std::string Beeps(size_t from)
+{
+    const std::string text = RelayLog();
     // A call through kernel32 shows once more as its kernelbase implementation.
     const char* entry = strstr(text.c_str(), "Call KERNEL32.Beep(") ? "Call KERNEL32.Beep(" : "Call KERNELBASE.Beep(";
     int all = 0, other = 0;
-    for (size_t at = text.find(entry); at != std::string::npos; at = text.find(entry, at + 1)) {
+    for (size_t at = text.find(entry, from); at != std::string::npos; at = text.find(entry, at + 1)) {
         ++all;
         other += text.compare(at + strlen(entry), 18, "00000025,00000000)") != 0;
     }
@@ -274,17 +280,19 @@ std::string Beeps()
 }
 
 // One user action on the field or its up-down, and what the field then shows.
-// Actions: typed text left with Tab ('T'), Enter ('E') or not left ('N'); the
-// field emptied and left with Tab ('X'); Shift+Tab back into it ('S'); a click
-// on the up-down's upper or lower half ('+', '-'); the Up or Down key in the
-// field ('u', 'd'), after Alt+T ('U').
-const struct Step {
+// Actions: typed text ("\b": Backspace) left with Tab ('T'), Enter ('E') or not
+// left ('N'); Shift+Tab back into it ('S'); a click on the up-down's upper or
+// lower half ('+', '-'); the Up or Down key in the field ('u', 'd').
+// The arrows and the typing run in programs of their own: once its arrows were
+// clicked, Wine's up-down has been seen to step down by itself later.
+struct Step {
     char action;
     const char* text;
     const char* shows; // null: not checked
     int spin;          // the up-down's position after it; 0: not checked
     int beeps;         // beeps so far
-} kSteps[] = {
+};
+const std::vector<Step> kUpDown = {
     // Down at 1 shows "001".
     {'-', "", "001", 1, 0},
     {'+', "", "002", 2, 0},
@@ -292,7 +300,8 @@ const struct Step {
     {'T', "999", "999", 0, 0},
     {'+', "", "1000", 1000, 0},
     {'-', "", "0999", 999, 0},
-    {'U', "", "1000", 1000, 0},
+    {'N', "", nullptr, 0, 0},
+    {'u', "", "1000", 1000, 0},
     // 9999 up shows five digits; 10000 down keeps five.
     {'T', "9999", "9999", 0, 0},
     {'+', "", "10000", 10000, 0},
@@ -314,6 +323,8 @@ const struct Step {
     {'u', "", "501", 501, 0},
     {'N', "1", nullptr, 0, 0},
     {'d', "", "001", 1, 0},
+};
+const std::vector<Step> kTyping = {
     // The count is shown with three digits; Enter checks it in place.
     {'T', "25", "025", 25, 0},
     {'S', "", nullptr, 0, 0},
@@ -325,43 +336,36 @@ const struct Step {
     // Out of range or empty: the previous count comes back, with a beep each.
     {'T', "0", "999", 999, 1},
     {'E', "30001", "999", 999, 2},
-    {'X', "", "999", 999, 3},
+    {'T', "\b", "999", 999, 3},
     {'T', "30000", "30000", 30000, 3},
 };
 
-void Typing()
+void RunSteps(const char* tag, const std::vector<Step>& steps)
 {
     CHECK(getenv("TOLVIX_RELAY_LOG") != nullptr);
+    const size_t from = RelayLog().size();
     ModelKey key;
-    Program prog("pagestyping");
+    Program prog(tag);
     HWND h = StartSpecify(prog, key);
     if (!h)
         return;
     HWND spin = ::GetDlgItem(h, IDC_PAGES_SPIN);
     RECT rc;
     ::GetClientRect(spin, &rc);
-    for (const Step& st : kSteps) {
-        printf("  step %c \"%s\"\n", st.action, st.text);
+    for (const Step& st : steps) {
+        printf("  step %c \"%s\"\n", st.action, st.text[0] == '\b' ? "Backspace" : st.text);
         switch (st.action) {
         case 'T':
         case 'E':
         case 'N':
             EnterPages(h, st.text, st.action == 'T' ? VK_TAB : st.action == 'E' ? VK_RETURN : 0);
             break;
-        case 'X':
-            EnterPages(h, "", 0);
-            Tap(VK_BACK);
-            CHECK(WaitText(h, IDC_PAGES_TO_SCAN, ""));
-            Tap(VK_TAB);
-            break;
         case '+':
         case '-':
             ClickAt(spin, rc.right / 2, st.action == '+' ? rc.bottom / 4 : rc.bottom * 3 / 4);
-            break;
-        case 'U':
-            AltKey('T');
-            CHECK(WaitFocus(h, IDC_PAGES_TO_SCAN));
-            Tap(VK_UP);
+            // Wine's up-down steps down once more when the pressed look of an arrow
+            // key ends while the pointer rests on it.
+            MoveMouse(0, 0);
             break;
         case 'S':
             Chord(VK_SHIFT, VK_TAB);
@@ -373,7 +377,7 @@ void Typing()
             break;
         }
         const std::string beeps = std::to_string(st.beeps) + " beeps";
-        CHECK(WaitFor([&] { return Beeps() == beeps; }, 5000, Beeps));
+        CHECK(WaitFor([&] { return Beeps(from) == beeps; }, 5000, [&] { return Beeps(from); }));
         if (st.shows)
             CHECK(WaitText(h, IDC_PAGES_TO_SCAN, st.shows));
         if (st.spin)
@@ -628,14 +632,15 @@ void ScanArea()
 
 int main(int argc, char** argv)
 {
-    std::vector<Case> cases;
-    for (const ModelRow& row : kModels)
-        cases.push_back({row.name, [&row] { RunModel(row); }});
-    std::vector<Case> more = {
-        {"nopages", NoPages},     {"restore_defaults", RestoreDefaults},
-        {"pages_typing", Typing}, {"pages_scan", ScanCounts},
+    std::vector<Case> cases = {
+        {"nopages", NoPages},
+        {"restore_defaults", RestoreDefaults},
+        {"pages_updown", [] { RunSteps("updown", kUpDown); }},
+        {"pages_typing", [] { RunSteps("typing", kTyping); }},
+        {"pages_scan", ScanCounts},
         {"scan_area", ScanArea},
     };
-    cases.insert(cases.end(), more.begin(), more.end());
+    for (const ModelRow& row : kModels)
+        cases.push_back({row.name, [&row] { RunModel(row); }});
     return RunCases(argc, argv, cases);
 }
