@@ -6,6 +6,11 @@ set -euo pipefail
 log=$1
 shift
 key='HKCU\Software\Wine\Debug'
-wine reg add "$key" /v RelayInclude /t REG_SZ /d 'KERNEL32.Beep;KERNELBASE.Beep' /f >/dev/null 2>&1
+wine reg add "$key" /v RelayInclude /t REG_SZ /d 'KERNEL32.Beep;KERNELBASE.Beep' /f >/dev/null
 trap 'wine reg delete "$key" /v RelayInclude /f >/dev/null 2>&1 || true' EXIT
-TOLVIX_RELAY_LOG=$log WINEDEBUG=+relay wine "$@" 2>"$log"
+rc=0
+TOLVIX_RELAY_LOG=$log WINEDEBUG=+relay wine "$@" 2>"$log" || rc=$?
+if [ $rc -ne 0 ]; then # the last that Wine and the driver wrote besides the trace
+  grep -v -e ':Call ' -e ':Ret ' -e ':trace:relay:' "$log" | tail -n 20 >&2 || true
+fi
+exit $rc

@@ -39,10 +39,6 @@ int SavedInt(const Program& prog, int off)
 
 bool Checked(HWND h, int id) { return ::SendMessageA(::GetDlgItem(h, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-void ClickCentre(const RECT& rc) { ClickScreen((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2); }
-
-// ---- the scanner models ---------------------------------------------------------
-
 const std::vector<std::string> kFullRange = {"Current Page", "Batch", "File", "From Current Page", "Specify"};
 
 // A model key, the scan range stored in the settings file, and what comes of it.
@@ -93,8 +89,6 @@ void RunModel(const ModelRow& row)
     CHECK_EQ(SavedInt(prog, kOffScanRange), range);
 }
 
-// ---- the no-pages state -----------------------------------------------------------
-
 // The texts of the program's tooltips on show, each in brackets.
 std::string TipsShown(const Program& prog)
 {
@@ -139,12 +133,14 @@ void ExpectNoPagesState(const Program& prog, HWND h, bool specify, bool autoSave
         CHECK_EQ(ButtonEnabled(h, ID_CMD_CLEAR + i), i != 0 && i != 2);
     }
 
-    RECT rcDefaults, rcSize;
-    ::GetWindowRect(::GetDlgItem(h, IDC_RESTORE_DEFAULTS), &rcDefaults);
-    ::GetWindowRect(::GetDlgItem(h, IDC_PAGE_SIZE), &rcSize);
+    auto rectOf = [&](int id) {
+        RECT rc = {};
+        ::GetWindowRect(::GetDlgItem(h, id), &rc);
+        return rc;
+    };
     const std::pair<RECT, std::string> tips[] = {
-        {rcDefaults, "Resets all settings to their defaults."},
-        {rcSize, "Selects the page size for scanning."},
+        {rectOf(IDC_RESTORE_DEFAULTS), "Resets all settings to their defaults."},
+        {rectOf(IDC_PAGE_SIZE), "Selects the page size for scanning."},
         {ButtonRect(h, ID_CMD_SCAN),
          autoSave ? "Performs a final scan and saves the image data." : "Scans the pages in the feeder."},
         {ButtonRect(h, ID_CMD_HELP), "Opens the help."},
@@ -194,7 +190,6 @@ void NoPages()
     Tap(VK_ESCAPE);
     Tap(VK_F4);
     CHECK(WaitFor([&] { return Dropped(h, IDC_SCAN_RANGE); }, 5000));
-    CHECK(::IsWindowVisible(h));
     Tap(VK_ESCAPE);
     CHECK(WaitFor([&] { return !Dropped(h, IDC_SCAN_RANGE); }, 5000));
     CHECK(prog.CloseNormally());
@@ -243,8 +238,6 @@ void RestoreDefaults()
     CHECK_EQ(SavedInt(prog, kOffAutoSave), 1);
 }
 
-// ---- Pages to Scan ------------------------------------------------------------------
-
 // Without the orientation controls Tab goes from Pages to Scan to Restore Defaults.
 HWND StartSpecify(Program& prog, ModelKey& key)
 {
@@ -255,24 +248,18 @@ HWND StartSpecify(Program& prog, ModelKey& key)
     return h;
 }
 
-// Wine's relay trace of Beep calls, which relay.sh collects.
-std::string RelayLog()
+// The program's Beep calls so far in Wine's relay trace (relay.sh collects it),
+// with how many were not of 37 Hz for no time.
+std::string Beeps()
 {
     const char* v = getenv("TOLVIX_RELAY_LOG");
     Bytes log;
     ReadFileBytes(WindowsPath(v ? v : ""), log);
-    return std::string(log.begin(), log.end());
-}
-
-// The Beep calls in the trace from this offset on, with how many were not of
-// 37 Hz for no time.
-std::string Beeps(size_t from)
-{
-    const std::string text = RelayLog();
+    const std::string text(log.begin(), log.end());
     // A call through kernel32 shows once more as its kernelbase implementation.
     const char* entry = strstr(text.c_str(), "Call KERNEL32.Beep(") ? "Call KERNEL32.Beep(" : "Call KERNELBASE.Beep(";
     int all = 0, other = 0;
-    for (size_t at = text.find(entry, from); at != std::string::npos; at = text.find(entry, at + 1)) {
+    for (size_t at = text.find(entry); at != std::string::npos; at = text.find(entry, at + 1)) {
         ++all;
         other += text.compare(at + strlen(entry), 18, "00000025,00000000)") != 0;
     }
@@ -343,7 +330,6 @@ const std::vector<Step> kTyping = {
 void RunSteps(const char* tag, const std::vector<Step>& steps)
 {
     CHECK(getenv("TOLVIX_RELAY_LOG") != nullptr);
-    const size_t from = RelayLog().size();
     ModelKey key;
     Program prog(tag);
     HWND h = StartSpecify(prog, key);
@@ -377,7 +363,7 @@ void RunSteps(const char* tag, const std::vector<Step>& steps)
             break;
         }
         const std::string beeps = std::to_string(st.beeps) + " beeps";
-        CHECK(WaitFor([&] { return Beeps(from) == beeps; }, 5000, [&] { return Beeps(from); }));
+        CHECK(WaitFor([&] { return Beeps() == beeps; }, 5000, Beeps));
         if (st.shows)
             CHECK(WaitText(h, IDC_PAGES_TO_SCAN, st.shows));
         if (st.spin)
@@ -404,11 +390,12 @@ void ScanCounts()
     // disabled: Clear would show page "0" and make Restore Defaults the default.
     HWND tb = ToolBar(h);
     const RECT rcClear = ButtonRect(h, ID_CMD_CLEAR);
+    auto clickClear = [&] { ClickScreen((rcClear.left + rcClear.right) / 2, (rcClear.top + rcClear.bottom) / 2); };
     for (int cmd : {ID_CMD_SCAN, ID_CMD_SHOW_DRIVER})
         ::SendMessageA(tb, TB_ENABLEBUTTON, cmd, MAKELPARAM(FALSE, 0));
     ::SendMessageA(h, DM_SETDEFID, IDC_ACTUAL_SIZE, 0);
     ::SendMessageA(::GetDlgItem(h, IDC_SHOW_PAGE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("7"));
-    ClickCentre(rcClear);
+    clickClear();
     for (char letter : {'C', 'A', 'S', 'D', 'N'})
         AltKey(letter);
     // Alt+N has moved the focus once the keys before it were handled.
@@ -434,7 +421,7 @@ void ScanCounts()
     auto clear = [&](bool click) {
         ::SendMessageA(h, DM_SETDEFID, IDC_ACTUAL_SIZE, 0);
         if (click)
-            ClickCentre(rcClear);
+            clickClear();
         else
             AltKey('C');
         CHECK(WaitText(h, IDC_PAGE_TOTAL, "/ 0"));
@@ -473,21 +460,14 @@ void ScanCounts()
     CHECK(prog.CloseNormally());
 }
 
-// ---- the Scan Area dialog -------------------------------------------------------------
-
 const char kCaption[] = "Scan Area";
 
 HWND OpenScanArea(Program& prog, HWND hMain)
 {
     ::PostMessageA(hMain, WM_COMMAND, MAKEWPARAM(IDC_SCAN_AREA, BN_CLICKED), 0);
-    HWND hDlg = nullptr;
-    CHECK(WaitFor(
-        [&] {
-            auto v = ProcessWindows(prog.Pid(), kCaption);
-            hDlg = v.empty() ? nullptr : v[0];
-            return hDlg != nullptr;
-        },
-        5000));
+    std::vector<HWND> found;
+    CHECK(WaitFor([&] { return !(found = ProcessWindows(prog.Pid(), kCaption)).empty(); }, 5000));
+    HWND hDlg = found.empty() ? nullptr : found[0];
     if (hDlg)
         CHECK(MakeForeground(hDlg));
     return hDlg;
@@ -500,29 +480,24 @@ bool WaitClosed(Program& prog)
 
 void PutClipboardText(const char* text)
 {
-    CHECK(::OpenClipboard(nullptr));
-    ::EmptyClipboard();
-    size_t n = strlen(text) + 1;
+    const size_t n = strlen(text) + 1;
     HGLOBAL hMem = ::GlobalAlloc(GMEM_MOVEABLE, n);
     memcpy(::GlobalLock(hMem), text, n);
     ::GlobalUnlock(hMem);
-    CHECK(::SetClipboardData(CF_TEXT, hMem) != nullptr);
+    CHECK(::OpenClipboard(nullptr) && ::EmptyClipboard() && ::SetClipboardData(CF_TEXT, hMem));
     ::CloseClipboard();
 }
 
-// Wine answers GetAsyncKeyState from a thread's copy of the key states when the
-// thread asked less than 50 ms before; the fields ask at Tab. Returns once the
-// copy the program took when it last handled a key has expired.
-void KeyStateCopyExpired()
-{
-    const DWORD lastAsked = ::GetTickCount();
-    WaitFor([&] { return ::GetTickCount() - lastAsked > 100; }, 1000);
-}
-
-// Shift+Tab as a person types it, Shift held until the focus has moved, and
-// after it Shift up also in the program's copy.
+// Shift+Tab as a person types it, Shift held until the focus has moved. The
+// fields ask GetAsyncKeyState at Tab, and Wine answers a thread that asked less
+// than 50 ms before from its copy of then: each key goes once the copy the
+// program took at the key before has expired.
 void ShiftTab(HWND d, int idExpected)
 {
+    auto KeyStateCopyExpired = [] {
+        const DWORD lastAsked = ::GetTickCount();
+        WaitFor([&] { return ::GetTickCount() - lastAsked > 100; }, 1000);
+    };
     Key(VK_SHIFT, true);
     KeyStateCopyExpired();
     Tap(VK_TAB);
@@ -597,7 +572,6 @@ void ScanArea()
     TypeText("6");
     CHECK(WaitText(d, IDC_AREA_LEFT, "245x96"));
     CHECK_EQ(FocusId(d), IDC_AREA_LEFT);
-    CHECK(::IsWindowVisible(d));
 
     // Tab through the four fields to the Units list, pick "cm", Enter for OK.
     for (int i = 0; i < 4; ++i)
