@@ -274,6 +274,17 @@ void Manager()
     CHECK_EQ(UserSelect(IDOK, &chosen), S);
     CHECK_EQ(Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &id, nullptr), S);
     CHECK(strcmp(id.ProductName, chosen.ProductName) == 0 && id.Id == chosen.Id);
+    // The choice outlives the session: asked first in the next one, the default is the source chosen, with the
+    // Id the listing then gives it.
+    Expect("state 3", {kCloseDsm, kOpenDsm});
+    TW_IDENTITY def = {};
+    CHECK_EQ(Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &def, nullptr), S);
+    CHECK_EQ(std::string(def.ProductName), std::string(chosen.ProductName));
+    list.clear();
+    for (rc = Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &id, nullptr); rc == S;
+         rc = Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &id, nullptr))
+        list.push_back(id);
+    CHECK(listed(def, true) == 1);
 }
 
 void States()
