@@ -158,15 +158,24 @@ bool ReadIdentity(const std::string& path, TW_IDENTITY* id)
     return ok;
 }
 
-std::vector<SourceInfo> FindSources()
+// The folder sources are found in; empty when the Windows folder is unknown.
+std::string SourceFolder()
 {
-    std::vector<SourceInfo> sources;
     char windir[MAX_PATH];
     UINT n = GetWindowsDirectoryA(windir, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
+        return "";
+    return std::string(windir) + "\\" TOLVIX_STR(TOLVIX_TWAIN_FOLDER);
+}
+
+std::vector<SourceInfo> FindSources()
+{
+    std::vector<SourceInfo> sources;
+    std::string folder = SourceFolder();
+    if (folder.empty())
         return sources;
     std::vector<std::string> files;
-    FindSourceFiles(std::string(windir) + "\\" TOLVIX_STR(TOLVIX_TWAIN_FOLDER), files, 0);
+    FindSourceFiles(folder, files, 0);
     for (const std::string& path : files) {
         TW_IDENTITY id;
         if (ReadIdentity(path, &id))
@@ -226,8 +235,13 @@ const SourceInfo* DefaultSource(Application& app, bool bProbe)
     if (bProbe && !app.bListed && !saved.empty()) {
         if (!app.bProbed) {
             app.bProbed = true;
+            // Only a file the listing would find, under the sources' folder.
             app.probe.path = SavedValue(kDefaultFileValue, MAX_PATH);
-            app.bProbeFound = !app.probe.path.empty() && ReadIdentity(app.probe.path, &app.probe.identity) &&
+            std::string folder = SourceFolder() + "\\";
+            app.bProbeFound = folder.size() > 1 && app.probe.path.size() > folder.size() &&
+                              _strnicmp(app.probe.path.c_str(), folder.c_str(), folder.size()) == 0 &&
+                              app.probe.path.find("\\..") == std::string::npos &&
+                              ReadIdentity(app.probe.path, &app.probe.identity) &&
                               saved == app.probe.identity.ProductName;
             app.probe.identity.Id = 1;
         }
