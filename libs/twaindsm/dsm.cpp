@@ -27,6 +27,7 @@ namespace {
 
 const char kDefaultKey[] = "Software\\Tolvix\\TWAINDSM";
 const char kDefaultValue[] = "Default Source";
+const char kDefaultFileValue[] = "Default Source File";
 
 HINSTANCE g_hInstance;
 
@@ -50,8 +51,13 @@ struct Application {
     HWND hParent;
     TW_UINT16 condition;
     bool bListed;                    // sources are found when first asked for
-    std::vector<SourceInfo> sources; // source n has Id n + 1
+    std::vector<SourceInfo> sources; // in the order found; Ids 1..N
     size_t nextSource;
+    // The saved default, loaded alone to answer MSG_GETDEFAULT before any listing;
+    // it keeps its Id (1) in the listing that may follow.
+    bool bProbed;
+    bool bProbeFound;
+    SourceInfo probe;
 };
 
 // All state lives on the threads of the applications that call us; TWAIN
@@ -136,76 +142,127 @@ void FindSourceFiles(const std::string& folder, std::vector<std::string>& out, i
         FindSourceFiles(folder + "\\" + d, out, depth + 1);
 }
 
-std::vector<SourceInfo> FindSources()
+// The identity a source file reports, loaded only for the question.
+bool ReadIdentity(const std::string& path, TW_IDENTITY* id)
 {
-    std::vector<SourceInfo> sources;
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE h = LoadLibraryA(path.c_str());
+    SetErrorMode(oldMode);
+    if (!h)
+        return false;
+    auto entry = (DSENTRYPROC)(void*)GetProcAddress(h, "DS_Entry");
+    *id = TW_IDENTITY{};
+    bool ok = entry && entry(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GET, id) == TWRC_SUCCESS && id->ProductName[0];
+    id->ProductName[sizeof(TW_STR32) - 1] = 0;
+    FreeLibrary(h);
+    return ok;
+}
+
+// The folder sources are found in; empty when the Windows folder is unknown.
+std::string SourceFolder()
+{
     char windir[MAX_PATH];
     UINT n = GetWindowsDirectoryA(windir, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
+        return "";
+    return std::string(windir) + "\\" TOLVIX_STR(TOLVIX_TWAIN_FOLDER);
+}
+
+std::vector<SourceInfo> FindSources()
+{
+    std::vector<SourceInfo> sources;
+    std::string folder = SourceFolder();
+    if (folder.empty())
         return sources;
     std::vector<std::string> files;
-    FindSourceFiles(std::string(windir) + "\\" TOLVIX_STR(TOLVIX_TWAIN_FOLDER), files, 0);
+    FindSourceFiles(folder, files, 0);
     for (const std::string& path : files) {
-        UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-        HMODULE h = LoadLibraryA(path.c_str());
-        SetErrorMode(oldMode);
-        if (!h)
-            continue;
-        auto entry = (DSENTRYPROC)(void*)GetProcAddress(h, "DS_Entry");
-        TW_IDENTITY id = {};
-        if (entry && entry(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GET, &id) == TWRC_SUCCESS && id.ProductName[0]) {
-            id.ProductName[sizeof(TW_STR32) - 1] = 0;
-            id.Id = (TW_UINT32)sources.size() + 1;
+        TW_IDENTITY id;
+        if (ReadIdentity(path, &id))
             sources.push_back({path, id});
-        }
-        FreeLibrary(h);
     }
     return sources;
 }
 
-std::string SavedDefault()
+std::string SavedValue(const char* value, DWORD cbMax)
 {
-    char name[sizeof(TW_STR32)] = {};
-    DWORD size = sizeof(name) - 1;
+    std::string text(cbMax, '\0');
+    DWORD size = cbMax - 1;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDefaultKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        DWORD type = 0;
-        if (RegQueryValueExA(key, kDefaultValue, nullptr, &type, (BYTE*)name, &size) != ERROR_SUCCESS || type != REG_SZ)
-            name[0] = 0;
-        RegCloseKey(key);
-    }
-    return name;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDefaultKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "";
+    DWORD type = 0;
+    if (RegQueryValueExA(key, value, nullptr, &type, (BYTE*)&text[0], &size) != ERROR_SUCCESS || type != REG_SZ)
+        text[0] = 0;
+    RegCloseKey(key);
+    return text.c_str();
 }
 
-void SaveDefault(const char* name)
+std::string SavedDefault() { return SavedValue(kDefaultValue, sizeof(TW_STR32)); }
+
+// The default's name, and the file it was found in.
+void SaveDefault(const SourceInfo& s)
 {
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kDefaultKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
         ERROR_SUCCESS) {
+        const char* name = s.identity.ProductName;
         RegSetValueExA(key, kDefaultValue, 0, REG_SZ, (const BYTE*)name, (DWORD)strlen(name) + 1);
+        RegSetValueExA(key, kDefaultFileValue, 0, REG_SZ, (const BYTE*)s.path.c_str(), (DWORD)s.path.size() + 1);
         RegCloseKey(key);
     }
 }
 
-// Loading every source takes a while: only when an application asks.
+// Loading every source takes a while: only when an application asks. Sources
+// are numbered in the order found, the default loaded before keeping its Id.
 void ListSources(Application& app)
 {
-    if (!app.bListed)
-        app.sources = FindSources();
+    if (app.bListed)
+        return;
     app.bListed = true;
+    app.sources = FindSources();
+    TW_UINT32 next = app.bProbeFound ? 2 : 1;
+    for (SourceInfo& s : app.sources)
+        s.identity.Id = app.bProbeFound && _stricmp(s.path.c_str(), app.probe.path.c_str()) == 0 ? 1 : next++;
 }
 
 // The saved choice when it is still installed, else the first source found.
-const SourceInfo* DefaultSource(Application& app)
+// Before any listing, the saved choice's own file alone answers, as long as it
+// still reports that name.
+const SourceInfo* DefaultSource(Application& app, bool bProbe)
 {
+    std::string saved = SavedDefault();
+    if (bProbe && !app.bListed && !saved.empty()) {
+        if (!app.bProbed) {
+            app.bProbed = true;
+            // Only a file the listing would find, under the sources' folder.
+            app.probe.path = SavedValue(kDefaultFileValue, MAX_PATH);
+            std::string folder = SourceFolder() + "\\";
+            app.bProbeFound = folder.size() > 1 && app.probe.path.size() > folder.size() &&
+                              _strnicmp(app.probe.path.c_str(), folder.c_str(), folder.size()) == 0 &&
+                              app.probe.path.find("\\..") == std::string::npos &&
+                              ReadIdentity(app.probe.path, &app.probe.identity) &&
+                              saved == app.probe.identity.ProductName;
+            app.probe.identity.Id = 1;
+        }
+        if (app.bProbeFound)
+            return &app.probe;
+    }
     ListSources(app);
     if (app.sources.empty())
         return nullptr;
-    std::string saved = SavedDefault();
-    for (const SourceInfo& s : app.sources)
-        if (saved == s.identity.ProductName)
+    const SourceInfo* named = nullptr;
+    for (const SourceInfo& s : app.sources) {
+        if (saved != s.identity.ProductName)
+            continue;
+        if (_stricmp(s.path.c_str(), SavedValue(kDefaultFileValue, MAX_PATH).c_str()) == 0)
             return &s;
-    return &app.sources.front();
+        if (!named)
+            named = &s;
+    }
+    if (named) // found elsewhere: remembered there for the next time
+        SaveDefault(*named);
+    return named ? named : &app.sources.front();
 }
 
 TW_UINT16 Fail(Application* app, TW_UINT16 condition)
@@ -229,7 +286,7 @@ INT_PTR CALLBACK SelectProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam)
         SetWindowLongPtrA(hDlg, GWLP_USERDATA, lParam);
         auto* st = (SelectState*)lParam;
         HWND list = GetDlgItem(hDlg, IDC_SOURCES);
-        const SourceInfo* def = DefaultSource(*st->app);
+        const SourceInfo* def = DefaultSource(*st->app, false);
         for (const SourceInfo& s : st->app->sources) {
             LRESULT i = SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)s.identity.ProductName);
             if (&s == def)
@@ -300,14 +357,15 @@ TW_UINT16 OpenDs(Application* app, TW_IDENTITY* pId)
     // By its Id from the list, else by its name, else the default.
     ListSources(*app);
     const SourceInfo* info = nullptr;
-    if (pId->Id >= 1 && pId->Id <= app->sources.size() &&
-        (pId->ProductName[0] == 0 || SameName(app->sources[pId->Id - 1].identity.ProductName, pId->ProductName)))
-        info = &app->sources[pId->Id - 1];
+    for (const SourceInfo& s : app->sources)
+        if (pId->Id != 0 && s.identity.Id == pId->Id &&
+            (pId->ProductName[0] == 0 || SameName(s.identity.ProductName, pId->ProductName)))
+            info = &s;
     for (const SourceInfo& s : app->sources)
         if (!info && pId->ProductName[0] && SameName(s.identity.ProductName, pId->ProductName))
             info = &s;
     if (!info && pId->ProductName[0] == 0)
-        info = DefaultSource(*app);
+        info = DefaultSource(*app, false);
     if (!info)
         return Fail(app, TWCC_NODS);
     for (const OpenSource& s : g_open) // one copy of a source's module serves one session
@@ -369,7 +427,7 @@ TW_UINT16 Identity(Application* app, TW_UINT16 msg, TW_IDENTITY* pId)
         *pId = app->sources[app->nextSource++].identity;
         return TWRC_SUCCESS;
     case MSG_GETDEFAULT: {
-        const SourceInfo* def = DefaultSource(*app);
+        const SourceInfo* def = DefaultSource(*app, true);
         if (!pId)
             return Fail(app, TWCC_BADVALUE);
         if (!def)
@@ -389,7 +447,7 @@ TW_UINT16 Identity(Application* app, TW_UINT16 msg, TW_IDENTITY* pId)
         if (r != IDOK || st.chosen < 0)
             return TWRC_CANCEL;
         *pId = app->sources[(size_t)st.chosen].identity;
-        SaveDefault(pId->ProductName);
+        SaveDefault(app->sources[(size_t)st.chosen]);
         return TWRC_SUCCESS;
     }
     case MSG_OPENDS:

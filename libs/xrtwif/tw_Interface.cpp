@@ -2,10 +2,11 @@
 // manager on the caller's (user-interface) thread.
 //
 // Which source: the one the user chose with SelectDS in this run, else the one
-// that last opened in this run, else the Pagewell QX sources (ProductFamily or
-// ProductName beginning "Pagewell QX"). Without a Pagewell QX source: the
-// manager's default, then every other source in the manager's order, until one
-// opens.
+// that last opened in this run, else the manager's default when it is a
+// Pagewell QX source (ProductFamily or ProductName beginning "Pagewell QX"),
+// else the other Pagewell QX sources in the manager's order. Without a Pagewell
+// QX source: the manager's default, then every other source in the manager's
+// order, until one opens.
 //
 // Result codes of StartScan:
 //   0x80000001  the source manager is not open
@@ -175,19 +176,15 @@ std::vector<TW_IDENTITY> tw_Interface::Impl::Candidates()
                 AddOnce(&order, s);
     bool pagewell = false;
     for (const TW_IDENTITY& s : all)
-        if (IsPagewell(s)) {
-            AddOnce(&order, s);
-            pagewell = true;
-        }
-    if (pagewell)
-        return order;
-    id = TW_IDENTITY{};
-    if (Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &id) == TWRC_SUCCESS)
+        pagewell = pagewell || IsPagewell(s);
+    TW_IDENTITY def = {};
+    if (Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &def) == TWRC_SUCCESS && (IsPagewell(def) || !pagewell))
         for (const TW_IDENTITY& s : all)
-            if (SameSource(s, id))
+            if (SameSource(s, def))
                 AddOnce(&order, s);
     for (const TW_IDENTITY& s : all)
-        AddOnce(&order, s);
+        if (IsPagewell(s) || !pagewell)
+            AddOnce(&order, s);
     return order;
 }
 
@@ -310,11 +307,19 @@ char* tw_Interface::GetSelecedDS(HWND)
     d.szSourceName[0] = 0;
     if (!d.bDsmOpen)
         return d.szSourceName;
-    std::vector<TW_IDENTITY> order = d.Candidates();
-    if (!order.empty()) {
-        memcpy(d.szSourceName, order[0].ProductName, sizeof(TW_STR32));
-        d.szSourceName[sizeof(TW_STR32) - 1] = 0;
+    // Nothing chosen or opened yet (as at start-up): a Pagewell QX default is
+    // the first candidate, and asking only for it spares the manager loading
+    // every source.
+    TW_IDENTITY first = {};
+    bool bDefaultFirst = !d.chosen.ProductName[0] && !d.lastOpened.ProductName[0] &&
+                         d.Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &first) == TWRC_SUCCESS &&
+                         IsPagewell(first);
+    if (!bDefaultFirst) {
+        std::vector<TW_IDENTITY> order = d.Candidates();
+        first = order.empty() ? TW_IDENTITY{} : order[0];
     }
+    memcpy(d.szSourceName, first.ProductName, sizeof(TW_STR32));
+    d.szSourceName[sizeof(TW_STR32) - 1] = 0;
     return d.szSourceName;
 }
 

@@ -252,6 +252,18 @@ void Manager()
     Expect("second open", {kCloseDs});
     g_src = first;
     Expect("first open", {kCloseDs});
+
+    // The choice outlives the session: asked first in the next one, the default is the source chosen, with the
+    // Id the listing then gives it.
+    Expect("state 3", {kCloseDsm, kOpenDsm});
+    TW_IDENTITY def = {};
+    CHECK_EQ(Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &def, nullptr), S);
+    CHECK_EQ(std::string(def.ProductName), std::string(chosen.ProductName));
+    listed.clear();
+    for (rc = Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &id, nullptr); rc == S;
+         rc = Ds(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &id, nullptr))
+        listed[id.Id] = id.ProductName;
+    CHECK(named(def.ProductName) == 1 && listed[def.Id] == def.ProductName);
 }
 
 void States()
