@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Where start-up time goes: runs one program under Wine's +timestamp,+loaddll,+debugstr trace, warm Wine server,
 # until its window is on screen, and prints each module load (and each OutputDebugString mark) in milliseconds
-# after the program's own module. Usage: bench/wine/startup/load-trace.sh EXE CAPTION   (needs a display, a build)
+# after the program's own module. Usage: tools/load-trace.sh EXE CAPTION   (needs a display, a build)
 set -euo pipefail
-. "$(dirname "$0")/bench-env.sh"
+. "$(dirname "$0")/../bench/wine/startup/bench-env.sh"
 
 for pass in warm traced; do
   trace=/dev/null
