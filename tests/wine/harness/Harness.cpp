@@ -162,14 +162,19 @@ bool RemoveTree(const std::string& path)
 
 Program::Program(const char* tag) : m_folder(NewTempFolder(tag))
 {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(BinFolder(), ec)) {
-        const std::string name = entry.path().filename().string(), ext = entry.path().extension().string();
-        // Only what the program ships with: not our drivers, nor the test source manager.
-        const bool ships =
-            !_stricmp(ext.c_str(), ".exe") || !_stricmp(ext.c_str(), ".dll") || !_stricmp(ext.c_str(), ".hlp");
-        if (ships && name.rfind("test_", 0) != 0 && name != "TWAINDSM.dll")
-            ::CopyFileA(entry.path().string().c_str(), (m_folder + "\\" + name).c_str(), FALSE);
+    // Listed by pattern: the other lane's drivers create and delete files in the same folder meanwhile.
+    const std::string bin = BinFolder();
+    for (const char* pattern : {"*.exe", "*.dll", "*.HLP"}) {
+        WIN32_FIND_DATAA fd;
+        HANDLE h = ::FindFirstFileA((bin + "\\" + pattern).c_str(), &fd);
+        for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(h, &fd)) {
+            const std::string name = fd.cFileName;
+            // Only what the program ships with: not our drivers, nor the test source manager.
+            if (name.rfind("test_", 0) != 0 && name != "TWAINDSM.dll" &&
+                !::CopyFileA((bin + "\\" + name).c_str(), (m_folder + "\\" + name).c_str(), FALSE))
+                printf("cannot copy %s to %s (error %lu)\n", name.c_str(), m_folder.c_str(), ::GetLastError());
+        }
+        ::FindClose(h);
     }
 }
 
@@ -195,7 +200,10 @@ bool Program::Start()
     std::string exe = m_folder + "\\Tolvix.exe", cmd = "\"" + exe + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    return ::CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, m_folder.c_str(), &si, &m_pi);
+    if (::CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, m_folder.c_str(), &si, &m_pi))
+        return true;
+    printf("cannot start %s (error %lu)\n", exe.c_str(), ::GetLastError());
+    return false;
 }
 
 HWND Program::WaitWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs)
