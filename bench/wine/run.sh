@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Performance figures under Wine (not tests): the page store; a 50-sheet A4 400-dpi batch through Tolvix.exe;
-# the export, best of three, of COUNT A4 400-dpi page files to G4 multi-page TIFF and PDF through the export
-# engine (also with a no-op TIFF32.dll: the engine's own share), next to tiffcp and tiffcp + img2pdf natively
-# (process start included) on the same pages as one uncompressed TIFF from our export.
+# Performance figures under Wine (not tests): test_bench's page store and 50-sheet batch, then the export, best
+# of three, of COUNT A4 400-dpi page files to G4 multi-page TIFF and PDF (also with a no-op TIFF32.dll: the engine's
+# own share) next to tiffcp and tiffcp + img2pdf natively (process start included) on one uncompressed TIFF of them.
 # Usage: xvfb-run -a -s "-screen 0 1280x1024x24" bash bench/wine/run.sh [BUILD_DIR [COUNT ...]]  (default 50)
 set -euo pipefail
 trap 'echo "run.sh: stopped, this failed: $BASH_COMMAND" >&2' ERR
@@ -21,10 +20,7 @@ cmake --build "$build" --target test_bench >"$build/bench-build.log" ||
 export WINEPREFIX=$build/wine/bench-prefix TOLVIX_BIN=$build/bin TOLVIX_SOURCE=$root
 "$root/tools/prefix.sh" "$WINEPREFIX" "$build/bin"
 bin=$build/bin work=$build/wine/bench-export
-echo "== page store"
-(cd "$bin" && wine ./test_bench.exe pages)
-echo "== whole program"
-(cd "$bin" && wine ./test_bench.exe scan)
+(cd "$bin" && wine ./test_bench.exe pages scan)  # the page store, then the whole program
 echo "== export"
 
 win() { printf 'Z:%s' "${1//\//\\}"; }
