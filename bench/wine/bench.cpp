@@ -211,13 +211,5 @@ int main(int argc, char** argv)
     const bool write = argc == 4 && strcmp(argv[1], "write") == 0;
     if (!write && !(argc == 8 && strcmp(argv[1], "export") == 0))
         return RunCases(argc, argv, {{"pages", PageStore}, {"scan", [] { Batch(50); }}});
-    // Settings are kept in the program's folder; this measurement keeps none.
-    char szSettings[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, szSettings, MAX_PATH);
-    strcpy(strrchr(szSettings, '\\') + 1, "__utilInf.bin");
-    const bool bHadSettings = FileExists(szSettings);
-    const int rc = Store(write, argv);
-    if (!bHadSettings)
-        ::DeleteFileA(szSettings);
-    return rc;
+    return Store(write, argv);
 }
