@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace harness;
@@ -125,14 +126,12 @@ void PageStore()
     ::CreateDirectoryA(folder.c_str(), nullptr);
     printf("page %ux%u, 1 bit, in %s\n", testpages::A4Width(400), testpages::A4Height(400), folder.c_str());
     // Five rounds; the medians decide (single runs of a few tens of ms are noisy).
-    std::vector<double> writes, copies;
-    for (int i = 0; i < 5; ++i) {
-        const auto t = WriteVersusCopy(folder, hPage, (DWORD)(codec::kFileHeaderSize + ::GlobalSize(hPage)), 50);
-        writes.push_back(t.first);
-        copies.push_back(t.second);
-    }
-    std::sort(writes.begin(), writes.end());
-    std::sort(copies.begin(), copies.end());
+    double writes[5], copies[5];
+    for (int i = 0; i < 5; ++i)
+        std::tie(writes[i], copies[i]) =
+            WriteVersusCopy(folder, hPage, (DWORD)(codec::kFileHeaderSize + ::GlobalSize(hPage)), 50);
+    std::sort(writes, writes + 5);
+    std::sort(copies, copies + 5);
     printf("median: WritePage %.3f s, copy %.3f s: page files written at %.0f%% of the copy speed\n", writes[2],
            copies[2], 100.0 * copies[2] / writes[2]);
     ReducedVersusFull(folder, hPage);
