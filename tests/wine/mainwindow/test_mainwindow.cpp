@@ -453,11 +453,8 @@ const char kCaption[] = "Scan Area";
 HWND OpenScanArea(Program& prog, HWND hMain)
 {
     ::PostMessageA(hMain, WM_COMMAND, MAKEWPARAM(IDC_SCAN_AREA, BN_CLICKED), 0);
-    std::vector<HWND> found;
-    CHECK(WaitFor([&] { return !(found = ProcessWindows(prog.Pid(), kCaption)).empty(); }, 5000));
-    HWND hDlg = found.empty() ? nullptr : found[0];
-    if (hDlg)
-        CHECK(MakeForeground(hDlg));
+    HWND hDlg = prog.WaitWindow([](HWND w) { return WindowText(w) == kCaption; }, 5000);
+    CHECK(hDlg && MakeForeground(hDlg));
     return hDlg;
 }
 
