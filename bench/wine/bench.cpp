@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace harness;
@@ -39,15 +40,10 @@ BOOL WINAPI CountingReadFile(HANDLE h, LPVOID p, DWORD cb, LPDWORD pcbRead, LPOV
 }
 
 // A page as the scanner hands it over; what it shows does not change what is written or read.
-std::vector<uint8_t> PageDib(uint32_t seed)
+HGLOBAL PageDib(uint32_t seed)
 {
-    const int kDpi = 400;
-    return codec::MakePackedDib(
-        testpages::Document(testpages::A4Width(kDpi), testpages::A4Height(kDpi), kDpi, seed).View());
-}
-
-HGLOBAL Global(const std::vector<uint8_t>& dib)
-{
+    const std::vector<uint8_t> dib =
+        codec::MakePackedDib(testpages::Document(testpages::A4Width(400), testpages::A4Height(400), 400, seed).View());
     HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, dib.size());
     memcpy(::GlobalLock(h), dib.data(), dib.size());
     ::GlobalUnlock(h);
@@ -78,12 +74,7 @@ std::pair<double, double> WriteVersusCopy(const std::string& folder, HGLOBAL hPa
     const double mb = (double)cbFile * nPages / 1048576.0;
 
     const std::string src = folder + "plain.bin", dst = folder + "plain-copy.bin";
-    std::vector<char> chunk(cbFile, 'x');
-    HANDLE h = ::CreateFileA(src.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD put;
-    for (int n = 0; n < nPages; ++n)
-        ::WriteFile(h, chunk.data(), cbFile, &put, nullptr);
-    ::CloseHandle(h);
+    WriteFileBytes(src, Bytes((size_t)cbFile * nPages, 'x'));
     const double t1 = Now();
     ::CopyFileA(src.c_str(), dst.c_str(), FALSE);
     const double tCopy = Now() - t1;
@@ -128,22 +119,19 @@ void PageStore()
     g_impReadFile = reinterpret_cast<void*>(&CountingReadFile);
     ::VirtualProtect(&g_impReadFile, sizeof(void*), old, &old);
 
-    const std::vector<uint8_t> dib = PageDib(1);
-    HGLOBAL hPage = Global(dib);
+    HGLOBAL hPage = PageDib(1);
     char sz[MAX_PATH];
     ::GetTempPathA(sizeof sz, sz);
     const std::string folder = std::string(sz) + "tolvix-bench-pages\\";
     ::CreateDirectoryA(folder.c_str(), nullptr);
     printf("page %ux%u, 1 bit, in %s\n", testpages::A4Width(400), testpages::A4Height(400), folder.c_str());
     // Five rounds; the medians decide (single runs of a few tens of ms are noisy).
-    std::vector<double> writes, copies;
-    for (int i = 0; i < 5; ++i) {
-        const auto t = WriteVersusCopy(folder, hPage, (DWORD)(codec::kFileHeaderSize + dib.size()), 50);
-        writes.push_back(t.first);
-        copies.push_back(t.second);
-    }
-    std::sort(writes.begin(), writes.end());
-    std::sort(copies.begin(), copies.end());
+    double writes[5], copies[5];
+    for (int i = 0; i < 5; ++i)
+        std::tie(writes[i], copies[i]) =
+            WriteVersusCopy(folder, hPage, (DWORD)(codec::kFileHeaderSize + ::GlobalSize(hPage)), 50);
+    std::sort(writes, writes + 5);
+    std::sort(copies, copies + 5);
     printf("median: WritePage %.3f s, copy %.3f s: page files written at %.0f%% of the copy speed\n", writes[2],
            copies[2], 100.0 * copies[2] / writes[2]);
     ReducedVersusFull(folder, hPage);
@@ -187,7 +175,7 @@ int Store(bool write, char** argv)
     const int count = atoi(argv[3]), kDistinctPages = 8;
     std::vector<HGLOBAL> dibs;
     for (uint32_t seed = 1; write && seed <= kDistinctPages; ++seed)
-        dibs.push_back(Global(PageDib(seed)));
+        dibs.push_back(PageDib(seed));
     for (int n = 1; n <= count; ++n) {
         char szName[MAX_PATH];
         settings.BuildPageFileName(szName, n);
@@ -195,10 +183,8 @@ int Store(bool write, char** argv)
         if (write ? !store.WritePage(dibs[(n - 1) % kDistinctPages], szName, n - 1) : !store.HoldPage(szName, n - 1))
             return fprintf(stderr, "cannot %s %s\n", write ? "write" : "open", szName), 1;
     }
-    for (HGLOBAL h : dibs)
-        ::GlobalFree(h);
     if (write)
-        return 0;
+        return 0; // the pages go with the process
     settings.m_nFileType = atoi(argv[4]);
     settings.m_nCompression = atoi(argv[5]);
     snprintf(settings.m_szSaveFolder, sizeof settings.m_szSaveFolder, "%s", argv[6]);
@@ -224,13 +210,5 @@ int main(int argc, char** argv)
     const bool write = argc == 4 && strcmp(argv[1], "write") == 0;
     if (!write && !(argc == 8 && strcmp(argv[1], "export") == 0))
         return RunCases(argc, argv, {{"pages", PageStore}, {"scan", [] { Batch(50); }}});
-    // Settings are kept in the program's folder; this measurement keeps none.
-    char szSettings[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, szSettings, MAX_PATH);
-    strcpy(strrchr(szSettings, '\\') + 1, "__utilInf.bin");
-    const bool bHadSettings = FileExists(szSettings);
-    const int rc = Store(write, argv);
-    if (!bHadSettings)
-        ::DeleteFileA(szSettings);
-    return rc;
+    return Store(write, argv);
 }

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Performance figures under Wine (not tests): the page store; a 50-sheet A4 400-dpi batch through Tolvix.exe;
-# the export, best of three, of COUNT A4 400-dpi page files to G4 multi-page TIFF and PDF through the export
-# engine (also with a no-op TIFF32.dll: the engine's own share), next to tiffcp and tiffcp + img2pdf natively
-# (process start included) on the same pages as one uncompressed TIFF from our export.
+# Performance figures under Wine (not tests): test_bench's page store and 50-sheet batch, then the export, best
+# of three, of COUNT A4 400-dpi page files to G4 multi-page TIFF and PDF (also with a no-op TIFF32.dll: the engine's
+# own share) next to tiffcp and tiffcp + img2pdf natively (process start included) on one uncompressed TIFF of them.
 # Usage: xvfb-run -a -s "-screen 0 1280x1024x24" bash bench/wine/run.sh [BUILD_DIR [COUNT ...]]  (default 50)
 set -euo pipefail
 trap 'echo "run.sh: stopped, this failed: $BASH_COMMAND" >&2' ERR
@@ -21,10 +20,7 @@ cmake --build "$build" --target test_bench >"$build/bench-build.log" ||
 export WINEPREFIX=$build/wine/bench-prefix TOLVIX_BIN=$build/bin TOLVIX_SOURCE=$root
 "$root/tools/prefix.sh" "$WINEPREFIX" "$build/bin"
 bin=$build/bin work=$build/wine/bench-export
-echo "== page store"
-(cd "$bin" && wine ./test_bench.exe pages)
-echo "== whole program"
-(cd "$bin" && wine ./test_bench.exe scan)
+(cd "$bin" && wine ./test_bench.exe pages scan)  # the page store, then the whole program
 echo "== export"
 
 win() { printf 'Z:%s' "${1//\//\\}"; }
@@ -42,8 +38,11 @@ row() {  # KIND LABEL
     "$(best "$1" peak_private_kb)" "$(best "$1" peak_working_set_kb)"
 }
 
-floor=$work/floor  # test_bench beside the TIFF32.dll that writes nothing
-mkdir -p "$floor"
+# Copies of test_bench beside the DLLs it exports with, where it leaves its settings file: real, and floor with
+# the TIFF32.dll that writes nothing.
+real=$work/real floor=$work/floor
+mkdir -p "$real" "$floor"
+cp "$bin/test_bench.exe" "$bin/PDFLIB.dll" "$bin/TIFF32.dll" "$real/"
 cp "$bin/test_bench.exe" "$bin/PDFLIB.dll" "$bin/null-tiff32/TIFF32.dll" "$floor/"
 
 printf '%-6s %-28s %10s %10s %14s %16s\n' pages what seconds pages/s peak_private_kb peak_working_kb
@@ -51,15 +50,15 @@ for n in "$@"; do
   pages=$work/pages$n save=$work/out$n
   rm -rf "$pages" "$save"
   mkdir -p "$pages" "$save"
-  wine "$bin/test_bench.exe" write "$(win "$pages")" "$n"
-  ours "$bin/test_bench.exe" 1 0 plain >/dev/null
+  wine "$real/test_bench.exe" write "$(win "$pages")" "$n"
+  ours "$real/test_bench.exe" 1 0 plain >/dev/null
   plain=$save/plain001.tif
   sync  # written-back pages must not compete with the runs timed below
   rows=$(tiffinfo "$plain" 2>/dev/null | sed -n 's/.*Image Length: \([0-9]*\).*/\1/p' | sed -n 1p)
   for _ in 1 2 3; do
     echo "eng $(ours "$floor/test_bench.exe" 1 2 floor)"
-    echo "tif $(ours "$bin/test_bench.exe" 1 2 g4tif)"
-    echo "pdf $(ours "$bin/test_bench.exe" 3 3 g4pdf)"
+    echo "tif $(ours "$real/test_bench.exe" 1 2 g4tif)"
+    echo "pdf $(ours "$real/test_bench.exe" 3 3 g4pdf)"
     s=$(now); tiffcp -c g4 -r "$rows" "$plain" "$save/tiffcp.tif"; echo "cp seconds=$(since "$s")"
     s=$(now); tiffcp -c g4 -r "$rows" "$plain" "$save/img.tif"; img2pdf "$save/img.tif" -o "$save/img2pdf.pdf"
     echo "img seconds=$(since "$s")"
