@@ -99,13 +99,8 @@ bool StartWithTarget(Session& s, int scanRange, const std::string& folder, const
 // A window of the program with this caption, other than the main window.
 HWND WaitWindow(Session& s, const char* caption)
 {
-    HWND hFound = nullptr;
-    auto found = [&] {
-        for (HWND h : ProcessWindows(s.Prog().Pid(), caption))
-            hFound = h != s.Main() ? h : hFound;
-        return hFound || !s.Prog().Running();
-    };
-    Check(WaitFor(found, 15000) && hFound, caption, "window comes up");
+    HWND hFound = s.Prog().WaitWindow([&](HWND h) { return h != s.Main() && WindowText(h) == caption; }, 15000);
+    Check(hFound != nullptr, caption, "window comes up");
     return hFound;
 }
 
@@ -169,16 +164,14 @@ void TypeInto(HWND hDlg, char mnemonic, int id, const std::string& text, bool bL
         Tap(VK_TAB);
 }
 
-// The message with this text; answered with Enter once it is in front.
-bool AnswerMessage(Session& s, const char* text)
+// The message with this text; answered with the key once it is in front.
+bool AnswerMessage(Session& s, const char* text, WORD vk = VK_RETURN)
 {
     HWND hBox = s.Prog().WaitDialogWithText(text, 10000);
     if (hBox)
-        Answer(hBox, VK_RETURN);
+        Answer(hBox, vk);
     return hBox != nullptr;
 }
-
-// ---- cases ----------------------------------------------------------------------
 
 // The Save dialog: a location that cannot be written and an existing first file each bring it back and save
 // nothing; then five pages as TIFF G4 from 998 to 1002, the next number stored.
@@ -213,11 +206,9 @@ void SaveCommand()
     TypeInto(hDlg, 'L', IDC_LOCATION, refused);
     AltKey('S');
     HWND hAsk = s.Prog().WaitDialogWithText("This file already exists.");
-    if (!hAsk)
-        return CHECK(!"the overwrite question");
-    CHECK(WaitText(hAsk, IDC_OVERWRITE_FILE, existing)); // set when the box paints
-    ClickButton(hAsk, IDCANCEL);
-    CHECK(Gone(hAsk));
+    CHECK(hAsk && WaitText(hAsk, IDC_OVERWRITE_FILE, existing)); // set when the box paints
+    NEED(hAsk);
+    Answer(hAsk, VK_ESCAPE);
     NEED(hDlg = WaitWindow(s, "Save"));
     Answer(hDlg, VK_ESCAPE);
     Bytes content;
@@ -225,11 +216,7 @@ void SaveCommand()
 
     // Nothing was saved: closing asks first, and Cancel keeps the batch.
     ::PostMessageA(s.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    HWND hQuestion = s.Prog().WaitDialogWithText(kClearQuestion, 10000);
-    if (!hQuestion)
-        return CHECK(!"the clear question");
-    ClickButton(hQuestion, IDCANCEL);
-    CHECK(Gone(hQuestion));
+    CHECK(AnswerMessage(s, kClearQuestion, VK_ESCAPE));
 
     // The save locks Show Page while it runs; the keyboard comes back to it.
     ClickAt(::GetDlgItem(s.Main(), IDC_SHOW_PAGE), 5, 5);
@@ -427,10 +414,7 @@ void AutoSaveHeld()
 // as saved, so the next Scan does not ask before clearing it.
 void ExportFailureSaved()
 {
-    const char* full = getenv("TOLVIX_FULL_DISK");
-    if (!full || !*full)
-        return CHECK(!"TOLVIX_FULL_DISK names a small file system");
-    const std::string out = WindowsPath(full);
+    const std::string out = WindowsPath(getenv("TOLVIX_FULL_DISK") ? getenv("TOLVIX_FULL_DISK") : "");
     RemovePageFiles();
     ScannerControls controls({{"Sheets", 4}, {"PageDivisor", 1}});
     Session s("save-full");

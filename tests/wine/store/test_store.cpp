@@ -111,8 +111,6 @@ HGLOBAL Global(const Bytes& b)
     return h;
 }
 
-// ---- a batch of pages ----------------------------------------------------------
-
 // Pages shaped like scanned documents: A4 at 100 dpi, a different text on each.
 testpages::Page PageImage(int n)
 {
@@ -172,8 +170,6 @@ struct Batch {
         }
     }
 };
-
-// ---- naming --------------------------------------------------------------------
 
 void NamingCases()
 {
@@ -240,8 +236,6 @@ void NamingCases()
                             (const char*)nullptr})
         CHECK_ROW(bad ? bad : "null", (bool)store.IsValidFileStem(bad), false);
 }
-
-// ---- the overwrite check -------------------------------------------------------
 
 struct Job {
     char szFolder[300];
@@ -312,14 +306,15 @@ void ConfirmOverwriteCases()
         {"Doc005.pdf=", "", 5, 3, "N", 0, pdf},
     };
     for (auto& t : rows) {
-        std::string what = "row " + std::to_string(&t - rows + 1), seen, planned;
+        std::string what = "row " + std::to_string(&t - rows + 1);
         std::string dir = Folder(g_work + "\\overwrite" + std::to_string(&t - rows + 1)), file = dir + "\\" + t.file;
         std::string folder = t.folder.rfind("C:", 0) == 0 ? t.folder : dir + t.folder;
         Setup setup(dir, t.setup);
         Job job = {{}, t.number, t.type, -1};
         snprintf(job.szFolder, sizeof job.szFolder, "%s", folder.c_str());
         HANDLE hThread = ::CreateThread(nullptr, 0, ConfirmThread, &job, 0, nullptr);
-        for (size_t i = 0; i <= strlen(t.plan); ++i) {
+        const size_t nPlanned = strlen(t.plan);
+        for (size_t i = 0; i <= nPlanned; ++i) {
             HWND hDlg = nullptr;
             WaitFor(
                 [&] {
@@ -328,10 +323,12 @@ void ConfirmOverwriteCases()
                     return hDlg || ::WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0;
                 },
                 10000);
+            CHECK_ROW(what + " dialog " + std::to_string(i + 1) + " shown", hDlg != nullptr, i < nPlanned);
             if (!hDlg)
                 break;
-            bool bOverwrite = ::GetDlgItem(hDlg, IDC_OVERWRITE_FILE) != nullptr;
-            seen += bOverwrite ? "overwrite " : "in-use ";
+            // Beyond the plan the dialog is declined, whichever it is.
+            bool bOverwrite =
+                i < nPlanned ? strchr("PEAC", t.plan[i]) != nullptr : ::GetDlgItem(hDlg, IDC_OVERWRITE_FILE) != nullptr;
             CHECK_ROW(what,
                       Shown(hDlg, bOverwrite ? "This file already exists. Overwrite the existing file?"
                                              : "A file of the same name " + file +
@@ -339,7 +336,7 @@ void ConfirmOverwriteCases()
                                                    "application.Before overwriting, it is necessary to close the "
                                                    "file.\n\nDo you want to overwrite the file?"),
                       bOverwrite ? "overwrite " + file + " icon Proceed(default)|Abort| asks" : "in-use &Yes|&No| asks");
-            char a = i < strlen(t.plan) ? t.plan[i] : bOverwrite ? 'A' : 'N'; // beyond the plan: declined
+            char a = i < nPlanned ? t.plan[i] : bOverwrite ? 'A' : 'N';
             if (a == 'L')
                 setup.holds.clear();
             // Posted to the dialog: whichever control has the focus, Enter stands for the default button.
@@ -349,9 +346,6 @@ void ConfirmOverwriteCases()
                 ClickButton(hDlg, a == 'P' ? IDOK : a == 'A' ? IDCANCEL : a == 'N' ? IDNO : IDYES);
             CHECK_ROW(what + " dialog gone after the answer", WaitFor([&] { return !::IsWindow(hDlg); }, 5000), true);
         }
-        for (const char* p = t.plan; *p; ++p)
-            planned += strchr("PEAC", *p) ? "overwrite " : "in-use ";
-        CHECK_ROW(what + " dialogs", seen, planned);
         if (::WaitForSingleObject(hThread, 10000) != WAIT_OBJECT_0) {
             CHECK_ROW(what + " ConfirmOverwrite ended within 10 s of the last answer", false, true);
             ::ExitProcess(1); // the job belongs to a thread still running
@@ -363,8 +357,6 @@ void ConfirmOverwriteCases()
         CHECK_ROW(what + ": the check writes nothing", Listing(dir), Join(setup.kept));
     }
 }
-
-// ---- the export engine ---------------------------------------------------------
 
 struct ExportRow {
     int pages, type, compression, from;
@@ -430,13 +422,12 @@ void RunExports(const std::string& root, const std::vector<ExportRow>& rows)
 
 void ExportCases()
 {
-    // Which message each result shows.
+    // Which message each result shows (the refused name and the failed copy are seen through the program).
     const std::pair<int, UINT> messages[] = {
-        {EXPORT_NO_FOLDER, IDS_ERR_NO_PATH},     {EXPORT_PAGE_MISSING, IDS_ERR_PAGE_MISSING},
-        {EXPORT_PDF_FAILED, IDS_ERR_DISK_FULL},  {EXPORT_PDF_IN_USE, IDS_ERR_PDF},
-        {EXPORT_NO_SETTINGS, IDS_ERR_DISK_FULL}, {EXPORT_NO_MEMORY, IDS_ERR_DISK_FULL},
-        {EXPORT_COPY_FAILED, IDS_ERR_DISK_FULL}, {EXPORT_WRITE_FAILED, IDS_ERR_DISK_FULL},
-        {EXPORT_NAME_REFUSED, IDS_ERR_BAD_NAME},
+        {EXPORT_NO_FOLDER, IDS_ERR_NO_PATH},      {EXPORT_PAGE_MISSING, IDS_ERR_PAGE_MISSING},
+        {EXPORT_PDF_FAILED, IDS_ERR_DISK_FULL},   {EXPORT_PDF_IN_USE, IDS_ERR_PDF},
+        {EXPORT_NO_SETTINGS, IDS_ERR_DISK_FULL},  {EXPORT_NO_MEMORY, IDS_ERR_DISK_FULL},
+        {EXPORT_WRITE_FAILED, IDS_ERR_DISK_FULL},
     };
     for (auto [result, id] : messages)
         CHECK_ROW(std::to_string(result), ExportResultMessage(result), id);
@@ -496,8 +487,6 @@ void ExportCases()
     CHECK_EQ(b.Export(std::string(250, 'x'), 2, 2, 1), EXPORT_NO_FOLDER);
     b.CheckHeld("long folder");
 }
-
-// ---- the page files ------------------------------------------------------------
 
 void PageCases()
 {
