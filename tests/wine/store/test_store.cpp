@@ -67,7 +67,6 @@ std::string Listing(const std::string& folder)
     return FileExists(folder) ? Join(names) : "no folder";
 }
 
-// The file is there and other programs may open it.
 bool Free(const std::string& path) { return FileExists(path) && !IsHeldWithoutSharing(path); }
 
 // Files holding "keep" written into a folder before a step: NAME stays, NAME! held open as by another program,
@@ -161,9 +160,8 @@ struct Batch {
     {
         for (int i = 0; i < (int)dibs.size(); ++i) {
             HLOCAL h = store.ReadPage(PageFile(i + 1).c_str(), i);
-            const Bytes& dib = dibs[i];
             CHECK_ROW(what + " page " + std::to_string(i + 1),
-                      h && ::LocalSize(h) >= dib.size() && !memcmp(::LocalLock(h), dib.data(), dib.size()) &&
+                      h && ::LocalSize(h) >= dibs[i].size() && !memcmp(::LocalLock(h), dibs[i].data(), dibs[i].size()) &&
                           IsHeldWithoutSharing(PageFile(i + 1)),
                       true);
             ::LocalFree(h);
@@ -292,7 +290,6 @@ void ConfirmOverwriteCases()
         {"Doc001.bmp", "", 1, 0, "P", 1, "Doc001.bmp"},
         {"Doc001.bmp", "", 1, 0, "E", 1, "Doc001.bmp"},
         {"Doc001.bmp", "", 1, 0, "C", 2, "Doc001.bmp"},
-        {"Doc1234.tif", "", 1234, 2, "A", 2, "Doc1234.tif"},
         {"Doc1234.tif", "", 1234, 1, "P", 1, "Doc1234.tif"},
         {"Doc1234.tif", "", 123, 1, "", 1, ""},
         {"Doc006.tif", "", 10005, 2, "A", 2, "Doc006.tif"}, // a damaged number: the file the export writes first
@@ -385,15 +382,12 @@ void RunExports(const std::string& root, const std::vector<ExportRow>& rows)
         if (!b)
             b.reset(new Batch(t.pages));
         std::string save = Folder(root + "\\" + std::to_string(++s_n)), what = "export " + std::to_string(s_n);
-        std::set<std::string> want;
-        {
-            Setup setup(save, t.before);
-            want = setup.kept;
-            std::string folder = save + (s_n % 2 && t.from > 0 ? "\\" : "");
-            CHECK_ROW(what, b->Export(folder, t.type, t.compression, t.from), t.result);
-            CHECK_ROW(what, std::string(b->settings.m_szSaveFolder), save);
-            CHECK_ROW(what, b->settings.m_nPageCount, t.pages);
-        }
+        Setup setup(save, t.before);
+        std::string folder = save + (s_n % 2 && t.from > 0 ? "\\" : "");
+        CHECK_ROW(what, b->Export(folder, t.type, t.compression, t.from), t.result);
+        CHECK_ROW(what, std::string(b->settings.m_szSaveFolder), save);
+        CHECK_ROW(what, b->settings.m_nPageCount, t.pages);
+        setup.holds.clear();
         // The TIFF lines name each page's scheme, the PDF lines the file's filter and each image's encoding.
         const char *coding = Coding(t.type, t.compression), *pdf = t.type == 3 ? "pdf" : "";
         const char* each = !*pdf ? coding : coding[0] == 'C' ? "ccitt" : "image";
@@ -401,7 +395,7 @@ void RunExports(const std::string& root, const std::vector<ExportRow>& rows)
         for (std::string tok; after >> tok;) {
             std::string name = tok.substr(0, tok.find(':')), pages = tok.substr(name.size() + (name != tok));
             std::string path = save + "\\" + name;
-            want.insert(name);
+            setup.kept.insert(name);
             if (t.type == 0 && !pages.empty())
                 CHECK_ROW(what + " " + name, Read(path) == codec::MakeBmpFile(PageImage(pages[0] - '0').View()), true);
             if (t.type == 0 || pages.empty())
@@ -415,7 +409,7 @@ void RunExports(const std::string& root, const std::vector<ExportRow>& rows)
                     fprintf(g_expect, "%s %s %d refs/page%c.bmp %s\n", *pdf ? pdf : "tiff", file.c_str(), (int)i,
                             pages[i], each);
         }
-        CHECK_ROW(what, Listing(save), strcmp(t.before, "-") ? Join(want) : "no folder");
+        CHECK_ROW(what, Listing(save), strcmp(t.before, "-") ? Join(setup.kept) : "no folder");
         b->CheckHeld(what);
     }
 }
@@ -471,12 +465,9 @@ void ExportCases()
                    {3, 0, 2, 7, "-", EXPORT_NO_FOLDER, ""},
                    // A damaged number: only this export's files are written, the result follows the last one.
                    {2, 2, 0, -5, "Doc9999.tif Doc001.tif", EXPORT_NAME_REFUSED, ""},
-                   {2, 2, 0, 0, "Doc9999.tif Doc001.tif", EXPORT_NAME_REFUSED, ""},
                    {2, 2, 0, 10005, "Doc9999.tif Doc001.tif", 8, "Doc006.tif Doc007.tif"},
                    {2, 2, 0, 2147483647, "Doc9999.tif Doc001.tif", 8418, "Doc8416.tif Doc8417.tif"},
                    {2, 1, 0, 10005, "Doc9999.tif Doc001.tif", 7, "Doc006.tif"},
-                   {2, 0, 0, -5, "Doc9999.bmp Doc001.bmp", EXPORT_NAME_REFUSED, ""},
-                   {2, 0, 0, 2147483647, "Doc9999.bmp Doc001.bmp", 8418, "Doc8416.bmp Doc8417.bmp"},
                    {2, 3, 0, 0, "Doc9999.pdf Doc001.pdf", EXPORT_NAME_REFUSED, ""},
                    {2, 3, 0, 10005, "Doc9999.pdf Doc001.pdf", 7, "Doc006.pdf"},
                    {0, 2, 2, 77, "", 77, ""}, // no pages: nothing written, the number unchanged
