@@ -546,8 +546,7 @@ void FullDiskCases()
                       {6, 3, 0, 1, earlier, EXPORT_PDF_FAILED, ""},
                       {6, 0, 0, 1, earlier, EXPORT_COPY_FAILED, ""}});
     ULARGE_INTEGER freeBytes = {}, total = {};
-    CHECK(::GetDiskFreeSpaceExA(save.c_str(), &freeBytes, &total, nullptr));
-    CHECK(freeBytes.QuadPart > total.QuadPart / 2);
+    CHECK(::GetDiskFreeSpaceExA(save.c_str(), &freeBytes, &total, nullptr) && freeBytes.QuadPart > total.QuadPart / 2);
     RunExports(save, {{2, 1, 2, 1, earlier, 2, "Doc001.tif"}});
 }
 
