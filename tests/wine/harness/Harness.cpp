@@ -160,22 +160,30 @@ bool RemoveTree(const std::string& path)
     return std::filesystem::remove_all(path, ec) > 0 && !ec;
 }
 
+std::vector<std::string> FileNames(const std::string& folder, const char* pattern)
+{
+    // FindFirstFile tolerates files that come and go meanwhile (the other lane's drivers, the program's pages).
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    const char* sep = !folder.empty() && folder.back() == '\\' ? "" : "\\";
+    HANDLE h = ::FindFirstFileA((folder + sep + pattern).c_str(), &fd);
+    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(h, &fd))
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(fd.cFileName);
+    if (h != INVALID_HANDLE_VALUE)
+        ::FindClose(h);
+    return names;
+}
+
 Program::Program(const char* tag) : m_folder(NewTempFolder(tag))
 {
-    // Listed by pattern: the other lane's drivers create and delete files in the same folder meanwhile.
     const std::string bin = BinFolder();
-    for (const char* pattern : {"*.exe", "*.dll", "*.HLP"}) {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = ::FindFirstFileA((bin + "\\" + pattern).c_str(), &fd);
-        for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(h, &fd)) {
-            const std::string name = fd.cFileName;
+    for (const char* pattern : {"*.exe", "*.dll", "*.HLP"})
+        for (const std::string& name : FileNames(bin, pattern))
             // Only what the program ships with: not our drivers, nor the test source manager.
             if (name.rfind("test_", 0) != 0 && name != "TWAINDSM.dll" &&
                 !::CopyFileA((bin + "\\" + name).c_str(), (m_folder + "\\" + name).c_str(), FALSE))
                 printf("cannot copy %s to %s (error %lu)\n", name.c_str(), m_folder.c_str(), ::GetLastError());
-        }
-        ::FindClose(h);
-    }
 }
 
 void Program::Close()

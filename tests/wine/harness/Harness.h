@@ -64,6 +64,8 @@ bool ReadFileBytes(const std::string& path, Bytes& out);
 bool WriteFileBytes(const std::string& path, const Bytes& data);
 bool FileExists(const std::string& path);
 bool RemoveTree(const std::string& path);
+// The names of the files (not folders) in folder that match pattern, as FindFirstFile finds them.
+std::vector<std::string> FileNames(const std::string& folder, const char* pattern = "*");
 
 const char kMainCaption[] = "Pagewell Utility for QX710/720";
 

@@ -1,7 +1,6 @@
 #include "Session.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <stdlib.h>
 #include <string.h>
 
@@ -31,11 +30,9 @@ std::string PagePath(int n) { return WorkFolder() + "Doc" + std::to_string(n) + 
 std::vector<int> PageFilesPresent()
 {
     std::vector<int> found;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(WorkFolder(), ec)) {
+    for (const std::string& name : FileNames(WorkFolder(), "Doc*.bmp")) {
         // Doc<n>.bmp exactly: no leading zeros, no other tail.
-        const std::string name = entry.path().filename().string();
-        const int n = name.size() > 3 ? atoi(name.c_str() + 3) : 0;
+        const int n = atoi(name.c_str() + 3);
         if (n > 0 && name == "Doc" + std::to_string(n) + ".bmp")
             found.push_back(n);
     }

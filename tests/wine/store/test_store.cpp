@@ -58,12 +58,8 @@ std::string Join(const std::set<std::string>& names)
 std::string Listing(const std::string& folder)
 {
     std::set<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
-    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(h, &fd))
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.insert(fd.cFileName + std::string(Read(folder + "\\" + fd.cFileName) == kKeep ? "*" : ""));
-    ::FindClose(h);
+    for (const std::string& name : FileNames(folder))
+        names.insert(name + (Read(folder + "\\" + name) == kKeep ? "*" : ""));
     return FileExists(folder) ? Join(names) : "no folder";
 }
 
