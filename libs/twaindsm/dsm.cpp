@@ -231,12 +231,12 @@ void ListSources(Application& app)
 // still reports that name.
 const SourceInfo* DefaultSource(Application& app, bool bProbe)
 {
-    std::string saved = SavedDefault();
+    const std::string saved = SavedDefault(), savedFile = SavedValue(kDefaultFileValue, MAX_PATH);
     if (bProbe && !app.bListed && !saved.empty()) {
         if (!app.bProbed) {
             app.bProbed = true;
             // Only a file the listing would find, under the sources' folder.
-            app.probe.path = SavedValue(kDefaultFileValue, MAX_PATH);
+            app.probe.path = savedFile;
             std::string folder = SourceFolder() + "\\";
             app.bProbeFound = folder.size() > 1 && app.probe.path.size() > folder.size() &&
                               _strnicmp(app.probe.path.c_str(), folder.c_str(), folder.size()) == 0 &&
@@ -255,7 +255,7 @@ const SourceInfo* DefaultSource(Application& app, bool bProbe)
     for (const SourceInfo& s : app.sources) {
         if (saved != s.identity.ProductName)
             continue;
-        if (_stricmp(s.path.c_str(), SavedValue(kDefaultFileValue, MAX_PATH).c_str()) == 0)
+        if (_stricmp(s.path.c_str(), savedFile.c_str()) == 0)
             return &s;
         if (!named)
             named = &s;
