@@ -54,6 +54,7 @@ void Check(bool ok, const char* what, const std::string& detail)
 int RunCases(int argc, char** argv, const std::vector<Case>& cases)
 {
     setvbuf(stdout, nullptr, _IONBF, 0); // a hung case still shows how far it got
+    ParkPointer();
     int nCasesFailed = 0, nCasesPassed = 0;
     for (const Case& c : cases) {
         if (argc > 1 && std::none_of(argv + 1, argv + argc, [&](const char* a) { return strcmp(a, c.name) == 0; }))
@@ -300,29 +301,36 @@ void ClickButton(HWND hDlg, int id) { ::PostMessageA(::GetDlgItem(hDlg, id), BM_
 HWND FocusOf(HWND hWnd) { return GuiThreadInfo(hWnd).hwndFocus; }
 HWND ActiveOf(HWND hWnd) { return GuiThreadInfo(hWnd).hwndActive; }
 
-void Key(WORD vk, bool down)
+static INPUT KeyInput(WORD vk, bool down)
 {
     INPUT in = {};
     in.type = INPUT_KEYBOARD;
     in.ki.wVk = vk;
     in.ki.wScan = (WORD)::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
     in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    return in;
+}
+
+void Key(WORD vk, bool down)
+{
+    INPUT in = KeyInput(vk, down);
     ::SendInput(1, &in, sizeof in);
 }
 
-void Tap(WORD vk)
-{
-    Key(vk, true);
-    Key(vk, false);
-}
+void Tap(WORD vk) { Chord(0, vk); }
 
 void Chord(WORD modifier, WORD vk)
 {
+    // One batch: Wine may set its modifier state from the X server's at any moment it handles
+    // an X event, and the modifier must not be found up between its press and the key.
+    std::vector<INPUT> in;
     if (modifier)
-        Key(modifier, true);
-    Tap(vk);
+        in.push_back(KeyInput(modifier, true));
+    in.push_back(KeyInput(vk, true));
+    in.push_back(KeyInput(vk, false));
     if (modifier)
-        Key(modifier, false);
+        in.push_back(KeyInput(modifier, false));
+    ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
 }
 
 void TypeText(const char* text)
@@ -348,19 +356,34 @@ bool MakeForeground(HWND hWnd)
         5000);
 }
 
-void ClickScreen(int x, int y, int count)
+static INPUT MouseAt(int x, int y)
 {
     const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
-    // Every event carries the point: a button event without one goes wherever
-    // the pointer is by then, and Wine may still move it for an earlier warp.
     INPUT at = {};
     at.type = INPUT_MOUSE;
     at.mi.dx = (LONG)(((long long)x * 65535 + cx / 2) / (cx - 1));
     at.mi.dy = (LONG)(((long long)y * 65535 + cy / 2) / (cy - 1));
     at.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    std::vector<INPUT> in(1 + 2 * count, at);
+    return at;
+}
+
+static INPUT ParkInput() { return MouseAt(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1); }
+
+void ParkPointer()
+{
+    INPUT in = ParkInput();
+    ::SendInput(1, &in, sizeof in);
+}
+
+void ClickScreen(int x, int y, int count)
+{
+    // Every event carries the point: a button event without one goes wherever
+    // the pointer is by then, and Wine may still move it for an earlier warp.
+    std::vector<INPUT> in(1 + 2 * count, MouseAt(x, y));
     for (int i = 1; i < (int)in.size(); ++i)
         in[i].mi.dwFlags |= i % 2 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    if (count > 0)
+        in.push_back(ParkInput());
     ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
 }
 

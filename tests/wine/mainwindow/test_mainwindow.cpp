@@ -150,7 +150,7 @@ void ExpectNoPagesState(const Program& prog, HWND h, bool specify, bool autoSave
         CHECK(WaitFor([&] { return TipsShown(prog).find(want) != std::string::npos; }, 5000,
                       [&] { return "tooltips " + TipsShown(prog) + ", not " + want; }));
     }
-    MoveMouse(0, 0);
+    ParkPointer();
 }
 
 // The defaults; Escape closes a drop-down and keeps its choice, and with nothing dropped leaves the window as it is.
@@ -336,10 +336,9 @@ void RunSteps(const char* tag, const std::vector<Step>& steps)
             break;
         case '+':
         case '-':
+            // Parked after the click: Wine's up-down steps down once more when the pressed
+            // look of an arrow ends while the pointer rests on it.
             ClickAt(spin, rc.right / 2, st.action == '+' ? rc.bottom / 4 : rc.bottom * 3 / 4);
-            // Wine's up-down steps down once more when the pressed look of an arrow
-            // key ends while the pointer rests on it.
-            MoveMouse(0, 0);
             break;
         case 'S':
             Chord(VK_SHIFT, VK_TAB);
