@@ -709,6 +709,15 @@ void Source::Close()
     m_page = codec::Image{};
     m_pageNumber = 0;
     m_state = 3;
+    // Sessions ended, counted beside the controls: one that ended quietly, without a
+    // page, can then be told from one that never began.
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS) {
+        DWORD sessions = (DWORD)ReadDword(key, "Sessions", 0) + 1;
+        RegSetValueExA(key, "Sessions", 0, REG_DWORD, (const BYTE*)&sessions, sizeof sessions);
+        RegCloseKey(key);
+    }
 }
 
 TW_UINT16 Source::Identity(TW_IDENTITY* pOrigin, TW_UINT16 msg, TW_IDENTITY* pId)

@@ -18,6 +18,14 @@ ScannerControls::ScannerControls(const Values& values)
 
 ScannerControls::~ScannerControls() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kScannerKey); }
 
+DWORD ScannerSessionsEnded()
+{
+    DWORD n = 0, cb = sizeof n;
+    return ::RegGetValueA(HKEY_CURRENT_USER, kScannerKey, "Sessions", RRF_RT_REG_DWORD, nullptr, &n, &cb) == ERROR_SUCCESS
+               ? n
+               : 0;
+}
+
 void SetWorkFolder(const std::string& folder)
 {
     static const std::string s_first = WorkFolder();
@@ -191,7 +199,8 @@ std::string Session::State()
 {
     std::string s = std::string("the window is ") + (::IsWindowEnabled(m_hMain) ? "enabled" : "disabled") +
                     " and shows \"" + Text(m_hMain, IDC_PAGE_TOTAL) + "\"; page files " +
-                    std::to_string(PageFilesPresent().size());
+                    std::to_string(PageFilesPresent().size()) + "; scanner sessions ended " +
+                    std::to_string(ScannerSessionsEnded());
     for (HWND h : ProcessWindows(m_prog.Pid()))
         if (h != m_hMain)
             s += "\n  also on screen: \"" + WindowText(h) + "\" " + DialogText(h);
@@ -209,9 +218,13 @@ void Session::KeyOnMain(WORD vk, WORD modifier)
 bool Session::CloseAndConfirm(DWORD exitTimeoutMs)
 {
     ::PostMessageA(m_hMain, WM_SYSCOMMAND, SC_CLOSE, 0);
-    if (HWND hBox = m_prog.WaitWindow([&](HWND h) { return h != m_hMain && WindowText(h) != kMainCaption; }, 10000))
+    HWND hBox = m_prog.WaitWindow([&](HWND h) { return h != m_hMain && WindowText(h) != kMainCaption; }, 10000);
+    if (hBox)
         ClickButton(hBox, IDOK);
-    return m_prog.WaitExit(exitTimeoutMs);
+    if (m_prog.WaitExit(exitTimeoutMs))
+        return true;
+    printf("no exit after the close%s: %s\n", hBox ? " and its question" : ", no question seen", State().c_str());
+    return false;
 }
 
 } // namespace harness

@@ -19,6 +19,9 @@ public:
     ScannerControls& operator=(const ScannerControls&) = delete;
 };
 
+// How many times the virtual scanner was closed since its controls were set.
+DWORD ScannerSessionsEnded();
+
 // Gives the driver and the programs it starts from now on this temp folder (empty: the first again).
 void SetWorkFolder(const std::string& folder);
 std::string PagePath(int n);

@@ -222,8 +222,10 @@ void ScanWithSource(const SourceRow& row)
     } else {
         CHECK(WaitFor(
             [&] {
-                return ::IsWindowEnabled(s.Main()) && ButtonEnabled(s.Main(), ID_CMD_SCAN) &&
-                       ButtonEnabled(s.Main(), ID_CMD_SHOW_DRIVER) && ButtonEnabled(s.Main(), ID_CMD_PREFERENCES);
+                // The window looked the same before the scan: a message or a session ended tells them apart.
+                return (row.message || ScannerSessionsEnded() > 0) && ::IsWindowEnabled(s.Main()) &&
+                       ButtonEnabled(s.Main(), ID_CMD_SCAN) && ButtonEnabled(s.Main(), ID_CMD_SHOW_DRIVER) &&
+                       ButtonEnabled(s.Main(), ID_CMD_PREFERENCES);
             },
             row.timeoutMs, [&] { return s.State(); }));
     }
@@ -302,7 +304,7 @@ void WriteFails(How how, bool bFullDisk)
     HWND hBox = s.Prog().WaitDialogWithText("Running out of memory.");
     if (!hBox) {
         ::CloseHandle(hBlock);
-        return CHECK(!"message 4002");
+        return ::harness::Check(false, "message 4002", s.State());
     }
     CHECK(s.Prog().Running());
     CHECK_EQ(WindowText(hBox), std::string("Pagewell Utility"));
