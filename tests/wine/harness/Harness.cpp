@@ -319,6 +319,16 @@ void Key(WORD vk, bool down)
 
 void Tap(WORD vk) { Chord(0, vk); }
 
+void Taps(std::initializer_list<WORD> vks)
+{
+    std::vector<INPUT> in;
+    for (WORD vk : vks) {
+        in.push_back(KeyInput(vk, true));
+        in.push_back(KeyInput(vk, false));
+    }
+    ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
+}
+
 void Chord(WORD modifier, WORD vk)
 {
     // One batch: Wine may set its modifier state from the X server's at any moment it handles

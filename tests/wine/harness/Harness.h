@@ -8,6 +8,7 @@
 #include "../../../res/resource.h"
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -114,6 +115,8 @@ void ParkPointer();
 void Key(WORD vk, bool down);
 void Tap(WORD vk);
 void Chord(WORD modifier, WORD vk); // modifier 0: none
+// The keys typed ahead in one batch, all queued before the program handles the first.
+void Taps(std::initializer_list<WORD> vks);
 void TypeText(const char* text);
 bool MakeForeground(HWND hWnd);
 // Clicks the left button count times at the screen point (x, y), then parks the pointer;

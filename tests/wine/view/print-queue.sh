@@ -57,7 +57,8 @@ else
   tail -5 "$work/log/error_log" 2>/dev/null
 fi
 wait "$driver_pid" || status=1
-jobs=$(lpstat -W completed -o "$queue" | grep -c .) || true
+# Every job the queue was given, finished or not: a cancelled one must not be among them.
+jobs=$(lpstat -W all -o "$queue" | grep -c .) || true
 [ "$jobs" = 1 ] || fail "$jobs jobs printed, not one"
 pdf=$(ls "$out_dir"/QX_Utility_Page_Print*.pdf 2>/dev/null | head -1)
 [ -n "$pdf" ] || { fail "no PDF of the job \"QX Utility Page Print\" in $out_dir"; exit 1; }

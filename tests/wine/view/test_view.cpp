@@ -378,8 +378,10 @@ void PrintQueue()
     Batch b("printq", 7);
     Session& s = b.s;
     CHECK(OpenPage5(s));
-    // Cancel prints nothing (print-queue.sh counts the jobs), OK prints once.
-    for (int button : {IDCANCEL, IDOK}) {
+    // Cancel prints nothing, OK prints once (print-queue.sh counts the jobs), and Escape typed straight after OK
+    // is the Cancel of "Printing...": the job ends before it begins, and the frame is given back.
+    enum { kOkThenEscape = 0 };
+    for (int answer : {IDCANCEL, IDOK, (int)kOkThenEscape}) {
         CHECK(MakeForeground(ActualSizeFrame()));
         AltKey('I');
         Tap('P');
@@ -398,17 +400,28 @@ void PrintQueue()
         CHECK_EQ(ControlText(::GetDlgItem(hDlg, kCopies)), "1");
         CHECK(!::IsWindowEnabled(::GetDlgItem(hDlg, kRangeSelection)));
         CHECK(!::IsWindowVisible(::GetDlgItem(hDlg, kPrintToFile)));
-        ClickButton(hDlg, button);
+        if (answer == kOkThenEscape) {
+            CHECK(MakeForeground(hDlg));
+            Taps({VK_RETURN, VK_ESCAPE});
+        } else {
+            ClickButton(hDlg, answer);
+        }
         // Cancel gives the window back at once; OK leaves it to the printing.
-        CHECK(WaitFor([&] { return !::IsWindow(hDlg) && (button == IDOK || ::IsWindowEnabled(ActualSizeFrame())); },
-                      10000));
+        CHECK(WaitFor(
+            [&] {
+                return !::IsWindow(hDlg) && ProcessWindows(s.Prog().Pid(), "Printing...").empty() &&
+                       (answer == IDOK || ::IsWindowEnabled(ActualSizeFrame()));
+            },
+            10000));
+        if (answer != IDOK)
+            continue;
+        // The program ends nothing before the queue has the whole job.
+        const std::string printed = work + "\\printed";
+        CHECK(WaitFor([&] { return FileExists(printed); }, 90000)); // print-queue.sh says what the queue shows
+        CHECK(WaitFor([&] { return ::IsWindowEnabled(ActualSizeFrame()) != FALSE; }, 10000));
+        CHECK(!::IsWindowEnabled(s.Main()));
+        CHECK(WaitShows(page5, 0, 0, "after printing"));
     }
-    // The program ends nothing before the queue has the whole job.
-    const std::string printed = work + "\\printed";
-    CHECK(WaitFor([&] { return FileExists(printed); }, 90000)); // print-queue.sh says what the queue shows
-    CHECK(WaitFor([&] { return ::IsWindowEnabled(ActualSizeFrame()) != FALSE; }, 10000));
-    CHECK(!::IsWindowEnabled(s.Main()));
-    CHECK(WaitShows(page5, 0, 0, "after printing"));
 }
 
 } // namespace
