@@ -311,36 +311,27 @@ static INPUT KeyInput(WORD vk, bool down)
     return in;
 }
 
-void Key(WORD vk, bool down)
-{
-    INPUT in = KeyInput(vk, down);
-    ::SendInput(1, &in, sizeof in);
-}
+static void Send(std::vector<INPUT> in) { ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT)); }
 
-void Tap(WORD vk) { Chord(0, vk); }
+void Key(WORD vk, bool down) { Send({KeyInput(vk, down)}); }
+
+void Tap(WORD vk) { Taps({vk}); }
 
 void Taps(std::initializer_list<WORD> vks)
 {
     std::vector<INPUT> in;
-    for (WORD vk : vks) {
-        in.push_back(KeyInput(vk, true));
-        in.push_back(KeyInput(vk, false));
-    }
-    ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
+    for (WORD vk : vks)
+        in.insert(in.end(), {KeyInput(vk, true), KeyInput(vk, false)});
+    Send(in);
 }
 
 void Chord(WORD modifier, WORD vk)
 {
     // One batch: Wine may set its modifier state from the X server's at any moment it handles
     // an X event, and the modifier must not be found up between its press and the key.
-    std::vector<INPUT> in;
-    if (modifier)
-        in.push_back(KeyInput(modifier, true));
-    in.push_back(KeyInput(vk, true));
-    in.push_back(KeyInput(vk, false));
-    if (modifier)
-        in.push_back(KeyInput(modifier, false));
-    ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
+    if (!modifier)
+        return Tap(vk);
+    Send({KeyInput(modifier, true), KeyInput(vk, true), KeyInput(vk, false), KeyInput(modifier, false)});
 }
 
 void TypeText(const char* text)
@@ -379,11 +370,7 @@ static INPUT MouseAt(int x, int y)
 
 static INPUT ParkInput() { return MouseAt(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1); }
 
-void ParkPointer()
-{
-    INPUT in = ParkInput();
-    ::SendInput(1, &in, sizeof in);
-}
+void ParkPointer() { Send({ParkInput()}); }
 
 void ClickScreen(int x, int y, int count)
 {
@@ -394,7 +381,7 @@ void ClickScreen(int x, int y, int count)
         in[i].mi.dwFlags |= i % 2 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
     if (count > 0)
         in.push_back(ParkInput());
-    ::SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
+    Send(in);
 }
 
 void ClickAt(HWND hWnd, int x, int y, int count)

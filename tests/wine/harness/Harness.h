@@ -107,10 +107,9 @@ inline std::string Text(HWND hDlg, int id) { return ControlText(::GetDlgItem(hDl
 std::string DialogText(HWND hDlg); // its static children's texts, a line each
 void ClickButton(HWND hDlg, int id);
 
-// Real keyboard and mouse input through SendInput, to the foreground window. Apart from a
-// click's moment the pointer rests in the screen's bottom-right corner, where no window of ours
-// goes: whenever the pointer enters one of its windows, Wine sets its modifier keys to the X
-// server's state, which drops a modifier pressed through SendInput (a Shift held across keys).
+// Real keyboard and mouse input through SendInput, to the foreground window. Between clicks the pointer rests in the
+// bottom-right corner, where no window of ours goes: whenever the pointer enters one of its windows, Wine sets its
+// modifier keys to the X server's state, which drops a modifier pressed through SendInput.
 void ParkPointer();
 void Key(WORD vk, bool down);
 void Tap(WORD vk);
@@ -119,8 +118,7 @@ void Chord(WORD modifier, WORD vk); // modifier 0: none
 void Taps(std::initializer_list<WORD> vks);
 void TypeText(const char* text);
 bool MakeForeground(HWND hWnd);
-// Clicks the left button count times at the screen point (x, y), then parks the pointer;
-// count 0 only moves there.
+// Clicks the left button count times at the screen point (x, y), then parks the pointer; 0 only moves there.
 void ClickScreen(int x, int y, int count = 1);
 inline void MoveMouse(int x, int y) { ClickScreen(x, y, 0); }
 // In hWnd's client coordinates; its top-level window is brought to the front if enabled.

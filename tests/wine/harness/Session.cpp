@@ -21,9 +21,8 @@ ScannerControls::~ScannerControls() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kScanne
 DWORD ScannerSessionsEnded()
 {
     DWORD n = 0, cb = sizeof n;
-    return ::RegGetValueA(HKEY_CURRENT_USER, kScannerKey, "Sessions", RRF_RT_REG_DWORD, nullptr, &n, &cb) == ERROR_SUCCESS
-               ? n
-               : 0;
+    ::RegGetValueA(HKEY_CURRENT_USER, kScannerKey, "Sessions", RRF_RT_REG_DWORD, nullptr, &n, &cb);
+    return n;
 }
 
 void SetWorkFolder(const std::string& folder)
@@ -221,10 +220,9 @@ bool Session::CloseAndConfirm(DWORD exitTimeoutMs)
     HWND hBox = m_prog.WaitWindow([&](HWND h) { return h != m_hMain && WindowText(h) != kMainCaption; }, 10000);
     if (hBox)
         ClickButton(hBox, IDOK);
-    if (m_prog.WaitExit(exitTimeoutMs))
-        return true;
-    printf("no exit after the close%s: %s\n", hBox ? " and its question" : ", no question seen", State().c_str());
-    return false;
+    return m_prog.WaitExit(exitTimeoutMs) ||
+           (printf("no exit after the close%s: %s\n", hBox ? " and its question" : ", no question", State().c_str()),
+            false);
 }
 
 } // namespace harness

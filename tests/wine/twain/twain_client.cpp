@@ -174,18 +174,14 @@ DWORD g_pressedAt;
 void CALLBACK PressInSelectDialog(HWND, UINT, UINT_PTR, DWORD)
 {
     const std::vector<HWND> up = harness::ProcessWindows(GetCurrentProcessId());
-    if (up.empty())
+    if (up.empty() || (g_pressedAt && GetTickCount() - g_pressedAt < 10000))
         return;
-    if (!g_pressedAt) {
-        g_pressedAt = GetTickCount();
-        harness::ClickButton(up[0], g_button);
-    } else if (GetTickCount() - g_pressedAt > 10000) {
-        // Its button did not end it: say so, and close it so that the case goes on.
-        KillTimer(nullptr, g_timer);
-        harness::Check(false, "the selection dialog ends at its button", harness::WindowText(up[0]) + " still up");
-        for (HWND h : up)
-            PostMessageA(h, WM_CLOSE, 0, 0);
-    }
+    if (!g_pressedAt)
+        return g_pressedAt = GetTickCount(), harness::ClickButton(up[0], g_button);
+    // Its button did not end it: say so, and close it so that the case goes on.
+    KillTimer(nullptr, g_timer);
+    harness::Check(false, "the selection dialog ends at its button", harness::WindowText(up[0]) + " still up");
+    PostMessageA(up[0], WM_CLOSE, 0, 0);
 }
 
 // The manager's selection dialog, whatever its title, answered once it is up: the only window this process shows.

@@ -188,9 +188,7 @@ void RunThumbCase(const ThumbCase& c)
             AltKey('W');
             CHECK(WaitFocus(s.Main(), IDC_SHOW_PAGE));
             Tap(VK_HOME);
-            Key(VK_SHIFT, true);
-            Tap(VK_END);
-            Key(VK_SHIFT, false);
+            Chord(VK_SHIFT, VK_END);
             TypeText(st.text);
             if (!*st.text)
                 Tap(VK_BACK);
