@@ -220,9 +220,10 @@ bool Session::CloseAndConfirm(DWORD exitTimeoutMs)
     HWND hBox = m_prog.WaitWindow([&](HWND h) { return h != m_hMain && WindowText(h) != kMainCaption; }, 10000);
     if (hBox)
         ClickButton(hBox, IDOK);
-    return m_prog.WaitExit(exitTimeoutMs) ||
-           (printf("no exit after the close%s: %s\n", hBox ? " and its question" : ", no question", State().c_str()),
-            false);
+    const bool ended = m_prog.WaitExit(exitTimeoutMs);
+    if (!ended)
+        printf("no exit after the close%s: %s\n", hBox ? " and its question" : ", no question", State().c_str());
+    return ended;
 }
 
 } // namespace harness

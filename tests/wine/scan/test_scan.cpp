@@ -302,7 +302,7 @@ void WriteFails(How how, bool bFullDisk)
     HWND hBox = s.Prog().WaitDialogWithText("Running out of memory.");
     if (!hBox) {
         ::CloseHandle(hBlock);
-        return ::harness::Check(false, "message 4002", s.State());
+        return Check(false, "message 4002", s.State());
     }
     CHECK(s.Prog().Running());
     CHECK_EQ(WindowText(hBox), std::string("Pagewell Utility"));

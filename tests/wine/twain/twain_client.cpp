@@ -176,8 +176,10 @@ void CALLBACK PressInSelectDialog(HWND, UINT, UINT_PTR, DWORD)
     const std::vector<HWND> up = harness::ProcessWindows(GetCurrentProcessId());
     if (up.empty() || (g_pressedAt && GetTickCount() - g_pressedAt < 10000))
         return;
-    if (!g_pressedAt)
-        return g_pressedAt = GetTickCount(), harness::ClickButton(up[0], g_button);
+    if (!g_pressedAt) {
+        g_pressedAt = GetTickCount();
+        return harness::ClickButton(up[0], g_button);
+    }
     // Its button did not end it: say so, and close it so that the case goes on.
     KillTimer(nullptr, g_timer);
     harness::Check(false, "the selection dialog ends at its button", harness::WindowText(up[0]) + " still up");

@@ -378,8 +378,8 @@ void PrintQueue()
     CHECK(OpenPage5(s));
     // Cancel prints nothing, OK prints once (print-queue.sh counts the jobs), and Escape typed straight after OK
     // is the Cancel of "Printing...": the job ends before it begins, and the frame is given back.
-    enum { kOkThenEscape = 0 };
-    for (int answer : {IDCANCEL, IDOK, (int)kOkThenEscape}) {
+    const int kOkThenEscape = 0;
+    for (int answer : {IDCANCEL, IDOK, kOkThenEscape}) {
         CHECK(MakeForeground(ActualSizeFrame()));
         AltKey('I');
         Tap('P');
